@@ -1,0 +1,87 @@
+#include "generator/DemoFolder.h"
+
+#include "common/Cp932.h"
+#include "common/TextFile.h"
+#include "common/Utils.h"
+
+#include <QDir>
+#include <QUrl>
+
+namespace velor::demo {
+
+QByteArray demoSettings(const QString &dataDir)
+{
+    QStringList lines = {
+        dataDir,
+        QStringLiteral("13,26,100"),
+        QStringLiteral("0,0,20,0"),
+        QStringLiteral("5,100000000,0"),
+        QStringLiteral("100,50000,300000000"),
+        QStringLiteral("0,0,100,50000,50000000,3"),
+        QStringLiteral("1,\"RSI\",9,14"),
+        QStringLiteral("1,\"サイコロ\",12,24"),
+        QStringLiteral("1,\"RCI\",9,26"),
+    };
+    for (int i = 0; i < 15; ++i) lines << QStringLiteral("https://info.invalid/%1").arg(i + 1);
+    const char16_t *brokers[] = {u"証券会社１", u"証券会社２", u"証券会社３", u"証券会社４"};
+    for (auto *b : brokers) lines << QString::fromUtf16(b);
+    const char16_t *favorites[] = {u"お気に入りページ１", u"お気に入りページ２", u"お気に入りページ３", u"お気に入りページ４", u"お気に入りページ５"};
+    for (auto *f : favorites) lines << QString::fromUtf16(f);
+    QByteArray out;
+    for (const auto &l : lines) out += toCp932(l) + "\r\n";
+    return out;
+}
+
+std::expected<void, QString> writeDatabase(const MarketGenerator &gen, const QString &dataDir,
+                                           const std::function<void(int, int)> &progress)
+{
+    if (!QDir().mkpath(dataDir + QStringLiteral("tmp")))
+        return std::unexpected(QStringLiteral("フォルダー：　") + dataDir + QStringLiteral(" を作成できません。"));
+    std::vector<MasterEntry> entries;
+    const int total = int(gen.listing().size());
+    for (int i = 0; i < total; ++i) {
+        const StockSeries s = gen.series(size_t(i));
+        if (s.firstDay >= gen.storedDays()) continue;   // listed only on one of the next days
+        entries.push_back(s.entry);
+        const PriceSections sec = gen.sections(s, gen.storedDays());
+        if (auto r = writePriceFile(dataDir + NumStr(s.entry.code) + QStringLiteral(".csv"), sec); !r) return r;
+        if (progress) progress(i + 1, total);
+    }
+    return writeMaster(dataDir + QStringLiteral("meigara.dat"), MasterHeader{}, entries);
+}
+
+std::expected<void, QString> writeDemoFolder(const QString &dir, const MarketOptions &options,
+                                             const std::function<void(int, int)> &progress)
+{
+    const QString program = withTrailingSeparator(QDir(dir).absolutePath());
+    for (const char *sub : {"VEDAT", "FUNASHI", "data/tmp", "site"})
+        if (!QDir().mkpath(program + QString::fromLatin1(sub)))
+            return std::unexpected(QStringLiteral("フォルダー：　") + program + QStringLiteral(" を作成できません。"));
+    if (auto r = saveBytes(program + QStringLiteral("VELOR.ini"), demoSettings(QStringLiteral("data"))); !r) return r;
+
+    const QString site = QUrl::fromLocalFile(program + QStringLiteral("site")).toString();
+    QByteArray sites = "; Addresses of the outside pages. The demo reads local copies.\r\n[sites]\r\n";
+    sites += "DataSiteUrl=" + site.toUtf8() + "/\r\n";
+    for (const char *key : {"QuoteUrl", "FuturesUrl", "TargetPriceUrl", "StockDetailUrl", "BrokerQuoteUrl",
+                            "AnalysisUrl", "CompanyUrl", "WorldIndexUrl"})
+        sites += QByteArray(key) + '=' + site.toUtf8() + "\r\n";
+    sites += "HomePageUrl=" + site.toUtf8() + "/index.html\r\nFetchTimeoutSeconds=10\r\n";
+    if (auto r = saveBytes(program + QStringLiteral("sites.ini"), sites); !r) return r;
+
+    MarketGenerator gen(options);
+    // Watch lists: a few large and well-known-looking codes from the listing.
+    const auto &listing = gen.listing();
+    auto listOf = [&](size_t from, size_t step, int count) {
+        QByteArray text;
+        for (size_t i = from; i < listing.size() && count > 0; i += step, --count)
+            text += ' ' + QByteArray::number(listing[i].code) + " \r\n";
+        return text;
+    };
+    const size_t n = listing.size();
+    if (auto r = saveBytes(program + QStringLiteral("touroku.dat"), " 1001 \r\n 1002 \r\n" + listOf(2, std::max<size_t>(n / 25, 1), 25)); !r) return r;
+    if (auto r = saveBytes(program + QStringLiteral("touroku2.dat"), listOf(7, std::max<size_t>(n / 12, 1), 12)); !r) return r;
+    if (auto r = saveBytes(program + QStringLiteral("touroku3.dat"), listOf(11, std::max<size_t>(n / 8, 1), 8)); !r) return r;
+    return writeDatabase(gen, program + QStringLiteral("data/"), progress);
+}
+
+} // namespace velor::demo

@@ -1,0 +1,24 @@
+#pragma once
+// Writes a complete program folder a new user can open at once: settings, sites, watch lists,
+// result folder and a data folder with the whole market.
+#include "generator/MarketGenerator.h"
+
+#include <QString>
+#include <expected>
+#include <functional>
+
+namespace velor::demo {
+
+/// Writes meigara.dat and every price file of the market as stored up to its last stored day.
+std::expected<void, QString> writeDatabase(const MarketGenerator &gen, const QString &dataDir,
+                                           const std::function<void(int done, int total)> &progress = {});
+
+/// Writes the program folder `dir` (created when missing): VELOR.ini, sites.ini, touroku*.dat,
+/// VEDAT/, FUNASHI/ and data/ with an empty tmp inbox.
+std::expected<void, QString> writeDemoFolder(const QString &dir, const MarketOptions &options,
+                                             const std::function<void(int done, int total)> &progress = {});
+
+/// The VELOR.ini text of the demo (CP932 bytes, CR LF), its data folder written as `dataDir`.
+QByteArray demoSettings(const QString &dataDir);
+
+} // namespace velor::demo

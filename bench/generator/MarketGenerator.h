@@ -1,0 +1,57 @@
+#pragma once
+// A deterministic all-market price history: index series 1001 and 1002 and a few thousand stocks
+// on a weekday calendar, with new listings, delisted stocks and zero-volume days. Each stock is
+// generated from its own seed, so one stock can be made without making the others.
+#include "db/PriceFile.h"
+#include "db/StockMaster.h"
+
+#include <QDate>
+#include <cstdint>
+#include <vector>
+
+namespace velor::demo {
+
+struct MarketOptions {
+    int stocks = 3800;
+    uint64_t seed = 1;
+    QDate lastStoredDay = QDate(2026, 11, 27);   ///< newest day in the database (a Friday)
+    int nextDays = 5;                            ///< trading days after it, for the download site
+};
+
+/// One stock's daily bars, indexed by calendar day; days outside [firstDay, endDay) have none.
+struct StockSeries {
+    MasterEntry entry;
+    int firstDay = 0;
+    int endDay = 0;
+    std::vector<Bar> daily;     ///< same length as the calendar
+    bool ordinary() const { return entry.code >= 1301; }
+};
+
+class MarketGenerator {
+public:
+    explicit MarketGenerator(MarketOptions options);
+    const MarketOptions &options() const { return m_opt; }
+    /// Every weekday from the first stored day to the last next day.
+    const std::vector<QDate> &calendar() const { return m_calendar; }
+    /// Calendar days 0..storedDays()-1 are in the database; the rest are the next days.
+    int storedDays() const { return m_stored; }
+    /// All series in code order: 1001, 1002, then the stocks (including those listed later).
+    const std::vector<MasterEntry> &listing() const { return m_listing; }
+    StockSeries series(size_t i) const;
+    /// The daily, weekly and monthly sections of a series as stored after day `uptoDay`-1
+    /// (newest first, at most 300 each).
+    PriceSections sections(const StockSeries &s, int uptoDay) const;
+    /// Raw volume as a daily file delivers it (index series are delivered in shares, not millions).
+    static double deliveredVolume(const StockSeries &s, const Bar &b);
+private:
+    MarketOptions m_opt;
+    std::vector<QDate> m_calendar;
+    int m_stored = 0;
+    std::vector<MasterEntry> m_listing;
+    std::vector<uint8_t> m_kind;   ///< 0 normal, 1 new listing, 2 delisted, 3 illiquid, 4 listed during the next days
+};
+
+/// YYYYMMDD of a date.
+int32_t dateNumber(const QDate &d);
+
+} // namespace velor::demo

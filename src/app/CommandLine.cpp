@@ -1,0 +1,101 @@
+#include "app/CommandLine.h"
+
+#include "app/Startup.h"
+#include "common/Clock.h"
+#include "common/Dialogs.h"
+#include "common/Launcher.h"
+#include "common/Net.h"
+#include "common/Sound.h"
+#include "db/Services.h"
+#include "db/State.h"
+#include "generator/DemoFolder.h"
+
+#include <cstdio>
+
+namespace velor {
+
+namespace {
+
+void printErr(const QString &text) { std::fprintf(stderr, "%s\n", text.toUtf8().constData()); }
+
+// Takes "--name VALUE" out of args; false when the value is missing.
+bool takeOption(QStringList &args, const QString &name, QString &value, bool &present)
+{
+    const int at = int(args.indexOf(name));
+    if (at < 0) return true;
+    present = true;
+    if (at + 1 >= args.size()) return false;
+    value = args[at + 1];
+    args.remove(at, 2);
+    return true;
+}
+
+int demoCommand(const CliOptions &o)
+{
+    QStringList args = o.args;
+    QString stocks, seed;
+    bool hasStocks = false, hasSeed = false;
+    if (!takeOption(args, QStringLiteral("--stocks"), stocks, hasStocks) ||
+        !takeOption(args, QStringLiteral("--seed"), seed, hasSeed) || args.size() != 1) {
+        printErr(usageText());
+        return 2;
+    }
+    demo::MarketOptions mo;
+    bool ok = true;
+    if (hasStocks) mo.stocks = stocks.toInt(&ok);
+    if (!ok || mo.stocks < 0 || mo.stocks > 4398) {
+        printErr(QStringLiteral("error: --stocks は 0 から 4398 までの数です。"));
+        return 2;
+    }
+    if (hasSeed) mo.seed = seed.toULongLong(&ok);
+    if (!ok) {
+        printErr(QStringLiteral("error: --seed は数です。"));
+        return 2;
+    }
+    auto r = demo::writeDemoFolder(args[0], mo);
+    if (!r) {
+        printErr(QStringLiteral("error: ") + r.error());
+        return 1;
+    }
+    printErr(QStringLiteral("info: デモ用のフォルダー ") + args[0] + QStringLiteral(" を作成しました。"));
+    return 0;
+}
+
+} // namespace
+
+QString usageText()
+{
+    return QStringLiteral(
+        "usage: velor [--home DIR] [--now \"YYYY-MM-DD HH:MM\"] [--yes] [COMMAND]\n"
+        "  (no command)                 open the main window\n"
+        "  demo DIR [--stocks N] [--seed S]   write a demo program folder");
+}
+
+std::expected<CliOptions, QString> parseCommandLine(const QStringList &arguments)
+{
+    CliOptions o;
+    QStringList rest = arguments.mid(1);
+    bool present = false;
+    if (!takeOption(rest, QStringLiteral("--home"), o.home, present)) return std::unexpected(usageText());
+    present = false;
+    if (!takeOption(rest, QStringLiteral("--now"), o.now, present)) return std::unexpected(usageText());
+    if (present && !parseNow(o.now).isValid())
+        return std::unexpected(QStringLiteral("error: --now は \"YYYY-MM-DD HH:MM\" の形で指定してください。"));
+    if (const int y = int(rest.indexOf(QStringLiteral("--yes"))); y >= 0) {
+        o.yes = true;
+        rest.remove(y);
+    }
+    if (!rest.isEmpty() && !rest[0].startsWith(QLatin1String("--"))) o.command = rest.takeFirst();
+    else if (!rest.isEmpty()) return std::unexpected(usageText());
+    o.args = rest;
+    return o;
+}
+
+int runCommand(const CliOptions &o, const QString &)
+{
+    if (o.command == QLatin1String("demo")) return demoCommand(o);
+    printErr(usageText());
+    return 2;
+}
+
+} // namespace velor

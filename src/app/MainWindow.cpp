@@ -1,0 +1,296 @@
+#include "app/MainWindow.h"
+
+#include "app/MenuTree.h"
+#include "common/Utils.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTextBrowser>
+#include <QToolBar>
+
+namespace velor {
+
+namespace {
+
+// Design geometry in twips (left, top, width, height), tops measured from the window's client
+// area; the toolbar row (840 twips) is taken by the tool bar itself.
+struct Place { int x, y, w, h; };
+constexpr int kToolbarTwips = 840;
+constexpr int kDesignWidth = 12495;
+constexpr int kDesignHeight = 9700;
+
+} // namespace
+
+MainWindow::MainWindow(State &st, Clock &clock, Net &net, Launcher &launcher, Sound &sound, Dialogs &dialogs,
+                       QWidget *parent)
+    : QMainWindow(parent), m_st(st), m_sv{clock, net, launcher, sound, dialogs, *this, nullptr}
+{
+    setObjectName(QStringLiteral("frmMain"));
+    if (const QScreen *s = QGuiApplication::primaryScreen()) m_scale = std::max(1.0, s->logicalDotsPerInch() / 96.0);
+    setWindowTitle(QStringLiteral("VELOR"));
+    buildMenus();
+    buildToolbar();
+    buildControls();
+    resize(px(kDesignWidth), px(kDesignHeight) + menuBar()->sizeHint().height());
+    move(px(100), px(100));
+    placeControls();
+    on(QStringLiteral("F040"), [this](int) { close(); });
+}
+
+int MainWindow::px(int twips) const { return int(std::lround(twips / 15.0 * m_scale)); }
+
+QAction *MainWindow::makeAction(const MenuEntry &e, QWidget *owner)
+{
+    const QString caption = QString::fromUtf16(e.caption);
+    auto *a = new QAction(caption, owner);
+    a->setObjectName(actionKey(e.name, e.index));
+    if (caption == QLatin1String("-")) a->setSeparator(true);
+    if (*e.shortcut) {
+        a->setShortcut(QKeySequence(QString::fromLatin1(e.shortcut)));
+        a->setShortcutContext(Qt::WindowShortcut);
+    }
+    if (e.checked) { a->setCheckable(true); a->setChecked(true); }
+    a->setEnabled(e.enabled);
+    const QString name = QString::fromLatin1(e.name);
+    const int index = e.index;
+    connect(a, &QAction::triggered, this, [this, name, index] { dispatch(name, index); });
+    m_actions.insert(actionKey(e.name, e.index), a);
+    return a;
+}
+
+void MainWindow::addEntries(QMenu *top, const std::vector<MenuEntry> &entries, size_t from, size_t to)
+{
+    // Items deeper than the one before them form that item's submenu.
+    std::vector<QMenu *> stack = {top};
+    for (size_t i = from; i < to; ++i) {
+        const MenuEntry &e = entries[i];
+        while (int(stack.size()) > e.depth) stack.pop_back();
+        const bool hasChildren = i + 1 < to && entries[i + 1].depth > e.depth;
+        if (hasChildren) {
+            QMenu *sub = stack.back()->addMenu(QString::fromUtf16(e.caption));
+            sub->setObjectName(QString::fromLatin1(e.name));
+            m_actions.insert(actionKey(e.name, e.index), sub->menuAction());
+            stack.push_back(sub);
+        } else {
+            stack.back()->addAction(makeAction(e, stack.back()));
+        }
+    }
+}
+
+void MainWindow::buildMenus()
+{
+    const auto &entries = menuBarEntries();
+    for (size_t i = 0; i < entries.size();) {
+        size_t end = i + 1;
+        while (end < entries.size() && entries[end].depth > 0) ++end;
+        const MenuEntry &top = entries[i];
+        if (QString::fromLatin1(top.name) == QLatin1String("Rh")) {
+            // 連続表示 is never shown; its keys work through actions held by the window.
+            for (size_t k = i + 1; k < end; ++k) addAction(makeAction(entries[k], this));
+        } else {
+            QMenu *menu = menuBar()->addMenu(QString::fromUtf16(top.caption));
+            menu->setObjectName(QString::fromLatin1(top.name));
+            addEntries(menu, entries, i + 1, end);
+        }
+        i = end;
+    }
+    m_chartPopup = new QMenu(this);
+    m_chartPopup->setObjectName(QStringLiteral("PU_HST0"));
+    addEntries(m_chartPopup, chartPopupEntries(), 0, chartPopupEntries().size());
+    m_listPopup = new QMenu(this);
+    m_listPopup->setObjectName(QStringLiteral("PL200"));
+    addEntries(m_listPopup, listPopupEntries(), 0, listPopupEntries().size());
+    // Items that carry a check mark at some point are checkable from the start.
+    for (const char *group : {"vec", "funashi", "F061", "PL100", "PU_HST", "PL105"})
+        for (int i = 0; i <= 5; ++i)
+            if (QAction *a = action(group, i)) a->setCheckable(true);
+    if (QAction *a = action("F065")) a->setCheckable(true);
+}
+
+void MainWindow::buildToolbar()
+{
+    Toolbar1 = addToolBar(QStringLiteral("Toolbar1"));
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setMovable(false);
+    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    for (const auto &b : toolButtons()) {
+        QAction *a = Toolbar1->addAction(QString::fromUtf16(b.caption));
+        const QString key = QString::fromLatin1(b.key);
+        a->setObjectName(QStringLiteral("tool_") + key);
+        a->setData(key);
+        connect(a, &QAction::triggered, this, [this, key] { toolbarClick(key); });
+        m_toolActions.insert(key, a);
+    }
+}
+
+void MainWindow::buildControls()
+{
+    auto *central = new QWidget(this);
+    setCentralWidget(central);
+    Picture1 = new QWidget(central);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setAutoFillBackground(true);
+    Picture1->setPalette(QPalette(Qt::white));
+    lblList = new QLabel(central);
+    txtCODE = new QLineEdit(central);
+    lblNE = new QLabel(QStringLiteral("銘柄名"), central);
+    List1 = new QListWidget(central);
+    lblRSI = new QLabel(central);
+    lblRSI->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblRSI->setWordWrap(true);
+    WebBrowser1 = new QTextBrowser(central);
+    WebBrowser1->setOpenLinks(false);
+    cmdJMP0 = new QPushButton(QStringLiteral("Y!"), central);
+    Command1 = new QPushButton(QStringLiteral("み"), central);
+    cmdJMP1 = new QPushButton(QStringLiteral("楽"), central);
+    Command3 = new QPushButton(QStringLiteral("四"), central);
+    lblCI = new QLabel(central);
+    lblCI->setStyleSheet(QStringLiteral("color: red"));
+    ProgressBar1 = new QProgressBar(central);
+    ProgressBar1->hide();
+    txtPrice = new QPlainTextEdit(central);
+    txtPrice->setReadOnly(true);
+    lblHSTOF = new QLabel(central);
+    const std::pair<QWidget *, const char *> names[] = {
+        {lblList, "lblList"}, {txtCODE, "txtCODE"}, {lblNE, "lblNE"}, {List1, "List1"}, {lblRSI, "lblRSI"},
+        {WebBrowser1, "WebBrowser1"}, {cmdJMP0, "cmdJMP0"}, {Command1, "Command1"}, {cmdJMP1, "cmdJMP1"},
+        {Command3, "Command3"}, {lblCI, "lblCI"}, {ProgressBar1, "ProgressBar1"}, {txtPrice, "txtPrice"},
+        {lblHSTOF, "lblHSTOF"}};
+    for (const auto &[w, n] : names) w->setObjectName(QString::fromLatin1(n));
+    // The info panel sits above the world-index pane where they overlap.
+    lblRSI->raise();
+    ProgressBar1->raise();
+    connect(cmdJMP0, &QPushButton::clicked, this, [this] { dispatch(QStringLiteral("cmdJMP"), 0); });
+    connect(cmdJMP1, &QPushButton::clicked, this, [this] { dispatch(QStringLiteral("cmdJMP"), 1); });
+    connect(Command1, &QPushButton::clicked, this, [this] { dispatch(QStringLiteral("Command1"), -1); });
+    connect(Command3, &QPushButton::clicked, this, [this] { dispatch(QStringLiteral("Command3"), -1); });
+}
+
+void MainWindow::placeControls()
+{
+    // Extra room beyond the design size goes to the chart; the right-hand column moves with it.
+    const QWidget *c = centralWidget();
+    const int dx = std::max(0, c->width() - px(kDesignWidth));
+    const int dy = std::max(0, c->height() - px(kDesignHeight - kToolbarTwips));
+    auto put = [&](QWidget *w, Place p, bool moveX, bool growW, bool moveY, bool growH) {
+        w->setGeometry(px(p.x) + (moveX ? dx : 0), px(std::max(0, p.y - kToolbarTwips)) + (moveY ? dy : 0),
+                       px(p.w) + (growW ? dx : 0), px(p.h) + (growH ? dy : 0));
+    };
+    put(Picture1, {120, 840, 7635, 8175}, false, true, false, true);
+    put(lblList, {7800, 960, 3360, 180}, true, false, false, false);
+    put(txtCODE, {7800, 1200, 615, 285}, true, false, false, false);
+    put(lblNE, {8520, 1200, 2175, 255}, true, false, false, false);
+    put(List1, {7800, 1560, 2175, 5820}, true, false, false, true);
+    put(lblRSI, {10320, 960, 2160, 3900}, true, false, false, false);
+    put(WebBrowser1, {10080, 4920, 2295, 2505}, true, false, false, false);
+    put(cmdJMP0, {7800, 7440, 400, 330}, true, false, true, false);
+    put(Command1, {8280, 7440, 400, 330}, true, false, true, false);
+    put(cmdJMP1, {8760, 7440, 400, 330}, true, false, true, false);
+    put(Command3, {9240, 7440, 400, 350}, true, false, true, false);
+    put(lblCI, {10250, 7450, 2200, 340}, true, false, true, false);
+    put(ProgressBar1, {10350, 7560, 2000, 225}, true, false, true, false);
+    put(txtPrice, {7800, 7800, 4395, 1455}, true, false, true, false);
+    put(lblHSTOF, {120, 9360, 12255, 255}, false, true, true, false);
+}
+
+void MainWindow::resizeEvent(QResizeEvent *e)
+{
+    QMainWindow::resizeEvent(e);
+    placeControls();
+}
+
+void MainWindow::closeEvent(QCloseEvent *e)
+{
+    // Nothing is saved: the settings file is never written.
+    QApplication::closeAllWindows();
+    e->accept();
+}
+
+void MainWindow::setChartArea(QWidget *area)
+{
+    area->setParent(centralWidget());
+    area->setObjectName(QStringLiteral("Picture1"));
+    delete Picture1;
+    Picture1 = area;
+    placeControls();
+    area->show();
+}
+
+QAction *MainWindow::action(const char *name, int index) const { return m_actions.value(actionKey(name, index)); }
+QAction *MainWindow::toolAction(const QString &key) const { return m_toolActions.value(key); }
+
+void MainWindow::on(const QString &name, std::function<void(int)> handler) { m_handlers.insert(name, std::move(handler)); }
+void MainWindow::click(const QString &name, int index) { dispatch(name, index); }
+
+void MainWindow::dispatch(const QString &name, int index)
+{
+    const auto it = m_handlers.constFind(name);
+    if (it != m_handlers.constEnd()) (*it)(index);
+}
+
+void MainWindow::toolbarClick(const QString &key)
+{
+    for (const char *k : toolKeyOrder()) {
+        if (key != QLatin1String(k)) continue;
+        if (key == QLatin1String("exit")) return dispatch(QStringLiteral("F040"), -1);
+        if (key == QLatin1String("vedat")) {
+            ChDirTo(m_st.ProgramDir);
+            return OpenFolder(m_sv.launcher, pathIn(m_st.ProgramDir, QStringLiteral("VEDAT")));
+        }
+        return dispatch(QStringLiteral("tool:") + key, -1);
+    }
+}
+
+void MainWindow::startUp()
+{
+    m_st.Starting = true;
+    ProgressBar1->hide();
+    m_st.LiveMode = 0;
+    if (QAction *a = action("funashi", 0)) a->setChecked(false);
+    if (QAction *a = action("funashi", 1)) a->setChecked(true);
+    for (int i = 0; i < 4; ++i)
+        if (QAction *a = action("F805", i)) a->setText(m_st.BrokerUrl[size_t(i)]);
+    for (int i = 0; i < 5; ++i)
+        if (QAction *a = action("F806", i)) a->setText(m_st.FavoriteUrl[size_t(i)]);
+    const std::pair<const char *, const char16_t *> tips[] = {
+        {"search", u""}, {"chart", u"日足、週足、月足、分足の切替"}, {"kindx", u"RSI、RCI、乖離率、サイコロジカルの切替"},
+        {"correl", u"縦軸表示形式の切替"}, {"showd", u""}, {"ranking", u"ランキング（全般）の計算"},
+        {"vedat", u"検索／ランキング／絞り込み結果フォルダを開く"}, {"exit", u""}};
+    for (const auto &[key, tip] : tips)
+        if (QAction *a = toolAction(QString::fromLatin1(key))) a->setToolTip(QString::fromUtf16(tip));
+    // The display commands and the working set run through their handlers once they exist.
+    dispatch(QStringLiteral("startup:modes"), -1);
+    m_st.CurCode = 1001;
+    m_st.BarOffset = 0;
+    dispatch(QStringLiteral("PL222"), 1);
+    m_st.CurCode = 1001;
+    m_st.Starting = false;
+    redrawChart(1);
+}
+
+void MainWindow::redrawChart(int mode) { dispatch(QStringLiteral("chart"), mode); }
+void MainWindow::loadWorkSet(int request) { dispatch(QStringLiteral("PL222"), request); }
+void MainWindow::prependMessage(const QString &text)
+{
+    txtPrice->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")) + txtPrice->toPlainText());
+}
+void MainWindow::clearMessages() { txtPrice->clear(); }
+QString MainWindow::messages() const { return txtPrice->toPlainText().replace('\n', QStringLiteral("\r\n")); }
+void MainWindow::showProgress(bool visible) { ProgressBar1->setVisible(visible); }
+void MainWindow::setProgress(int value, int maximum)
+{
+    ProgressBar1->setMaximum(std::max(maximum, 1));
+    ProgressBar1->setValue(std::clamp(value, 0, std::max(maximum, 1)));
+}
+void MainWindow::keepAlive() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+
+} // namespace velor

@@ -1,0 +1,31 @@
+#pragma once
+// Starting outside programs: the browser, the editor, the file manager. Never waited for.
+#include <QString>
+#include <QStringList>
+
+namespace velor {
+
+class Launcher {
+public:
+    virtual ~Launcher() = default;
+    /// Starts a command line (program and its arguments, split as a shell would on blanks,
+    /// double quotes keep blanks). Returns false when it could not be started.
+    virtual bool startCommand(const QString &commandLine) = 0;
+    /// Opens an address in the browser: `browserPath` + " " + address when that program exists,
+    /// otherwise the desktop's default handler.
+    virtual bool openUrl(const QString &browserPath, const QString &address) = 0;
+    /// Shows a folder in the file manager.
+    virtual bool openFolder(const QString &path) = 0;
+    /// Opens a text file in the user's editor.
+    virtual bool openInEditor(const QString &path) = 0;
+};
+
+class SystemLauncher final : public Launcher {
+public:
+    bool startCommand(const QString &commandLine) override;
+    bool openUrl(const QString &browserPath, const QString &address) override;
+    bool openFolder(const QString &path) override;
+    bool openInEditor(const QString &path) override;
+};
+
+} // namespace velor

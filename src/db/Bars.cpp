@@ -1,0 +1,98 @@
+#include "db/Bars.h"
+
+#include "common/Utils.h"
+#include "db/PriceFile.h"
+#include "db/Services.h"
+#include "db/State.h"
+
+#include <QFile>
+#include <cstdio>
+#include <cstring>
+
+namespace velor {
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE *f) const { if (f) std::fclose(f); }
+};
+
+// Reads one line into buf without its line end; false at the end of the file or for a line
+// longer than the buffer (no bar line is that long).
+bool readLine(std::FILE *f, char *buf, size_t size, size_t &len)
+{
+    if (!std::fgets(buf, int(size), f)) return false;
+    len = std::strlen(buf);
+    if (len > 0 && buf[len - 1] == '\n') --len;
+    else if (!std::feof(f)) return false;
+    if (len > 0 && buf[len - 1] == '\r') --len;
+    return true;
+}
+
+void reportBroken(State &st, Services &sv, const QString &path, int lineNo)
+{
+    sv.shell.prependMessage(QStringLiteral("銘柄:") + NumStr(st.CurCode) + ':' + st.nameOf(st.CurCode) +
+                            QStringLiteral(" のデータファイル ") + path + QStringLiteral(" の ") +
+                            QString::number(lineNo) + QStringLiteral(" 行目が読めません") + QStringLiteral("\r\n"));
+    st.BarCount = 0;
+}
+
+} // namespace
+
+void KDOPN(State &st, Services &sv, int n)
+{
+    const QString path = st.priceFilePath(st.CurCode);
+    std::unique_ptr<std::FILE, FileCloser> f(std::fopen(QFile::encodeName(path).constData(), "rb"));
+    if (!f) {
+        sv.shell.prependMessage(QStringLiteral("銘柄:") + NumStr(st.CurCode) + ':' + st.nameOf(st.CurCode) +
+                                QStringLiteral(" のデータファイルがありません") + QStringLiteral("\r\n"));
+        st.BarCount = 0;
+        return;
+    }
+    char buf[256];
+    size_t len = 0;
+    if (!readLine(f.get(), buf, sizeof buf, len)) return reportBroken(st, sv, path, 1);
+    const auto counts = parseHeaderLine(buf, buf + len);
+    if (!counts) return reportBroken(st, sv, path, 1);
+    const int idx = (st.CurPeriod == 1 || st.CurPeriod == 2) ? st.CurPeriod : 0;
+    const int count = (*counts)[size_t(idx)];
+    if (count > 32767) return reportBroken(st, sv, path, 1);
+    st.BarCount = int16_t(count);
+    const int m = std::min({n < st.BarCount ? n : int(st.BarCount), kBarTableSize - 2});
+
+    st.BarOpen[0] = st.BarHigh[0] = st.BarLow[0] = st.BarClose[0] = 0;
+    st.BarVolume[0] = 0;
+
+    int skip = 0;
+    if (idx >= 1) skip += Mmax(int16_t((*counts)[0]), int16_t(kSectionLines));
+    if (idx == 2) skip += Mmax(int16_t((*counts)[1]), int16_t(kSectionLines));
+    int lineNo = 1;
+    for (int i = 0; i < skip; ++i) {
+        ++lineNo;
+        if (!readLine(f.get(), buf, sizeof buf, len)) return reportBroken(st, sv, path, lineNo);
+    }
+    for (int k = 1; k <= m; ++k) {
+        ++lineNo;
+        if (!readLine(f.get(), buf, sizeof buf, len)) return reportBroken(st, sv, path, lineNo);
+        const auto b = parseBarLine(buf, buf + len);
+        if (!b) return reportBroken(st, sv, path, lineNo);
+        st.BarDate[size_t(k)] = b->date;
+        st.BarOpen[size_t(k)] = b->open;
+        st.BarHigh[size_t(k)] = b->high;
+        st.BarLow[size_t(k)] = b->low;
+        st.BarClose[size_t(k)] = b->close;
+        st.BarVolume[size_t(k)] = b->volume;
+    }
+    f.reset();
+
+    if (n == 1) {
+        st.CurTurnover = double(st.BarClose[1]) * st.BarVolume[1];
+    } else if (st.BarOffset == -1 || st.QuoteMode != 0) {
+        if (sv.liveQuote) sv.liveQuote->getVec(st);
+    } else {
+        const size_t k = size_t(std::clamp(st.BarOffset + 1, 0, kBarTableSize - 1));
+        st.CurTurnover = double(st.BarClose[k]) * st.BarVolume[k];
+    }
+}
+
+} // namespace velor

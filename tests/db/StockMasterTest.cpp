@@ -1,0 +1,68 @@
+#include "common/Cp932.h"
+#include "db/StockMaster.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace velor;
+
+TEST(StockMaster, NamesAreHeldAsFiveCharacters)
+{
+    test::ProgramFolder pf;
+    pf.writeMaster({{1001, QStringLiteral("日経平均"), 0},
+                    {1301, QStringLiteral("ABCDEFGHIJ"), 1},
+                    {1332, QStringLiteral("新規銘柄　"), 2}});
+    EXPECT_EQ(pf.st.StockCount, 3);
+    EXPECT_EQ(pf.st.StockName[2], QStringLiteral("ABCDE     "));
+    EXPECT_EQ(pf.st.StockName[3], QStringLiteral("新規銘柄　     "));
+    EXPECT_EQ(pf.st.StockName[1], QStringLiteral("日経平均      "));
+    EXPECT_EQ(pf.st.StockIndex[1332], 3);
+    EXPECT_EQ(pf.st.StockSection[3], 2);
+    EXPECT_EQ(pf.st.StockIndex[1302], 0);
+
+    // Exact bytes: header slot, then code, 10-byte name, section.
+    const QByteArray bytes = test::readFile(pf.st.MasterPath);
+    ASSERT_EQ(bytes.size(), 14 * 4);
+    EXPECT_EQ(bytes.left(14).toHex(), QByteArray("03002c012c012c01000000000000"));
+    EXPECT_EQ(bytes.mid(28, 14), QByteArray("\x15\x05" "ABCDEFGHIJ" "\x01\x00", 14));
+    EXPECT_EQ(bytes.mid(42 + 2, 10), toCp932(QStringLiteral("新規銘柄　")));
+
+    // A reload that dropped a code clears its index.
+    pf.writeMaster({{1001, QStringLiteral("日経平均"), 0}});
+    EXPECT_EQ(pf.st.StockIndex[1332], 0);
+    EXPECT_EQ(pf.st.StockCount, 1);
+}
+
+TEST(StockMaster, BrokenMastersAreRefusedAndKeepTheTables)
+{
+    test::ProgramFolder pf;
+    pf.writeMaster({{1301, QStringLiteral("極洋"), 1}});
+    const QString expected = pf.st.MasterPath + QStringLiteral(" からデータを読み込む際、エラーが発生しました\r\n\r\n終了します");
+    struct Case { const char *what; QByteArray bytes; };
+    QByteArray shortOne = test::readFile(pf.st.MasterPath);
+    shortOne[0] = 2;   // header says two entries, one is there
+    QByteArray badCode = test::readFile(pf.st.MasterPath);
+    badCode[14] = char(0x10);
+    badCode[15] = char(0x27);   // 10000
+    const Case cases[] = {{"shorter than its header", shortOne}, {"code 10000", badCode}, {"empty", QByteArray()}};
+    for (const auto &c : cases) {
+        test::writeFile(pf.st.MasterPath, c.bytes);
+        auto r = MEIGARAIN(pf.st);
+        ASSERT_FALSE(r.has_value()) << c.what;
+        EXPECT_EQ(r.error(), expected) << c.what;
+        EXPECT_EQ(pf.st.StockCount, 1) << c.what;
+        EXPECT_EQ(pf.st.StockIndex[1301], 1) << c.what;
+    }
+}
+
+TEST(StockMaster, ReservedBytesSurviveARewrite)
+{
+    test::ProgramFolder pf;
+    MasterHeader h;
+    h.reserved = QByteArray("\x01\x02\x03\x04\x05\x06", 6);
+    ASSERT_TRUE(writeMaster(pf.st.MasterPath, h, {{1301, QStringLiteral("極洋"), 1}}).has_value());
+    auto back = readMasterHeader(pf.st.MasterPath);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(back->reserved, h.reserved);
+    EXPECT_EQ(back->StockCount, 1);
+}

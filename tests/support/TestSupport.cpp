@@ -1,0 +1,121 @@
+#include "support/TestSupport.h"
+
+#include "common/Cp932.h"
+#include "db/Settings.h"
+#include "db/StockMaster.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+namespace velor::test {
+
+QString fixturePath(const QString &relative)
+{
+    return QStringLiteral(VELOR_FIXTURES_DIR) + '/' + relative;
+}
+
+Answer ScriptedDialogs::message(const QString &text, Icon icon, const QString &caption, Buttons buttons)
+{
+    shown.push_back({text, icon, caption});
+    if (!answers.empty()) {
+        const Answer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+}
+
+QString ScriptedDialogs::openFile(const QString &, const QString &startDir, const QString &)
+{
+    fileDialogDirs << startDir;
+    if (files.empty()) return {};
+    QString f = files.front();
+    files.pop_front();
+    return f;
+}
+
+QString ScriptedDialogs::saveFile(const QString &, const QString &startPath, const QString &)
+{
+    fileDialogDirs << startPath;
+    if (files.empty()) return {};
+    QString f = files.front();
+    files.pop_front();
+    return f;
+}
+
+QStringList ScriptedDialogs::texts() const
+{
+    QStringList out;
+    for (const auto &s : shown) out << s.text;
+    return out;
+}
+
+std::expected<QByteArray, NetError> FakeNet::fetch(const QString &address, const FetchLimits &limits)
+{
+    requested << address;
+    if (address.startsWith(QLatin1String("file:"))) return fetchLocalFile(address, limits);
+    auto it = pages.find(address);
+    if (it == pages.end()) return std::unexpected(NetError{address, QStringLiteral("見つかりません"), false, false});
+    if (it->size() > limits.maxBytes) return std::unexpected(NetError{address, QStringLiteral("データが大きすぎます"), false, true});
+    return *it;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return f.readAll();
+}
+
+QByteArray validSettings(const QString &dataDir)
+{
+    QStringList lines = {
+        dataDir,
+        QStringLiteral("13,26,100"),
+        QStringLiteral("0,0,20,0"),
+        QStringLiteral("5,100000000,0"),
+        QStringLiteral("100,50000,300000000"),
+        QStringLiteral("1,0,100,50000,50000000,3"),
+        QStringLiteral("1,\"RSI\",9,14"),
+        QStringLiteral("1,\"サイコロ\",12,24"),
+        QStringLiteral("1,\"RCI\",9,26"),
+    };
+    for (int i = 0; i < 15; ++i) lines << QStringLiteral("https://info.example/%1").arg(i);
+    for (int i = 0; i < 4; ++i) lines << QStringLiteral("https://broker.example/%1").arg(i);
+    for (int i = 0; i < 5; ++i) lines << QStringLiteral("https://favorite.example/%1").arg(i);
+    QByteArray out;
+    for (const auto &l : lines) out += toCp932(l) + "\r\n";
+    return out;
+}
+
+ProgramFolder::ProgramFolder()
+{
+    program = dir.path() + '/';
+    data = program + QStringLiteral("data/");
+    QDir().mkpath(data + QStringLiteral("tmp"));
+    writeFile(program + QStringLiteral("VELOR.ini"), validSettings(data));
+    st.ProgramDir = program;
+    st.DataDir = data;
+    st.MasterPath = data + QStringLiteral("meigara.dat");
+    st.LogPath = data + QStringLiteral("VELOR.log");
+}
+
+void ProgramFolder::writeMaster(const std::vector<std::tuple<int, QString, int>> &entries)
+{
+    std::vector<MasterEntry> list;
+    for (const auto &[code, name, section] : entries) list.push_back({int16_t(code), name, int16_t(section)});
+    ASSERT_TRUE(velor::writeMaster(st.MasterPath, MasterHeader{}, list).has_value());
+    ASSERT_TRUE(MEIGARAIN(st).has_value());
+}
+
+} // namespace velor::test
