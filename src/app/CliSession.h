@@ -1,0 +1,39 @@
+#pragma once
+// What a command needs to work on a program folder without a window: the state, console
+// dialogs, a text shell, the real network and launcher, the clock (or --now), the lock.
+#include "app/CommandLine.h"
+#include "app/Startup.h"
+#include "common/Clock.h"
+#include "common/Dialogs.h"
+#include "common/Launcher.h"
+#include "common/Net.h"
+#include "common/Sound.h"
+#include "db/Services.h"
+#include "db/State.h"
+
+#include <memory>
+
+namespace velor {
+
+class CliSession {
+public:
+    explicit CliSession(const CliOptions &options);
+    /// Takes the program folder's lock and loads settings, sites and master; false (with the
+    /// message printed) when that fails.
+    bool open(const QString &exeDir);
+
+    State st;
+    ConsoleDialogs dialogs;
+    TextShell shell;
+    std::unique_ptr<Clock> clock;
+    QtNet net;
+    SystemLauncher launcher;
+    SilentSound sound;
+    NoLiveQuote noQuote;
+    Services sv;
+private:
+    CliOptions m_options;
+    InstanceLock m_lock;
+};
+
+} // namespace velor
