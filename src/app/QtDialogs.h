@@ -14,7 +14,8 @@ namespace velor {
 class QtDialogs final : public Dialogs {
 public:
     void setParent(QWidget *parent) { m_parent = parent; }
-    Answer message(const QString &text, Icon icon, const QString &caption, Buttons buttons) override;
+    Answer message(const QString &text, Icon icon = Icon::None, const QString &caption = {},
+                   Buttons buttons = Buttons::Ok) override;
     QString openFile(const QString &title, const QString &startDir, const QString &filter) override;
     QString saveFile(const QString &title, const QString &startPath, const QString &filter) override;
 private:

@@ -26,7 +26,8 @@ public:
 class ConsoleDialogs final : public Dialogs {
 public:
     explicit ConsoleDialogs(bool assumeYes = false) : m_yes(assumeYes) {}
-    Answer message(const QString &text, Icon icon, const QString &caption, Buttons buttons) override;
+    Answer message(const QString &text, Icon icon = Icon::None, const QString &caption = {},
+                   Buttons buttons = Buttons::Ok) override;
     QString openFile(const QString &, const QString &, const QString &) override { return {}; }
     QString saveFile(const QString &, const QString &, const QString &) override { return {}; }
     int errorCount() const { return m_errors; }

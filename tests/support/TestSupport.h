@@ -25,7 +25,8 @@ QString fixturePath(const QString &relative);
 class ScriptedDialogs final : public Dialogs {
 public:
     struct Shown { QString text; Icon icon; QString caption; };
-    Answer message(const QString &text, Icon icon, const QString &caption, Buttons buttons) override;
+    Answer message(const QString &text, Icon icon = Icon::None, const QString &caption = {},
+                   Buttons buttons = Buttons::Ok) override;
     QString openFile(const QString &, const QString &startDir, const QString &) override;
     QString saveFile(const QString &, const QString &startPath, const QString &) override;
 
