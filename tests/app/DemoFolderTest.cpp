@@ -1,0 +1,79 @@
+#include "db/Bars.h"
+#include "db/PriceFile.h"
+#include "db/Settings.h"
+#include "db/StockMaster.h"
+#include "generator/DemoFolder.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+using namespace velor;
+
+TEST(DemoFolder, OpensAsAProgramFolderAndIsDeterministic)
+{
+    QTemporaryDir a, b;
+    demo::MarketOptions mo;
+    mo.stocks = 60;
+    ASSERT_TRUE(demo::writeDemoFolder(a.path(), mo).has_value());
+    ASSERT_TRUE(demo::writeDemoFolder(b.path(), mo).has_value());
+    for (const char *f : {"VELOR.ini", "touroku.dat", "data/meigara.dat", "data/1001.csv", "data/1301.csv"})
+        EXPECT_EQ(test::readFile(a.path() + '/' + f), test::readFile(b.path() + '/' + f)) << f;
+    EXPECT_TRUE(QDir(a.path() + "/data/tmp").exists());
+    EXPECT_TRUE(QDir(a.path() + "/VEDAT").exists());
+    EXPECT_TRUE(test::readFile(a.path() + "/touroku.dat").startsWith(" 1001 \r\n 1002 \r\n"));
+
+    State st;
+    st.ProgramDir = a.path() + '/';
+    test::ScriptedDialogs dialogs;
+    ASSERT_TRUE(ReadSettings(st, dialogs));
+    EXPECT_TRUE(dialogs.shown.empty());
+    ASSERT_TRUE(MEIGARAIN(st).has_value());
+    // Two of the stocks list only on the days after the database: they are not in the master.
+    EXPECT_EQ(st.StockCount, 60);
+    EXPECT_EQ(st.StockCode[1], 1001);
+    EXPECT_EQ(st.StockCode[2], 1002);
+
+    test::TestEnv env;
+    st.CurCode = 1001;
+    KDOPN(st, env.services, 300);
+    EXPECT_EQ(st.BarCount, 300);
+    EXPECT_EQ(st.BarDate[1], 20261127);
+    EXPECT_EQ(st.BarDate[2], 20261126);
+    EXPECT_EQ(st.BarDate[6], 20261120);   // weekdays only
+    st.CurPeriod = 2;
+    KDOPN(st, env.services, 300);
+    EXPECT_EQ(st.BarCount, 300);
+    EXPECT_EQ(st.BarDate[1], 20261127);
+    EXPECT_EQ(st.BarDate[2], 20261030);
+    EXPECT_TRUE(env.shell.messages().isEmpty());
+}
+
+TEST(DemoFolder, WeeklyAndMonthlyBarsRollUpTheDailyOnes)
+{
+    demo::MarketOptions mo;
+    mo.stocks = 40;
+    demo::MarketGenerator gen(mo);
+    for (size_t i = 0; i < gen.listing().size(); ++i) {
+        const demo::StockSeries s = gen.series(i);
+        const PriceSections sec = gen.sections(s, gen.storedDays());
+        if (sec[0].size() < 10) continue;
+        // The newest weekly bar covers the daily bars since the week's Monday (20261123).
+        const Bar &w = sec[1][0];
+        float hi = 0, lo = 1e30f;
+        double vol = 0;
+        for (const Bar &d : sec[0]) {
+            if (d.date < 20261123) break;
+            vol += d.volume;
+            if (d.volume > 0 || !s.ordinary()) { hi = std::max(hi, d.high); lo = std::min(lo, d.low); }
+        }
+        EXPECT_EQ(w.date, sec[0][0].date) << s.entry.code;
+        EXPECT_FLOAT_EQ(w.close, sec[0][0].close) << s.entry.code;
+        EXPECT_DOUBLE_EQ(w.volume, vol) << s.entry.code;
+        if (vol > 0) {
+            EXPECT_FLOAT_EQ(w.high, hi) << s.entry.code;
+            EXPECT_FLOAT_EQ(w.low, lo) << s.entry.code;
+        }
+        for (const Bar &d : sec[0]) EXPECT_LE(d.low, d.high) << s.entry.code << " " << d.date;
+    }
+}

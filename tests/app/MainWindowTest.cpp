@@ -1,0 +1,140 @@
+#include "app/MainWindow.h"
+#include "app/MenuTree.h"
+#include "support/TestSupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QTest>
+#include <QToolBar>
+#include <gtest/gtest.h>
+
+using namespace velor;
+
+namespace {
+
+struct WindowFixture : ::testing::Test {
+    static void SetUpTestSuite()
+    {
+        static int argc = 1;
+        static char name[] = "test";
+        static char *argv[] = {name, nullptr};
+        if (!qApp) new QApplication(argc, argv);
+    }
+    test::TestEnv env;
+    State st;
+    std::unique_ptr<MainWindow> w;
+    void SetUp() override
+    {
+        st.BrokerUrl = {"証券A", "証券B", "証券C", "証券D"};
+        st.FavoriteUrl = {"F1", "F2", "F3", "F4", "F5"};
+        w = std::make_unique<MainWindow>(st, env.clock, env.net, env.launcher, env.sound, env.dialogs);
+    }
+};
+
+QStringList captions(QMenu *menu)
+{
+    QStringList out;
+    for (QAction *a : menu->actions()) out << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    return out;
+}
+
+} // namespace
+
+TEST_F(WindowFixture, MenuBarHasTheDocumentedTreeAndTheHiddenMenuIsAbsent)
+{
+    QStringList tops;
+    for (QAction *a : w->menuBar()->actions()) tops << a->text();
+    EXPECT_EQ(tops, (QStringList{"ファイル", "表示", "検索", "リアルタイム表示", "情報", "ヘルプ"}));
+    QMenu *file = w->menuBar()->findChild<QMenu *>("F000");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(captions(file).size(), 19);
+    EXPECT_EQ(captions(file).first(), "株価データをまとめて追加（自動）");
+    EXPECT_EQ(captions(file).last(), "終了");
+
+    struct Shortcut { const char *name; int index; const char *keys; };
+    const Shortcut keys[] = {{"JIDOU", -1, "F2"},   {"F005", 1, "Ctrl+F1"}, {"F00553", -1, "Shift+F3"}, {"F00554", -1, "Ctrl+L"},
+                             {"F051A", 1, "Shift+F5"}, {"F065", -1, "F6"},  {"F020", -1, "F8"},          {"F151A", 3, "Ctrl+P"},
+                             {"F220A", 0, "Ctrl+J"}, {"RHyouji", 0, "F11"}, {"RHyouji", 1, "F12"},      {"HHLP", -1, "F1"}};
+    for (const auto &k : keys) {
+        QAction *a = w->action(k.name, k.index);
+        ASSERT_NE(a, nullptr) << k.name;
+        EXPECT_EQ(a->shortcut(), QKeySequence(QString::fromLatin1(k.keys))) << k.name;
+    }
+    EXPECT_TRUE(w->action("vec", 2)->isChecked());
+    EXPECT_FALSE(w->action("vec", 1)->isChecked());
+    EXPECT_TRUE(w->action("funashi", 1)->isChecked());
+    EXPECT_FALSE(w->action("F800", 1)->isEnabled());
+    EXPECT_FALSE(w->action("F806", 5)->isEnabled());
+    EXPECT_FALSE(w->action("PL100", 4)->isEnabled());
+    EXPECT_EQ(w->action("F151A", 2)->text(), "値幅率（前日含む）×出来高（株数）");
+    EXPECT_EQ(captions(w->chartPopup()).size(), 14);
+    EXPECT_EQ(captions(w->listPopup()).value(2), "　　　　　　 touroku2.dat");
+}
+
+TEST_F(WindowFixture, HiddenMenuKeysStillRunTheirHandlers)
+{
+    std::vector<int> steps;
+    w->on("RHyouji", [&](int i) { steps.push_back(i); });
+    w->show();
+    QApplication::setActiveWindow(w.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    QTest::keyClick(w.get(), Qt::Key_F11);
+    QTest::keyClick(w.get(), Qt::Key_F12);
+    EXPECT_EQ(steps, (std::vector<int>{0, 1}));
+}
+
+TEST_F(WindowFixture, ToolbarButtonsAndStartUpTexts)
+{
+    QStringList texts;
+    for (QAction *a : w->Toolbar1->actions()) texts << a->text();
+    EXPECT_EQ(texts, (QStringList{"名前検索", "表示", "指数", "最大100%表示", "出来高制限オン", "ランキング/全般", "データフォルダ", "終了"}));
+    std::vector<QString> order;
+    w->on("startup:modes", [&](int) { order.push_back("modes"); });
+    w->on("PL222", [&](int i) { order.push_back("PL222 " + QString::number(i)); });
+    w->on("chart", [&](int m) { order.push_back("chart " + QString::number(m) + (st.Starting ? " starting" : "")); });
+    st.ProgramDir = "/p/";
+    w->startUp();
+    EXPECT_EQ(order, (std::vector<QString>{"modes", "PL222 1", "chart 1"}));
+    EXPECT_EQ(st.CurCode, 1001);
+    EXPECT_EQ(w->toolAction("chart")->toolTip(), "日足、週足、月足、分足の切替");
+    EXPECT_EQ(w->toolAction("vedat")->toolTip(), "検索／ランキング／絞り込み結果フォルダを開く");
+    EXPECT_EQ(w->toolAction("search")->toolTip(), "名前検索");   // no tip of its own: Qt shows the caption
+    EXPECT_EQ(w->action("F805", 2)->text(), "証券C");
+    EXPECT_EQ(w->action("F806", 4)->text(), "F5");
+    EXPECT_FALSE(w->ProgressBar1->isVisible());
+
+    w->toolbarClick("vedat");
+    EXPECT_EQ(env.launcher.commands, QStringList{"folder /p/VEDAT"});
+    int unknown = 0;
+    w->on("tool:nothing", [&](int) { ++unknown; });
+    w->toolbarClick("nothing");
+    EXPECT_EQ(unknown, 0);
+}
+
+TEST_F(WindowFixture, MessagePaneKeepsNewestOnTopAndControlsSitAtTheirPlaces)
+{
+    w->prependMessage("first\r\n");
+    w->prependMessage("second\r\n");
+    EXPECT_EQ(w->messages(), "second\r\nfirst\r\n");
+    // 15 twips a pixel at 96 dpi; tops below the tool bar row.
+    if (w->px(1500) == 100) {
+        EXPECT_EQ(w->txtCODE->geometry(), QRect(520, 24, 41, 19));
+        EXPECT_EQ(w->List1->x(), 520);
+        EXPECT_EQ(w->lblHSTOF->y(), 568);
+    }
+    EXPECT_EQ(w->lblNE->text(), "銘柄名");
+    // A larger window gives the extra room to the chart.
+    w->show();
+    w->resize(w->width() + 200, w->height() + 100);
+    const int before = w->Picture1->width();
+    w->resize(w->width() + 100, w->height());
+    QApplication::processEvents();
+    EXPECT_EQ(w->Picture1->width(), before + 100);
+}
