@@ -67,7 +67,7 @@ QString usageText()
 {
     return QStringLiteral(
         "usage: velor [--home DIR] [--now \"YYYY-MM-DD HH:MM\"] [--yes] [COMMAND]\n"
-        "  (no command)                 open the main window\n"
+        "  (no command) [--screenshot FILE]   open the main window (or grab it to a PNG after start-up)\n"
         "  demo DIR [--stocks N] [--seed S]   write a demo program folder");
 }
 
@@ -81,6 +81,8 @@ std::expected<CliOptions, QString> parseCommandLine(const QStringList &arguments
     if (!takeOption(rest, QStringLiteral("--now"), o.now, present)) return std::unexpected(usageText());
     if (present && !parseNow(o.now).isValid())
         return std::unexpected(QStringLiteral("error: --now は \"YYYY-MM-DD HH:MM\" の形で指定してください。"));
+    present = false;
+    if (!takeOption(rest, QStringLiteral("--screenshot"), o.screenshot, present)) return std::unexpected(usageText());
     if (const int y = int(rest.indexOf(QStringLiteral("--yes"))); y >= 0) {
         o.yes = true;
         rest.remove(y);

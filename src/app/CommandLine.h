@@ -10,6 +10,7 @@ struct CliOptions {
     QString home;
     QString now;
     bool yes = false;
+    QString screenshot;     ///< with no command: grab the window to this PNG after start-up and end
     QString command;        ///< empty: open the window
     QStringList args;       ///< the command's own arguments and options
 };

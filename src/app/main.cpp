@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QTimer>
 #include <cstdio>
 #include <memory>
 
@@ -47,6 +48,13 @@ int openWindow(const CliOptions &o, int argc, char **argv)
     dialogs.setParent(&w);
     w.startUp();
     w.show();
+    if (!o.screenshot.isEmpty()) {
+        // Let the window lay itself out and paint once, then keep the picture and end.
+        QTimer::singleShot(500, &w, [&] {
+            const bool ok = w.grab().save(o.screenshot);
+            app.exit(ok ? 0 : 1);
+        });
+    }
     return app.exec();
 }
 
