@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "app/RealtimeCommands.h"
 #include "app/Startup.h"
 #include "common/Clock.h"
 #include "common/Dialogs.h"
@@ -68,7 +69,8 @@ QString usageText()
     return QStringLiteral(
         "usage: velor [--home DIR] [--now \"YYYY-MM-DD HH:MM\"] [--yes] [COMMAND]\n"
         "  (no command)                 open the main window\n"
-        "  demo DIR [--stocks N] [--seed S]   write a demo program folder");
+        "  demo DIR [--stocks N] [--seed S]   write a demo program folder\n"
+        "  quote CODE [--mode 0|1|7|11] [--offset N]   read the stock's quote page and print its values");
 }
 
 std::expected<CliOptions, QString> parseCommandLine(const QStringList &arguments)
@@ -91,9 +93,10 @@ std::expected<CliOptions, QString> parseCommandLine(const QStringList &arguments
     return o;
 }
 
-int runCommand(const CliOptions &o, const QString &)
+int runCommand(const CliOptions &o, const QString &exeDir)
 {
     if (o.command == QLatin1String("demo")) return demoCommand(o);
+    if (o.command == QLatin1String("quote")) return quoteCommand(o, exeDir);
     printErr(usageText());
     return 2;
 }
