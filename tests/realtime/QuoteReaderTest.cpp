@@ -231,3 +231,27 @@ TEST(QuoteReader, TimeOutComesFromTheSites)
     EXPECT_EQ(net.seen.timeoutMs, 3000);
     EXPECT_EQ(net.seen.maxBytes, 4194304);
 }
+
+TEST(QuoteReader, EventsDuringTheWaitDoNotStartAnotherFetch)
+{
+    // A net that, while "waiting", runs what an event could run: another getVec.
+    struct ReentrantNet final : Net {
+        QuoteReader *reader = nullptr;
+        State *st = nullptr;
+        int calls = 0;
+        std::expected<QByteArray, NetError> fetch(const QString &, const FetchLimits &) override
+        {
+            ++calls;
+            reader->getVec(*st);
+            return stockPage().toUtf8();
+        }
+    } net;
+    Fixture f;
+    QuoteReader reader(f.env.clock, net, f.env.dialogs);
+    net.reader = &reader;
+    net.st = &f.pf.st;
+    f.pf.st.CurCode = 1301;
+    reader.getVec(f.pf.st);
+    EXPECT_EQ(net.calls, 1);
+    EXPECT_EQ(f.pf.st.BarClose[0], 1234.5f);
+}
