@@ -7,6 +7,8 @@
 #include "db/State.h"
 #include "realtime/QuotePage.h"
 
+#include <algorithm>
+
 namespace velor {
 
 namespace {
@@ -82,7 +84,8 @@ void QuoteReader::fetchAndRead(State &st)
 {
     const int code = st.CurCode;
     FetchLimits limits;
-    limits.timeoutMs = std::max(st.sites.FetchTimeoutSeconds, 1) * 1000;
+    // An hour is more than any page needs, and keeps the milliseconds within an int.
+    limits.timeoutMs = std::clamp(st.sites.FetchTimeoutSeconds, 1, 3600) * 1000;
     limits.maxBytes = kQuotePageMaxBytes;
     const auto page = m_net.fetch(pageAddress(st, code), limits);
     m_failed = !page || page->isEmpty();

@@ -230,6 +230,9 @@ TEST(QuoteReader, TimeOutComesFromTheSites)
     reader.getVec(f.pf.st);
     EXPECT_EQ(net.seen.timeoutMs, 3000);
     EXPECT_EQ(net.seen.maxBytes, 4194304);
+    f.pf.st.sites.FetchTimeoutSeconds = 100000000;   // would overflow as milliseconds
+    reader.getVec(f.pf.st);
+    EXPECT_EQ(net.seen.timeoutMs, 3600000);
 }
 
 TEST(QuoteReader, EventsDuringTheWaitDoNotStartAnotherFetch)
