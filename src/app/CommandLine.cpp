@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "app/RealtimeCommands.h"
 #include "app/Startup.h"
 #include "common/Clock.h"
 #include "common/Dialogs.h"
@@ -67,8 +68,11 @@ QString usageText()
 {
     return QStringLiteral(
         "usage: velor [--home DIR] [--now \"YYYY-MM-DD HH:MM\"] [--yes] [COMMAND]\n"
-        "  (no command) [--screenshot FILE]   open the main window (or grab it to a PNG after start-up)\n"
-        "  demo DIR [--stocks N] [--seed S]   write a demo program folder");
+        "  (no command) [--screenshot FILE]   open the main window (or grab it to a PNG after start-up)
+"
+        "  demo DIR [--stocks N] [--seed S]   write a demo program folder
+"
+        "  quote CODE [--mode 0|1|7|11] [--offset N]   read the stock's quote page and print its values");
 }
 
 std::expected<CliOptions, QString> parseCommandLine(const QStringList &arguments)
@@ -93,9 +97,10 @@ std::expected<CliOptions, QString> parseCommandLine(const QStringList &arguments
     return o;
 }
 
-int runCommand(const CliOptions &o, const QString &)
+int runCommand(const CliOptions &o, const QString &exeDir)
 {
     if (o.command == QLatin1String("demo")) return demoCommand(o);
+    if (o.command == QLatin1String("quote")) return quoteCommand(o, exeDir);
     printErr(usageText());
     return 2;
 }

@@ -2,6 +2,7 @@
 #include "app/CommandLine.h"
 #include "app/MainWindow.h"
 #include "app/QtDialogs.h"
+#include "app/RealtimeWiring.h"
 #include "app/Startup.h"
 #include "common/Clock.h"
 #include "common/Launcher.h"
@@ -46,6 +47,7 @@ int openWindow(const CliOptions &o, int argc, char **argv)
     QtSound sound;
     MainWindow w(st, *clock, net, launcher, sound, dialogs);
     dialogs.setParent(&w);
+    wireRealtime(w);
     w.startUp();
     w.show();
     if (!o.screenshot.isEmpty()) {

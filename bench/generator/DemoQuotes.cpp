@@ -1,0 +1,160 @@
+#include "generator/DemoQuotes.h"
+
+#include "common/NumText.h"
+#include "common/TextFile.h"
+#include "common/Utils.h"
+
+#include <QDir>
+#include <QFile>
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+namespace velor::demo {
+
+namespace {
+
+// Page furniture between the values: no digits, so no read ever picks up a stray number.
+QString filler(qsizetype length)
+{
+    static const QString line = QStringLiteral(
+        "<li class=\"menu\"><a href=\"/news\">ニュース</a><a href=\"/board\">掲示板</a><a href=\"/chart\">チャート</a></li>\n");
+    QString out;
+    out.reserve(length + line.size());
+    while (out.size() < length) out += line;
+    out.truncate(length);
+    return out;
+}
+
+// Portal style: thousands separators, up to `decimals` digits after the point.
+QString grouped(double v, int decimals)
+{
+    QString digits = QString::number(std::fabs(v), 'f', decimals);
+    if (decimals > 0) {
+        while (digits.endsWith('0')) digits.chop(1);
+        if (digits.endsWith('.')) digits.chop(1);
+    }
+    const qsizetype point = digits.contains('.') ? digits.indexOf('.') : digits.size();
+    for (qsizetype i = point - 3; i > 0; i -= 3) digits.insert(i, ',');
+    return (v < 0 ? QStringLiteral("-") : QString()) + digits;
+}
+
+// One "key":"value" pair followed by a label, which keeps the next number out of any read.
+QString pair(const char *key, const QString &value, const char16_t *label)
+{
+    return QStringLiteral("\"%1\":\"%2\",\"label\":\"%3\",\n").arg(QLatin1String(key), value, QString::fromUtf16(label));
+}
+
+// A small deterministic hash of a code: the fundamentals of one stock never depend on another.
+uint64_t mix(uint64_t x)
+{
+    x += 0x9e3779b97f4a7c15ULL;
+    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
+    return x ^ (x >> 31);
+}
+double unit(uint64_t h, int salt) { return double(mix(h ^ (uint64_t(salt) * 0x632be59bd9b4e019ULL)) >> 11) / double(1ULL << 53); }
+
+// The bar shown live: the first day after the stored ones, else the stock's last bar.
+Bar liveBar(const MarketGenerator &gen, const StockSeries &s)
+{
+    const int day = std::clamp(std::min(gen.storedDays(), s.endDay - 1), 0, int(s.daily.size()) - 1);
+    return s.daily.empty() ? Bar{} : s.daily[size_t(day)];
+}
+
+QString pageHead(const QString &title)
+{
+    return QStringLiteral("<!DOCTYPE html>\n<html lang=\"ja\"><head><meta charset=\"utf-8\"><title>") + title +
+           QStringLiteral("</title></head><body>\n");
+}
+
+QString priceSection(const Bar &b)
+{
+    QString t = pair("openPrice", grouped(b.open, 1), u"始値") + pair("highPrice", grouped(b.high, 1), u"高値") +
+                pair("lowPrice", grouped(b.low, 1), u"安値") + pair("volume", grouped(b.volume, 0) + QStringLiteral("株"), u"出来高") +
+                pair("tradingValue", grouped(std::round(double(b.close) * b.volume / 1000), 0) + QStringLiteral("千円"), u"売買代金");
+    return t;
+}
+
+QString fundamentalSection(const StockSeries &s, const Bar &b, const MarketGenerator &gen)
+{
+    const uint64_t h = mix(uint64_t(s.entry.code) * 7919 + gen.options().seed);
+    const double close = b.close > 0 ? b.close : 1;
+    const double yield = std::round(unit(h, 1) * 450) / 100;             // 0.00 .. 4.50 %
+    const double per = std::round((5 + unit(h, 2) * 45) * 100) / 100;
+    const bool loss = unit(h, 3) < 0.1;
+    const double pbr = std::round((0.3 + unit(h, 4) * 4) * 100) / 100;
+    double yearHigh = 0, yearLow = 0;
+    for (int d = std::max(s.firstDay, gen.storedDays() - 245); d < std::min(s.endDay, gen.storedDays()); ++d) {
+        const Bar &x = s.daily[size_t(d)];
+        yearHigh = std::max(yearHigh, double(x.high));
+        yearLow = yearLow == 0 ? double(x.low) : std::min(yearLow, double(x.low));
+    }
+    const int marginBuy = int(unit(h, 5) * 3000) * 100;
+    const int marginSell = unit(h, 6) < 0.15 ? 0 : int(unit(h, 7) * 1500) * 100;
+    const QDate last = gen.calendar()[size_t(std::max(gen.storedDays() - 1, 0))];
+    return pair("shareDividendYield", grouped(yield, 2), u"配当利回り（会社予想）") +
+           pair("dps", grouped(std::round(close * yield) / 100, 2), u"１株配当（会社予想）") +
+           pair("per", loss ? QStringLiteral("---") : grouped(per, 2) + QStringLiteral("倍"), u"ＰＥＲ（会社予想）") +
+           pair("pbr", grouped(pbr, 2) + QStringLiteral("倍"), u"ＰＢＲ（実績）") +
+           pair("eps", grouped(loss ? -close * 0.05 : close / per, 2), u"ＥＰＳ（会社予想）") +
+           pair("bps", grouped(close / pbr, 2), u"ＢＰＳ（実績）") +
+           pair("minPurchasePrice", grouped(close * 100, 0) + QStringLiteral("円"), u"最低購入代金") +
+           pair("yearHighPrice", grouped(yearHigh, 1), u"年初来高値") + pair("yearLowPrice", grouped(yearLow, 1), u"年初来安値") +
+           pair("marginTransactionInfoDate", last.toString(QStringLiteral("MM/dd")), u"信用残の日付") +
+           pair("marginTransactionBuy", grouped(marginBuy, 0) + QStringLiteral("株"), u"信用買残") +
+           pair("marginTransactionSell", grouped(marginSell, 0) + QStringLiteral("株"), u"信用売残");
+}
+
+} // namespace
+
+QByteArray stockQuotePage(const MarketGenerator &gen, const StockSeries &s)
+{
+    const Bar b = liveBar(gen, s);
+    // The reader skips to character 16000 for the price and 32000 further for the rest.
+    QString page = pageHead(s.entry.name.trimmed() + QStringLiteral("の株価"));
+    page += filler(16100 - page.size());
+    page += QStringLiteral("<script>window.quote = {") + pair("stock_price", grouped(b.close, 1) + QStringLiteral("円"), u"現在値");
+    page += filler(32200);
+    page += priceSection(b) + fundamentalSection(s, b, gen) + QStringLiteral("};</script>\n");
+    page += filler(2000) + QStringLiteral("</body></html>\n");
+    return page.toUtf8();
+}
+
+QByteArray futuresQuotePage(const MarketGenerator &gen, const StockSeries &index)
+{
+    const double close = std::round(double(liveBar(gen, index).close) / 10) * 10;   // the futures tick
+    QString page = pageHead(QStringLiteral("日経平均先物"));
+    page += filler(24100 - page.size());
+    page += QStringLiteral("<div class=\"blogParts\"><h2>先物</h2></div>\n<div class=\"blogParts");
+    // The price stands 380 characters after the start of that second class name.
+    page += filler(371) + grouped(close, 0) + QStringLiteral("</span></div>\n");
+    page += filler(2000) + QStringLiteral("</body></html>\n");
+    return page.toUtf8();
+}
+
+std::expected<void, QString> writeDemoQuotes(const MarketGenerator &gen, const QString &programDir)
+{
+    std::set<int> codes{1001};
+    for (const char *list : {"touroku.dat", "touroku2.dat", "touroku3.dat"}) {
+        QFile f(pathIn(programDir, QString::fromLatin1(list)));
+        if (!f.open(QIODevice::ReadOnly)) continue;
+        for (const QByteArray &line : splitLines(f.readAll())) codes.insert(int(getNum(QString::fromLatin1(line), 10)));
+    }
+    const QString site = pathIn(programDir, QStringLiteral("site"));
+    if (!QDir().mkpath(site + QStringLiteral("/quote")) || !QDir().mkpath(site + QStringLiteral("/cme")))
+        return std::unexpected(QStringLiteral("フォルダー：　") + site + QStringLiteral(" を作成できません。"));
+    const auto &listing = gen.listing();
+    for (size_t i = 0; i < listing.size(); ++i) {
+        const int code = listing[i].code;
+        if (!codes.count(code) || (code != 1001 && code < 1301)) continue;
+        const StockSeries s = gen.series(i);
+        const auto r = code == 1001 ? saveBytes(site + QStringLiteral("/cme/index.html"), futuresQuotePage(gen, s))
+                                    : saveBytes(site + QStringLiteral("/quote/") + NumStr(int16_t(code)) + QStringLiteral(".T"),
+                                                stockQuotePage(gen, s));
+        if (!r) return r;
+    }
+    return {};
+}
+
+} // namespace velor::demo

@@ -1,0 +1,102 @@
+#include "realtime/QuoteReader.h"
+
+#include "common/Clock.h"
+#include "common/Dialogs.h"
+#include "common/Net.h"
+#include "common/Utils.h"
+#include "db/State.h"
+#include "realtime/QuotePage.h"
+
+#include <algorithm>
+
+namespace velor {
+
+namespace {
+
+void resetLiveValues(State &st, int32_t today)
+{
+    st.BarDate[0] = today;
+    st.BarOpen[0] = st.BarHigh[0] = st.BarLow[0] = st.BarClose[0] = 0;
+    st.BarVolume[0] = 0;
+    st.QuoteYield = st.QuoteDPS = st.QuotePER = st.QuotePBR = st.QuoteEPS = st.QuoteBPS = 0;
+    st.QuoteMinBuy = st.QuoteYearHigh = st.QuoteYearLow = 0;
+    st.MarginDate = st.MarginBuy = st.MarginSell = st.MarginRatio = 0;
+    st.MarginDateText.clear();
+}
+
+void applyPage(State &st, const QuotePage &q)
+{
+    st.BarOpen[0] = q.open;
+    st.BarHigh[0] = q.high;
+    st.BarLow[0] = q.low;
+    st.BarClose[0] = q.close;
+    st.BarVolume[0] = q.volume;
+    if (q.pricesRead) st.CurTurnover = q.turnover;
+    st.QuoteYield = q.yield;
+    st.QuoteDPS = q.dps;
+    st.QuotePER = q.per;
+    st.QuotePBR = q.pbr;
+    st.QuoteEPS = q.eps;
+    st.QuoteBPS = q.bps;
+    st.QuoteMinBuy = q.minBuy;
+    st.QuoteYearHigh = q.yearHigh;
+    st.QuoteYearLow = q.yearLow;
+    st.MarginDateText = q.marginDate;
+    st.MarginDate = getNum(q.marginDate, 5);
+    st.MarginBuy = q.marginBuy;
+    st.MarginSell = q.marginSell;
+    st.MarginRatio = q.marginRatio;
+}
+
+int sectionOf(const State &st, int code)
+{
+    if (code < 0 || code >= int(st.StockIndex.size())) return 0;
+    const int i = st.StockIndex[size_t(code)];
+    return i > 0 && i < int(st.StockSection.size()) ? st.StockSection[size_t(i)] : 0;
+}
+
+} // namespace
+
+QString QuoteReader::pageAddress(const State &st, int code)
+{
+    if (code == 1001) return joinAddress(st.sites.FuturesUrl, QStringLiteral("/cme/"));
+    return joinAddress(st.sites.QuoteUrl, QStringLiteral("/quote/") + NumStr(int16_t(code)) + QStringLiteral(".T"));
+}
+
+void QuoteReader::getVec(State &st)
+{
+    if (!(st.BarOffset < 0 || st.QuoteMode != 0)) return;
+    if (m_busy) return;
+    m_failed = false;
+    const QDateTime now = m_clock.now();
+    const QDate d = now.date();
+    resetLiveValues(st, d.year() * 10000 + d.month() * 100 + d.day());
+    const int code = st.CurCode;
+    const int hhmm = now.time().hour() * 100 + now.time().minute();
+    if (code != 1001 && hhmm >= 700 && hhmm <= 899) return;   // before the market opens
+    if (code == 1002 || (sectionOf(st, code) == 4 && code != 1001)) return;
+    m_busy = true;
+    fetchAndRead(st);
+    m_busy = false;
+}
+
+void QuoteReader::fetchAndRead(State &st)
+{
+    const int code = st.CurCode;
+    FetchLimits limits;
+    // An hour is more than any page needs, and keeps the milliseconds within an int.
+    limits.timeoutMs = std::clamp(st.sites.FetchTimeoutSeconds, 1, 3600) * 1000;
+    limits.maxBytes = kQuotePageMaxBytes;
+    const auto page = m_net.fetch(pageAddress(st, code), limits);
+    m_failed = !page || page->isEmpty();
+    if (m_failed) {
+        m_dialogs.message(QStringLiteral("目的銘柄: ") + QString::number(code) + QStringLiteral(", ") + st.nameOf(code) +
+                              QStringLiteral(" のリアルタイムデータ取得に失敗しました"),
+                          Icon::Warning);
+        return;
+    }
+    const QString text = decodeQuotePage(*page);
+    applyPage(st, parseQuotePage(text, code, st.QuoteMode));
+}
+
+} // namespace velor

@@ -1,0 +1,43 @@
+#pragma once
+// getVec: fetches the quote page of CurCode and puts the live bar (position -1) and the quote
+// values into the state. The bar loader, the screens and the monitor reach it through LiveQuote.
+#include "db/LiveQuote.h"
+
+#include <QString>
+
+namespace velor {
+
+class Clock;
+class Dialogs;
+class Net;
+struct State;
+
+/// The size cap of a quote page; real pages are a few hundred kilobytes.
+constexpr qint64 kQuotePageMaxBytes = 4 * 1024 * 1024;
+
+class QuoteReader final : public LiveQuote {
+public:
+    QuoteReader(Clock &clock, Net &net, Dialogs &dialogs) : m_clock(clock), m_net(net), m_dialogs(dialogs) {}
+
+    /// Resets and refills element 0 of the bar tables and the quote values for CurCode, as far as
+    /// BarOffset, QuoteMode, the time of day and the stock's section allow; a failed fetch shows
+    /// the warning once and leaves the values 0.
+    void getVec(State &st) override;
+
+    /// Whether the last getVec that fetched reported a failure.
+    bool lastFetchFailed() const { return m_failed; }
+
+    /// The address getVec reads for a code (the futures page for 1001).
+    static QString pageAddress(const State &st, int code);
+
+private:
+    void fetchAndRead(State &st);
+
+    Clock &m_clock;
+    Net &m_net;
+    Dialogs &m_dialogs;
+    bool m_busy = false;    // a fetch is waiting: events it lets through must not start another
+    bool m_failed = false;
+};
+
+} // namespace velor

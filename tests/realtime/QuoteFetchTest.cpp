@@ -1,0 +1,116 @@
+// getVec through the real transport: a local server that never answers, and pages far beyond
+// the size cap, from a file and from a server.
+#include "realtime/QuoteReader.h"
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+using namespace velor;
+using namespace velor::test;
+
+namespace {
+
+QCoreApplication &app()
+{
+    static int argc = 1;
+    static char name[] = "QuoteFetchTest";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication a(argc, argv);
+    return a;
+}
+
+const QString kWarning = QStringLiteral("目的銘柄: 1301, 極洋         のリアルタイムデータ取得に失敗しました");
+
+struct Fixture {
+    ProgramFolder pf;
+    TestEnv env;
+    QtNet net;
+    QuoteReader reader{env.clock, net, env.dialogs};
+    Fixture()
+    {
+        app();
+        pf.writeMaster({{1301, QStringLiteral("極洋"), 1}});
+        pf.st.CurCode = 1301;
+        pf.st.BarOffset = -1;
+        pf.st.sites.FetchTimeoutSeconds = 1;
+    }
+};
+
+// Sends a header promising 50 MiB, then keeps writing as long as the client reads.
+class EndlessServer : public QTcpServer {
+public:
+    qint64 written = 0;
+    EndlessServer()
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket *s = nextPendingConnection();
+            connect(s, &QTcpSocket::readyRead, s, [this, s] {
+                s->readAll();
+                s->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 52428800\r\n\r\n");
+                feed(s);
+            });
+            connect(s, &QTcpSocket::bytesWritten, s, [this, s] { feed(s); });
+        });
+    }
+private:
+    void feed(QTcpSocket *s)
+    {
+        if (s->bytesToWrite() > 256 * 1024 || written >= 52428800) return;
+        const QByteArray chunk(64 * 1024, 'x');
+        written += s->write(chunk);
+    }
+};
+
+} // namespace
+
+TEST(QuoteFetch, ServerThatNeverAnswersTimesOut)
+{
+    Fixture f;
+    QTcpServer silent;   // accepts the connection and says nothing
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    f.pf.st.sites.QuoteUrl = QStringLiteral("http://127.0.0.1:%1").arg(silent.serverPort());
+    QElapsedTimer t;
+    t.start();
+    f.reader.getVec(f.pf.st);
+    EXPECT_LT(t.elapsed(), 5000);
+    EXPECT_GE(t.elapsed(), 900);
+    ASSERT_EQ(f.env.dialogs.shown.size(), 1u);
+    EXPECT_EQ(f.env.dialogs.shown[0].text, kWarning);
+    EXPECT_EQ(f.pf.st.BarClose[0], 0.0f);
+}
+
+TEST(QuoteFetch, FiftyMebibyteFileIsCutAtTheCap)
+{
+    Fixture f;
+    const QString site = f.pf.program + QStringLiteral("site");
+    const QString path = site + QStringLiteral("/quote/1301.T");
+    writeFile(path, QByteArray());
+    QFile file(path);
+    ASSERT_TRUE(file.resize(50LL * 1024 * 1024));   // sparse: no disk, and only the cap is ever read
+    f.pf.st.sites.QuoteUrl = QUrl::fromLocalFile(site).toString();
+    f.reader.getVec(f.pf.st);
+    ASSERT_EQ(f.env.dialogs.shown.size(), 1u);
+    EXPECT_EQ(f.env.dialogs.shown[0].text, kWarning);
+    EXPECT_TRUE(f.reader.lastFetchFailed());
+}
+
+TEST(QuoteFetch, FiftyMebibyteStreamIsCutAtTheCap)
+{
+    Fixture f;
+    f.pf.st.sites.FetchTimeoutSeconds = 20;
+    EndlessServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    f.pf.st.sites.QuoteUrl = QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort());
+    f.reader.getVec(f.pf.st);
+    ASSERT_EQ(f.env.dialogs.shown.size(), 1u);
+    EXPECT_EQ(f.env.dialogs.shown[0].text, kWarning);
+    // The reader stopped soon after the cap instead of taking the whole 50 MiB.
+    EXPECT_GE(server.written, 4LL * 1024 * 1024);
+    EXPECT_LT(server.written, 20LL * 1024 * 1024);
+}
