@@ -68,10 +68,8 @@ QString usageText()
 {
     return QStringLiteral(
         "usage: velor [--home DIR] [--now \"YYYY-MM-DD HH:MM\"] [--yes] [COMMAND]\n"
-        "  (no command) [--screenshot FILE]   open the main window (or grab it to a PNG after start-up)
-"
-        "  demo DIR [--stocks N] [--seed S]   write a demo program folder
-"
+        "  (no command) [--screenshot FILE]   open the main window (or grab it to a PNG after start-up)\n"
+        "  demo DIR [--stocks N] [--seed S]   write a demo program folder\n"
         "  quote CODE [--mode 0|1|7|11] [--offset N]   read the stock's quote page and print its values");
 }
 
