@@ -56,7 +56,9 @@ std::expected<QByteArray, NetError> QtNet::fetch(const QString &address, const F
     });
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     timer.start(limits.timeoutMs);
-    if (!reply->isFinished()) loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // The window keeps handling every event while it waits (a monitor's stop button must work);
+    // the commands guard themselves against being re-entered.
+    if (!reply->isFinished()) loop.exec();
     if (!tooLarge && !timedOut) data += reply->read(limits.maxBytes + 1 - data.size());
     const auto err = reply->error();
     const QString errText = reply->errorString();

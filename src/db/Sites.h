@@ -1,17 +1,18 @@
 #pragma once
-// Addresses of every outside page, from the optional sites.ini beside VELOR.ini.
+// Addresses of every outside page, from the optional sites.ini beside VELOR.ini. The built-in
+// defaults name no real host: a user points the program at the sites of their choice.
 #include <QString>
 
 namespace velor {
 
 struct Sites {
-    QString DataSiteUrl = QStringLiteral("https://price-data.invalid/");  // no public default: set it in sites.ini
-    QString QuoteUrl = QStringLiteral("https://finance.yahoo.co.jp");
+    QString DataSiteUrl = QStringLiteral("https://price-data.invalid/");
+    QString QuoteUrl = QStringLiteral("https://quote.invalid");
     QString FuturesUrl = QStringLiteral("https://futures.invalid");
-    QString TargetPriceUrl = QStringLiteral("https://minkabu.jp");
-    QString StockDetailUrl = QStringLiteral("https://stocks.finance.yahoo.co.jp");
-    QString BrokerQuoteUrl = QStringLiteral("https://www.rakuten-sec.co.jp");
-    QString AnalysisUrl = QStringLiteral("https://minkabu.jp");
+    QString TargetPriceUrl = QStringLiteral("https://target-price.invalid");
+    QString StockDetailUrl = QStringLiteral("https://stock-detail.invalid");
+    QString BrokerQuoteUrl = QStringLiteral("https://broker.invalid");
+    QString AnalysisUrl = QStringLiteral("https://analysis.invalid");
     QString CompanyUrl = QStringLiteral("https://company.invalid");
     QString WorldIndexUrl = QStringLiteral("https://world-index.invalid");
     QString HomePageUrl = QStringLiteral("https://velor.invalid/");
