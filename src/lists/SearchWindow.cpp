@@ -1,6 +1,6 @@
 #include "lists/SearchWindow.h"
 
-#include "common/Utils.h"
+#include "lists/ListView.h"
 #include "lists/NameSearch.h"
 
 #include <QAction>
@@ -62,7 +62,7 @@ int SearchWindow::codeOfRow(int row) const
 {
     const QListWidgetItem *item = List1->item(row);
     if (!item) return 0;
-    const double v = getNum(item->text(), 10);
+    const long long v = leadingNumber(item->text());
     return v >= 1 && v <= 9999 ? int(v) : 0;
 }
 

@@ -38,8 +38,9 @@ std::expected<void, QString> gatherResultFile(const QString &path, Gathered &g)
     auto lines = readLinesCp932(path);
     if (!lines) return std::unexpected(lines.error());
     for (const QString &line : *lines) {
-        const double v = getNum(line, 10);
-        const long long code = v >= 1 && v <= 32767 ? (long long)v : 0;
+        // The plain leading number: a digit in a name field must not join the code.
+        const long long v = leadingNumber(line);
+        const long long code = v >= 1 && v <= 32767 ? v : 0;
         g.values.push_back(code);
         if (code < 1) g.texts << line;
     }
