@@ -100,11 +100,12 @@ void wireLists(MainWindow &w)
     w.on(QStringLiteral("F020"), [c](int) { c->showSearch(); });
     w.on(QStringLiteral("tool:search"), [c](int) { c->showSearch(); });
     w.on(QStringLiteral("RHyouji"), [&l](int i) { RHyouji_Click(l, i); });
-    w.on(QStringLiteral("cmdJMP"), [&l](int i) {
-        openStockPage(l.st, l.sv.launcher, i == 0 ? StockPage::Detail : StockPage::Broker);
-    });
-    w.on(QStringLiteral("Command1"), [&l](int) { openStockPage(l.st, l.sv.launcher, StockPage::Analysis); });
-    w.on(QStringLiteral("Command3"), [&l](int) { openStockPage(l.st, l.sv.launcher, StockPage::Company); });
+    auto page = [&l](StockPage p) {
+        if (!openStockPage(l.st, l.sv.launcher, p)) l.sv.dialogs.message(browserFailedText(l.st), Icon::Error);
+    };
+    w.on(QStringLiteral("cmdJMP"), [page](int i) { page(i == 0 ? StockPage::Detail : StockPage::Broker); });
+    w.on(QStringLiteral("Command1"), [page](int) { page(StockPage::Analysis); });
+    w.on(QStringLiteral("Command3"), [page](int) { page(StockPage::Company); });
     QObject::connect(w.txtCODE, &QLineEdit::returnPressed, c, [&l] { txtCODE_Enter(l); });
 }
 

@@ -51,9 +51,15 @@ std::optional<QString> stockPageAddress(const State &st, StockPage page)
     return std::nullopt;
 }
 
-void openStockPage(const State &st, Launcher &launcher, StockPage page)
+bool openStockPage(const State &st, Launcher &launcher, StockPage page)
 {
-    if (const auto address = stockPageAddress(st, page)) launcher.openUrl(st.BrowserPath, *address);
+    const auto address = stockPageAddress(st, page);
+    return !address || launcher.openUrl(st.BrowserPath, *address);
+}
+
+QString browserFailedText(const State &st)
+{
+    return QStringLiteral("ブラウザ：　") + st.BrowserPath + QStringLiteral(" を起動できませんでした。");
 }
 
 } // namespace velor

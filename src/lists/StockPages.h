@@ -19,6 +19,9 @@ enum class StockPage {
 /// browser starts without a page) or the page's address built from the sites.ini base.
 std::optional<QString> stockPageAddress(const State &st, StockPage page);
 /// Starts the browser with the address, when the button opens anything for this stock.
-void openStockPage(const State &st, Launcher &launcher, StockPage page);
+/// False only when the browser could not be started.
+bool openStockPage(const State &st, Launcher &launcher, StockPage page);
+/// The message for a browser that could not be started.
+QString browserFailedText(const State &st);
 
 } // namespace velor

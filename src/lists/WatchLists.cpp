@@ -139,7 +139,8 @@ void openWatchListInEditor(Lists &c, int n)
             return;
         }
     }
-    c.sv.launcher.openInEditor(path);
+    if (!c.sv.launcher.openInEditor(path))
+        c.sv.dialogs.message(QStringLiteral("エディタで ") + path + QStringLiteral(" を開けませんでした。"), Icon::Error);
 }
 
 } // namespace velor
