@@ -87,6 +87,16 @@ TEST_F(WatchLists, DeleteRemovesEveryOccurrence)
     EXPECT_EQ(view.lines, QStringList{QStringLiteral(" 1332 日本水産  (1)")});
 }
 
+TEST_F(WatchLists, DeleteOnATextLineBeepsAndKeepsTheFile)
+{
+    writeList("touroku.dat", "0\r\n1301\r\n1332\r\n");
+    PL222_Click(lists, 1);
+    view.setCurrentRow(0);
+    DelM_Click(lists);
+    EXPECT_EQ(env.sound.beeps, 1);
+    EXPECT_EQ(readFile(file("touroku.dat")), QByteArray("0\r\n1301\r\n1332\r\n"));
+}
+
 TEST_F(WatchLists, DeleteBeepsWhenTheSetIsNoWatchList)
 {
     PL222_Click(lists, 0);
@@ -110,7 +120,10 @@ TEST_F(WatchLists, SortIsStableAndDropsIndexCodes)
     writeList("touroku.dat", "1332\r\n1301\r\n1332\r\n");
     writeList("touroku2.dat", " 1500 \r\n 0 \r\n 1001 \r\n 500 \r\n 1000 \r\n 1400 \r\n");
     writeList("touroku3.dat", "");
+    pf.st.LastCode = 1332;
     FSORT_Click(lists);
+    // The reload shows the last stock, and the current stock stays the one shown.
+    EXPECT_EQ(pf.st.CurCode, 1332);
     EXPECT_EQ(readFile(file("touroku.dat")), QByteArray(" 1301 \r\n 1332 \r\n 1332 \r\n"));
     EXPECT_EQ(readFile(file("touroku2.dat")), QByteArray(" 1001 \r\n 1400 \r\n 1500 \r\n"));
     EXPECT_EQ(readFile(file("touroku3.dat")), QByteArray());

@@ -104,6 +104,16 @@ TEST_F(WorkingSet, ResultFileHeadingBecomesATextLine)
     EXPECT_EQ(pf.st.WorkCount, 3);
 }
 
+TEST_F(WorkingSet, ResultRowCodeIgnoresDigitsInTheName)
+{
+    const QString path = pf.program + QStringLiteral("VEDAT/digits.csv");
+    writeFile(path, toCp932(QStringLiteral("1301,\"3D極洋 (1)\",1.,99,99,99,99,1,→\r\n")));
+    env.dialogs.files.push_back(path);
+    PL222_Click(lists, 4);
+    EXPECT_EQ(pf.st.WorkSet, (std::vector<int16_t>{0, 3}));
+    EXPECT_EQ(pf.st.WorkMissing, 0);
+}
+
 TEST_F(WorkingSet, CancelledResultDialogChangesNothing)
 {
     writeList("touroku.dat", " 1301 \r\n");
