@@ -8,7 +8,7 @@ namespace {
 struct PageCase { int code; StockPage page; const char *command; };   // nullptr: nothing starts
 class StockPages : public ::testing::TestWithParam<PageCase> {};
 
-TEST_P(StockPages, StartsTheBrowserWithTheDocumentedAddress)
+TEST_P(StockPages, StartsTheBrowserWithThePageAddress)
 {
     ProgramFolder pf;
     writeSmallMaster(pf);
