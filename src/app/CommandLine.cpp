@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "app/RealtimeCommands.h"
+#include "app/ListsCommands.h"
 #include "app/Startup.h"
 #include "common/Clock.h"
 #include "common/Dialogs.h"
@@ -70,7 +71,9 @@ QString usageText()
         "usage: velor [--home DIR] [--now \"YYYY-MM-DD HH:MM\"] [--yes] [COMMAND]\n"
         "  (no command) [--screenshot FILE]   open the main window (or grab it to a PNG after start-up)\n"
         "  demo DIR [--stocks N] [--seed S]   write a demo program folder\n"
-        "  quote CODE [--mode 0|1|7|11] [--offset N]   read the stock's quote page and print its values");
+        "  quote CODE [--mode 0|1|7|11] [--offset N]   read the stock's quote page and print its values\n"
+        "  search KEYWORD               list the stocks whose name holds the keyword\n"
+        "  watch list N | add N CODE | remove N CODE | sort   the watch lists 1-3");
 }
 
 std::expected<CliOptions, QString> parseCommandLine(const QStringList &arguments)
@@ -99,6 +102,8 @@ int runCommand(const CliOptions &o, const QString &exeDir)
 {
     if (o.command == QLatin1String("demo")) return demoCommand(o);
     if (o.command == QLatin1String("quote")) return quoteCommand(o, exeDir);
+    if (o.command == QLatin1String("search")) return searchCommand(o, exeDir);
+    if (o.command == QLatin1String("watch")) return watchCommand(o, exeDir);
     printErr(usageText());
     return 2;
 }

@@ -1,5 +1,6 @@
 // velor: opens the main window on a program folder, or runs a command without a window.
 #include "app/CommandLine.h"
+#include "app/ListsWiring.h"
 #include "app/MainWindow.h"
 #include "app/QtDialogs.h"
 #include "app/RealtimeWiring.h"
@@ -48,6 +49,7 @@ int openWindow(const CliOptions &o, int argc, char **argv)
     MainWindow w(st, *clock, net, launcher, sound, dialogs);
     dialogs.setParent(&w);
     wireRealtime(w);
+    wireLists(w);
     w.startUp();
     w.show();
     if (!o.screenshot.isEmpty()) {

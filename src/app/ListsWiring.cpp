@@ -1,0 +1,117 @@
+#include "app/ListsWiring.h"
+
+#include "app/MainWindow.h"
+#include "lists/ListWidgetView.h"
+#include "lists/SearchWindow.h"
+#include "lists/StockList.h"
+#include "lists/StockPages.h"
+#include "lists/WatchLists.h"
+#include "lists/WorkingSet.h"
+
+#include <QEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPointer>
+
+namespace velor {
+
+namespace {
+
+// Lives as a child of the main window: the list adapter, the context and the search window.
+class ListsController final : public QObject {
+public:
+    explicit ListsController(MainWindow &w)
+        : QObject(&w), m_w(w),
+          m_view(w.List1, w.lblList, w.txtCODE, w.toolAction(QStringLiteral("showd"))),
+          m_lists{w.state(), w.services(), m_view}
+    {
+        setObjectName(QStringLiteral("ListsController"));
+        w.List1->viewport()->installEventFilter(this);
+    }
+
+    Lists &lists() { return m_lists; }
+
+    void showSearch()
+    {
+        if (!m_search) {
+            m_search = new SearchWindow(
+                m_lists.st, [this](int code) { showCode(code); },
+                [this](int n, int code) { addToWatchList(m_lists, n, code); }, &m_w);
+            m_search->setAttribute(Qt::WA_DeleteOnClose);
+            const QRect g = m_w.frameGeometry();
+            m_search->move(g.x() + g.width() + m_w.px(100), g.y() + m_w.px(2000));
+        }
+        m_search->show();
+        m_search->raise();
+    }
+
+    void showCode(int code)
+    {
+        m_lists.st.CurCode = int16_t(code);
+        m_lists.sv.shell.redrawChart(1);
+    }
+
+    SearchWindow *searchWindow() const { return m_search; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched != m_w.List1->viewport() || event->type() != QEvent::MouseButtonPress) return false;
+        auto *me = static_cast<QMouseEvent *>(event);
+        if (me->button() == Qt::RightButton) {
+            if (listPopupAllowed(m_lists.st)) m_w.listPopup()->popup(me->globalPosition().toPoint());
+            return true;
+        }
+        if (me->button() != Qt::LeftButton) return false;
+        const int row = m_w.List1->indexAt(me->position().toPoint()).row();
+        if (row < 0) return false;
+        m_w.List1->setCurrentRow(row);
+        List1_LeftClick(m_lists, row);
+        return false;
+    }
+
+private:
+    MainWindow &m_w;
+    ListWidgetView m_view;
+    Lists m_lists;
+    QPointer<SearchWindow> m_search;
+};
+
+ListsController *controllerOf(MainWindow &w)
+{
+    return w.findChild<ListsController *>(QStringLiteral("ListsController"), Qt::FindDirectChildrenOnly);
+}
+
+} // namespace
+
+void wireLists(MainWindow &w)
+{
+    auto *c = new ListsController(w);
+    Lists &l = c->lists();
+    w.on(QStringLiteral("PL222"), [&l](int i) { PL222_Click(l, i); });
+    w.on(QStringLiteral("F005"), [&l](int i) { F005_Click(l, i); });
+    w.on(QStringLiteral("F402"), [&l](int i) { F402_Click(l, i); });
+    w.on(QStringLiteral("DelM"), [&l](int) { DelM_Click(l); });
+    w.on(QStringLiteral("FSORT"), [&l](int) { FSORT_Click(l); });
+    for (int n = 1; n <= 3; ++n)
+        w.on(QStringLiteral("F0055%1").arg(n), [&l, n](int) { openWatchListInEditor(l, n); });
+    w.on(QStringLiteral("F020"), [c](int) { c->showSearch(); });
+    w.on(QStringLiteral("tool:search"), [c](int) { c->showSearch(); });
+    w.on(QStringLiteral("RHyouji"), [&l](int i) { RHyouji_Click(l, i); });
+    auto page = [&l](StockPage p) {
+        if (!openStockPage(l.st, l.sv.launcher, p)) l.sv.dialogs.message(browserFailedText(l.st), Icon::Error);
+    };
+    w.on(QStringLiteral("cmdJMP"), [page](int i) { page(i == 0 ? StockPage::Detail : StockPage::Broker); });
+    w.on(QStringLiteral("Command1"), [page](int) { page(StockPage::Analysis); });
+    w.on(QStringLiteral("Command3"), [page](int) { page(StockPage::Company); });
+    QObject::connect(w.txtCODE, &QLineEdit::returnPressed, c, [&l] { txtCODE_Enter(l); });
+}
+
+void syncListToCurrent(MainWindow &w)
+{
+    if (ListsController *c = controllerOf(w)) syncListToCurrent(c->lists());
+}
+
+} // namespace velor
