@@ -166,6 +166,14 @@ void MainWindow::buildControls()
         {Command3, "Command3"}, {lblCI, "lblCI"}, {ProgressBar1, "ProgressBar1"}, {txtPrice, "txtPrice"},
         {lblHSTOF, "lblHSTOF"}};
     for (const auto &[w, n] : names) w->setObjectName(QString::fromLatin1(n));
+    // List lines pad names with half-width blanks: they line up only in a font whose full-width
+    // characters are exactly two half-width ones.
+    QFont fixed = List1->font();
+    fixed.setFamilies({QStringLiteral("IPAGothic"), QStringLiteral("MS Gothic"), QStringLiteral("Noto Sans Mono CJK JP"),
+                       QStringLiteral("monospace")});
+    fixed.setStyleHint(QFont::Monospace);
+    List1->setFont(fixed);
+    txtPrice->setFont(fixed);
     // The info panel sits above the world-index pane where they overlap.
     lblRSI->raise();
     ProgressBar1->raise();
