@@ -1,0 +1,63 @@
+#include "chart/QtChartCanvas.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+namespace velor {
+
+namespace {
+constexpr double kTwipsPerPixel = 15;   // the design resolution: 96 pixels per inch
+constexpr double kTextTwips = 180;      // height of the chart's text
+QColor toQt(Rgb c) { return QColor(c.r, c.g, c.b); }
+} // namespace
+
+QtChartCanvas::QtChartCanvas(QPainter &painter, QSizeF size, QColor background)
+    : m_p(painter), m_size(size), m_background(background), m_sx(size.width() / kChartTwipsWidth),
+      m_sy(size.height() / kChartTwipsHeight)
+{
+    // Pens and text grow with the smaller of the two stretches, never below their design size.
+    m_unit = std::max(1.0, std::min(m_sx, m_sy) * kTwipsPerPixel);
+    m_font.setFamilies({QStringLiteral("IPAGothic"), QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP"),
+                        QStringLiteral("sans-serif")});
+    m_font.setPixelSize(std::max(9, int(std::lround(kTextTwips * std::min(m_sx, m_sy)))));
+    m_ascent = QFontMetricsF(m_font).ascent();
+    m_p.setRenderHint(QPainter::Antialiasing, false);
+    m_p.setFont(m_font);
+}
+
+void QtChartCanvas::clear() { m_p.fillRect(QRectF(QPointF(0, 0), m_size), m_background); }
+void QtChartCanvas::setPenWidth(int width) { m_width = width; }
+void QtChartCanvas::setPenStyle(PenStyle style) { m_style = style; }
+
+void QtChartCanvas::applyPen(Rgb colour)
+{
+    QPen pen(toQt(colour));
+    pen.setWidthF(m_width * m_unit);
+    pen.setStyle(m_style == PenStyle::Dotted ? Qt::DotLine : Qt::SolidLine);
+    pen.setCapStyle(Qt::FlatCap);
+    m_p.setPen(pen);
+}
+
+void QtChartCanvas::line(double x1, double y1, double x2, double y2, Rgb colour)
+{
+    applyPen(colour);
+    m_p.drawLine(QPointF(x1 * m_sx, y1 * m_sy), QPointF(x2 * m_sx, y2 * m_sy));
+}
+
+void QtChartCanvas::box(double x1, double y1, double x2, double y2, Rgb colour)
+{
+    applyPen(colour);
+    m_p.setBrush(toQt(colour));
+    m_p.drawRect(QRectF(QPointF(x1 * m_sx, y1 * m_sy), QPointF(x2 * m_sx, y2 * m_sy)).normalized());
+    m_p.setBrush(Qt::NoBrush);
+}
+
+void QtChartCanvas::text(double x, double y, const QString &text, Rgb colour)
+{
+    m_p.setPen(toQt(colour));
+    m_p.drawText(QPointF(x * m_sx, y * m_sy + m_ascent), text);
+}
+
+} // namespace velor
