@@ -27,3 +27,9 @@ inline void setBar(BarVars &st, int p, int32_t date, float o, float h, float l, 
 }
 
 } // namespace velor::test
+
+#include <QString>
+#include <ostream>
+
+/// Readable QString values in failure messages.
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
