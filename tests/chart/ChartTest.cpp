@@ -63,7 +63,7 @@ TEST_F(ChartFixture, FullDrawLoadsDrawsAndWritesTheTexts)
     EXPECT_EQ(chart.texts().code, QStringLiteral("1301"));
     EXPECT_EQ(chart.texts().name, QStringLiteral("極洋   , 1部"));
     EXPECT_TRUE(chart.texts().panel.startsWith(QStringLiteral("始値：1000\r\n")));
-    EXPECT_EQ(env.shell.messages().left(45), QStringLiteral("0,20240329,1000,1002,998,1000, (-1.), 20.\r\n"));
+    EXPECT_EQ(env.shell.messages().left(43), QStringLiteral("0,20240329,1000,1002,998,1000, (-1.), 20.\r\n"));
     EXPECT_EQ(env.shell.messages().count(QStringLiteral("\r\n")), 101);
 }
 
