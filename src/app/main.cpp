@@ -1,4 +1,5 @@
 // velor: opens the main window on a program folder, or runs a command without a window.
+#include "app/ChartWiring.h"
 #include "app/CommandLine.h"
 #include "app/MainWindow.h"
 #include "app/QtDialogs.h"
@@ -10,6 +11,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QFileInfo>
 #include <cstdio>
 #include <memory>
@@ -45,6 +47,7 @@ int openWindow(const CliOptions &o, int argc, char **argv)
     QtSound sound;
     MainWindow w(st, *clock, net, launcher, sound, dialogs);
     dialogs.setParent(&w);
+    wireChart(w);
     w.startUp();
     w.show();
     return app.exec();
@@ -62,6 +65,12 @@ int main(int argc, char **argv)
         return 2;
     }
     if (options->command.isEmpty()) return openWindow(*options, argc, argv);
+    if (options->command == QLatin1String("chart")) {
+        // Text on a QImage needs the font database of a GUI application; no window is shown.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
+        return runCommand(*options, exeDir(argv[0]));
+    }
     QCoreApplication app(argc, argv);
     return runCommand(*options, exeDir(argv[0]));
 }
