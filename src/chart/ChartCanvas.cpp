@@ -23,6 +23,11 @@ void RecordingCanvas::text(double x, double y, const QString &text, Rgb colour)
     m_prims.push_back({Primitive::Text, x, y, x, y, colour, m_width, m_style, text});
 }
 
+void RecordingCanvas::clip(double yTop, double yBottom)
+{
+    m_prims.push_back({Primitive::Clip, 0, yTop, 0, yBottom, {}, m_width, m_style, {}});
+}
+
 void RecordingCanvas::replay(ChartCanvas &target) const
 {
     for (const Primitive &p : m_prims) {
@@ -33,6 +38,7 @@ void RecordingCanvas::replay(ChartCanvas &target) const
         case Primitive::Line: target.line(p.x1, p.y1, p.x2, p.y2, p.colour); break;
         case Primitive::Box: target.box(p.x1, p.y1, p.x2, p.y2, p.colour); break;
         case Primitive::Text: target.text(p.x1, p.y1, p.text, p.colour); break;
+        case Primitive::Clip: target.clip(p.y1, p.y2); break;
         }
     }
 }

@@ -34,11 +34,13 @@ public:
     virtual void box(double x1, double y1, double x2, double y2, Rgb colour) = 0;
     /// Text whose top-left corner is at (x, y).
     virtual void text(double x, double y, const QString &text, Rgb colour) = 0;
+    /// Keeps the following drawing inside this band of y (a pane); clip(0, 0) ends it.
+    virtual void clip(double yTop, double yBottom) = 0;
 };
 
 /// One drawing operation as recorded, with the pen it was drawn with.
 struct Primitive {
-    enum Kind : uint8_t { Clear, Line, Box, Text };
+    enum Kind : uint8_t { Clear, Line, Box, Text, Clip };
     Kind kind = Line;
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
     Rgb colour;
@@ -56,6 +58,7 @@ public:
     void line(double x1, double y1, double x2, double y2, Rgb colour) override;
     void box(double x1, double y1, double x2, double y2, Rgb colour) override;
     void text(double x, double y, const QString &text, Rgb colour) override;
+    void clip(double yTop, double yBottom) override;
 
     const std::vector<Primitive> &primitives() const { return m_prims; }
     /// Plays the recording onto another canvas.

@@ -134,6 +134,7 @@ void paintIndicatorPane(const State &st, const ChartFrame &f, ChartCanvas &c)
     c.text(7300, 5550, printForm((long long)o.n1), black);
     c.text(7300, 5750, printForm((long long)o.n2), black);
     c.setPenWidth(2);
+    c.clip(geo::Y0, geo::IndBottom);
     const std::pair<int16_t, Rgb> lines[] = {{o.n1, cyan}, {o.n2, magenta}};
     for (const auto &[n, colour] : lines) {
         double prev = o.base - o.gain * o.calc(st, n, st.BarOffset);
@@ -143,6 +144,7 @@ void paintIndicatorPane(const State &st, const ChartFrame &f, ChartCanvas &c)
             prev = next;
         }
     }
+    c.clip(0, 0);
     c.setPenWidth(1);
 }
 
@@ -150,10 +152,14 @@ void paintChart(const State &st, const ChartFrame &f, const OverlayCloses &overl
 {
     c.clear();
     paintGrid(c);
+    // Prices outside the axis (the percentage modes, the overlay) and oscillator values outside
+    // their scale stay inside their own pane instead of running over the other one.
+    c.clip(geo::Y0 - geo::H, geo::Y0);
     paintCandles(st, f, c);
     paintAverage(st, f, st.MaWidth1, white, true, c);
     if (st.CurPeriod != 3) paintAverage(st, f, st.MaWidth2, yellow, false, c);
     paintOverlay(st, f, overlay, c);
+    c.clip(0, 0);
     paintIndicatorPane(st, f, c);
     paintTexts(st, f, c);
 }

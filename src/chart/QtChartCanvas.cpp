@@ -57,7 +57,33 @@ void QtChartCanvas::box(double x1, double y1, double x2, double y2, Rgb colour)
 void QtChartCanvas::text(double x, double y, const QString &text, Rgb colour)
 {
     m_p.setPen(toQt(colour));
-    m_p.drawText(QPointF(x * m_sx, y * m_sy + m_ascent), text);
+    const QPointF at(x * m_sx, y * m_sy + m_ascent);
+    // A text that would run past the right edge (the long top line on a narrow chart) is set
+    // smaller so that it stays whole.
+    const double room = m_size.width() - at.x();
+    const double width = QFontMetricsF(m_font).horizontalAdvance(text);
+    if (width <= room || room <= 0) {
+        m_p.drawText(at, text);
+        return;
+    }
+    QFont smaller = m_font;
+    smaller.setPixelSize(std::max(6, int(m_font.pixelSize() * room / width)));
+    m_p.setFont(smaller);
+    m_p.drawText(at, text);
+    m_p.setFont(m_font);
+}
+
+} // namespace velor
+
+namespace velor {
+
+void QtChartCanvas::clip(double yTop, double yBottom)
+{
+    if (yTop >= yBottom) {
+        m_p.setClipping(false);
+        return;
+    }
+    m_p.setClipRect(QRectF(0, yTop * m_sy, m_size.width(), (yBottom - yTop) * m_sy));
 }
 
 } // namespace velor

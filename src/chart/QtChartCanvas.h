@@ -27,6 +27,7 @@ public:
     void line(double x1, double y1, double x2, double y2, Rgb colour) override;
     void box(double x1, double y1, double x2, double y2, Rgb colour) override;
     void text(double x, double y, const QString &text, Rgb colour) override;
+    void clip(double yTop, double yBottom) override;
 
 private:
     void applyPen(Rgb colour);
