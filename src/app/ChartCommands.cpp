@@ -127,10 +127,13 @@ int chartCommand(const CliOptions &o, const QString &exeDir)
     st.NikkeiOverlay = r->overlay;
     QImage image(r->width, r->height, QImage::Format_RGB32);
     QPainter painter(&image);
-    QtChartCanvas canvas(painter, QSizeF(image.size()));
     Chart chart(st, s.sv);
-    chart.setCanvas(&canvas);
-    chart.chart(11);
+    {
+        QtChartCanvas canvas(painter, QSizeF(image.size()));
+        chart.setCanvas(&canvas);
+        chart.chart(11);
+        chart.setCanvas(nullptr);
+    }
     painter.end();
     if (st.BarCount == 0) {
         printErr(QStringLiteral("error: ") + s.shell.messages().trimmed());

@@ -5,6 +5,7 @@ namespace velor {
 void RecordingCanvas::clear()
 {
     m_prims.clear();
+    m_prims.reserve(16384);   // a 1,600-bar chart records about 13,000 operations
     m_prims.push_back({Primitive::Clear, 0, 0, 0, 0, {}, m_width, m_style, {}});
 }
 

@@ -24,18 +24,19 @@ QString signedChange(double change, bool integer)
     return sign + text;
 }
 
-// One listing line for position p, its change taken against position `against`.
-QString line(const State &st, int p, int against, const QString &volume)
+// Appends the listing line of position p, its change taken against position `against`.
+void appendLine(QString &out, const State &st, int p, int against, const QString &volume)
 {
     const size_t e = size_t(p + 1), a = size_t(against + 1);
     const bool index = st.CurCode <= 1002;
     auto price = [&](float v) { return index ? QString::number(std::llround(v)) : singleText(v); };
     const double change = index ? double(std::llround(st.BarClose[e]) - std::llround(st.BarClose[a]))
                                 : double(st.BarClose[e]) - double(st.BarClose[a]);
-    return QString::number(p) + QLatin1Char(',') + LngStr(st.BarDate[e]) + QLatin1Char(',') + price(st.BarOpen[e]) +
-           QLatin1Char(',') + price(st.BarHigh[e]) + QLatin1Char(',') + price(st.BarLow[e]) + QLatin1Char(',') +
-           price(st.BarClose[e]) + QStringLiteral(", (") + signedChange(change, index) + QStringLiteral("), ") +
-           volume + QStringLiteral("\r\n");
+    // Appended piece by piece: the listing can run to 1,600 lines on every redraw.
+    out.append(QString::number(p)).append(QLatin1Char(',')).append(LngStr(st.BarDate[e])).append(QLatin1Char(','));
+    for (float v : {st.BarOpen[e], st.BarHigh[e], st.BarLow[e], st.BarClose[e]}) out.append(price(v)).append(QLatin1Char(','));
+    out.append(QLatin1String(" (")).append(signedChange(change, index)).append(QLatin1String("), "));
+    out.append(volume).append(QLatin1String("\r\n"));
 }
 
 } // namespace
@@ -43,6 +44,7 @@ QString line(const State &st, int p, int against, const QString &volume)
 QString priceListing(const State &st)
 {
     QString s;
+    s.reserve(64 * std::max(1, int(st.DrawEnd) + 2));
     const bool index = st.CurCode <= 1002;
     if (st.CurPeriod != 3) {
         for (int p = st.BarOffset; p < st.DrawEnd && valid(p + 1); ++p) {
@@ -50,7 +52,7 @@ QString priceListing(const State &st)
             if (st.BarDate[e] == 0) continue;
             const QString vol = index ? formatPattern(st.BarVolume[e] / 100, QStringLiteral("###.##"))
                                       : formatPattern(st.BarVolume[e] / 10000, QStringLiteral("######0.###"));
-            s += line(st, p, p + 1, vol);
+            appendLine(s, st, p, p + 1, vol);
         }
         return s;
     }
@@ -59,7 +61,7 @@ QString priceListing(const State &st)
     for (int p = from; p >= to; --p) {
         if (!valid(p) || !valid(p - 1) || st.BarDate[size_t(p + 1)] == 0) continue;
         const QString vol = index ? doubleText(st.BarVolume[size_t(p + 1)]) : doubleText(minuteVolume(st, p) / 10000);
-        s += line(st, p, p - 1, vol);
+        appendLine(s, st, p, p - 1, vol);
     }
     return s;
 }

@@ -27,28 +27,34 @@ QtChartCanvas::QtChartCanvas(QPainter &painter, QSizeF size, QColor background)
     m_p.setFont(m_font);
 }
 
-void QtChartCanvas::clear() { m_p.fillRect(QRectF(QPointF(0, 0), m_size), m_background); }
+void QtChartCanvas::clear()
+{
+    m_p.fillRect(QRectF(QPointF(0, 0), m_size), m_background);
+}
 void QtChartCanvas::setPenWidth(int width) { m_width = width; }
 void QtChartCanvas::setPenStyle(PenStyle style) { m_style = style; }
 
-void QtChartCanvas::applyPen(Rgb colour)
+// Pens are made only when colour, width or style change: a redraw issues thousands of lines.
+void QtChartCanvas::usePen(const PenKey &key)
 {
-    QPen pen(toQt(colour));
-    pen.setWidthF(m_width * m_unit);
-    pen.setStyle(m_style == PenStyle::Dotted ? Qt::DotLine : Qt::SolidLine);
+    if (key == m_current) return;
+    m_current = key;
+    QPen pen(toQt(key.colour));
+    pen.setWidthF(key.width * m_unit);
+    pen.setStyle(key.style == PenStyle::Dotted ? Qt::DotLine : Qt::SolidLine);
     pen.setCapStyle(Qt::FlatCap);
     m_p.setPen(pen);
 }
 
 void QtChartCanvas::line(double x1, double y1, double x2, double y2, Rgb colour)
 {
-    applyPen(colour);
+    usePen({colour, m_width, m_style});
     m_p.drawLine(QPointF(x1 * m_sx, y1 * m_sy), QPointF(x2 * m_sx, y2 * m_sy));
 }
 
 void QtChartCanvas::box(double x1, double y1, double x2, double y2, Rgb colour)
 {
-    applyPen(colour);
+    usePen({colour, m_width, m_style});
     m_p.setBrush(toQt(colour));
     m_p.drawRect(QRectF(QPointF(x1 * m_sx, y1 * m_sy), QPointF(x2 * m_sx, y2 * m_sy)).normalized());
     m_p.setBrush(Qt::NoBrush);
@@ -56,7 +62,7 @@ void QtChartCanvas::box(double x1, double y1, double x2, double y2, Rgb colour)
 
 void QtChartCanvas::text(double x, double y, const QString &text, Rgb colour)
 {
-    m_p.setPen(toQt(colour));
+    usePen({colour, 1, PenStyle::Solid});
     const QPointF at(x * m_sx, y * m_sy + m_ascent);
     // A text that would run past the right edge (the long top line on a narrow chart) is set
     // smaller so that it stays whole.

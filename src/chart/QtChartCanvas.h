@@ -30,7 +30,14 @@ public:
     void clip(double yTop, double yBottom) override;
 
 private:
-    void applyPen(Rgb colour);
+    struct PenKey {
+        Rgb colour;
+        int width = -1;
+        PenStyle style = PenStyle::Solid;
+        bool operator==(const PenKey &) const = default;
+    };
+    void usePen(const PenKey &key);
+    PenKey m_current;            ///< the pen set on the painter
     QPainter &m_p;
     QSizeF m_size;
     QColor m_background;
