@@ -125,6 +125,12 @@ int chartCommand(const CliOptions &o, const QString &exeDir)
     if (r->axis >= 0) st.AxisMode = int16_t(r->axis);
     if (r->bars > 0) st.DispBars = int16_t(r->bars);
     st.NikkeiOverlay = r->overlay;
+    // A stock without bars is reported rather than drawn as an empty frame.
+    KDOPN(st, s.sv, 1);
+    if (st.BarCount == 0) {
+        printErr(QStringLiteral("error: ") + s.shell.messages().trimmed());
+        return 1;
+    }
     QImage image(r->width, r->height, QImage::Format_RGB32);
     QPainter painter(&image);
     Chart chart(st, s.sv);
@@ -135,10 +141,6 @@ int chartCommand(const CliOptions &o, const QString &exeDir)
         chart.setCanvas(nullptr);
     }
     painter.end();
-    if (st.BarCount == 0) {
-        printErr(QStringLiteral("error: ") + s.shell.messages().trimmed());
-        return 1;
-    }
     QSaveFile file(r->png);
     if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
         printErr(QStringLiteral("error: ") + r->png + QStringLiteral(" に書き込めません。"));
