@@ -56,7 +56,12 @@ void readMinuteBars(State &st, const ChartHooks &hooks, int n)
 
 int Chart::loadCount(const State &st)
 {
-    return std::min(effectiveDispBars(st.DispBars) + std::max<int>(st.MaWidth2, 0), kMaxDispBars);
+    // Enough for every drawn position and the longest window read from the oldest of them (the
+    // averages and oscillators read up to period + 1 positions further back), at most 1600.
+    const int longest = std::max({int(st.MaWidth1), int(st.MaWidth2), int(st.RsiPeriod1), int(st.RsiPeriod2),
+                                  int(st.RciPeriod1), int(st.RciPeriod2), int(st.PsyPeriod1), int(st.PsyPeriod2), 0});
+    const int n = std::max<int>(st.BarOffset, 0) + effectiveDispBars(st.DispBars) + longest + 2;
+    return std::min(n, kMaxDispBars);
 }
 
 bool Chart::chart(int mode)
@@ -68,6 +73,7 @@ bool Chart::chart(int mode)
     loadBars(mode);
     m_st.DrawEnd = int16_t(computeDrawEnd(m_st.BarOffset, effectiveDispBars(m_st.DispBars), m_st.BarCount));
     m_frame = computeFrame(m_st);
+    m_frame.loaded = std::min<int>(m_loaded, m_st.BarCount);
     // The quote page was read during the load; the index overlay must not read the index's one.
     m_st.QuoteMode = savedQuoteMode;
     m_st.BarOffset = savedOffset;
@@ -95,6 +101,7 @@ void Chart::loadBars(int mode)
     m_st.PrevClose = m_st.BarClose[1];
     if (mode == 0) return;
     const int n = loadCount(m_st);
+    m_loaded = n;
     clearTables(m_st, n);
     m_st.QuoteMode = 1;
     if (minute) readMinuteBars(m_st, hooks, n);

@@ -37,7 +37,8 @@ public:
     const ChartTexts &texts() const { return m_texts; }
     const OverlayCloses &overlay() const { return m_overlay; }
 
-    /// The number of bars a full load asks for: DispBars + MaWidth2, at most 1600.
+    /// The number of bars a full load asks for: BarOffset + DispBars + the longest period + 2,
+    /// at most 1600.
     static int loadCount(const State &st);
 
 private:
@@ -53,6 +54,7 @@ private:
     ChartTexts m_texts;
     OverlayCloses m_overlay;
     bool m_running = false;
+    int m_loaded = 0;   ///< positions 0..m_loaded-1 hold bars of the last full load
 };
 
 /// ReadMinuteBars through the hook, or nothing loaded when there is none.

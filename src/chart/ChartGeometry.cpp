@@ -114,6 +114,7 @@ ChartFrame computeFrame(const State &st)
     const int disp = effectiveDispBars(st.DispBars);
     f.first = st.CurPeriod == 3 ? 0 : st.BarOffset;
     f.drawEnd = st.DrawEnd;
+    f.loaded = st.BarCount;
     findExtremes(st, f);
     priceAxis(st, f);
     columns(disp, f);

@@ -21,6 +21,7 @@ int effectiveDispBars(int dispBars);
 struct ChartFrame {
     int first = 0;             ///< position centred on the right edge (BarOffset; 0 for minutes)
     int drawEnd = 0;           ///< one past the oldest position drawn
+    int loaded = 0;            ///< positions 0..loaded-1 hold loaded bars (BarCount unless told)
     float highest = 1, lowest = 1e10f;
     int highPos = 0, lowPos = 0;
     double maxVolume = 0;

@@ -94,7 +94,8 @@ void paintAverage(const State &st, const ChartFrame &f, int width, Rgb colour, b
             c.setPenWidth(1);
             c.line(r - f.pitch / 8, geo::Y0 - f.volScale * v * 2 / 5, r - f.pitch / 8, geo::Y0, magenta);
         }
-        if (minute || width <= 0 || i + width >= st.BarCount) continue;
+        // The average ends where its window would leave the bars (in the file or loaded).
+        if (minute || width <= 0 || i + width >= std::min<int>(st.BarCount, f.loaded)) continue;
         sum += double(closeAt(st, i + width)) - closeAt(st, i);
         const double next = f.y(sum / width);
         c.setPenWidth(2);
@@ -137,8 +138,12 @@ void paintIndicatorPane(const State &st, const ChartFrame &f, ChartCanvas &c)
     c.clip(geo::Y0, geo::IndBottom);
     const std::pair<int16_t, Rgb> lines[] = {{o.n1, cyan}, {o.n2, magenta}};
     for (const auto &[n, colour] : lines) {
+        // Bars that the file has but the load did not reach end the line instead of being
+        // read as zeros; a short file gives the oscillator's fallback as documented.
+        const int last = f.loaded < st.BarCount ? f.loaded - n - 1 : f.drawEnd;
+        if (st.BarOffset > last) continue;
         double prev = o.base - o.gain * o.calc(st, n, st.BarOffset);
-        for (int i = st.BarOffset + 1; i <= f.drawEnd && inTables(i); ++i) {
+        for (int i = st.BarOffset + 1; i <= std::min(f.drawEnd, last) && inTables(i); ++i) {
             const double next = o.base - o.gain * o.calc(st, n, int16_t(i));
             c.line(f.R(i - 1) - f.pitch / 4, prev, f.R(i) - f.pitch / 4, next, colour);
             prev = next;

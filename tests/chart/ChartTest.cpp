@@ -56,7 +56,7 @@ TEST_F(ChartFixture, FullDrawLoadsDrawsAndWritesTheTexts)
     EXPECT_EQ(pf.st.DrawEnd, 101);
     EXPECT_DOUBLE_EQ(pf.st.PrevClose, 1000);
     EXPECT_EQ(pf.st.LastCode, 1301);
-    EXPECT_EQ(pf.st.BarDate[120], 20240329 - 119);   // DispBars + MaWidth2 = 125 asked, 120 there
+    EXPECT_EQ(pf.st.BarDate[120], 20240329 - 119);   // 100 + 25 + 2 = 127 asked, 120 there
     const auto &prims = chart.scene().primitives();
     EXPECT_EQ(std::count_if(prims.begin(), prims.end(), [](const Primitive &p) { return p.kind == Primitive::Box; }), 101);
     EXPECT_TRUE(chart.texts().full);
@@ -129,7 +129,7 @@ TEST_F(ChartFixture, MinutePeriodLoadsThroughTheHook)
         pf.st.BarCount = 1;
     };
     chart.chart(1);
-    EXPECT_EQ(asked, 125);
+    EXPECT_EQ(asked, 127);   // 100 bars + the longest period 25 + 2
     EXPECT_DOUBLE_EQ(pf.st.PrevClose, 1000);
     EXPECT_EQ(pf.st.BarCount, 1);
     EXPECT_TRUE(chart.texts().title.endsWith(QStringLiteral("リアルタイム=オン")));
@@ -147,4 +147,43 @@ TEST_F(ChartFixture, MissingPriceFileDrawsTheEmptyFrame)
     EXPECT_DOUBLE_EQ(chart.frame().axisMax, 2);
     const auto &prims = chart.scene().primitives();
     EXPECT_EQ(std::count_if(prims.begin(), prims.end(), [](const Primitive &p) { return p.kind == Primitive::Box; }), 0);
+}
+
+// Regression: loading only DispBars + MaWidth2 bars left the long average's last step and the
+// oscillators' oldest points reading cleared positions, and a chart scrolled back by BarOffset
+// drew empty candles.
+TEST_F(ChartFixture, LoadReachesEveryPositionTheDrawingReads)
+{
+    std::vector<Bar> flat;
+    for (int p = 0; p < 300; ++p) flat.push_back({20240329 - p, 500, 510, 490, 500, 1000});
+    ASSERT_TRUE(writePriceFile(pf.data + "1305.csv", {flat, {flat[0]}, {flat[0]}}));
+    State &st = pf.st;
+    st.CurCode = 1305;
+    st.DispBars = 50;
+    st.MaWidth2 = 26;
+    st.IndicatorSel = 2;   // 乖離率 with 13 and 26: 1 everywhere on flat closes
+    for (int offset : {0, 150}) {
+        st.BarOffset = int16_t(offset);
+        Chart chart(st, env.services);
+        chart.chart(1);
+        const ChartFrame &f = chart.frame();
+        int yellow = 0, boxes = 0, kairi = 0;
+        for (const Primitive &p : chart.scene().primitives()) {
+            if (p.kind == Primitive::Line && p.colour == colours::yellow) {
+                ++yellow;
+                EXPECT_DOUBLE_EQ(p.y2, f.y(500)) << offset;
+            }
+            if (p.kind == Primitive::Box) {
+                ++boxes;
+                EXPECT_DOUBLE_EQ(p.y1, f.y(500)) << offset;
+            }
+            if (p.kind == Primitive::Line && p.colour == colours::magenta && p.penWidth == 2 && p.x1 < 6700) {
+                ++kairi;
+                EXPECT_DOUBLE_EQ(p.y2, 6500) << offset;   // 10500 - 4000 * 1
+            }
+        }
+        EXPECT_EQ(yellow, 51) << offset;
+        EXPECT_EQ(boxes, 51) << offset;
+        EXPECT_EQ(kairi, 51) << offset;
+    }
 }
