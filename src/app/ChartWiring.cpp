@@ -7,6 +7,7 @@
 #include "common/Net.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -42,6 +43,23 @@ struct ChartSession : QObject {
     WindowModeView view;
     ModeContext modes;
     bool worldShown = false;
+};
+
+// A click on the world-index pane opens its page in the browser.
+class WorldPaneClick final : public QObject {
+public:
+    WorldPaneClick(MainWindow &w, QObject *parent) : QObject(parent), m_w(w) {}
+    bool eventFilter(QObject *watched, QEvent *e) override
+    {
+        if (e->type() == QEvent::MouseButtonRelease) {
+            const QString address = m_w.WebBrowser1->property("address").toString();
+            if (!address.isEmpty()) m_w.services().launcher.openUrl(m_w.state().BrowserPath, address);
+            return true;
+        }
+        return QObject::eventFilter(watched, e);
+    }
+private:
+    MainWindow &m_w;
 };
 
 QString panelText(const QString &s) { return QString(s).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
@@ -84,9 +102,7 @@ Chart &wireChart(MainWindow &w)
     area->onContextMenu = [&w](QPoint at) { w.chartPopup()->popup(at); };
     s->chart.hooks.syncList = [&w] { w.click(QStringLiteral("List1:sync"), -1); };
     s->chart.hooks.readMinuteBars = [&w](int n) { w.click(QStringLiteral("ReadMinuteBars"), n); };
-    QObject::connect(w.WebBrowser1, &QTextBrowser::anchorClicked, s, [&w](const QUrl &url) {
-        w.services().launcher.openUrl(w.state().BrowserPath, url.toString());
-    });
+    w.WebBrowser1->viewport()->installEventFilter(new WorldPaneClick(w, s));
 
     w.on(QStringLiteral("chart"), [&w, s, area](int mode) {
         if (!s->chart.chart(mode)) return;

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QTextBrowser>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -107,4 +108,14 @@ TEST_F(WindowFixture, OnlyTheRightButtonOpensTheChartMenu)
     QTest::mousePress(w->Picture1, Qt::RightButton, {}, QPoint(50, 50));
     EXPECT_TRUE(w->chartPopup()->isVisible());
     w->chartPopup()->hide();
+}
+
+TEST_F(WindowFixture, WorldIndexPaneOpensItsPageWhenClicked)
+{
+    EXPECT_TRUE(w->WebBrowser1->isVisible());
+    const QString address = w->WebBrowser1->property("address").toString();
+    EXPECT_TRUE(address.endsWith(QStringLiteral("/bp1.php?fw=160&cs=1"))) << address.toStdString();
+    QTest::mouseClick(w->WebBrowser1->viewport(), Qt::LeftButton);
+    ASSERT_EQ(env.launcher.commands.size(), 1);
+    EXPECT_TRUE(env.launcher.commands[0].endsWith(address));
 }
