@@ -137,7 +137,9 @@ TEST(ChartTexts, TimeOfDaySchedule)
     for (const Case &c : cases) {
         double f = -1;
         EXPECT_EQ(timeOfDayFactor(c.hhmm, f), c.known) << c.hhmm;
-        if (c.known) EXPECT_DOUBLE_EQ(f, c.factor) << c.hhmm;
+        if (c.known) {
+            EXPECT_DOUBLE_EQ(f, c.factor) << c.hhmm;
+        }
     }
 }
 
