@@ -107,6 +107,8 @@ void wireLists(MainWindow &w)
     w.on(QStringLiteral("Command1"), [page](int) { page(StockPage::Analysis); });
     w.on(QStringLiteral("Command3"), [page](int) { page(StockPage::Company); });
     QObject::connect(w.txtCODE, &QLineEdit::returnPressed, c, [&l] { txtCODE_Enter(l); });
+    // chart(1) first finds the stock in the list.
+    w.on(QStringLiteral("List1:sync"), [&l](int) { syncListToCurrent(l); });
 }
 
 void syncListToCurrent(MainWindow &w)

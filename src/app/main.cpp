@@ -1,4 +1,5 @@
 // velor: opens the main window on a program folder, or runs a command without a window.
+#include "app/ChartWiring.h"
 #include "app/CommandLine.h"
 #include "app/ListsWiring.h"
 #include "app/MainWindow.h"
@@ -12,6 +13,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
@@ -50,6 +52,7 @@ int openWindow(const CliOptions &o, int argc, char **argv)
     dialogs.setParent(&w);
     wireRealtime(w);
     wireLists(w);
+    wireChart(w);
     w.startUp();
     w.show();
     if (!o.screenshot.isEmpty()) {
@@ -74,6 +77,12 @@ int main(int argc, char **argv)
         return 2;
     }
     if (options->command.isEmpty()) return openWindow(*options, argc, argv);
+    if (options->command == QLatin1String("chart")) {
+        // Text on a QImage needs the font database of a GUI application; no window is shown.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
+        return runCommand(*options, exeDir(argv[0]));
+    }
     QCoreApplication app(argc, argv);
     return runCommand(*options, exeDir(argv[0]));
 }

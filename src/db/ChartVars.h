@@ -11,6 +11,9 @@ struct ChartVars {
     int16_t DrawEnd = 0;
     double PrevClose = 0;
     bool Starting = false;      ///< start-up runs: commands change state but do not redraw
+    double VolLimitAdj = 0;     ///< VolLimit for the period (yen)
+    double MinTurnover = 0;     ///< the screens' turnover floor, scaled by the time of day while live
+    double RealTurnover = 0;    ///< the monitor's turnover floor, scaled likewise
 };
 
 } // namespace velor

@@ -1,0 +1,126 @@
+#include "app/ChartWiring.h"
+
+#include "app/MainWindow.h"
+#include "chart/Chart.h"
+#include "chart/ChartWidget.h"
+#include "chart/DisplayModes.h"
+#include "common/Net.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTextBrowser>
+
+namespace velor {
+
+namespace {
+
+// Captions and check marks go straight to the window's actions.
+class WindowModeView final : public ModeView {
+public:
+    explicit WindowModeView(MainWindow &w) : m_w(w) {}
+    void setToolCaption(const QString &key, const QString &caption) override
+    {
+        if (QAction *a = m_w.toolAction(key)) a->setText(caption);
+    }
+    void setChecked(const QString &group, int index, bool on) override
+    {
+        if (QAction *a = m_w.action(group.toLatin1().constData(), index)) a->setChecked(on);
+    }
+private:
+    MainWindow &m_w;
+};
+
+// Owned by the window through the QObject tree.
+struct ChartSession : QObject {
+    ChartSession(MainWindow &w)
+        : QObject(&w), chart(w.state(), w.services()), view(w), modes{w.state(), w.services(), view, chart.hooks}
+    {
+    }
+    Chart chart;
+    WindowModeView view;
+    ModeContext modes;
+    bool worldShown = false;
+};
+
+// A click on the world-index pane opens its page in the browser.
+class WorldPaneClick final : public QObject {
+public:
+    WorldPaneClick(MainWindow &w, QObject *parent) : QObject(parent), m_w(w) {}
+    bool eventFilter(QObject *watched, QEvent *e) override
+    {
+        if (e->type() == QEvent::MouseButtonRelease) {
+            const QString address = m_w.WebBrowser1->property("address").toString();
+            if (!address.isEmpty()) m_w.services().launcher.openUrl(m_w.state().BrowserPath, address);
+            return true;
+        }
+        return QObject::eventFilter(watched, e);
+    }
+private:
+    MainWindow &m_w;
+};
+
+QString panelText(const QString &s) { return QString(s).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+
+// The world-index pane: read once per run (the page changes slowly and a fetch may wait long).
+void showWorldIndex(MainWindow &w, ChartSession &s)
+{
+    w.WebBrowser1->show();
+    if (s.worldShown) return;
+    s.worldShown = true;
+    const State &st = w.state();
+    const QString address = joinAddress(st.sites.WorldIndexUrl, QStringLiteral("/bp1.php?fw=160&cs=1"));
+    w.WebBrowser1->setProperty("address", address);
+    FetchLimits limits;
+    limits.timeoutMs = st.sites.FetchTimeoutSeconds * 1000;
+    if (auto page = w.services().net.fetch(address, limits)) w.WebBrowser1->setHtml(QString::fromUtf8(*page));
+}
+
+void applyTexts(MainWindow &w, ChartSession &s)
+{
+    const ChartTexts &t = s.chart.texts();
+    w.setWindowTitle(t.title);
+    w.lblHSTOF->setText(t.status);
+    if (t.full) {
+        w.txtCODE->setText(t.code);
+        w.lblNE->setText(t.name);
+        w.lblRSI->setText(panelText(t.panel));
+        showWorldIndex(w, s);
+    }
+    w.lblCI->setText(panelText(t.warnings));
+}
+
+} // namespace
+
+Chart &wireChart(MainWindow &w)
+{
+    auto *s = new ChartSession(w);
+    auto *area = new ChartWidget;
+    w.setChartArea(area);
+    area->onContextMenu = [&w](QPoint at) { w.chartPopup()->popup(at); };
+    s->chart.hooks.syncList = [&w] { w.click(QStringLiteral("List1:sync"), -1); };
+    s->chart.hooks.readMinuteBars = [&w](int n) { w.click(QStringLiteral("ReadMinuteBars"), n); };
+    w.WebBrowser1->viewport()->installEventFilter(new WorldPaneClick(w, s));
+
+    w.on(QStringLiteral("chart"), [&w, s, area](int mode) {
+        if (!s->chart.chart(mode)) return;
+        area->setScene(s->chart.scene());
+        applyTexts(w, *s);
+    });
+    w.on(QStringLiteral("startup:modes"), [s](int) { startupModes(s->modes); });
+    w.on(QStringLiteral("tool:chart"), [s](int) { toolChart(s->modes); });
+    w.on(QStringLiteral("tool:kindx"), [s](int) { indicatorCycle(s->modes); });
+    w.on(QStringLiteral("tool:correl"), [s](int) { axisCycle(s->modes); });
+    w.on(QStringLiteral("tool:showd"), [s](int) { chgDCFLG(s->modes); });
+    w.on(QStringLiteral("F051A"), [s](int i) { F051A_Click(s->modes, i); });
+    w.on(QStringLiteral("F061"), [s](int i) { F061_Click(s->modes, i); });
+    w.on(QStringLiteral("PL100"), [s](int i) { PL100_Click(s->modes, i); });
+    w.on(QStringLiteral("PU_HST"), [s](int i) { PU_HST_click(s->modes, i); });
+    w.on(QStringLiteral("PL105"), [s](int i) { PL105_Click(s->modes, i); });
+    w.on(QStringLiteral("F065"), [s](int) { F065_Click(s->modes); });
+    return s->chart;
+}
+
+} // namespace velor

@@ -1,0 +1,121 @@
+// The chart inside the main window: start-up modes, captions, the right-click menu, redraws.
+// With VELOR_SHOT_DIR set it also saves pictures of the window for a person to look at.
+#include "app/ChartWiring.h"
+#include "app/MainWindow.h"
+#include "app/Startup.h"
+#include "chart/ChartTestData.h"
+#include "chart/ChartWidget.h"
+#include "generator/DemoFolder.h"
+#include "support/TestSupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTextBrowser>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace velor;
+
+namespace {
+
+struct WindowFixture : ::testing::Test {
+    static void SetUpTestSuite()
+    {
+        static int argc = 1;
+        static char name[] = "test";
+        static char *argv[] = {name, nullptr};
+        if (!qApp) new QApplication(argc, argv);
+    }
+    void SetUp() override
+    {
+        demo::MarketOptions mo;
+        mo.stocks = 20;
+        ASSERT_TRUE(demo::writeDemoFolder(dir.path(), mo));
+        st.ProgramDir = dir.path() + QLatin1Char('/');
+        ASSERT_TRUE(loadDatabase(st, env.dialogs));
+        w = std::make_unique<MainWindow>(st, env.clock, env.net, env.launcher, env.sound, env.dialogs);
+        wireChart(*w);
+        w->resize(1100, 720);
+        w->startUp();
+        w->show();
+    }
+    void shot(const QString &name)
+    {
+        const QString folder = qEnvironmentVariable("VELOR_SHOT_DIR");
+        if (folder.isEmpty()) return;
+        QApplication::processEvents();
+        w->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+    }
+    QTemporaryDir dir;
+    State st;
+    test::TestEnv env;
+    std::unique_ptr<MainWindow> w;
+};
+
+} // namespace
+
+TEST_F(WindowFixture, StartUpShowsTheIndexInTheDailyPeriod)
+{
+    EXPECT_TRUE(qobject_cast<ChartWidget *>(w->Picture1));
+    EXPECT_EQ(st.CurCode, 1001);
+    EXPECT_EQ(st.CurPeriod, 0);
+    EXPECT_TRUE(w->windowTitle().startsWith(QStringLiteral("1001 ")));
+    EXPECT_EQ(w->txtCODE->text(), QStringLiteral("1001"));
+    EXPECT_EQ(w->toolAction("chart")->text(), QStringLiteral("日足表示"));
+    EXPECT_EQ(w->toolAction("showd")->text(), QStringLiteral("出来高制限無"));
+    EXPECT_TRUE(w->action("PU_HST", 0)->isChecked());
+    EXPECT_TRUE(w->lblRSI->text().startsWith(QStringLiteral("始値：")));
+    EXPECT_TRUE(w->lblHSTOF->text().startsWith(QStringLiteral("銘柄数= ")));
+    shot(QStringLiteral("index-daily"));
+}
+
+TEST_F(WindowFixture, CommandsRedrawAndUpdateCaptions)
+{
+    st.CurCode = 1301;
+    w->redrawChart(1);
+    EXPECT_EQ(w->txtCODE->text(), QStringLiteral("1301"));
+    const int16_t bars = st.DispBars;
+    w->click(QStringLiteral("F051A"), 1);
+    EXPECT_EQ(st.DispBars, bars / 2);
+    w->click(QStringLiteral("PL100"), 1);
+    EXPECT_EQ(w->toolAction("kindx")->text(), QStringLiteral("RCI"));
+    EXPECT_TRUE(w->action("F061", 1)->isChecked());
+    w->click(QStringLiteral("F065"));
+    EXPECT_TRUE(w->action("F065")->isChecked());
+    shot(QStringLiteral("stock-rci-overlay"));
+    w->toolbarClick(QStringLiteral("correl"));
+    w->toolbarClick(QStringLiteral("chart"));
+    EXPECT_EQ(st.CurPeriod, 1);
+    EXPECT_EQ(w->toolAction("chart")->text(), QStringLiteral("週足表示"));
+    shot(QStringLiteral("stock-weekly-axis"));
+    w->click(QStringLiteral("PU_HST"), 2);
+    w->click(QStringLiteral("F061"), 2);
+    shot(QStringLiteral("stock-monthly-kairi"));
+    w->click(QStringLiteral("PU_HST"), 0);
+    w->click(QStringLiteral("PL105"), 0);
+    w->click(QStringLiteral("F061"), 3);
+    EXPECT_EQ(st.AxisMode, 2);
+    shot(QStringLiteral("stock-daily-max100-psyc"));
+}
+
+TEST_F(WindowFixture, OnlyTheRightButtonOpensTheChartMenu)
+{
+    QTest::mouseClick(w->Picture1, Qt::LeftButton, {}, QPoint(50, 50));
+    EXPECT_FALSE(w->chartPopup()->isVisible());
+    QTest::mousePress(w->Picture1, Qt::RightButton, {}, QPoint(50, 50));
+    EXPECT_TRUE(w->chartPopup()->isVisible());
+    w->chartPopup()->hide();
+}
+
+TEST_F(WindowFixture, WorldIndexPaneOpensItsPageWhenClicked)
+{
+    EXPECT_TRUE(w->WebBrowser1->isVisible());
+    const QString address = w->WebBrowser1->property("address").toString();
+    EXPECT_TRUE(address.endsWith(QStringLiteral("/bp1.php?fw=160&cs=1"))) << address.toStdString();
+    QTest::mouseClick(w->WebBrowser1->viewport(), Qt::LeftButton);
+    ASSERT_EQ(env.launcher.commands.size(), 1);
+    EXPECT_TRUE(env.launcher.commands[0].endsWith(address));
+}
