@@ -73,15 +73,16 @@ StockSeries MarketGenerator::series(size_t i) const
     if (kind == 4) s.firstDay = m_stored + 1 + int(rng() % std::max(m_opt.nextDays - 1, 1));
     s.firstDay = std::clamp(s.firstDay, 0, days);
 
-    // Today's level is log-uniform from 50 to 50,000 yen; walk back so the history ends near it.
+    // Each stock's level is log-uniform from 50 to 50,000 yen; the walk is pulled back towards it
+    // so that prices stay in a realistic band over the whole 25 years.
     double level = code == 1001 ? 33000 : code == 1002 ? 2400 : 50.0 * std::pow(1000.0, uni(rng));
     const double baseVolume = code == 1001 ? 1.6e9 : code == 1002 ? 1.5e9 : std::pow(10.0, 3.5 + 2.5 * uni(rng)) * 2000.0 / std::sqrt(level);
     s.daily.assign(size_t(days), Bar{});
-    double close = level * std::exp(-0.0001 * days);
+    double close = level;
     for (int d = s.firstDay; d < s.endDay; ++d) {
         const double prev = close;
         const double open = prev * std::exp(step(rng) * 0.3);
-        close = std::max(index ? 1.0 : 5.0, prev * std::exp(step(rng) + 0.0001));
+        close = std::max(index ? 1.0 : 5.0, prev * std::exp(step(rng) + 0.003 * std::log(level / prev)));
         const double hi = std::max(open, close) * (1 + std::abs(step(rng)) * 0.5);
         const double lo = std::min(open, close) * (1 - std::abs(step(rng)) * 0.5);
         Bar &b = s.daily[size_t(d)];

@@ -32,19 +32,19 @@ TEST(DemoQuotes, StockPageReadsBackAsTheNextDay)
 {
     const QByteArray bytes = stockQuotePage(market(), seriesOf(1301));
     EXPECT_TRUE(bytes.contains("\"volume\":\"576,900株\""));
-    EXPECT_TRUE(bytes.contains("\"tradingValue\":\"610,937千円\""));
+    EXPECT_TRUE(bytes.contains("\"tradingValue\":\"88,843千円\""));
     const QuotePage q = parseQuotePage(decodeQuotePage(bytes), 1301, 1);
-    EXPECT_EQ(q.open, 1061.0f);
-    EXPECT_EQ(q.high, 1069.0f);
-    EXPECT_EQ(q.low, 1056.0f);
-    EXPECT_EQ(q.close, 1059.0f);
+    EXPECT_EQ(q.open, 155.0f);
+    EXPECT_EQ(q.high, 156.0f);
+    EXPECT_EQ(q.low, 154.0f);
+    EXPECT_EQ(q.close, 154.0f);
     EXPECT_EQ(q.volume, 576900.0);
-    EXPECT_EQ(q.turnover, 610937000.0);
+    EXPECT_EQ(q.turnover, 88843000.0);
     EXPECT_EQ(q.per, 39.41f);
-    EXPECT_EQ(q.eps, 26.87f);
-    EXPECT_EQ(q.minBuy, 105900.0);
-    EXPECT_EQ(q.yearHigh, 1204.0);
-    EXPECT_EQ(q.yearLow, 877.0);
+    EXPECT_EQ(q.eps, 3.91f);
+    EXPECT_EQ(q.minBuy, 15400.0);
+    EXPECT_EQ(q.yearHigh, 212.0);
+    EXPECT_EQ(q.yearLow, 135.0);
     EXPECT_EQ(q.marginDate, QStringLiteral("11/27"));
     EXPECT_EQ(q.marginBuy, 180600);
     EXPECT_EQ(q.marginSell, 0);
@@ -70,8 +70,8 @@ TEST(DemoQuotes, EveryWatchedStockReadsItsOwnBar)
 TEST(DemoQuotes, FuturesPageGivesTheIndexAtTheTick)
 {
     const QuotePage q = parseQuotePage(decodeQuotePage(futuresQuotePage(market(), seriesOf(1001))), 1001, 0);
-    EXPECT_EQ(q.close, 78890.0f);
-    EXPECT_EQ(q.open, 78885.0f);
+    EXPECT_EQ(q.close, 34600.0f);
+    EXPECT_EQ(q.open, 34595.0f);
 }
 
 TEST(DemoQuotes, PagesForTheWatchListsOnly)
