@@ -9,7 +9,7 @@ namespace velor {
 
 namespace {
 constexpr double kTwipsPerPixel = 15;   // the design resolution: 96 pixels per inch
-constexpr double kTextTwips = 180;      // height of the chart's text
+constexpr double kTextTwips = 150;      // height of the chart's text: a price of six digits fits before its percentage label
 QColor toQt(Rgb c) { return QColor(c.r, c.g, c.b); }
 } // namespace
 
@@ -19,7 +19,7 @@ QtChartCanvas::QtChartCanvas(QPainter &painter, QSizeF size, QColor background)
 {
     // Pens and text grow with the smaller of the two stretches, never below their design size.
     m_unit = std::max(1.0, std::min(m_sx, m_sy) * kTwipsPerPixel);
-    m_font.setFamilies({QStringLiteral("IPAGothic"), QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP"),
+    m_font.setFamilies({QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans CJK JP"),
                         QStringLiteral("sans-serif")});
     m_font.setPixelSize(std::max(9, int(std::lround(kTextTwips * std::min(m_sx, m_sy)))));
     m_ascent = QFontMetricsF(m_font).ascent();
