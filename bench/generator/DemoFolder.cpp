@@ -33,6 +33,23 @@ QByteArray demoSettings(const QString &dataDir)
     return out;
 }
 
+QByteArray worldIndexPage()
+{
+    // A small, fixed table in the shape of a world-index page, so the pane shows something offline.
+    const struct { const char16_t *name; const char *value; const char *change; } rows[] = {
+        {u"NYダウ", "44,722.06", "+188.59"},   {u"ナスダック", "19,218.17", "-84.23"}, {u"S&P500", "6,032.38", "+14.77"},
+        {u"上海総合", "3,326.46", "-2.91"},   {u"香港ハンセン", "19,423.61", "+121.10"}, {u"DAX", "19,626.45", "-50.17"},
+        {u"FTSE100", "8,287.30", "+6.70"}};
+    QString html = QStringLiteral("<html><head><meta charset=\"utf-8\"><title>世界の株価指数</title></head><body>"
+                                  "<table cellspacing=\"0\" cellpadding=\"1\"><tr><th>指数</th><th>現在値</th><th>前日比</th></tr>");
+    for (const auto &r : rows)
+        html += QStringLiteral("<tr><td style=\"white-space:nowrap\">%1</td><td style=\"white-space:nowrap\" align=\"right\">%2</td><td style=\"white-space:nowrap\" align=\"right\"><font color=\"%3\">%4</font></td></tr>")
+                    .arg(QString::fromUtf16(r.name), QString::fromLatin1(r.value),
+                         r.change[0] == '-' ? QStringLiteral("green") : QStringLiteral("red"), QString::fromLatin1(r.change));
+    html += QStringLiteral("</table><p>（デモ用の固定値）</p></body></html>");
+    return html.toUtf8();
+}
+
 std::expected<void, QString> writeDatabase(const MarketGenerator &gen, const QString &dataDir,
                                            const std::function<void(int, int)> &progress)
 {
@@ -68,6 +85,8 @@ std::expected<void, QString> writeDemoFolder(const QString &dir, const MarketOpt
         sites += QByteArray(key) + '=' + site.toUtf8() + "\r\n";
     sites += "HomePageUrl=" + site.toUtf8() + "/index.html\r\nFetchTimeoutSeconds=10\r\n";
     if (auto r = saveBytes(program + QStringLiteral("sites.ini"), sites); !r) return r;
+
+    if (auto r = saveBytes(program + QStringLiteral("site/bp1.php?fw=160&cs=1"), worldIndexPage()); !r) return r;
 
     MarketGenerator gen(options);
     // Watch lists: a few large and well-known-looking codes from the listing.

@@ -18,6 +18,9 @@ std::expected<void, QString> writeDatabase(const MarketGenerator &gen, const QSt
 std::expected<void, QString> writeDemoFolder(const QString &dir, const MarketOptions &options,
                                              const std::function<void(int done, int total)> &progress = {});
 
+/// The demo's world-index page (UTF-8 HTML).
+QByteArray worldIndexPage();
+
 /// The VELOR.ini text of the demo (CP932 bytes, CR LF), its data folder written as `dataDir`.
 QByteArray demoSettings(const QString &dataDir);
 

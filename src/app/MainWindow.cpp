@@ -159,6 +159,7 @@ void MainWindow::buildControls()
     ProgressBar1->hide();
     txtPrice = new QPlainTextEdit(central);
     txtPrice->setReadOnly(true);
+    txtPrice->setLineWrapMode(QPlainTextEdit::NoWrap);   // one bar a line, as the listing is read
     lblHSTOF = new QLabel(central);
     const std::pair<QWidget *, const char *> names[] = {
         {lblList, "lblList"}, {txtCODE, "txtCODE"}, {lblNE, "lblNE"}, {List1, "List1"}, {lblRSI, "lblRSI"},
@@ -174,6 +175,13 @@ void MainWindow::buildControls()
     fixed.setStyleHint(QFont::Monospace);
     List1->setFont(fixed);
     txtPrice->setFont(fixed);
+    // The information panel holds about 21 lines above the world-index pane.
+    QFont panel = lblRSI->font();
+    panel.setPixelSize(11);
+    lblRSI->setFont(panel);
+    QFont small = WebBrowser1->font();
+    small.setPixelSize(10);
+    WebBrowser1->setFont(small);
     // The info panel sits above the world-index pane where they overlap.
     lblRSI->raise();
     ProgressBar1->raise();
@@ -198,7 +206,7 @@ void MainWindow::placeControls()
     put(txtCODE, {7800, 1200, 615, 285}, true, false, false, false);
     put(lblNE, {8520, 1200, 2175, 255}, true, false, false, false);
     put(List1, {7800, 1560, 2175, 5820}, true, false, false, true);
-    put(lblRSI, {10320, 960, 2160, 3900}, true, false, false, false);
+    put(lblRSI, {10320, 960, 2160, 3960}, true, false, false, false);   // ends where the world-index pane begins
     put(WebBrowser1, {10080, 4920, 2295, 2505}, true, false, false, false);
     put(cmdJMP0, {7800, 7440, 400, 330}, true, false, true, false);
     put(Command1, {8280, 7440, 400, 330}, true, false, true, false);
