@@ -1,0 +1,96 @@
+#include "import/LzhExtract.h"
+
+#include "common/Dialogs.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <archive.h>
+#include <archive_entry.h>
+#include <memory>
+
+namespace velor {
+
+namespace {
+
+struct ArchiveCloser {
+    void operator()(archive *a) const { archive_read_free(a); }
+};
+
+QString baseName(const char *path)
+{
+    QString p = QString::fromLocal8Bit(path ? path : "");
+    const qsizetype cut = std::max(p.lastIndexOf('/'), p.lastIndexOf('\\'));
+    return cut >= 0 ? p.mid(cut + 1) : p;
+}
+
+QString errorOf(archive *a)
+{
+    const char *e = archive_error_string(a);
+    return e ? QString::fromLocal8Bit(e) : QString();
+}
+
+// Copies the current entry's data into the save file; false (with a reason) on any error.
+bool copyData(archive *a, QSaveFile &out, QString &why)
+{
+    char buf[65536];
+    qint64 total = 0;
+    for (;;) {
+        const la_ssize_t n = archive_read_data(a, buf, sizeof buf);
+        if (n == 0) return true;
+        if (n < 0) {
+            why = errorOf(a);
+            return false;
+        }
+        total += n;
+        if (total > kMaxLzhMember) {
+            why = QStringLiteral("書庫の中のファイルが大きすぎます。");
+            return false;
+        }
+        if (out.write(buf, n) != n) {
+            why = out.errorString();
+            return false;
+        }
+    }
+}
+
+} // namespace
+
+std::expected<bool, LzhError> extractLzhMember(const QString &archivePath, const QString &memberName,
+                                               const QString &targetPath)
+{
+    std::unique_ptr<archive, ArchiveCloser> a(archive_read_new());
+    archive_read_support_format_lha(a.get());
+    if (archive_read_open_filename(a.get(), QFile::encodeName(archivePath).constData(), 65536) != ARCHIVE_OK)
+        return std::unexpected(LzhError{LzhError::NotArchive, errorOf(a.get())});
+    archive_entry *entry = nullptr;
+    for (bool first = true;; first = false) {
+        const int r = archive_read_next_header(a.get(), &entry);
+        if (r == ARCHIVE_EOF) return false;
+        if (r < ARCHIVE_WARN || (r == ARCHIVE_WARN && first && !entry))
+            return std::unexpected(LzhError{first ? LzhError::NotArchive : LzhError::Failed, errorOf(a.get())});
+        if (archive_entry_filetype(entry) != AE_IFREG) continue;
+        if (baseName(archive_entry_pathname(entry)).compare(memberName, Qt::CaseInsensitive) != 0) continue;
+        if (archive_entry_size_is_set(entry) && archive_entry_size(entry) > kMaxLzhMember)
+            return std::unexpected(LzhError{LzhError::Failed, QStringLiteral("書庫の中のファイルが大きすぎます。")});
+        QSaveFile out(targetPath);
+        if (!out.open(QIODevice::WriteOnly)) return std::unexpected(LzhError{LzhError::Failed, out.errorString()});
+        QString why;
+        if (!copyData(a.get(), out, why)) {
+            out.cancelWriting();
+            return std::unexpected(LzhError{LzhError::Failed, why});
+        }
+        if (!out.commit()) return std::unexpected(LzhError{LzhError::Failed, out.errorString()});
+        return true;
+    }
+}
+
+int ExtractLzh(const QString &archivePath, const QString &memberName, const QString &targetPath, Dialogs &dialogs)
+{
+    const auto r = extractLzhMember(archivePath, memberName, targetPath);
+    if (r) return 0;
+    if (r.error().kind == LzhError::NotArchive)
+        dialogs.message(archivePath + QStringLiteral(" は正しい書庫ファイルではありません。"), Icon::Error);
+    return -1;
+}
+
+} // namespace velor
