@@ -29,8 +29,9 @@ QString errorOf(archive *a)
     return e ? QString::fromLocal8Bit(e) : QString();
 }
 
-// Copies the current entry's data into the save file; false (with a reason) on any error.
-bool copyData(archive *a, QSaveFile &out, QString &why)
+// Reads the current entry's data (every member is decoded, so a damaged one fails the whole
+// archive as the archiver's extract command would); false with a reason on any error.
+bool readData(archive *a, QByteArray *keep, QString &why)
 {
     char buf[65536];
     qint64 total = 0;
@@ -46,10 +47,7 @@ bool copyData(archive *a, QSaveFile &out, QString &why)
             why = QStringLiteral("書庫の中のファイルが大きすぎます。");
             return false;
         }
-        if (out.write(buf, n) != n) {
-            why = out.errorString();
-            return false;
-        }
+        if (keep) keep->append(buf, n);
     }
 }
 
@@ -63,25 +61,26 @@ std::expected<bool, LzhError> extractLzhMember(const QString &archivePath, const
     if (archive_read_open_filename(a.get(), QFile::encodeName(archivePath).constData(), 65536) != ARCHIVE_OK)
         return std::unexpected(LzhError{LzhError::NotArchive, errorOf(a.get())});
     archive_entry *entry = nullptr;
+    bool found = false;
+    QByteArray member;
     for (bool first = true;; first = false) {
         const int r = archive_read_next_header(a.get(), &entry);
-        if (r == ARCHIVE_EOF) return false;
-        if (r < ARCHIVE_WARN || (r == ARCHIVE_WARN && first && !entry))
+        if (r == ARCHIVE_EOF) break;
+        if (r < ARCHIVE_WARN)
             return std::unexpected(LzhError{first ? LzhError::NotArchive : LzhError::Failed, errorOf(a.get())});
-        if (archive_entry_filetype(entry) != AE_IFREG) continue;
-        if (baseName(archive_entry_pathname(entry)).compare(memberName, Qt::CaseInsensitive) != 0) continue;
         if (archive_entry_size_is_set(entry) && archive_entry_size(entry) > kMaxLzhMember)
             return std::unexpected(LzhError{LzhError::Failed, QStringLiteral("書庫の中のファイルが大きすぎます。")});
-        QSaveFile out(targetPath);
-        if (!out.open(QIODevice::WriteOnly)) return std::unexpected(LzhError{LzhError::Failed, out.errorString()});
+        const bool wanted = !found && archive_entry_filetype(entry) == AE_IFREG &&
+                            baseName(archive_entry_pathname(entry)).compare(memberName, Qt::CaseInsensitive) == 0;
         QString why;
-        if (!copyData(a.get(), out, why)) {
-            out.cancelWriting();
-            return std::unexpected(LzhError{LzhError::Failed, why});
-        }
-        if (!out.commit()) return std::unexpected(LzhError{LzhError::Failed, out.errorString()});
-        return true;
+        if (!readData(a.get(), wanted ? &member : nullptr, why)) return std::unexpected(LzhError{LzhError::Failed, why});
+        found = found || wanted;
     }
+    if (!found) return false;
+    QSaveFile out(targetPath);
+    if (!out.open(QIODevice::WriteOnly) || out.write(member) != member.size() || !out.commit())
+        return std::unexpected(LzhError{LzhError::Failed, out.errorString()});
+    return true;
 }
 
 int ExtractLzh(const QString &archivePath, const QString &memberName, const QString &targetPath, Dialogs &dialogs)
