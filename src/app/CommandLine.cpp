@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "app/ImportCommands.h"
 #include "app/Startup.h"
 #include "common/Clock.h"
 #include "common/Dialogs.h"
@@ -68,7 +69,9 @@ QString usageText()
     return QStringLiteral(
         "usage: velor [--home DIR] [--now \"YYYY-MM-DD HH:MM\"] [--yes] [COMMAND]\n"
         "  (no command)                 open the main window\n"
-        "  demo DIR [--stocks N] [--seed S]   write a demo program folder");
+        "  demo DIR [--stocks N] [--seed S]   write a demo program folder\n"
+        "  import                       import the inbox\n"
+        "  download [--yes]             fetch the new days from the price-data site and import them");
 }
 
 std::expected<CliOptions, QString> parseCommandLine(const QStringList &arguments)
@@ -91,9 +94,11 @@ std::expected<CliOptions, QString> parseCommandLine(const QStringList &arguments
     return o;
 }
 
-int runCommand(const CliOptions &o, const QString &)
+int runCommand(const CliOptions &o, const QString &exeDir)
 {
     if (o.command == QLatin1String("demo")) return demoCommand(o);
+    if (o.command == QLatin1String("import")) return importCommand(o, exeDir);
+    if (o.command == QLatin1String("download")) return downloadCommand(o, exeDir);
     printErr(usageText());
     return 2;
 }

@@ -1,5 +1,6 @@
 // velor: opens the main window on a program folder, or runs a command without a window.
 #include "app/CommandLine.h"
+#include "app/ImportWiring.h"
 #include "app/MainWindow.h"
 #include "app/QtDialogs.h"
 #include "app/Startup.h"
@@ -45,6 +46,7 @@ int openWindow(const CliOptions &o, int argc, char **argv)
     QtSound sound;
     MainWindow w(st, *clock, net, launcher, sound, dialogs);
     dialogs.setParent(&w);
+    wireImport(w);
     w.startUp();
     w.show();
     return app.exec();
