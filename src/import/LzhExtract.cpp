@@ -77,6 +77,13 @@ std::expected<bool, LzhError> extractLzhMember(const QString &archivePath, const
         found = found || wanted;
     }
     if (!found) return false;
+    if (QFile::exists(targetPath)) {
+        // Only a copy of this very member (left by an interrupted run) may stand there.
+        QFile existing(targetPath);
+        if (existing.open(QIODevice::ReadOnly) && existing.size() == member.size() && existing.readAll() == member)
+            return true;
+        return std::unexpected(LzhError{LzhError::Failed, targetPath + QStringLiteral(" は既にあります。")});
+    }
     QSaveFile out(targetPath);
     if (!out.open(QIODevice::WriteOnly) || out.write(member) != member.size() || !out.commit())
         return std::unexpected(LzhError{LzhError::Failed, out.errorString()});

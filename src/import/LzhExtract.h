@@ -19,7 +19,8 @@ struct LzhError {
 
 /// Reads the archive and writes the first member whose file name (folder parts dropped, case
 /// ignored) is `memberName` to `targetPath`, atomically: a damaged, truncated or oversized
-/// member leaves no file behind. Returns whether such a member was found.
+/// member leaves no file behind. A different file already at `targetPath` is never replaced
+/// (an identical one is kept as it is). Returns whether such a member was found.
 std::expected<bool, LzhError> extractLzhMember(const QString &archivePath, const QString &memberName,
                                                const QString &targetPath);
 

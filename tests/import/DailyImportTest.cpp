@@ -117,3 +117,31 @@ TEST(DailyImport, NewCodesAreInsertedInCodeOrder)
                                                      "20240109 のデータを追加しています\r\n"));
     EXPECT_EQ(m.st.StockCount, 5);
 }
+
+TEST(DailyImport, RestoresTheCurrentStockAndPeriodAndPlaysTheSound)
+{
+    Market m;
+    m.st.CurCode = 1301;
+    m.st.CurPeriod = 1;
+    m.st.DoneSound = 1;
+    writeFile(m.program + "DONE.wav", "RIFF");
+    m.inbox("D240109.csv", kDay9);
+    ASSERT_TRUE(m.run());
+    EXPECT_EQ(m.st.CurCode, 1301);
+    EXPECT_EQ(m.st.CurPeriod, 1);
+    EXPECT_EQ(m.st.LastTradeDate, 20240109);
+    EXPECT_EQ(m.st.BarDate[2], 20240105);   // the weekly bars of 1301 are loaded
+    EXPECT_EQ(m.env.sound.played, QStringList{m.program + "DONE.wav"});
+    EXPECT_FALSE(m.st.ImportRunning);
+}
+
+TEST(DailyImport, DownloadModeKeepsTheMessagePane)
+{
+    Market m;
+    m.env.shell.prependMessage("before\r\n");
+    m.st.DownloadState = -1;
+    m.inbox("D240109.csv", kDay9);
+    ASSERT_TRUE(m.run());
+    EXPECT_EQ(m.env.shell.messages(), QStringLiteral("20240109 のデータを追加しています\r\nbefore\r\n"));
+    EXPECT_EQ(m.st.DownloadState, 1);
+}

@@ -108,3 +108,17 @@ TEST(LzhExtract, NotAnArchiveMessage)
     EXPECT_EQ(env.dialogs.shown.size(), 1u);   // a damaged archive gets no message here
     EXPECT_EQ(ExtractLzh(lzh("D240112.lzh"), QStringLiteral("D240112.csv"), pf.program + "d.csv", env.dialogs), 0);
 }
+
+TEST(LzhExtract, AnOtherFileOfTheTargetNameIsNeverReplaced)
+{
+    ProgramFolder pf;
+    const QString target = pf.program + QStringLiteral("d240109.csv");
+    writeFile(target, "my own notes\r\n");
+    const auto r = extractLzhMember(lzh("D240109.lzh"), QStringLiteral("D240109.csv"), target);
+    ASSERT_FALSE(r.has_value());
+    EXPECT_EQ(r.error().kind, LzhError::Failed);
+    EXPECT_EQ(readFile(target), "my own notes\r\n");
+    // A copy of the same member, as an interrupted run may leave it, is accepted.
+    writeFile(target, readFile(lzh("D240109.csv")));
+    EXPECT_TRUE(extractLzhMember(lzh("D240109.lzh"), QStringLiteral("D240109.csv"), target).value_or(false));
+}
