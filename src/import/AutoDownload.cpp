@@ -47,6 +47,32 @@ QString fetchFailed(const NetError &e)
            QStringLiteral("ダウンロードを中止します。");
 }
 
+// Downloads the links into the inbox, showing each name; on a failure the files of this run
+// are removed again (nothing of an unfinished download is imported later by accident).
+bool fetchAll(Services &sv, const QString &site, const QStringList &links, const QString &inbox, int timeoutMs,
+              QStringList &fetched)
+{
+    const QString folder = withTrailingSeparator(inbox);
+    for (const QString &link : links) {
+        const QString name = link.right(11);
+        if (FileExist(pathIn(folder, name))) continue;
+        const QString before = sv.shell.messages();
+        sv.shell.clearMessages();
+        sv.shell.prependMessage(name + QStringLiteral("をダウンロードしています") + CRLF + before + CRLF);
+        sv.shell.keepAlive();
+        auto bytes = sv.net.fetch(joinAddress(site, link), FetchLimits{timeoutMs, kMaxLzhMember});
+        auto saved = bytes ? saveBytes(pathIn(folder, name), *bytes)
+                           : std::expected<void, QString>(std::unexpected(fetchFailed(bytes.error())));
+        if (!saved) {
+            for (const QString &n : fetched) QFile::remove(pathIn(folder, n));
+            sv.dialogs.message(saved.error(), Icon::Error);
+            return false;
+        }
+        fetched << name;
+    }
+    return true;
+}
+
 } // namespace
 
 QStringList linksToFetch(const QByteArray &page, int32_t newestDay, bool &found)
@@ -104,24 +130,7 @@ bool JIDOU(State &st, Services &sv)
         return false;
     }
     QStringList fetched;
-    for (const QString &link : links) {
-        const QString name = link.right(11);
-        if (FileExist(pathIn(withTrailingSeparator(inbox), name))) continue;
-        const QString before = sv.shell.messages();
-        sv.shell.clearMessages();
-        sv.shell.prependMessage(name + QStringLiteral("をダウンロードしています") + CRLF + before + CRLF);
-        sv.shell.keepAlive();
-        auto bytes = sv.net.fetch(joinAddress(site, link), FetchLimits{timeoutMs, kMaxLzhMember});
-        auto saved = bytes ? saveBytes(pathIn(withTrailingSeparator(inbox), name), *bytes)
-                           : std::expected<void, QString>(std::unexpected(fetchFailed(bytes.error())));
-        if (!saved) {
-            // Nothing of an unfinished download is imported later by accident.
-            for (const QString &n : fetched) QFile::remove(pathIn(withTrailingSeparator(inbox), n));
-            sv.dialogs.message(saved.error(), Icon::Error);
-            return false;
-        }
-        fetched << name;
-    }
+    if (!fetchAll(sv, site, links, inbox, timeoutMs, fetched)) return false;
     bool ok = true;
     st.DownloadState = -1;
     if (fetched.isEmpty()) {
