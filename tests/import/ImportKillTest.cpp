@@ -63,11 +63,15 @@ TEST(ImportKill, KilledAtAnyMomentAndRunAgainGivesTheSameFiles)
     ASSERT_TRUE(whole->waitForFinished(120000));
     const qint64 wholeMs = std::max<qint64>(timer.elapsed(), 20);
     ASSERT_EQ(whole->exitCode(), 0) << whole->readAllStandardError().toStdString();
+    // The message pane's lines, oldest first.
+    const QString out = QString::fromUtf8(whole->readAllStandardOutput());
+    EXPECT_TRUE(out.startsWith(QStringLiteral("20261130 のデータを追加しています\n"))) << out.toStdString();
+    EXPECT_GT(out.indexOf(QStringLiteral("20261202 のデータを追加しています\n")), out.indexOf(QStringLiteral("20261201 ")));
     const auto reference = dataFiles(ref.path());
     ASSERT_GT(reference.size(), 300);
 
     int killedMidway = 0;
-    for (const double fraction : {0.1, 0.25, 0.4, 0.55, 0.7, 0.85, 0.95}) {
+    for (const double fraction : {0.15, 0.35, 0.55, 0.75, 0.9}) {
         QTemporaryDir work;
         prepare(work.path());
         std::unique_ptr<QProcess> p(startImport(work.path()));
@@ -83,5 +87,16 @@ TEST(ImportKill, KilledAtAnyMomentAndRunAgainGivesTheSameFiles)
         EXPECT_TRUE(QDir(work.path() + "/data/tmp").entryList(QDir::Files).isEmpty());
     }
     EXPECT_GT(killedMidway, 0);
-    std::printf("killed inside a day: %d of 7\n", killedMidway);
+    std::printf("killed inside a day: %d of 5\n", killedMidway);
+}
+
+TEST(ImportCommand, AnEmptyInboxEndsOnAnErrorExit)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(demo::writeDemoFolder(dir.path(), options()).has_value());
+    std::unique_ptr<QProcess> p(startImport(dir.path()));
+    ASSERT_TRUE(p->waitForFinished(60000));
+    EXPECT_EQ(p->exitCode(), 1);
+    EXPECT_EQ(QString::fromUtf8(p->readAllStandardError()), QStringLiteral("warning: データがありません！\n"));
+    EXPECT_TRUE(p->readAllStandardOutput().isEmpty());
 }
