@@ -32,7 +32,7 @@ struct DailyFileError {
     QString text;
 };
 
-/// The Monday of D's week as a YYYYMMDD number, computed on the number the documented way:
+/// The Monday of D's week as a YYYYMMDD number, computed on the number itself, as stored files expect:
 /// D - (weekday - 2), weekday 1 = Sunday .. 7 = Saturday, moving into the previous month when
 /// the day part falls below 1 (February has 29 days in every year divisible by 4). A Sunday
 /// gives D + 1, which may not be a real date.

@@ -4,7 +4,7 @@
 
 using namespace velor;
 
-TEST(WeekStart, MondayOfTheWeekAsDocumented)
+TEST(WeekStart, MondayOfTheWeekComputedOnTheNumber)
 {
     const struct { int32_t day, monday; } cases[] = {
         {20240109, 20240108},   // Tuesday

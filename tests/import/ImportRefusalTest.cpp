@@ -126,7 +126,7 @@ TEST(ImportArchives, AnArchiveWithoutItsCsvEndsTheRun)
     EXPECT_EQ(QDir(m.program).entryList(QDir::Files), QStringList{QStringLiteral("VELOR.ini")});
 }
 
-TEST(ImportArchives, DamagedArchiveEndsTheRunWithTheDocumentedMessage)
+TEST(ImportArchives, DamagedArchiveEndsTheRun)
 {
     Market m;
     ASSERT_TRUE(QFile::copy(fixturePath("lzh/D240122.lzh"), m.data + "tmp/D240122.lzh"));
