@@ -1,5 +1,6 @@
 #include "import/LzhExtract.h"
 
+#include "generator/DemoSite.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -121,4 +122,23 @@ TEST(LzhExtract, AnOtherFileOfTheTargetNameIsNeverReplaced)
     // A copy of the same member, as an interrupted run may leave it, is accepted.
     writeFile(target, readFile(lzh("D240109.csv")));
     EXPECT_TRUE(extractLzhMember(lzh("D240109.lzh"), QStringLiteral("D240109.csv"), target).value_or(false));
+}
+
+TEST(LzhExtract, AMemberAboveSixtyFourMebibytesIsRefused)
+{
+    // A stored member whose header claims 64 MiB + 1 bytes.
+    QByteArray a = demo::storedLzh("D240126.csv", "2024-01-26,1001,0,1,1,1,1,1\r\n", 0x58290000);
+    const quint32 claimed = (64u << 20) + 1;
+    for (int at : {7, 11})
+        for (int i = 0; i < 4; ++i) a[at + i] = char((claimed >> (8 * i)) & 0xff);
+    quint8 sum = 0;
+    for (int i = 2; i < 2 + quint8(a[0]); ++i) sum = quint8(sum + quint8(a[i]));
+    a[1] = char(sum);
+    ProgramFolder pf;
+    writeFile(pf.program + "D240126.lzh", a);
+    const auto r = extractLzhMember(pf.program + "D240126.lzh", QStringLiteral("D240126.csv"), pf.program + "d240126.csv");
+    ASSERT_FALSE(r.has_value());
+    EXPECT_EQ(r.error().kind, LzhError::Failed);
+    EXPECT_EQ(r.error().detail, QStringLiteral("書庫の中のファイルが大きすぎます。"));
+    EXPECT_FALSE(QFileInfo::exists(pf.program + "d240126.csv"));
 }
