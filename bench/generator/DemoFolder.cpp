@@ -1,4 +1,5 @@
 #include "generator/DemoFolder.h"
+#include "generator/DemoSite.h"
 
 #include "common/Cp932.h"
 #include "common/TextFile.h"
@@ -102,7 +103,8 @@ std::expected<void, QString> writeDemoFolder(const QString &dir, const MarketOpt
     if (auto r = saveBytes(program + QStringLiteral("touroku2.dat"), listOf(7, std::max<size_t>(n / 12, 1), 12)); !r) return r;
     if (auto r = saveBytes(program + QStringLiteral("touroku3.dat"), listOf(11, std::max<size_t>(n / 8, 1), 8)); !r) return r;
     if (auto r = writeDemoQuotes(gen, program); !r) return r;
-    return writeDatabase(gen, program + QStringLiteral("data/"), progress);
+    if (auto r = writeDatabase(gen, program + QStringLiteral("data/"), progress); !r) return r;
+    return writeDemoSite(gen, program + QStringLiteral("site/"));
 }
 
 } // namespace velor::demo

@@ -15,7 +15,7 @@ struct MarketOptions {
     int stocks = 3800;
     uint64_t seed = 1;
     QDate lastStoredDay = QDate(2026, 11, 27);   ///< newest day in the database (a Friday)
-    int nextDays = 5;                            ///< trading days after it, for the download site
+    int nextDays = 10;                            ///< trading days after it, for the download site
 };
 
 /// One stock's daily bars, indexed by calendar day; days outside [firstDay, endDay) have none.

@@ -3,6 +3,7 @@
 #include "app/RealtimeCommands.h"
 #include "app/ListsCommands.h"
 #include "app/ChartCommands.h"
+#include "app/ImportCommands.h"
 #include "app/Startup.h"
 #include "common/Clock.h"
 #include "common/Dialogs.h"
@@ -74,7 +75,9 @@ QString usageText()
         "  demo DIR [--stocks N] [--seed S]   write a demo program folder\n"
         "  quote CODE [--mode 0|1|7|11] [--offset N]   read the stock's quote page and print its values\n"
         "  search KEYWORD               list the stocks whose name holds the keyword\n"
-        "  watch list N | add N CODE | remove N CODE | sort   the watch lists 1-3\n") + chartUsage();
+        "  watch list N | add N CODE | remove N CODE | sort   the watch lists 1-3\n"
+        "  import                       import the inbox\n"
+        "  download [--yes]             fetch the new days from the price-data site and import them\n") + chartUsage();
 }
 
 std::expected<CliOptions, QString> parseCommandLine(const QStringList &arguments)
@@ -107,6 +110,8 @@ int runCommand(const CliOptions &o, const QString &exeDir)
     if (o.command == QLatin1String("watch")) return watchCommand(o, exeDir);
     if (o.command == QLatin1String("chart")) return chartCommand(o, exeDir);
     if (o.command == QLatin1String("export")) return exportCommand(o, exeDir);
+    if (o.command == QLatin1String("import")) return importCommand(o, exeDir);
+    if (o.command == QLatin1String("download")) return downloadCommand(o, exeDir);
     printErr(usageText());
     return 2;
 }

@@ -2,6 +2,7 @@
 #include "app/ChartWiring.h"
 #include "app/CommandLine.h"
 #include "app/ListsWiring.h"
+#include "app/ImportWiring.h"
 #include "app/MainWindow.h"
 #include "app/QtDialogs.h"
 #include "app/RealtimeWiring.h"
@@ -53,6 +54,7 @@ int openWindow(const CliOptions &o, int argc, char **argv)
     wireRealtime(w);
     wireLists(w);
     wireChart(w);
+    wireImport(w);
     w.startUp();
     w.show();
     if (!o.screenshot.isEmpty()) {

@@ -1,0 +1,42 @@
+#include "app/ImportCommands.h"
+
+#include "app/CliSession.h"
+#include "import/AutoDownload.h"
+#include "import/DailyImport.h"
+
+#include <cstdio>
+#include <functional>
+
+namespace velor {
+
+namespace {
+
+// The pane holds the newest line on top; a terminal reads best oldest first.
+void printPane(const QString &pane)
+{
+    QStringList lines = pane.split(QStringLiteral("\r\n"));
+    for (auto it = lines.crbegin(); it != lines.crend(); ++it)
+        if (!it->isEmpty()) std::printf("%s\n", it->toUtf8().constData());
+    std::fflush(stdout);
+}
+
+int run(const CliOptions &o, const QString &exeDir, const std::function<bool(State &, Services &)> &body)
+{
+    if (!o.args.isEmpty()) {
+        std::fprintf(stderr, "%s\n", usageText().toUtf8().constData());
+        return 2;
+    }
+    CliSession session(o);
+    if (!session.open(exeDir)) return 1;
+    const bool ok = body(session.st, session.sv);
+    printPane(session.shell.messages());
+    return ok ? 0 : 1;
+}
+
+} // namespace
+
+int importCommand(const CliOptions &o, const QString &exeDir) { return run(o, exeDir, SHUDOU); }
+
+int downloadCommand(const CliOptions &o, const QString &exeDir) { return run(o, exeDir, JIDOU); }
+
+} // namespace velor

@@ -1,0 +1,150 @@
+#include "import/AutoDownload.h"
+
+#include "common/TextFile.h"
+#include "common/Utils.h"
+#include "db/PriceFile.h"
+#include "db/Services.h"
+#include "db/State.h"
+#include "import/DailyImport.h"
+#include "import/ImportJournal.h"
+#include "import/LzhExtract.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace velor {
+
+namespace {
+
+const QString CRLF = QStringLiteral("\r\n");
+
+QString question(const QString &site)
+{
+    return site + QStringLiteral("より、株価データを自動でダウンロードして、データベースに追加します。") + CRLF +
+           QStringLiteral("年始は、") + site + QStringLiteral("　のページが変わりますので注意してください！") + CRLF +
+           QStringLiteral("年始の最初のデータは手動で追加して下さい") + CRLF + CRLF + QStringLiteral("最大") +
+           QString::number(kMaxLinks) + QStringLiteral("個のファイルをダウンロード／追加します。") + CRLF + CRLF +
+           QStringLiteral("実行しますか？");
+}
+
+void emptyFolder(const QString &folder)
+{
+    for (const QString &n : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System))
+        QFile::remove(pathIn(withTrailingSeparator(folder), n));
+}
+
+// The newest stored trading day: the newest daily bar of the calendar series 1001.
+int32_t newestStoredDay(const State &st)
+{
+    const auto sections = readPriceFile(st.priceFilePath(1001));
+    if (!sections || (*sections)[0].empty()) return 0;
+    return (*sections)[0].front().date;
+}
+
+QString fetchFailed(const NetError &e)
+{
+    return QStringLiteral("ファイルを取得できませんでした：　") + e.address + CRLF + CRLF + e.reason + CRLF + CRLF +
+           QStringLiteral("ダウンロードを中止します。");
+}
+
+// Downloads the links into the inbox, showing each name; on a failure the files of this run
+// are removed again (nothing of an unfinished download is imported later by accident).
+bool fetchAll(Services &sv, const QString &site, const QStringList &links, const QString &inbox, int timeoutMs,
+              QStringList &fetched)
+{
+    const QString folder = withTrailingSeparator(inbox);
+    for (const QString &link : links) {
+        const QString name = link.right(11);
+        if (FileExist(pathIn(folder, name))) continue;
+        const QString before = sv.shell.messages();
+        sv.shell.clearMessages();
+        sv.shell.prependMessage(name + QStringLiteral("をダウンロードしています") + CRLF + before + CRLF);
+        sv.shell.keepAlive();
+        auto bytes = sv.net.fetch(joinAddress(site, link), FetchLimits{timeoutMs, kMaxLzhMember});
+        auto saved = bytes ? saveBytes(pathIn(folder, name), *bytes)
+                           : std::expected<void, QString>(std::unexpected(fetchFailed(bytes.error())));
+        if (!saved) {
+            for (const QString &n : fetched) QFile::remove(pathIn(folder, n));
+            sv.dialogs.message(saved.error(), Icon::Error);
+            return false;
+        }
+        fetched << name;
+    }
+    return true;
+}
+
+} // namespace
+
+QStringList linksToFetch(const QByteArray &page, int32_t newestDay, bool &found)
+{
+    const QByteArray day = QByteArray::number(newestDay);
+    const QByteArray folder = "data" + day.left(4) + "/D";
+    const qsizetype start = page.indexOf(folder + day.right(6));
+    found = start >= 0;
+    QStringList out;
+    if (!found) return out;
+    const QByteArray yy = day.mid(2, 2);
+    const int newest6 = day.mid(2, 6).toInt();
+    qsizetype at = start + 19;
+    for (int examined = 0; examined < kMaxLinks; ++examined) {
+        const qsizetype hit = page.indexOf(folder, at);
+        if (hit < 0) break;
+        const QByteArray link = page.mid(hit, 20);
+        const QByteArray name = link.right(11);
+        if (name.mid(1, 2) != yy) {
+            at = hit + 19;
+            continue;
+        }
+        bool ok = false;
+        const int ymd = name.mid(1, 6).toInt(&ok);
+        if (ok && ymd > newest6 && !out.contains(QString::fromLatin1(link))) out << QString::fromLatin1(link);
+        at = hit + 10;
+    }
+    return out;
+}
+
+bool JIDOU(State &st, Services &sv)
+{
+    const QString site = st.sites.DataSiteUrl;
+    if (sv.dialogs.message(question(site), Icon::None, {}, Buttons::OkCancel) != Answer::Ok) return true;
+    const QString inbox = st.DataDir + QStringLiteral("tmp");
+    emptyFolder(inbox);
+    if (!FolderExist(inbox)) {
+        sv.dialogs.message(QStringLiteral("指定されたデータダウンロード先フォルダー：　") + inbox + CRLF + CRLF +
+                               QStringLiteral("が存在しません。"),
+                           Icon::Error, QStringLiteral("Sub ShowFileList"));
+        return false;
+    }
+    sv.shell.clearMessages();
+    const int timeoutMs = st.sites.FetchTimeoutSeconds * 1000;
+    auto page = sv.net.fetch(site, FetchLimits{timeoutMs, qint64(4) << 20});
+    if (!page) return sv.dialogs.message(fetchFailed(page.error()), Icon::Error), false;
+    const int32_t newest = newestStoredDay(st);
+    bool found = false;
+    const QStringList links = linksToFetch(*page, newest, found);
+    if (!found) {
+        sv.dialogs.message(QStringLiteral("ページ：　") + site + QStringLiteral(" に最新の格納日（") + LngStr(newest) +
+                               QStringLiteral("）のファイルへのリンクが見つかりません。") + CRLF + CRLF +
+                               QStringLiteral("ダウンロードを中止します。"),
+                           Icon::Error);
+        return false;
+    }
+    QStringList fetched;
+    if (!fetchAll(sv, site, links, inbox, timeoutMs, fetched)) return false;
+    bool ok = true;
+    st.DownloadState = -1;
+    if (fetched.isEmpty()) {
+        sv.shell.clearMessages();
+        sv.shell.prependMessage(QStringLiteral("新しいデータはありません") + CRLF);
+        // A day an interrupted import left unfinished is completed even without new files.
+        if (QFile::exists(journalPath(st.DataDir))) ok = SHUDOU(st, sv);
+    } else {
+        sv.shell.prependMessage(CRLF + QStringLiteral("データのダウンロードが終わりました") + CRLF);
+        sv.shell.keepAlive();
+        ok = SHUDOU(st, sv);
+    }
+    st.DownloadState = 0;
+    return ok;
+}
+
+} // namespace velor

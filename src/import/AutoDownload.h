@@ -1,0 +1,27 @@
+#pragma once
+// JIDOU: fetches the daily archives newer than the database from the price-data site into the
+// inbox and imports them.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+namespace velor {
+
+struct State;
+struct Services;
+
+/// The most links examined per run.
+constexpr int kMaxLinks = 100;
+
+/// The links of the page after the newest stored day's link that a run downloads, in page
+/// order: "data" + YYYY + "/D" + YYMMDD + ".lzh" in the stored day's year folder and year,
+/// newer than that day, at most `kMaxLinks` examined. `found` tells whether the stored day's
+/// own link was on the page (without it there is no starting point).
+QStringList linksToFetch(const QByteArray &page, int32_t newestDay, bool &found);
+
+/// Asks, empties the inbox, reads the site's top page, downloads every newer archive and runs
+/// SHUDOU on them. Returns false when the run ended on an error.
+bool JIDOU(State &st, Services &sv);
+
+} // namespace velor

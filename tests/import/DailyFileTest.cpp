@@ -1,0 +1,91 @@
+#include "import/DailyFile.h"
+
+#include <gtest/gtest.h>
+
+using namespace velor;
+
+TEST(WeekStart, MondayOfTheWeekComputedOnTheNumber)
+{
+    const struct { int32_t day, monday; } cases[] = {
+        {20240109, 20240108},   // Tuesday
+        {20240108, 20240108},   // Monday
+        {20240112, 20240108},   // Friday
+        {20240113, 20240108},   // Saturday
+        {20240114, 20240115},   // Sunday gives the following Monday
+        {20240331, 20240332},   // ... computed on the number, so it may be no real date
+        {20240101, 20240101},   // Monday
+        {20240103, 20240101},   // Wednesday
+        {20240201, 20240129},   // Thursday: into January
+        {20240302, 20240226},   // Saturday: into a 29-day February (leap year)
+        {20230302, 20230227},   // Thursday: into a 28-day February
+        {20210101, 20201228},   // Friday: into the previous December
+        {21000303, 21000301},   // Wednesday
+    };
+    for (const auto &c : cases) EXPECT_EQ(WeekStart(c.day), c.monday) << c.day;
+}
+
+TEST(DailyFile, DateTextWithAnySeparators)
+{
+    EXPECT_EQ(dateOfText("2024-01-09"), 20240109);
+    EXPECT_EQ(dateOfText("2024/01/10"), 20240110);
+    EXPECT_EQ(dateOfText("2024.01.11"), 20240111);
+    EXPECT_EQ(dateOfText("2024x12x31"), 20241231);
+    EXPECT_EQ(dateOfText("2024-1-9"), 0);
+    EXPECT_EQ(dateOfText("2024-02-30"), 0);
+    EXPECT_EQ(dateOfText("abcd-01-09"), 0);
+}
+
+TEST(DailyFile, ReadsLinesKeepingPriceTexts)
+{
+    const auto f = parseDailyFile("2024-02-01,1001,0,100.50,101,99,100.5,2500000000\r\n"
+                                  "2024-02-01,1301,1,1520,1545,1511,1530,118300\r\n\r\n",
+                                  "x.csv");
+    ASSERT_TRUE(f.has_value());
+    EXPECT_EQ(f->D, 20240201);
+    EXPECT_EQ(f->WS, 20240129);
+    EXPECT_EQ(f->MS, 20240201);
+    ASSERT_EQ(f->lines.size(), 2u);
+    EXPECT_EQ(f->lines[0].open, QByteArray("100.50"));
+    EXPECT_DOUBLE_EQ(f->lines[0].volume, 2500);   // index volume in millions
+    EXPECT_EQ(f->lines[1].code, 1301);
+    EXPECT_EQ(f->lines[1].section, 1);
+    EXPECT_EQ(f->lines[1].close, QByteArray("1530"));
+    EXPECT_DOUBLE_EQ(f->lines[1].volume, 118300);
+}
+
+TEST(DailyFile, RefusesBadLinesNamingFileAndLine)
+{
+    const QString head = QStringLiteral("データファイル： in.csv の 2 行目が正しくありません（");
+    const QString tail = QStringLiteral("）。読み込みを中止します。");
+    const struct { const char *second; const char16_t *why; } cases[] = {
+        {"2024-01-09,1301,1,1520,1545,1511,1530", u"項目の数が 7 です"},
+        {"2024-01-09,1301,1,1520,1545,1511,1530,100,9", u"項目の数が 9 です"},
+        {"2024-01-09,0,1,1520,1545,1511,1530,100", u"銘柄コードが 1 から 9999 の数ではありません"},
+        {"2024-01-09,10000,1,1520,1545,1511,1530,100", u"銘柄コードが 1 から 9999 の数ではありません"},
+        {"2024-01-09,13a1,1,1520,1545,1511,1530,100", u"銘柄コードが 1 から 9999 の数ではありません"},
+        {"2024-01-09,1001,1,1520,1545,1511,1530,100", u"銘柄コードが重複しています"},
+        {"2024-01-09,1301,x,1520,1545,1511,1530,100", u"部が数ではありません"},
+        {"2024-01-09,1301,1,1520,-,1511,1530,100", u"価格が数ではありません"},
+        {"2024-01-09,1301,1,1520,1545,1511,,100", u"価格が数ではありません"},
+        {"2024-01-09,1301,1,1520,1545,1511,1530,1e", u"出来高が数ではありません"},
+        {"2024-01-09,1301,1,1520,1545,1511,1530,nan", u"出来高が数ではありません"},
+    };
+    for (const auto &c : cases) {
+        const auto f = parseDailyFile(QByteArray("2024-01-09,1001,0,1,1,1,1,1\r\n") + c.second + "\r\n", "in.csv");
+        ASSERT_FALSE(f.has_value()) << c.second;
+        EXPECT_EQ(f.error().kind, DailyFileError::BadLine);
+        EXPECT_EQ(f.error().text, head + QString::fromUtf16(c.why) + tail);
+    }
+}
+
+TEST(DailyFile, EmptyAndUnreadableDate)
+{
+    auto e = parseDailyFile("", "tmp/a.csv");
+    ASSERT_FALSE(e.has_value());
+    EXPECT_EQ(e.error().kind, DailyFileError::Empty);
+    EXPECT_EQ(e.error().text, QStringLiteral("データファイル： tmp/a.csv は空です。読み込みを中止します。"));
+    auto d = parseDailyFile("09/01/2024,1301,1,1,1,1,1,1\r\n", "a.csv");
+    ASSERT_FALSE(d.has_value());
+    EXPECT_EQ(d.error().kind, DailyFileError::BadDate);
+    EXPECT_EQ(d.error().text, QStringLiteral("データファイルの形式が正しくありません。読み込みを中止します。"));
+}

@@ -1,0 +1,195 @@
+#include "import/RollUp.h"
+
+#include "import/ImportTestData.h"
+
+#include <QDate>
+#include <gtest/gtest.h>
+
+using namespace velor;
+using velor::test::priceText;
+
+namespace {
+
+DailyFile dayOf(const QByteArray &csv)
+{
+    auto f = parseDailyFile(csv, "d.csv");
+    EXPECT_TRUE(f.has_value());
+    return f.value_or(DailyFile{});
+}
+
+// The stored example: three days, two weeks, two months.
+const QByteArray kStock = priceText("3,2,2",
+                                    {"20240105,1520,1545,1511,1530,118300", "20240104,1500,1525,1490,1512,98000",
+                                     "20231229,1490,1510,1482,1500,75600"},
+                                    {"20240105,1500,1545,1490,1530,216300", "20231229,1490,1510,1482,1500,75600"},
+                                    {"20240105,1500,1545,1490,1530,216300", "20231229,1490,1510,1482,1500,75600"});
+const std::vector<int32_t> kCalendar = {20240105, 20240104, 20231229};
+
+} // namespace
+
+TEST(RollUp, NewWeekSameMonthKeepsPriceTextsAsRead)
+{
+    const DailyFile d = dayOf("2024-01-09,1301,1,1535.0,1550,1528,1540,50000\r\n");
+    const auto r = rollUpPriceFile(kStock, d, d.lines[0], kCalendar);
+    ASSERT_TRUE(r.has_value());
+    EXPECT_EQ(r->bytes, priceText("4,3,2",
+                                  {"20240109,1535.0,1550,1528,1540,50000", "20240105,1520,1545,1511,1530,118300",
+                                   "20240104,1500,1525,1490,1512,98000", "20231229,1490,1510,1482,1500,75600"},
+                                  {"20240109,1535.0,1550,1528,1540,50000", "20240105,1500,1545,1490,1530,216300",
+                                   "20231229,1490,1510,1482,1500,75600"},
+                                  {"20240109,1500,1550,1490,1540,266300", "20231229,1490,1510,1482,1500,75600"}));
+}
+
+TEST(RollUp, SameWeekTakesOpenHighLowOverTheWeek)
+{
+    // Friday 01-05 is stored; Thursday 01-04 too. A Saturday file (01-06) lies in that week.
+    const DailyFile d = dayOf("2024-01-06,1301,1,1531,1540,1480,1535,1000\r\n");
+    const auto r = rollUpPriceFile(kStock, d, d.lines[0], kCalendar);
+    ASSERT_TRUE(r.has_value());
+    EXPECT_EQ(r->bytes, priceText("4,2,2",
+                                  {"20240106,1531,1540,1480,1535,1000", "20240105,1520,1545,1511,1530,118300",
+                                   "20240104,1500,1525,1490,1512,98000", "20231229,1490,1510,1482,1500,75600"},
+                                  {"20240106,1500,1545,1480,1535,217300", "20231229,1490,1510,1482,1500,75600"},
+                                  {"20240106,1500,1545,1480,1535,217300", "20231229,1490,1510,1482,1500,75600"}));
+}
+
+TEST(RollUp, ZeroVolumeOrdinaryStockGetsFlatBars)
+{
+    const struct { const char *line; QByteArray expected; } cases[] = {
+        // New week: flat at the previous close everywhere a bar has no volume.
+        {"2024-01-09,1301,1,1535,1550,1528,1540,0\r\n",
+         priceText("4,3,2",
+                   {"20240109,1530,1530,1530,1530,0", "20240105,1520,1545,1511,1530,118300",
+                    "20240104,1500,1525,1490,1512,98000", "20231229,1490,1510,1482,1500,75600"},
+                   {"20240109,1530,1530,1530,1530,0", "20240105,1500,1545,1490,1530,216300",
+                    "20231229,1490,1510,1482,1500,75600"},
+                   {"20240109,1500,1545,1490,1530,216300", "20231229,1490,1510,1482,1500,75600"})},
+        // An index series gets its bar as delivered, volume in millions.
+        {"2024-01-09,1002,0,1535,1550,1528,1540,0\r\n",
+         priceText("4,3,2",
+                   {"20240109,1535,1550,1528,1540,0", "20240105,1520,1545,1511,1530,118300",
+                    "20240104,1500,1525,1490,1512,98000", "20231229,1490,1510,1482,1500,75600"},
+                   {"20240109,1535,1550,1528,1540,0", "20240105,1500,1545,1490,1530,216300",
+                    "20231229,1490,1510,1482,1500,75600"},
+                   {"20240109,1500,1545,1490,1530,216300", "20231229,1490,1510,1482,1500,75600"})},
+        {"2024-01-09,1001,0,1535,1550,1528,1540,2500000\r\n",
+         priceText("4,3,2",
+                   {"20240109,1535,1550,1528,1540,2.5", "20240105,1520,1545,1511,1530,118300",
+                    "20240104,1500,1525,1490,1512,98000", "20231229,1490,1510,1482,1500,75600"},
+                   {"20240109,1535,1550,1528,1540,2.5", "20240105,1500,1545,1490,1530,216300",
+                    "20231229,1490,1510,1482,1500,75600"},
+                   {"20240109,1500,1550,1490,1540,216302.5", "20231229,1490,1510,1482,1500,75600"})},
+    };
+    for (const auto &c : cases) {
+        const DailyFile d = dayOf(c.line);
+        const auto r = rollUpPriceFile(kStock, d, d.lines[0], kCalendar);
+        ASSERT_TRUE(r.has_value()) << c.line;
+        EXPECT_EQ(r->bytes, c.expected) << c.line;
+    }
+}
+
+TEST(RollUp, MondayStartsAWeekTuesdayUpdatesIt)
+{
+    const QByteArray friday = priceText("2,1,1", {"20240112,100,110,95,105,1000", "20240111,90,100,88,99,500"},
+                                        {"20240112,90,110,88,105,1500"}, {"20240112,90,110,88,105,1500"});
+    const DailyFile mon = dayOf("2024-01-15,1301,1,106,112,104,108,700\r\n");
+    const auto afterMon = rollUpPriceFile(friday, mon, mon.lines[0], {20240112, 20240111});
+    ASSERT_TRUE(afterMon.has_value());
+    EXPECT_EQ(afterMon->bytes,
+              priceText("3,2,1", {"20240115,106,112,104,108,700", "20240112,100,110,95,105,1000", "20240111,90,100,88,99,500"},
+                        {"20240115,106,112,104,108,700", "20240112,90,110,88,105,1500"}, {"20240115,90,112,88,108,2200"}));
+    const DailyFile tue = dayOf("2024-01-16,1301,1,107,109,101,103,300\r\n");
+    const auto afterTue = rollUpPriceFile(afterMon->bytes, tue, tue.lines[0], {20240115, 20240112, 20240111});
+    ASSERT_TRUE(afterTue.has_value());
+    EXPECT_EQ(afterTue->bytes,
+              priceText("4,2,1",
+                        {"20240116,107,109,101,103,300", "20240115,106,112,104,108,700", "20240112,100,110,95,105,1000",
+                         "20240111,90,100,88,99,500"},
+                        {"20240116,106,112,101,103,1000", "20240112,90,110,88,105,1500"},
+                        {"20240116,90,112,88,103,2500"}));
+}
+
+TEST(RollUp, FirstTradingDayOfAMonthStartsAMonthlyBar)
+{
+    const QByteArray jan = priceText("1,1,1", {"20240131,10.5,11,10,10.25,100"}, {"20240131,10,11,9.5,10.25,300"},
+                                     {"20240131,9,12,8,10.25,5000"});
+    const DailyFile d = dayOf("2024-02-01,1301,1,10.3,10.8,10.1,10.7,200\r\n");
+    const auto r = rollUpPriceFile(jan, d, d.lines[0], {20240131});
+    ASSERT_TRUE(r.has_value());
+    EXPECT_EQ(r->bytes, priceText("2,1,2", {"20240201,10.3,10.8,10.1,10.7,200", "20240131,10.5,11,10,10.25,100"},
+                                  {"20240201,10.5,11,10,10.7,300"},
+                                  {"20240201,10.3,10.8,10.1,10.7,200", "20240131,9,12,8,10.25,5000"}));
+}
+
+TEST(RollUp, OldValuesAreWrittenBackInShortestForm)
+{
+    const QByteArray odd = priceText("1,1,1", {"20240105,0100.50,101.0,+99,100.5,1.0e3"}, {"20240105,100.5,101,99,100.5,1000"},
+                                     {"20240105,100.5,101,99,100.5,1000"});
+    const DailyFile d = dayOf("2024-01-09,1301,1,100,100,100,100,1\r\n");
+    const auto r = rollUpPriceFile(odd, d, d.lines[0], {20240105});
+    ASSERT_TRUE(r.has_value());
+    EXPECT_EQ(r->bytes, priceText("2,2,1", {"20240109,100,100,100,100,1", "20240105,100.5,101,99,100.5,1000"},
+                                  {"20240109,100,100,100,100,1", "20240105,100.5,101,99,100.5,1000"},
+                                  {"20240109,100.5,101,99,100,1001"}));
+}
+
+TEST(RollUp, ThreeHundredBarsStayThreeHundred)
+{
+    QList<QByteArray> daily;
+    QDate day(2022, 1, 3);
+    for (int i = 0; i < 300; ++i) daily.prepend(QByteArray::number(day.addDays(i).toString("yyyyMMdd").toInt()) + ",5,5,5,5,1");
+    const QByteArray full = priceText("300,300,300", daily, daily, daily);
+    const DailyFile d = dayOf("2024-01-09,1301,1,6,6,6,6,2\r\n");
+    const auto r = rollUpPriceFile(full, d, d.lines[0], {});
+    ASSERT_TRUE(r.has_value());
+    const QList<QByteArray> lines = r->bytes.split('\n');
+    ASSERT_EQ(lines.size(), 902);
+    EXPECT_EQ(lines[0], "300,300,300\r");
+    EXPECT_EQ(lines[1], "20240109,6,6,6,6,2\r");
+    EXPECT_EQ(lines[2], "20221029,5,5,5,5,1\r");
+    EXPECT_EQ(lines[300], "20220104,5,5,5,5,1\r");   // the oldest, 20220103, fell off
+    EXPECT_EQ(lines[301], "20240109,6,6,6,6,2\r");
+}
+
+TEST(RollUp, ShortOrBrokenFilesAreRefusedWithTheLine)
+{
+    const DailyFile d = dayOf("2024-01-09,1301,1,6,6,6,6,2\r\n");
+    QByteArray shortFile = kStock;
+    shortFile.chop(13 * 5);
+    QByteArray badLine = kStock;
+    badLine.replace("20240104,1500,1525,1490,1512,98000", "20240104,1500,abc,1490,1512,98000");
+    const struct { QByteArray text; const char16_t *error; } cases[] = {
+        {"", u"1 行目"},
+        {"3,2\r\n", u"1 行目"},
+        {shortFile, u"897 行目"},
+        {badLine, u"3 行目"},
+    };
+    for (const auto &c : cases) {
+        const auto r = rollUpPriceFile(c.text, d, d.lines[0], kCalendar);
+        ASSERT_FALSE(r.has_value());
+        EXPECT_EQ(r.error(), QString::fromUtf16(c.error));
+    }
+}
+
+TEST(RollUp, AFileAlreadyHoldingTheDayIsLeftAlone)
+{
+    const DailyFile d = dayOf("2024-01-05,1301,1,6,6,6,6,2\r\n");
+    const auto r = rollUpPriceFile(kStock, d, d.lines[0], kCalendar);
+    ASSERT_TRUE(r.has_value());
+    EXPECT_TRUE(r->alreadyHeld);
+}
+
+TEST(RollUp, ShortestLineCheck)
+{
+    const struct { const char *line; bool shortest; } cases[] = {
+        {"20240105,1520,1545,1511,1530,118300", true}, {"0,0,0,0,0,0", true},
+        {"20240105,0.5,10.25,9999999,123456,123456789012345", true},
+        {"20240105,01,1,1,1,1", false}, {"20240105,1.50,1,1,1,1", false}, {"20240105,12345678,1,1,1,1", false},
+        {"20240105,1234.567,1,1,1,1", false}, {"20240105,1,1,1,1,1234567890123456", false},
+        {"20240105,1,1,1,1", false}, {"20240105,-1,1,1,1,1", false}, {"20240105,1,1,1,1,1.", false},
+    };
+    for (const auto &c : cases) {
+        const QByteArray l(c.line);
+        EXPECT_EQ(isShortestBarLine(l.constBegin(), l.constEnd()), c.shortest) << c.line;
+    }
+}
