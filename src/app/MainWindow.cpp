@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTextBrowser>
+#include <QTextCursor>
 #include <QToolBar>
 
 namespace velor {
@@ -297,11 +298,20 @@ void MainWindow::redrawChart(int mode) { dispatch(QStringLiteral("chart"), mode)
 void MainWindow::loadWorkSet(int request) { dispatch(QStringLiteral("PL222"), request); }
 void MainWindow::prependMessage(const QString &text)
 {
-    txtPrice->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")) + txtPrice->toPlainText());
+    // Inserted at the top without rewriting the pane: an import adds thousands of lines.
+    QTextCursor at(txtPrice->document());
+    at.movePosition(QTextCursor::Start);
+    at.insertText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    txtPrice->moveCursor(QTextCursor::Start);
 }
 void MainWindow::clearMessages() { txtPrice->clear(); }
 QString MainWindow::messages() const { return txtPrice->toPlainText().replace('\n', QStringLiteral("\r\n")); }
-void MainWindow::showProgress(bool visible) { ProgressBar1->setVisible(visible); }
+void MainWindow::showProgress(bool visible)
+{
+    // The bar and the warning label share their place.
+    ProgressBar1->setVisible(visible);
+    lblCI->setVisible(!visible);
+}
 void MainWindow::setProgress(int value, int maximum)
 {
     ProgressBar1->setMaximum(std::max(maximum, 1));

@@ -123,6 +123,11 @@ TEST_F(WindowFixture, MessagePaneKeepsNewestOnTopAndControlsSitAtTheirPlaces)
     w->prependMessage("first\r\n");
     w->prependMessage("second\r\n");
     EXPECT_EQ(w->messages(), "second\r\nfirst\r\n");
+    w->prependMessage("a\r\nb\r\n");
+    EXPECT_EQ(w->messages(), "a\r\nb\r\nsecond\r\nfirst\r\n");
+    w->clearMessages();
+    EXPECT_EQ(w->messages(), "");
+
     // 15 twips a pixel at 96 dpi; tops below the tool bar row.
     if (w->px(1500) == 100) {
         EXPECT_EQ(w->txtCODE->geometry(), QRect(520, 24, 41, 19));
@@ -137,4 +142,13 @@ TEST_F(WindowFixture, MessagePaneKeepsNewestOnTopAndControlsSitAtTheirPlaces)
     w->resize(w->width() + 100, w->height());
     QApplication::processEvents();
     EXPECT_EQ(w->Picture1->width(), before + 100);
+
+    // While the progress bar shows, the warning label gives it its place.
+    w->show();
+    w->showProgress(true);
+    EXPECT_TRUE(w->ProgressBar1->isVisible());
+    EXPECT_FALSE(w->lblCI->isVisible());
+    w->showProgress(false);
+    EXPECT_FALSE(w->ProgressBar1->isVisible());
+    EXPECT_TRUE(w->lblCI->isVisible());
 }
