@@ -72,6 +72,8 @@ void prepare(CliSession &s, const ChartRequest &r)
     s.shell.clearMessages();
     st.CurCode = int16_t(r.code);
     st.BarOffset = int16_t(r.offset);
+    // The live bar is drawn from the quote page, as in the window with real-time display on.
+    if (r.offset == -1) s.useLiveQuotes();
 }
 
 } // namespace

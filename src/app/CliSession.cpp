@@ -13,7 +13,7 @@ std::unique_ptr<Clock> makeClock(const QString &now)
 } // namespace
 
 CliSession::CliSession(const CliOptions &options)
-    : dialogs(options.yes), clock(makeClock(options.now)),
+    : dialogs(options.yes), clock(makeClock(options.now)), quotes(*clock, net, dialogs),
       sv{*clock, net, launcher, sound, dialogs, shell, &noQuote}, m_options(options)
 {
 }

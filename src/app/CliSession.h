@@ -10,6 +10,7 @@
 #include "common/Sound.h"
 #include "db/Services.h"
 #include "db/State.h"
+#include "realtime/QuoteReader.h"
 
 #include <memory>
 
@@ -30,7 +31,11 @@ public:
     SystemLauncher launcher;
     SilentSound sound;
     NoLiveQuote noQuote;
-    Services sv;
+    QuoteReader quotes;   ///< the live quote, as the window reads it
+    Services sv;          ///< fetches no quote until useLiveQuotes()
+
+    /// From now on the bar loader reads the live quote as the window does.
+    void useLiveQuotes() { sv.liveQuote = &quotes; }
 private:
     CliOptions m_options;
     InstanceLock m_lock;

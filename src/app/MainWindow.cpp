@@ -178,7 +178,7 @@ void MainWindow::buildControls()
     txtPrice->setFont(fixed);
     // The information panel holds about 21 lines above the world-index pane.
     QFont panel = lblRSI->font();
-    panel.setPixelSize(11);
+    panel.setPixelSize(10);
     lblRSI->setFont(panel);
     QFont small = WebBrowser1->font();
     small.setPixelSize(10);

@@ -76,14 +76,13 @@ int quoteCommand(const CliOptions &o, const QString &exeDir)
     }
     CliSession s(o);
     if (!s.open(exeDir)) return 1;
-    QuoteReader reader(*s.clock, s.net, s.dialogs);
-    s.sv.liveQuote = &reader;
+    s.useLiveQuotes();
     s.st.CurCode = int16_t(code);
     s.st.QuoteMode = int16_t(*mode);
     s.st.BarOffset = int16_t(*offset);
     s.sv.liveQuote->getVec(s.st);
     std::fputs(quoteValuesText(s.st).toUtf8().constData(), stdout);
-    return reader.lastFetchFailed() ? 1 : 0;
+    return s.quotes.lastFetchFailed() ? 1 : 0;
 }
 
 } // namespace velor

@@ -1,12 +1,9 @@
 // velor: opens the main window on a program folder, or runs a command without a window.
-#include "app/ChartWiring.h"
 #include "app/CommandLine.h"
-#include "app/ListsWiring.h"
-#include "app/ImportWiring.h"
 #include "app/MainWindow.h"
 #include "app/QtDialogs.h"
-#include "app/RealtimeWiring.h"
 #include "app/Startup.h"
+#include "app/Wiring.h"
 #include "common/Clock.h"
 #include "common/Launcher.h"
 #include "common/Net.h"
@@ -51,10 +48,7 @@ int openWindow(const CliOptions &o, int argc, char **argv)
     QtSound sound;
     MainWindow w(st, *clock, net, launcher, sound, dialogs);
     dialogs.setParent(&w);
-    wireRealtime(w);
-    wireLists(w);
-    wireChart(w);
-    wireImport(w);
+    wireSubsystems(w);
     w.startUp();
     w.show();
     if (!o.screenshot.isEmpty()) {

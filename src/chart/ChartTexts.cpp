@@ -11,6 +11,18 @@ namespace velor {
 
 namespace {
 
+// Quote values read as single-precision numbers print in their single form (0.92, not
+// 0.9200000166893005); whole doubles such as a margin balance print in full.
+QString quoteText(double v)
+{
+    const float f = float(v);
+    return double(f) == v ? singleText(f) : doubleText(v);
+}
+
+} // namespace
+
+namespace {
+
 const QString kCrLf = QStringLiteral("\r\n");
 
 double periodFactor(int period)
@@ -116,9 +128,10 @@ QString infoPanel(const State &st)
         {u"最低購入代金", st.QuoteMinBuy}, {u"年初来高値", st.QuoteYearHigh}, {u"年初来安値", st.QuoteYearLow},
         {u"", -1}, {u"信用買残", st.MarginBuy}, {u"信用売残", st.MarginSell}};
     for (const auto &[label, v] : lines)
-        s += QString::fromUtf16(label) + (label[0] ? doubleText(v) : QString()) + kCrLf;
-    s += QStringLiteral("信用倍率") + formatPattern(ratio, QStringLiteral("##0.##")) + QStringLiteral("  (") +
-         doubleText(st.MarginDate) + QStringLiteral(")") + kCrLf;
+        s += QString::fromUtf16(label) + (label[0] ? quoteText(v) : QString()) + kCrLf;
+    const QString date = st.MarginDateText.isEmpty() ? doubleText(st.MarginDate) : st.MarginDateText;
+    s += QStringLiteral("信用倍率") + formatPattern(ratio, QStringLiteral("##0.##")) + QStringLiteral("  (") + date +
+         QStringLiteral(")") + kCrLf;
     return s;
 }
 

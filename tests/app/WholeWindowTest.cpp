@@ -1,0 +1,112 @@
+// The program's window with every subsystem wired as main() wires it, on a small demo folder:
+// a stock typed into the code field, real-time display on and off, the automatic download.
+// With VELOR_SHOT_DIR set it saves pictures of the window for a person to look at.
+#include "app/MainWindow.h"
+#include "app/Startup.h"
+#include "app/Wiring.h"
+#include "generator/DemoFolder.h"
+#include "support/TestSupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace velor;
+
+namespace {
+
+struct WholeWindow : ::testing::Test {
+    static void SetUpTestSuite()
+    {
+        static int argc = 1;
+        static char name[] = "test";
+        static char *argv[] = {name, nullptr};
+        if (!qApp) new QApplication(argc, argv);
+    }
+    void SetUp() override
+    {
+        demo::MarketOptions mo;
+        mo.stocks = 30;
+        ASSERT_TRUE(demo::writeDemoFolder(dir.path(), mo).has_value());
+        env.clock.set(QDateTime(QDate(2026, 11, 30), QTime(10, 15)));   // the demo's first day after its data
+        st.ProgramDir = dir.path() + QLatin1Char('/');
+        ASSERT_TRUE(loadDatabase(st, env.dialogs));
+        st.sites = readSites(st.ProgramDir + QStringLiteral("sites.ini"));
+        w = std::make_unique<MainWindow>(st, env.clock, env.net, env.launcher, env.sound, env.dialogs);
+        wireSubsystems(*w);
+        w->resize(1100, 720);
+        w->startUp();
+        w->show();
+    }
+    void shot(const QString &name)
+    {
+        const QString folder = qEnvironmentVariable("VELOR_SHOT_DIR");
+        if (folder.isEmpty()) return;
+        QApplication::processEvents();
+        w->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+    }
+    void typeCode(const QString &code)
+    {
+        w->txtCODE->clear();
+        QTest::keyClicks(w->txtCODE, code);
+        QTest::keyClick(w->txtCODE, Qt::Key_Return);
+    }
+    QTemporaryDir dir;
+    State st;
+    test::TestEnv env;
+    std::unique_ptr<MainWindow> w;
+};
+
+} // namespace
+
+TEST_F(WholeWindow, RealTimeDisplayShowsTheLiveBarAndTheFundamentals)
+{
+    // Watch list 1 names 27 codes; two of them list only on the days after the demo's data.
+    EXPECT_EQ(w->List1->count(), 25);
+    EXPECT_EQ(w->lblList->text(), QStringLiteral("登録銘柄 / 25 ( 27 ) 銘柄"));
+    typeCode(QStringLiteral("1301"));
+    ASSERT_EQ(st.CurCode, 1301);
+    EXPECT_TRUE(w->windowTitle().endsWith(QStringLiteral("リアルタイム=オフ")));
+    EXPECT_EQ(w->List1->currentRow(), 2);
+
+    w->click(QStringLiteral("vec"), 1);
+    EXPECT_EQ(st.BarOffset, -1);
+    EXPECT_TRUE(w->action("vec", 1)->isChecked());
+    EXPECT_FALSE(w->action("vec", 2)->isChecked());
+    EXPECT_TRUE(w->windowTitle().endsWith(QStringLiteral("リアルタイム=オン")));
+    // The live bar is the demo's next trading day, read back from its quote page.
+    EXPECT_EQ(st.BarDate[0], 20261130);
+    EXPECT_EQ(st.BarClose[0], 154.0f);
+    EXPECT_EQ(st.BarOpen[0], 155.0f);
+    EXPECT_DOUBLE_EQ(st.BarVolume[0], 576900);
+    const QString panel = w->lblRSI->text();
+    EXPECT_TRUE(panel.startsWith(QStringLiteral("始値：155\n高値：156\n安値：154\n終値：154\n"))) << panel.toStdString();
+    EXPECT_TRUE(panel.contains(QStringLiteral("\n配当利回り% 0.92\n一株配当 1.42\n(PER) 39.41\n(PBR) 4.19\n(EPS) 3.91\n(BPS) 36.75\n")))
+        << panel.toStdString();
+    EXPECT_TRUE(panel.contains(QStringLiteral("信用買残180600\n信用売残0\n信用倍率0.  (11/27)"))) << panel.toStdString();
+    EXPECT_TRUE(panel.contains(QStringLiteral("最低購入代金15400"))) << panel.toStdString();
+    EXPECT_TRUE(env.dialogs.shown.empty());
+    shot(QStringLiteral("live-1301"));
+
+    w->click(QStringLiteral("vec"), 2);
+    EXPECT_EQ(st.BarOffset, 0);
+    EXPECT_TRUE(w->windowTitle().endsWith(QStringLiteral("リアルタイム=オフ")));
+}
+
+TEST_F(WholeWindow, AutomaticDownloadBringsTheNextDaysIntoTheChart)
+{
+    typeCode(QStringLiteral("1301"));
+    w->click(QStringLiteral("JIDOU"));
+    ASSERT_FALSE(env.dialogs.shown.empty());
+    EXPECT_EQ(env.dialogs.shown.back().text, QStringLiteral("データの追加が終わりました"));
+    EXPECT_EQ(st.CurCode, 1301);
+    EXPECT_EQ(st.BarDate[1], 20261211);   // ten weekdays after 20261127
+    EXPECT_TRUE(test::readFile(dir.path() + "/data/1001.csv").contains("\r\n20261211,"));
+    EXPECT_TRUE(QDir(dir.path() + "/data/tmp").isEmpty());
+    EXPECT_TRUE(w->lblHSTOF->text().contains(QStringLiteral("先頭日 = 20261211")));
+    shot(QStringLiteral("after-download-1301"));
+}
