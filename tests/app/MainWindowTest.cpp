@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 #include "app/MenuTree.h"
+#include "support/GuiApp.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -20,13 +21,7 @@ using namespace velor;
 namespace {
 
 struct WindowFixture : ::testing::Test {
-    static void SetUpTestSuite()
-    {
-        static int argc = 1;
-        static char name[] = "test";
-        static char *argv[] = {name, nullptr};
-        if (!qApp) new QApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { test::ensureGuiApp(); }
     test::TestEnv env;
     State st;
     std::unique_ptr<MainWindow> w;

@@ -5,6 +5,7 @@
 #include "app/Startup.h"
 #include "app/Wiring.h"
 #include "generator/DemoFolder.h"
+#include "support/GuiApp.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -20,13 +21,7 @@ using namespace velor;
 namespace {
 
 struct WholeWindow : ::testing::Test {
-    static void SetUpTestSuite()
-    {
-        static int argc = 1;
-        static char name[] = "test";
-        static char *argv[] = {name, nullptr};
-        if (!qApp) new QApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { test::ensureGuiApp(); }
     void SetUp() override
     {
         demo::MarketOptions mo;

@@ -6,6 +6,7 @@
 #include "chart/ChartTestData.h"
 #include "chart/ChartWidget.h"
 #include "generator/DemoFolder.h"
+#include "support/GuiApp.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -22,13 +23,7 @@ using namespace velor;
 namespace {
 
 struct WindowFixture : ::testing::Test {
-    static void SetUpTestSuite()
-    {
-        static int argc = 1;
-        static char name[] = "test";
-        static char *argv[] = {name, nullptr};
-        if (!qApp) new QApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { test::ensureGuiApp(); }
     void SetUp() override
     {
         demo::MarketOptions mo;
