@@ -28,7 +28,8 @@ public:
           m_lists{w.state(), w.services(), m_view}
     {
         setObjectName(QStringLiteral("ListsController"));
-        w.List1->viewport()->installEventFilter(this);
+        m_viewport = w.List1->viewport();
+        m_viewport->installEventFilter(this);
     }
 
     Lists &lists() { return m_lists; }
@@ -58,7 +59,9 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (watched != m_w.List1->viewport() || event->type() != QEvent::MouseButtonPress) return false;
+        // Compared by address and type first: the filter also sees the events sent while the
+        // window is being taken down, when the window must not be touched.
+        if (event->type() != QEvent::MouseButtonPress || watched != m_viewport) return false;
         auto *me = static_cast<QMouseEvent *>(event);
         if (me->button() == Qt::RightButton) {
             if (listPopupAllowed(m_lists.st)) m_w.listPopup()->popup(me->globalPosition().toPoint());
@@ -74,6 +77,7 @@ protected:
 
 private:
     MainWindow &m_w;
+    QObject *m_viewport = nullptr;
     ListWidgetView m_view;
     Lists m_lists;
     QPointer<SearchWindow> m_search;
