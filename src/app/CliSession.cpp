@@ -5,6 +5,22 @@
 namespace velor {
 
 namespace {
+
+// Start-up messages that end the program carry no icon in the window; on the command line they
+// are what makes the command fail, so they print as errors.
+class StartupDialogs final : public Dialogs {
+public:
+    explicit StartupDialogs(Dialogs &inner) : m_inner(inner) {}
+    Answer message(const QString &text, Icon icon, const QString &caption, Buttons buttons) override
+    {
+        return m_inner.message(text, icon == Icon::None ? Icon::Error : icon, caption, buttons);
+    }
+    QString openFile(const QString &t, const QString &d, const QString &f) override { return m_inner.openFile(t, d, f); }
+    QString saveFile(const QString &t, const QString &p, const QString &f) override { return m_inner.saveFile(t, p, f); }
+private:
+    Dialogs &m_inner;
+};
+
 std::unique_ptr<Clock> makeClock(const QString &now)
 {
     if (!now.isEmpty()) return std::make_unique<FixedClock>(parseNow(now));
@@ -25,7 +41,8 @@ bool CliSession::open(const QString &exeDir)
         dialogs.message(QString::fromUtf16(kAlreadyRunning), Icon::Warning);
         return false;
     }
-    if (!loadDatabase(st, dialogs)) return false;
+    StartupDialogs startup(dialogs);
+    if (!loadDatabase(st, startup)) return false;
     st.sites = readSites(pathIn(st.ProgramDir, QStringLiteral("sites.ini")));
     return true;
 }

@@ -36,3 +36,23 @@ TEST(Startup, OneCopyPerProgramFolder)
     EXPECT_FALSE(second.tryLock(dir.path()));
     EXPECT_EQ(resolveProgramDir(dir.path(), "/elsewhere"), dir.path() + '/');
 }
+
+TEST(CommandLine, CommandsOnABrokenProgramFolderFailWithAnError)
+{
+    // Fatal start-up messages have no icon in the window; a command reports them as errors.
+    QTemporaryDir dir;
+    struct Case { const char *what; QStringList args; };
+    const Case cases[] = {
+        {"export", {"velor", "--home", dir.path(), "export", "1301"}},
+        {"watch list", {"velor", "--home", dir.path(), "watch", "list", "1"}},
+        {"import", {"velor", "--home", dir.path(), "import"}},
+    };
+    for (const auto &c : cases) {
+        testing::internal::CaptureStderr();
+        const int code = runCommand(*parseCommandLine(c.args), "/");
+        const QString err = QString::fromUtf8(testing::internal::GetCapturedStderr());
+        EXPECT_EQ(code, 1) << c.what;
+        EXPECT_EQ(err, QStringLiteral("error: 初期設定ファイル：　") + dir.path() + QStringLiteral("/VELOR.ini がありません。終了します。\n"))
+            << c.what;
+    }
+}
