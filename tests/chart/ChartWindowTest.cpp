@@ -37,13 +37,7 @@ struct WindowFixture : ::testing::Test {
         w->startUp();
         w->show();
     }
-    void shot(const QString &name)
-    {
-        const QString folder = qEnvironmentVariable("VELOR_SHOT_DIR");
-        if (folder.isEmpty()) return;
-        QApplication::processEvents();
-        w->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
-    }
+    void shot(const QString &name) { test::saveShot(*w, name); }
     QTemporaryDir dir;
     State st;
     test::TestEnv env;
