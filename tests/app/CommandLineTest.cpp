@@ -37,6 +37,17 @@ TEST(Startup, OneCopyPerProgramFolder)
     EXPECT_EQ(resolveProgramDir(dir.path(), "/elsewhere"), dir.path() + '/');
 }
 
+TEST(Startup, ALockLeftHalfWrittenByAKilledCopyIsTakenOver)
+{
+    // Killed between creating the lock file and writing its owner into it.
+    QTemporaryDir dir;
+    test::writeFile(dir.path() + "/velor.lock", QByteArray());
+    InstanceLock lock;
+    EXPECT_TRUE(lock.tryLock(dir.path()));
+    InstanceLock second;
+    EXPECT_FALSE(second.tryLock(dir.path()));   // and it now holds like any other lock
+}
+
 TEST(CommandLine, CommandsOnABrokenProgramFolderFailWithAnError)
 {
     // Fatal start-up messages have no icon in the window; a command reports them as errors.

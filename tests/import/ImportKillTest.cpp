@@ -71,7 +71,7 @@ TEST(ImportKill, KilledAtAnyMomentAndRunAgainGivesTheSameFiles)
     ASSERT_GT(reference.size(), 300);
 
     int killedMidway = 0;
-    for (const double fraction : {0.15, 0.35, 0.55, 0.75, 0.9}) {
+    for (const double fraction : {0.01, 0.15, 0.35, 0.55, 0.75, 0.9}) {
         QTemporaryDir work;
         prepare(work.path());
         std::unique_ptr<QProcess> p(startImport(work.path()));
@@ -83,11 +83,12 @@ TEST(ImportKill, KilledAtAnyMomentAndRunAgainGivesTheSameFiles)
         if (p->exitStatus() == QProcess::CrashExit && QFile::exists(work.path() + "/data/VELOR.jnl")) ++killedMidway;
         std::unique_ptr<QProcess> again(startImport(work.path()));
         ASSERT_TRUE(again->waitForFinished(120000));
+        EXPECT_EQ(again->exitCode(), 0) << "killed at " << fraction << ": " << again->readAllStandardError().toStdString();
         EXPECT_EQ(dataFiles(work.path()), reference) << "killed at " << fraction;
         EXPECT_TRUE(QDir(work.path() + "/data/tmp").entryList(QDir::Files).isEmpty());
     }
     EXPECT_GT(killedMidway, 0);
-    std::printf("killed inside a day: %d of 5\n", killedMidway);
+    std::printf("killed inside a day: %d of 6\n", killedMidway);
 }
 
 TEST(ImportCommand, AnEmptyInboxEndsOnAnErrorExit)
