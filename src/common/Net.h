@@ -3,7 +3,9 @@
 // time-out and a size cap. The wait runs a local event loop so the window keeps painting.
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <expected>
+#include <functional>
 
 namespace velor {
 
@@ -24,6 +26,20 @@ public:
     virtual ~Net() = default;
     /// The bytes at `address`, or an error. Never more than `limits.maxBytes` bytes are held.
     virtual std::expected<QByteArray, NetError> fetch(const QString &address, const FetchLimits &limits) = 0;
+
+    /// Called with each page in list order; returning false stops the batch.
+    using PageHandler = std::function<bool(int index, const std::expected<QByteArray, NetError> &page)>;
+    /// Fetches every address with up to `inFlight` requests at once, and hands the pages to
+    /// `onPage` strictly in list order (page i only after pages 0..i-1), so the caller computes
+    /// exactly what a one-at-a-time run would. Stopping aborts the requests still in flight.
+    /// This default fetches one page at a time.
+    virtual void fetchOrdered(const QStringList &addresses, const FetchLimits &limits, int inFlight,
+                              const PageHandler &onPage)
+    {
+        (void)inFlight;
+        for (int i = 0; i < addresses.size(); ++i)
+            if (!onPage(i, fetch(addresses[i], limits))) return;
+    }
 };
 
 class QtNet final : public Net {

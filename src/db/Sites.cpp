@@ -27,6 +27,12 @@ Sites readSites(const QString &path)
             if (ok && v > 0 && v <= 600) s.FetchTimeoutSeconds = v;
             continue;
         }
+        if (key == QLatin1String("MaxConnections")) {
+            bool ok = false;
+            const int v = value.toInt(&ok);
+            if (ok && v >= 1 && v <= 32) s.MaxConnections = v;
+            continue;
+        }
         QString *slot = nullptr;
         if (key == QLatin1String("DataSiteUrl")) slot = &s.DataSiteUrl;
         else if (key == QLatin1String("QuoteUrl")) slot = &s.QuoteUrl;

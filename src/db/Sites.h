@@ -17,10 +17,12 @@ struct Sites {
     QString WorldIndexUrl = QStringLiteral("https://world-index.invalid");
     QString HomePageUrl = QStringLiteral("https://velor.invalid/");
     int FetchTimeoutSeconds = 10;
+    int MaxConnections = 4;   ///< page requests in flight during a screen or a monitor pass
 };
 
 /// Reads sites.ini (UTF-8, section [sites]); a missing file or key keeps the built-in default.
-/// Unknown keys and malformed lines are ignored; a non-positive or non-numeric time-out keeps 10.
+/// Unknown keys and malformed lines are ignored; a non-positive or non-numeric time-out keeps 10,
+/// and MaxConnections outside 1..32 keeps 4.
 Sites readSites(const QString &path);
 
 } // namespace velor
