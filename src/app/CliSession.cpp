@@ -2,6 +2,11 @@
 
 #include "common/Utils.h"
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
 namespace velor {
 
 namespace {
@@ -27,6 +32,20 @@ std::unique_ptr<Clock> makeClock(const QString &now)
     return std::make_unique<SystemClock>();
 }
 } // namespace
+
+CliShell::CliShell()
+{
+    if (const char *v = std::getenv("VELOR_PAUSE_AT_STEP")) m_pauseAt = std::atoll(v);
+}
+
+void CliShell::setProgress(int value, int maximum)
+{
+    TextShell::setProgress(value, maximum);
+    if (++m_steps != m_pauseAt) return;
+    std::fprintf(stderr, "info: paused at step %lld\n", m_steps);
+    std::fflush(stderr);
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+}
 
 CliSession::CliSession(const CliOptions &options)
     : dialogs(options.yes), clock(makeClock(options.now)), quotes(*clock, net, dialogs),

@@ -16,6 +16,18 @@
 
 namespace velor {
 
+/// The text shell of a command. Setting VELOR_PAUSE_AT_STEP=k in the environment makes the
+/// command stop for good at its k-th progress step (after announcing it on standard error), so
+/// that a test can kill it at a point chosen from the work done rather than from a stopwatch.
+class CliShell final : public TextShell {
+public:
+    CliShell();
+    void setProgress(int value, int maximum) override;
+private:
+    long long m_steps = 0;
+    long long m_pauseAt = 0;
+};
+
 class CliSession {
 public:
     explicit CliSession(const CliOptions &options);
@@ -25,7 +37,7 @@ public:
 
     State st;
     ConsoleDialogs dialogs;
-    TextShell shell;
+    CliShell shell;
     std::unique_ptr<Clock> clock;
     QtNet net;
     SystemLauncher launcher;
