@@ -8,6 +8,9 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
+#include <map>
+
 namespace velor {
 
 QString joinAddress(const QString &base, const QString &path)
@@ -68,6 +71,142 @@ std::expected<QByteArray, NetError> QtNet::fetch(const QString &address, const F
         return std::unexpected(NetError{address, QStringLiteral("データが大きすぎます"), false, true});
     if (err != QNetworkReply::NoError) return std::unexpected(NetError{address, errText, false, false});
     return data;
+}
+
+namespace {
+
+using PageResult = std::expected<QByteArray, NetError>;
+
+// One ordered batch: requests go out in list order through one access manager, and the pages are
+// handed on in list order from the caller's loop, never from inside a network signal, so the
+// handler may itself let events run (repaint, a stop button) without re-entering the batch.
+class OrderedBatch {
+public:
+    OrderedBatch(const QStringList &addresses, const FetchLimits &limits, int inFlight)
+        : m_addresses(addresses), m_limits(limits), m_inFlight(std::clamp(inFlight, 1, QtNet::kMaxInFlight))
+    {
+    }
+    ~OrderedBatch() { abortAll(); }
+    OrderedBatch(const OrderedBatch &) = delete;
+    OrderedBatch &operator=(const OrderedBatch &) = delete;
+
+    void run(const Net::PageHandler &onPage)
+    {
+        while (m_next < m_addresses.size()) {
+            startMore();
+            const auto ready = m_ready.find(m_next);
+            if (ready == m_ready.end()) {
+                if (m_running.empty()) return;   // cannot happen: the page awaited is always running
+                m_loop.exec();                   // until some reply finishes
+                continue;
+            }
+            const PageResult page = std::move(ready->second);
+            m_ready.erase(ready);
+            if (!onPage(m_next++, page)) return;   // the destructor aborts what is still in flight
+        }
+    }
+
+private:
+    struct Request {
+        QNetworkReply *reply = nullptr;
+        QByteArray data;
+        bool timedOut = false;
+        bool tooLarge = false;
+    };
+
+    // Requests beyond the page awaited are bounded twice: by the number in flight, and by how far
+    // ahead of the caller they may run (so a slow page never lets the buffer grow without end).
+    void startMore()
+    {
+        const qsizetype lookAhead = 2 * qsizetype(m_inFlight);
+        while (m_started < m_addresses.size() && qsizetype(m_running.size()) < m_inFlight &&
+               m_started < m_next + lookAhead)
+            start(m_started++);
+    }
+
+    void start(qsizetype i)
+    {
+        const QString &address = m_addresses[i];
+        const QUrl url(address);
+        if (url.isLocalFile()) {
+            m_ready.emplace(i, fetchLocalFile(address, m_limits));
+            return;
+        }
+        if (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")) {
+            m_ready.emplace(i, std::unexpected(NetError{address, QStringLiteral("アドレスが正しくありません"), false, false}));
+            return;
+        }
+        QNetworkRequest req(url);
+        req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+        Request &r = m_running[i];
+        r.reply = m_nam.get(req);
+        QNetworkReply *reply = r.reply;
+        auto *timer = new QTimer(reply);
+        timer->setSingleShot(true);
+        QObject::connect(timer, &QTimer::timeout, reply, [this, i] {
+            const auto it = m_running.find(i);
+            if (it == m_running.end()) return;
+            it->second.timedOut = true;
+            it->second.reply->abort();   // finishes the reply at once
+        });
+        QObject::connect(reply, &QNetworkReply::readyRead, reply, [this, i] {
+            const auto it = m_running.find(i);
+            if (it == m_running.end()) return;
+            Request &q = it->second;
+            q.data += q.reply->read(m_limits.maxBytes + 1 - q.data.size());
+            if (q.data.size() > m_limits.maxBytes) { q.tooLarge = true; q.reply->abort(); }
+        });
+        QObject::connect(reply, &QNetworkReply::finished, reply, [this, i] { finish(i); });
+        timer->start(m_limits.timeoutMs);
+    }
+
+    void finish(qsizetype i)
+    {
+        const auto it = m_running.find(i);
+        if (it == m_running.end()) return;
+        Request q = std::move(it->second);
+        m_running.erase(it);
+        const QString &address = m_addresses[i];
+        if (!q.tooLarge && !q.timedOut) q.data += q.reply->read(m_limits.maxBytes + 1 - q.data.size());
+        if (q.timedOut)
+            m_ready.emplace(i, std::unexpected(NetError{address, QStringLiteral("応答がありません（時間切れ）"), true, false}));
+        else if (q.tooLarge || q.data.size() > m_limits.maxBytes)
+            m_ready.emplace(i, std::unexpected(NetError{address, QStringLiteral("データが大きすぎます"), false, true}));
+        else if (q.reply->error() != QNetworkReply::NoError)
+            m_ready.emplace(i, std::unexpected(NetError{address, q.reply->errorString(), false, false}));
+        else
+            m_ready.emplace(i, std::move(q.data));
+        q.reply->deleteLater();   // we are inside its own signal
+        m_loop.quit();
+    }
+
+    void abortAll()
+    {
+        for (auto &[i, q] : m_running) {
+            q.reply->disconnect();   // no finish() for an abandoned page
+            q.reply->abort();
+            delete q.reply;
+        }
+        m_running.clear();
+    }
+
+    const QStringList &m_addresses;
+    const FetchLimits m_limits;
+    const int m_inFlight;
+    qsizetype m_next = 0;      // the page the caller waits for
+    qsizetype m_started = 0;   // pages requested (or read from disk) so far
+    std::map<qsizetype, Request> m_running;
+    std::map<qsizetype, PageResult> m_ready;
+    QNetworkAccessManager m_nam;
+    QEventLoop m_loop;
+};
+
+} // namespace
+
+void QtNet::fetchOrdered(const QStringList &addresses, const FetchLimits &limits, int inFlight, const PageHandler &onPage)
+{
+    OrderedBatch batch(addresses, limits, inFlight);
+    batch.run(onPage);
 }
 
 } // namespace velor

@@ -45,6 +45,15 @@ public:
 class QtNet final : public Net {
 public:
     std::expected<QByteArray, NetError> fetch(const QString &address, const FetchLimits &limits) override;
+
+    /// Up to `inFlight` requests at once through one access manager (at most kMaxInFlight: Qt
+    /// opens no more connections to one host, and further requests would wait inside it with their
+    /// time-outs running). Pages that arrive early wait for their turn; never more than
+    /// 2 × inFlight pages are requested or held ahead of the one the caller waits for.
+    void fetchOrdered(const QStringList &addresses, const FetchLimits &limits, int inFlight,
+                      const PageHandler &onPage) override;
+
+    static constexpr int kMaxInFlight = 6;
 };
 
 /// Reads a file:// address the way a web server would: a folder (or an address ending in "/")
