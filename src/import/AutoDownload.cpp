@@ -105,6 +105,8 @@ QStringList linksToFetch(const QByteArray &page, int32_t newestDay, bool &found)
 
 bool JIDOU(State &st, Services &sv)
 {
+    // A damaged journal would refuse the import anyway: say so before anything is fetched.
+    if (auto j = readJournal(journalPath(st.DataDir)); !j) return sv.dialogs.message(j.error(), Icon::Error), false;
     const QString site = st.sites.DataSiteUrl;
     if (sv.dialogs.message(question(site), Icon::None, {}, Buttons::OkCancel) != Answer::Ok) return true;
     const QString inbox = st.DataDir + QStringLiteral("tmp");
