@@ -19,9 +19,10 @@ namespace velor {
 class CliSession {
 public:
     explicit CliSession(const CliOptions &options);
-    /// Takes the program folder's lock and loads settings, sites and master; false (with the
-    /// message printed) when that fails.
-    bool open(const QString &exeDir);
+    enum class Access { Read, Write };
+    /// Loads settings, sites and master; a command that writes first takes the program folder's
+    /// lock and then the data folder's. False (with the message printed) when that fails.
+    bool open(const QString &exeDir, Access access = Access::Write);
 
     State st;
     ConsoleDialogs dialogs;
@@ -38,7 +39,7 @@ public:
     void useLiveQuotes() { sv.liveQuote = &quotes; }
 private:
     CliOptions m_options;
-    InstanceLock m_lock;
+    WriterLocks m_locks;
 };
 
 } // namespace velor
