@@ -53,15 +53,13 @@ CliSession::CliSession(const CliOptions &options)
 {
 }
 
-bool CliSession::open(const QString &exeDir)
+bool CliSession::open(const QString &exeDir, Access access)
 {
     st.ProgramDir = resolveProgramDir(m_options.home, exeDir);
-    if (!m_lock.tryLock(st.ProgramDir)) {
-        dialogs.message(QString::fromUtf16(kAlreadyRunning), Icon::Warning);
-        return false;
-    }
     StartupDialogs startup(dialogs);
+    if (access == Access::Write && !m_locks.lockProgramFolder(st.ProgramDir, startup)) return false;
     if (!loadDatabase(st, startup)) return false;
+    if (access == Access::Write && !m_locks.lockDataFolder(st.DataDir, startup)) return false;
     st.sites = readSites(pathIn(st.ProgramDir, QStringLiteral("sites.ini")));
     return true;
 }

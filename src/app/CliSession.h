@@ -31,9 +31,10 @@ private:
 class CliSession {
 public:
     explicit CliSession(const CliOptions &options);
-    /// Takes the program folder's lock and loads settings, sites and master; false (with the
-    /// message printed) when that fails.
-    bool open(const QString &exeDir);
+    enum class Access { Read, Write };
+    /// Loads settings, sites and master; a command that writes first takes the program folder's
+    /// lock and then the data folder's. False (with the message printed) when that fails.
+    bool open(const QString &exeDir, Access access = Access::Write);
 
     State st;
     ConsoleDialogs dialogs;
@@ -50,7 +51,7 @@ public:
     void useLiveQuotes() { sv.liveQuote = &quotes; }
 private:
     CliOptions m_options;
-    InstanceLock m_lock;
+    WriterLocks m_locks;
 };
 
 } // namespace velor

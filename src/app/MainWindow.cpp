@@ -156,6 +156,7 @@ void MainWindow::buildControls()
     Command3 = new QPushButton(QStringLiteral("四"), central);
     lblCI = new QLabel(central);
     lblCI->setStyleSheet(QStringLiteral("color: red"));
+    lblCI->setAlignment(Qt::AlignLeft | Qt::AlignTop);   // both warning lines above the price listing
     ProgressBar1 = new QProgressBar(central);
     ProgressBar1->hide();
     txtPrice = new QPlainTextEdit(central);
@@ -183,6 +184,7 @@ void MainWindow::buildControls()
     QFont small = WebBrowser1->font();
     small.setPixelSize(10);
     WebBrowser1->setFont(small);
+    lblCI->setFont(small);
     // The info panel sits above the world-index pane where they overlap.
     lblRSI->raise();
     ProgressBar1->raise();
@@ -213,7 +215,7 @@ void MainWindow::placeControls()
     put(Command1, {8280, 7440, 400, 330}, true, false, true, false);
     put(cmdJMP1, {8760, 7440, 400, 330}, true, false, true, false);
     put(Command3, {9240, 7440, 400, 350}, true, false, true, false);
-    put(lblCI, {10250, 7450, 2200, 340}, true, false, true, false);
+    put(lblCI, {10250, 7430, 2200, 370}, true, false, true, false);   // from the world-index pane to the listing
     put(ProgressBar1, {10350, 7560, 2000, 225}, true, false, true, false);
     put(txtPrice, {7800, 7800, 4395, 1455}, true, false, true, false);
     put(lblHSTOF, {120, 9360, 12255, 255}, false, true, true, false);

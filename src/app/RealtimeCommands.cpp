@@ -75,7 +75,7 @@ int quoteCommand(const CliOptions &o, const QString &exeDir)
         return 2;
     }
     CliSession s(o);
-    if (!s.open(exeDir)) return 1;
+    if (!s.open(exeDir, CliSession::Access::Read)) return 1;
     s.useLiveQuotes();
     s.st.CurCode = int16_t(code);
     s.st.QuoteMode = int16_t(*mode);

@@ -33,12 +33,10 @@ int openWindow(const CliOptions &o, int argc, char **argv)
     State st;
     st.ProgramDir = resolveProgramDir(o.home, QCoreApplication::applicationDirPath());
     ChDirTo(st.ProgramDir);
-    InstanceLock lock;
-    if (!lock.tryLock(st.ProgramDir)) {
-        static_cast<Dialogs &>(dialogs).message(QString::fromUtf16(kAlreadyRunning), Icon::Warning);
-        return 1;
-    }
+    WriterLocks locks;
+    if (!locks.lockProgramFolder(st.ProgramDir, dialogs)) return 1;
     if (!loadDatabase(st, dialogs)) return 1;
+    if (!locks.lockDataFolder(st.DataDir, dialogs)) return 1;
     st.sites = readSites(pathIn(st.ProgramDir, QStringLiteral("sites.ini")));
     std::unique_ptr<Clock> clock;
     if (!o.now.isEmpty()) clock = std::make_unique<FixedClock>(parseNow(o.now));

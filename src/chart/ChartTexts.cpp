@@ -129,7 +129,10 @@ QString infoPanel(const State &st)
         {u"", -1}, {u"信用買残", st.MarginBuy}, {u"信用売残", st.MarginSell}};
     for (const auto &[label, v] : lines)
         s += QString::fromUtf16(label) + (label[0] ? quoteText(v) : QString()) + kCrLf;
-    const QString date = st.MarginDateText.isEmpty() ? doubleText(st.MarginDate) : st.MarginDateText;
+    // No margin date read shows as "()", not as a number 0.
+    const QString date = !st.MarginDateText.isEmpty() ? st.MarginDateText
+                         : st.MarginDate != 0        ? doubleText(st.MarginDate)
+                                                     : QString();
     s += QStringLiteral("信用倍率") + formatPattern(ratio, QStringLiteral("##0.##")) + QStringLiteral("  (") + date +
          QStringLiteral(")") + kCrLf;
     return s;

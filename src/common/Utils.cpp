@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <cmath>
 
 namespace velor {
 
@@ -35,7 +36,7 @@ double getNum(QStringView text, int n)
     }
     bool ok = false;
     const double v = kept.left(end).toDouble(&ok);
-    return ok ? v : 0.0;
+    return ok && std::isfinite(v) ? v : 0.0;
 }
 
 QString NumStr(int16_t n) { return QString::number(n); }

@@ -112,7 +112,7 @@ bool sortWatchList(Lists &c, int n)
     for (long long v : *numbers)
         if (v != 0) value.push_back(double(v));
     const int count = int(value.size()) - 1;
-    std::vector<int16_t> index(size_t(count) + 1, 0);
+    std::vector<int32_t> index(size_t(count) + 1, 0);   // a list may hold more than 32,767 lines
     SortByValue(value, index, count);
     std::vector<long long> sorted;
     for (int k = 1; k <= count; ++k)

@@ -169,3 +169,14 @@ TEST(ChartTexts, PriceListingOfTheIndex)
     EXPECT_EQ(priceListing(st), QStringLiteral("0,20240110,33000,33101,32900,33051, (-49), 12345.67\r\n"
                                                "1,20240109,33000,33100,32900,33100, (+32100), 10000.\r\n"));
 }
+
+TEST(ChartTexts, NoMarginDateReadShowsEmptyBrackets)
+{
+    State st = textState();
+    st.MarginBuy = 1000;
+    st.MarginSell = 400;
+    st.MarginRatio = 2.5;
+    EXPECT_TRUE(infoPanel(st).endsWith(QStringLiteral("信用倍率2.5  ()\r\n"))) << infoPanel(st).toStdString();
+    st.MarginDateText = QStringLiteral("11/27");
+    EXPECT_TRUE(infoPanel(st).endsWith(QStringLiteral("信用倍率2.5  (11/27)\r\n")));
+}
