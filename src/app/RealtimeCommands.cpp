@@ -1,6 +1,7 @@
 #include "app/RealtimeCommands.h"
 
 #include "app/CliSession.h"
+#include "chart/ChartTexts.h"
 #include "common/NumText.h"
 #include "db/State.h"
 #include "realtime/MinuteBars.h"
@@ -160,6 +161,9 @@ int monitorCommand(const CliOptions &o, const QString &exeDir)
     ConsoleWait waiter(view);
     SurgeMonitor monitor(s.st, s.sv, view, waiter);
     view.monitor = &monitor;
+    // The window's chart sets the turnover floor for the time of day with the live display on.
+    s.st.LiveMode = 1;
+    updateTurnoverLimits(s.st, s.clock->now());
     if (!monitor.RealMeigara(0)) return 1;
     printOut(monitorListsText(monitor));
     if (monitor.failedPages() > 0)
