@@ -120,4 +120,9 @@ void syncListToCurrent(MainWindow &w)
     if (ListsController *c = controllerOf(w)) syncListToCurrent(c->lists());
 }
 
+void addToWatchListOf(MainWindow &w, int n, int code)
+{
+    if (ListsController *c = controllerOf(w)) addToWatchList(c->lists(), n, code);
+}
+
 } // namespace velor
