@@ -37,7 +37,13 @@ QString Screens::nowText() const
 QString Screens::BeginScreen(const QString &title)
 {
     const int k = std::clamp(ref(), 0, kBarTableSize - 1);
-    const QString stamp = stampText(m_st.CurPeriod, m_st.BarDate[size_t(k)], nowText());
+    int32_t date = m_st.BarDate[size_t(k)];
+    // The live bar is today's even before a page has filled it.
+    if (k == 0 && date == 0) {
+        const QDate d = m_sv.clock.now().date();
+        date = d.year() * 10000 + d.month() * 100 + d.day();
+    }
+    const QString stamp = stampText(m_st.CurPeriod, date, nowText());
     m_savedCode = m_st.CurCode;
     m_view.clearLines();
     m_view.addLine(m_st.BarOffset < 0 || m_st.QuoteMode != 0
