@@ -6,6 +6,7 @@
 #include "screen/RowText.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace velor {
 
@@ -128,7 +129,23 @@ void Screens::AddRow(const std::vector<double> &score, int pos)
     m_view.addLine(rowText(r));
 }
 
-void Screens::sort(const std::vector<double> &score) { SortByValue(score, RankIndex, m_st.StockCount); }
+void sortScores(std::span<const double> value, std::span<int16_t> index, int count)
+{
+    if (count < 1) return;
+    // The insertion sort puts each entry after every entry of an equal or smaller value, that is a
+    // stable ascending sort of the single-precision values; done here in n log n. Values that do
+    // not order (NaN) keep the insertion sort's own answer.
+    std::vector<float> key(size_t(count) + 1);
+    for (int e = 1; e <= count; ++e) {
+        key[size_t(e)] = float(value[size_t(e)]);
+        if (std::isnan(key[size_t(e)])) return SortByValue(value, index, count);
+    }
+    for (int e = 1; e <= count; ++e) index[size_t(e)] = int16_t(e);
+    std::stable_sort(index.begin() + 1, index.begin() + count + 1,
+                     [&key](int16_t a, int16_t b) { return key[size_t(a)] < key[size_t(b)]; });
+}
+
+void Screens::sort(const std::vector<double> &score) { sortScores(score, RankIndex, m_st.StockCount); }
 
 void Screens::writeList(const ListSpec &l, const QString &stamp)
 {

@@ -10,6 +10,7 @@
 
 #include <QStringList>
 #include <functional>
+#include <span>
 #include <vector>
 
 namespace velor {
@@ -111,6 +112,9 @@ private:
     bool m_stopped = false;
     int m_examined = 0;
 };
+
+/// SortByValue's order (stable, ascending, values compared in single precision) in n log n time.
+void sortScores(std::span<const double> value, std::span<int16_t> index, int count);
 
 /// The caption of the ranking window.
 inline constexpr char16_t kRankingCaption[] = u"検索／ランキング／絞り込み";

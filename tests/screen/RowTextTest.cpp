@@ -1,4 +1,6 @@
+#include "lists/SortByValue.h"
 #include "screen/RowText.h"
+#include "screen/Screens.h"
 
 #include <gtest/gtest.h>
 
@@ -47,4 +49,31 @@ TEST(RowText, StampAndLabel)
               QStringLiteral("絞込最低値、最大値=100, 250k\r\n絞込最低出来高(億円）=1.\r\n10:15:00"));
     EXPECT_EQ(startLabel(50, 5000, 1.25e8, QStringLiteral("x")),
               QStringLiteral("絞込最低値、最大値=50, 5000\r\n絞込最低出来高(億円）=1.25\r\nx"));
+}
+
+TEST(SortScores, SameOrderAsTheInsertionSort)
+{
+    // Ties in single precision (1.0 and 1.00000001), negatives, huge values and infinity.
+    const std::vector<std::vector<double>> tables = {
+        {0, 1.0, 1.00000001, 0.5, 1.0, -1, 1e12, 20240109, 1e40, 1.0, 0.5},
+        {0, 3, 3, 3, 3},
+        {0, 5},
+        {0, 2, 1},
+    };
+    for (const auto &values : tables) {
+        const int n = int(values.size()) - 1;
+        std::vector<int16_t> a(values.size()), b(values.size());
+        SortByValue(values, a, n);
+        sortScores(values, b, n);
+        EXPECT_EQ(a, b);
+    }
+    std::vector<double> big(4001);
+    std::vector<int16_t> a(big.size()), b(big.size());
+    for (int e = 1; e <= 4000; ++e) big[size_t(e)] = (e * 7919 % 97) / 7.0;
+    SortByValue(big, a, 4000);
+    sortScores(big, b, 4000);
+    EXPECT_EQ(a, b);
+    const std::vector<double> first = {0, 1.0, 1.00000001, 0.5};
+    sortScores(first, b, 3);
+    EXPECT_EQ(std::vector<int16_t>(b.begin() + 1, b.begin() + 4), (std::vector<int16_t>{3, 1, 2}));
 }
