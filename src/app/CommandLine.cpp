@@ -4,6 +4,7 @@
 #include "app/ListsCommands.h"
 #include "app/ChartCommands.h"
 #include "app/ImportCommands.h"
+#include "app/ScreenCommands.h"
 #include "app/Startup.h"
 #include "common/Clock.h"
 #include "common/Dialogs.h"
@@ -79,7 +80,7 @@ QString usageText()
         "  search KEYWORD               list the stocks whose name holds the keyword\n"
         "  watch list N | add N CODE | remove N CODE | sort   the watch lists 1-3\n"
         "  import                       import the inbox\n"
-        "  download [--yes]             fetch the new days from the price-data site and import them\n") + chartUsage();
+        "  download [--yes]             fetch the new days from the price-data site and import them\n") + chartUsage() + QLatin1Char('\n') + screenUsage();
 }
 
 std::expected<CliOptions, QString> parseCommandLine(const QStringList &arguments)
@@ -116,6 +117,7 @@ int runCommand(const CliOptions &o, const QString &exeDir)
     if (o.command == QLatin1String("export")) return exportCommand(o, exeDir);
     if (o.command == QLatin1String("import")) return importCommand(o, exeDir);
     if (o.command == QLatin1String("download")) return downloadCommand(o, exeDir);
+    if (o.command == QLatin1String("screen")) return screenCommand(o, exeDir);
     printErr(usageText());
     return 2;
 }

@@ -4,6 +4,7 @@
 #include "app/ImportWiring.h"
 #include "app/ListsWiring.h"
 #include "app/RealtimeWiring.h"
+#include "app/ScreenWiring.h"
 
 namespace velor {
 
@@ -13,6 +14,7 @@ void wireSubsystems(MainWindow &w)
     wireLists(w);
     wireChart(w);
     wireImport(w);
+    wireScreens(w);
 }
 
 } // namespace velor
