@@ -1,5 +1,6 @@
 #include "app/Wiring.h"
 
+#include "app/AuxWiring.h"
 #include "app/ChartWiring.h"
 #include "app/ImportWiring.h"
 #include "app/ListsWiring.h"
@@ -13,6 +14,7 @@ void wireSubsystems(MainWindow &w)
     wireLists(w);
     wireChart(w);
     wireImport(w);
+    wireAuxiliary(w);
 }
 
 } // namespace velor
