@@ -15,6 +15,7 @@
 #include "db/State.h"
 #include "generator/DemoFolder.h"
 
+#include <QFile>
 #include <cstdio>
 
 namespace velor {
@@ -35,7 +36,7 @@ bool takeOption(QStringList &args, const QString &name, QString &value, bool &pr
     return true;
 }
 
-int demoCommand(const CliOptions &o)
+int demoCommand(const CliOptions &o, const QString &exeDir)
 {
     QStringList args = o.args;
     QString stocks, seed;
@@ -62,6 +63,13 @@ int demoCommand(const CliOptions &o)
         printErr(QStringLiteral("error: ") + r.error());
         return 1;
     }
+    // The manual built beside the program goes into the demo's program folder too.
+    const QString manual = exeDir + QStringLiteral("/VELORmanual.pdf");
+    const QString manualCopy = args[0] + QStringLiteral("/VELORmanual.pdf");
+    if (QFile::exists(manual) && !QFile::exists(manualCopy) && !QFile::copy(manual, manualCopy)) {
+        printErr(QStringLiteral("error: マニュアル ") + manualCopy + QStringLiteral(" を書けませんでした。"));
+        return 1;
+    }
     printErr(QStringLiteral("info: デモ用のフォルダー ") + args[0] + QStringLiteral(" を作成しました。"));
     return 0;
 }
@@ -72,6 +80,7 @@ QString usageText()
 {
     return QStringLiteral(
         "usage: velor [--home DIR] [--now \"YYYY-MM-DD HH:MM\"] [--yes] [COMMAND]\n"
+        "       velor --version | --help\n"
         "  (no command) [--screenshot FILE]   open the main window (or grab it to a PNG after start-up)\n"
         "  demo DIR [--stocks N] [--seed S]   write a demo program folder\n"
         "  quote CODE [--mode 0|1|7|11] [--offset N]   read the stock's quote page and print its values\n"
@@ -107,7 +116,7 @@ std::expected<CliOptions, QString> parseCommandLine(const QStringList &arguments
 
 int runCommand(const CliOptions &o, const QString &exeDir)
 {
-    if (o.command == QLatin1String("demo")) return demoCommand(o);
+    if (o.command == QLatin1String("demo")) return demoCommand(o, exeDir);
     if (o.command == QLatin1String("quote")) return quoteCommand(o, exeDir);
     if (o.command == QLatin1String("monitor")) return monitorCommand(o, exeDir);
     if (o.command == QLatin1String("minute")) return minuteCommand(o, exeDir);

@@ -1,5 +1,6 @@
 #include "app/Wiring.h"
 
+#include "app/AuxWiring.h"
 #include "app/ChartWiring.h"
 #include "app/ImportWiring.h"
 #include "app/ListsWiring.h"
@@ -15,6 +16,7 @@ void wireSubsystems(MainWindow &w)
     wireChart(w);
     wireImport(w);
     wireScreens(w);
+    wireAuxiliary(w);
 }
 
 } // namespace velor

@@ -5,6 +5,7 @@
 #include "common/Utils.h"
 #include "db/State.h"
 
+#include <QDir>
 #include <cmath>
 
 namespace velor {
@@ -76,11 +77,15 @@ void updateTurnoverLimits(State &st, const QDateTime &now)
     }
 }
 
+// A folder as the title shows it: native separators, none doubled, none at the end.
+static QString titleFolder(const QString &folder) { return QDir::toNativeSeparators(QDir::cleanPath(folder)); }
+
 QString windowTitle(const State &st)
 {
     const bool live = st.LiveMode != 0 || st.CurPeriod == 3;
     return NumStr(st.CurCode) + QLatin1Char(' ') + st.nameOf(st.CurCode).left(5) +
-           QStringLiteral("   - VELOR Pro -  ") + st.ProgramDir + QStringLiteral("     株価データフォルダ＝") + st.DataDir +
+           QStringLiteral("   - VELOR Pro -  ") + titleFolder(st.ProgramDir) + QStringLiteral("     株価データフォルダ＝") +
+           titleFolder(st.DataDir) +
            (live ? QStringLiteral("        リアルタイム=オン") : QStringLiteral("        リアルタイム=オフ"));
 }
 

@@ -53,7 +53,7 @@ bool FolderExist(const QString &path) { return !path.isEmpty() && QFileInfo(path
 bool ChDirTo(const QString &path) { return QDir::setCurrent(path); }
 int16_t Mmax(int16_t a, int16_t b) { return a > b ? a : b; }
 
-void OpenFolder(Launcher &launcher, const QString &path) { launcher.openFolder(path); }
+bool OpenFolder(Launcher &launcher, const QString &path) { return launcher.openFolder(path); }
 
 void PlayDone(Sound &sound, int flag, const QString &path)
 {

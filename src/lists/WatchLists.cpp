@@ -2,6 +2,7 @@
 
 #include "common/NumText.h"
 #include "common/TextFile.h"
+#include "common/Launcher.h"
 #include "common/Utils.h"
 #include "lists/SortByValue.h"
 #include "lists/WorkingSet.h"
@@ -140,7 +141,7 @@ void openWatchListInEditor(Lists &c, int n)
         }
     }
     if (!c.sv.launcher.openInEditor(path))
-        c.sv.dialogs.message(QStringLiteral("エディタで ") + path + QStringLiteral(" を開けませんでした。"), Icon::Error);
+        c.sv.dialogs.message(launchFailedText(LaunchKind::Editor, path), Icon::Error);
 }
 
 } // namespace velor

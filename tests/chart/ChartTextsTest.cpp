@@ -45,7 +45,12 @@ const QDateTime kMorning(QDate(2024, 1, 10), QTime(10, 15));
 TEST(ChartTexts, WindowTitle)
 {
     State st = textState();
-    EXPECT_EQ(windowTitle(st), QStringLiteral("1301 極洋水産株   - VELOR Pro -  /opt/velor/     株価データフォルダ＝/data/"
+    EXPECT_EQ(windowTitle(st), QStringLiteral("1301 極洋水産株   - VELOR Pro -  /opt/velor     株価データフォルダ＝/data"
+                                              "        リアルタイム=オフ"));
+    // Regression: a program folder given with a doubled or trailing separator shows neither.
+    st.ProgramDir = QStringLiteral("/opt//velor//");
+    st.DataDir = QStringLiteral("/opt/velor/data//");
+    EXPECT_EQ(windowTitle(st), QStringLiteral("1301 極洋水産株   - VELOR Pro -  /opt/velor     株価データフォルダ＝/opt/velor/data"
                                               "        リアルタイム=オフ"));
     st.CurPeriod = 3;
     EXPECT_TRUE(windowTitle(st).endsWith(QStringLiteral("リアルタイム=オン")));
