@@ -7,7 +7,6 @@
 #include "app/Startup.h"
 #include "app/Wiring.h"
 #include "generator/DemoFolder.h"
-#include "support/BuiltElsewhere.h"
 #include "support/GuiApp.h"
 #include "support/TestSupport.h"
 
@@ -62,7 +61,7 @@ TEST_F(CommandMap, EveryEnabledEntryHasACommand)
     collect(w->chartPopup(), actions);
     collect(w->listPopup(), actions);
     for (QAction *a : w->actions()) actions.push_back(a);   // the hidden 連続表示 keys
-    int checked = 0, skipped = 0;
+    int checked = 0;
     QStringList missing, disabled;
     for (QAction *a : actions) {
         if (a->isSeparator()) {
@@ -74,14 +73,12 @@ TEST_F(CommandMap, EveryEnabledEntryHasACommand)
             continue;
         }
         const QString control = controlOf(a);
-        if (test::commandsBuiltElsewhere().contains(control)) { ++skipped; continue; }
         ++checked;
         if (!w->handles(control)) missing << a->objectName();
     }
     for (QAction *a : w->Toolbar1->actions()) {
         const QString key = a->data().toString();
         if (key == QLatin1String("exit") || key == QLatin1String("vedat")) continue;   // handled by the window itself
-        if (test::commandsBuiltElsewhere().contains(QStringLiteral("tool:") + key)) { ++skipped; continue; }
         ++checked;
         if (!w->handles(QStringLiteral("tool:") + key)) missing << QStringLiteral("tool:") + key;
     }
@@ -92,21 +89,7 @@ TEST_F(CommandMap, EveryEnabledEntryHasACommand)
     EXPECT_EQ(missing, QStringList{});
     EXPECT_EQ(disabled, (QStringList{"F800:1", "F806:5", "PL100:4"}));
     // Every entry of the tree was looked at: menus, popups, hidden keys, toolbar, page buttons.
-    EXPECT_EQ(checked + skipped, 108) << checked << " checked, " << skipped << " built elsewhere";
-}
-
-TEST_F(CommandMap, TheBuiltElsewhereListNamesOnlyEntriesStillWithoutACommand)
-{
-    // When a branch wires one of these, it must also take it off the list.
-    QStringList controls;
-    for (const auto *entries : {&menuBarEntries(), &chartPopupEntries(), &listPopupEntries()})
-        for (const MenuEntry &e : *entries) controls << QString::fromLatin1(e.name);
-    for (const QString &name : test::commandsBuiltElsewhere()) {
-        EXPECT_FALSE(w->handles(name)) << "wired now, take it off the list: " << name.toStdString();
-        const bool known = controls.contains(name) || name == QLatin1String("tool:ranking") ||
-                           name == QLatin1String("Timer2") || name == QLatin1String("ReadMinuteBars");
-        EXPECT_TRUE(known) << name.toStdString();
-    }
+    EXPECT_EQ(checked, 108);
 }
 
 TEST_F(CommandMap, SeparatorsDrawAsSeparatorsWithoutText)

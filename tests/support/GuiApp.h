@@ -1,8 +1,6 @@
 #pragma once
 // One QApplication for the window tests of a test program (header-only: only tests that link
 // the window layer include it).
-#include "support/BuiltElsewhere.h"
-
 #include <QApplication>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -23,8 +21,7 @@ inline bool &unhandledAllowed()
     return allowed;
 }
 
-/// A main window that dispatches a command without a handler fails the running test, unless
-/// the command is one built elsewhere.
+/// A main window that dispatches a command without a handler fails the running test.
 inline void failOnUnhandledCommands(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     static const QString marker = QStringLiteral("no handler for command ");
@@ -32,7 +29,7 @@ inline void failOnUnhandledCommands(QtMsgType type, const QMessageLogContext &co
         message.startsWith(marker)) {
         const QString key = message.mid(marker.size());
         reportedCommands() << key;
-        if (!unhandledAllowed() && !commandsBuiltElsewhere().contains(key.section(QLatin1Char(':'), 0, 0)))
+        if (!unhandledAllowed())
             ADD_FAILURE() << message.toStdString();
         return;
     }
