@@ -152,6 +152,19 @@ TEST(FetchOrdered, PagesAnsweredLastFirstArriveInListOrderWithFourAtOnce)
     EXPECT_GE(server.maxOpen, 4);
 }
 
+TEST(FetchOrdered, MoreThanSixAtOnceIsHeldToSix)
+{
+    // Qt opens no more than six connections to one host; a seventh request would wait inside it
+    // with its time-out running.
+    ScriptedServer server;
+    server.total = 14;
+    server.hold = 6;
+    const Delivered d = fetchAll(server.addresses(), 10);
+    EXPECT_EQ(d.order, upTo(14));
+    EXPECT_EQ(d.bodies[13], "page 13");
+    EXPECT_EQ(server.maxWaiting, 6);
+}
+
 TEST(FetchOrdered, OneAndFourInFlightDeliverTheSamePages)
 {
     ScriptedServer one;
