@@ -195,3 +195,15 @@ TEST_F(PriceScreens, ShinkiHaishiListsStaleStocksUntilOneStillTrades)
     EXPECT_EQ(l.mid(at + 1), (QStringList{QStringLiteral("1332,\"日本水産 (1)\",.,0,0,0,0,0,→"),
                                           QStringLiteral("1400,\"ルーデン (2)\",20240109.,100,120,100,120,0.9,↑")}));
 }
+
+TEST_F(PriceScreens, EqualScoresInABottomListLowerCodeFirst)
+{
+    prices(1400, {bar(20240110, 100, 120, 100, 120, 9000)});
+    pf.st.RankRows = 5;
+    screens().SHINKI_HAISHI();
+    // Two bars each for 1001, 1002, 1301 and 1332: master order, the index series writing no row.
+    EXPECT_EQ(view.lines().mid(0, 4),
+              (QStringList{QStringLiteral("新規上場(絞込制限なし） ") + stamp(),
+                           QStringLiteral("1400,\"ルーデン (2)\",1.,100,120,100,120,0.9,↑"), row1301("2."),
+                           row1332("2.")}));
+}

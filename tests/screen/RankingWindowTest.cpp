@@ -127,6 +127,7 @@ TEST_F(RankingWindowTest, EveryLauncherFillsTheWindow)
         EXPECT_TRUE(r->List1->item(0)->text().startsWith(QString::fromUtf16(c.first))) << c.name;
         EXPECT_FALSE(r->screens().running());
         EXPECT_EQ(st.CurCode, 1001) << c.name;
+        if (QLatin1String(c.name) == QLatin1String("F757")) test::saveShot(*r, QStringLiteral("per"));
     }
     test::saveShot(*rankingWindow(*w), QStringLiteral("minkabu2"));
 }
