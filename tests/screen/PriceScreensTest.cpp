@@ -207,3 +207,18 @@ TEST_F(PriceScreens, EqualScoresInABottomListLowerCodeFirst)
                            QStringLiteral("1400,\"ルーデン (2)\",1.,100,120,100,120,0.9,↑"), row1301("2."),
                            row1332("2.")}));
 }
+
+TEST_F(PriceScreens, LiveRankingReportsFailedQuotePagesOnce)
+{
+    // Real-time display on, no quote page answers: one report at the end, not a box per stock.
+    pf.st.LiveMode = 1;
+    pf.st.BarOffset = -1;
+    pf.st.sites.QuoteUrl = QStringLiteral("http://quote.test");
+    screens().RANKING();
+    EXPECT_EQ(pf.st.QuoteMode, 7);
+    EXPECT_EQ(view.lines()[0], QStringLiteral("★値上がり率（対前日比）★　５値　 日= 20240110 15:30:00"));
+    ASSERT_EQ(env.dialogs.shown.size(), 1u);
+    EXPECT_EQ(env.dialogs.shown[0].text,
+              QStringLiteral("ページを取得できなかった銘柄が 5 件ありました。\r\n最初のアドレス: "
+                             "http://quote.test/quote/1301.T\r\n理由: 見つかりません"));
+}
