@@ -217,7 +217,7 @@ void RankingWindow::showProgress(bool visible)
     ProgressBar1->setVisible(visible);
     if (visible) {
         m_stop = false;
-        m_sinceRepaint.start();
+        m_sinceRepaint.invalidate();   // the progress lines are painted at once
     } else {
         m_stoppable = false;
         cmdSTOP->hide();
