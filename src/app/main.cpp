@@ -13,6 +13,9 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -29,6 +32,11 @@ QString exeDir(const char *argv0)
 int openWindow(const CliOptions &o, int argc, char **argv)
 {
     QApplication app(argc, argv);
+    // Qt's own texts (file dialog columns, context menus) in Japanese where the system has them.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&qtTexts);
     QtDialogs dialogs;
     State st;
     st.ProgramDir = resolveProgramDir(o.home, QCoreApplication::applicationDirPath());
