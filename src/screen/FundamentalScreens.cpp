@@ -255,6 +255,8 @@ void Screens::targetPriceScreen(bool filtered)
             load(2);
             open[size_t(i)] = m_st.BarOpen[1];
             close[size_t(i)] = m_st.BarClose[1];
+            // A stock without a price to compare with cannot score: its page is not needed.
+            if (open[size_t(i)] == 0 || close[size_t(i)] == 0) return;
             if (filtered && !admitted(double(m_st.BarClose[1]) * m_st.BarVolume[1], m_st.BarClose[1])) return;
             entries.push_back(i);
             addresses << joinAddress(m_st.sites.TargetPriceUrl, QStringLiteral("/stock/") + NumStr(m_st.CurCode));

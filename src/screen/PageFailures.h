@@ -5,16 +5,22 @@
 #include "common/Dialogs.h"
 #include "common/Net.h"
 
+#include <QSet>
+
 namespace velor {
 
 struct PageFailures {
-    int count = 0;
+    int count = 0;   ///< pages (addresses) that failed at least once
     QString firstAddress;
     QString firstReason;
     void add(const QString &address, const QString &reason)
     {
+        if (m_seen.contains(address)) return;
+        m_seen.insert(address);
         if (count++ == 0) { firstAddress = address; firstReason = reason; }
     }
+private:
+    QSet<QString> m_seen;
 };
 
 /// A page that is an error or empty counts as failed (an empty page gives no values).

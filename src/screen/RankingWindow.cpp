@@ -143,6 +143,8 @@ int RankingWindow::codeOfRow(int row) const
 
 void RankingWindow::clickRow(int row)
 {
+    // While a screen waits for pages the list holds progress lines, and the screen owns CurCode.
+    if (m_screens.running()) return;
     const int code = codeOfRow(row);
     if (code != 0 && m_show) m_show(code);
 }
@@ -160,11 +162,15 @@ void RankingWindow::cmdUD_Click(int index)
 
 void RankingWindow::PL202_Click(int n)
 {
+    if (m_screens.running()) return;
     const int code = codeOfRow(List1->currentRow());
     if (code != 0 && m_add) m_add(n, code);
 }
 
-void RankingWindow::cmdSAVE_Click() { velor::cmdSAVE_Click(m_st, m_sv, lines()); }
+void RankingWindow::cmdSAVE_Click()
+{
+    if (!m_screens.running()) velor::cmdSAVE_Click(m_st, m_sv, lines());
+}
 
 void RankingWindow::cmdEXIT_Click()
 {
@@ -211,7 +217,7 @@ void RankingWindow::showProgress(bool visible)
     ProgressBar1->setVisible(visible);
     if (visible) {
         m_stop = false;
-        m_sinceRepaint.start();
+        m_sinceRepaint.invalidate();   // the progress lines are painted at once
     } else {
         m_stoppable = false;
         cmdSTOP->hide();

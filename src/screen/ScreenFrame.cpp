@@ -147,7 +147,7 @@ void sortScores(std::span<const double> value, std::span<int16_t> index, int cou
 
 void Screens::sort(const std::vector<double> &score) { sortScores(score, RankIndex, m_st.StockCount); }
 
-void Screens::writeList(const ListSpec &l, const QString &stamp)
+void Screens::writeList(const ListPlan &l, const QString &stamp)
 {
     const int count = m_st.StockCount;
     sort(*l.score);

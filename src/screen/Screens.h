@@ -60,7 +60,7 @@ public:
 private:
     enum class Walk { Top, Bottom };
     enum class Keep { Any, Above, Below };
-    struct ListSpec {
+    struct ListPlan {
         std::vector<double> *score;
         Walk walk;
         Keep keep;
@@ -71,7 +71,7 @@ private:
 
     /// Runs a screen body as one run: not re-entered, failures reported once at its end.
     void run(const std::function<void()> &body);
-    void writeList(const ListSpec &l, const QString &stamp);
+    void writeList(const ListPlan &l, const QString &stamp);
     /// SortByValue of a score table into RankIndex over the whole master.
     void sort(const std::vector<double> &score);
     /// The fundamental screens' shared walk (PER, PBR, EPS, BPS, 信用倍率).

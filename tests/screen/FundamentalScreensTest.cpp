@@ -249,3 +249,31 @@ TEST_F(FundamentalScreens, FilteredTargetPriceFetchesOnlyAdmittedStocks)
     EXPECT_EQ(view.lines()[1], QStringLiteral("1301,\"S1301(1)\",1.25,990,1010,980,1000,0.5,↑"));
     EXPECT_TRUE(env.dialogs.shown.empty());
 }
+
+TEST_F(FundamentalScreens, TitlesAndModesLeftByEachScreen)
+{
+    perMarket();
+    struct Case { void (Screens::*run)(); const char16_t *top; const char16_t *bottom; int16_t mode; };
+    const Case cases[] = {
+        {&Screens::PBR, u"★PBR 大★　５値", u"★PBR 小★　５値", 1},
+        {&Screens::EPS, u"★EPS 大★　５値", u"★EPS 小★　５値", 1},
+        {&Screens::BPS, u"★BPS 大★　５値", u"★BPS 小★　５値", 1},
+        {&Screens::SKD, u"★最低購入代金 小（絞り込み制限なし）★　５値", u"★最低購入代金 大（絞り込み制限なし）★　５値", 11},
+    };
+    for (const Case &c : cases) {
+        pf.st.BarOffset = 0;
+        pf.st.QuoteMode = 0;
+        (screens().*c.run)();
+        const QStringList l = view.lines();
+        ASSERT_FALSE(l.isEmpty());
+        EXPECT_TRUE(l[0].startsWith(QString::fromUtf16(c.top))) << l[0].toStdString();
+        EXPECT_EQ(l.filter(QString::fromUtf16(c.bottom)).size(), 1);
+        EXPECT_EQ(pf.st.QuoteMode, c.mode);
+        EXPECT_EQ(pf.st.BarOffset, 0);
+    }
+    // Every page gives PBR 1.05, EPS -12.5, BPS 1176.4, minimum purchase 123,450 yen.
+    screens().EPS();
+    EXPECT_EQ(view.lines()[1], live(1314, "-12.5"));   // all equal: the highest code heads a top list
+    screens().SKD();
+    EXPECT_EQ(view.lines()[1], QStringLiteral("1301,\"S1301(1)\",123450.,100,100,100,100,0.1,↑"));
+}

@@ -195,3 +195,30 @@ TEST_F(PriceScreens, ShinkiHaishiListsStaleStocksUntilOneStillTrades)
     EXPECT_EQ(l.mid(at + 1), (QStringList{QStringLiteral("1332,\"日本水産 (1)\",.,0,0,0,0,0,→"),
                                           QStringLiteral("1400,\"ルーデン (2)\",20240109.,100,120,100,120,0.9,↑")}));
 }
+
+TEST_F(PriceScreens, EqualScoresInABottomListLowerCodeFirst)
+{
+    prices(1400, {bar(20240110, 100, 120, 100, 120, 9000)});
+    pf.st.RankRows = 5;
+    screens().SHINKI_HAISHI();
+    // Two bars each for 1001, 1002, 1301 and 1332: master order, the index series writing no row.
+    EXPECT_EQ(view.lines().mid(0, 4),
+              (QStringList{QStringLiteral("新規上場(絞込制限なし） ") + stamp(),
+                           QStringLiteral("1400,\"ルーデン (2)\",1.,100,120,100,120,0.9,↑"), row1301("2."),
+                           row1332("2.")}));
+}
+
+TEST_F(PriceScreens, LiveRankingReportsFailedQuotePagesOnce)
+{
+    // Real-time display on, no quote page answers: one report at the end, not a box per stock.
+    pf.st.LiveMode = 1;
+    pf.st.BarOffset = -1;
+    pf.st.sites.QuoteUrl = QStringLiteral("http://quote.test");
+    screens().RANKING();
+    EXPECT_EQ(pf.st.QuoteMode, 7);
+    EXPECT_EQ(view.lines()[0], QStringLiteral("★値上がり率（対前日比）★　５値　 日= 20240110 15:30:00"));
+    ASSERT_EQ(env.dialogs.shown.size(), 1u);
+    EXPECT_EQ(env.dialogs.shown[0].text,
+              QStringLiteral("ページを取得できなかった銘柄が 5 件ありました。\r\n最初のアドレス: "
+                             "http://quote.test/quote/1301.T\r\n理由: 見つかりません"));
+}

@@ -127,6 +127,49 @@ TEST_F(RankingWindowTest, EveryLauncherFillsTheWindow)
         EXPECT_TRUE(r->List1->item(0)->text().startsWith(QString::fromUtf16(c.first))) << c.name;
         EXPECT_FALSE(r->screens().running());
         EXPECT_EQ(st.CurCode, 1001) << c.name;
+        if (QLatin1String(c.name) == QLatin1String("F757")) test::saveShot(*r, QStringLiteral("per"));
     }
     test::saveShot(*rankingWindow(*w), QStringLiteral("minkabu2"));
+}
+
+namespace {
+
+// Reads pages like the fake, and at the tenth page looks at the window and presses 中止.
+class PressStopNet final : public Net {
+public:
+    explicit PressStopNet(Net &inner) : m_inner(inner) {}
+    std::expected<QByteArray, NetError> fetch(const QString &address, const FetchLimits &limits) override
+    {
+        if (++m_pages == 10 && window) {
+            stopShown = window->cmdSTOP->isVisible();
+            progressShown = window->ProgressBar1->isVisible();
+            test::saveShot(*window, QStringLiteral("per-running"));
+            window->cmdSTOP->click();
+        }
+        return m_inner.fetch(address, limits);
+    }
+    RankingWindow *window = nullptr;
+    bool stopShown = false, progressShown = false;
+private:
+    Net &m_inner;
+    int m_pages = 0;
+};
+
+} // namespace
+
+TEST_F(RankingWindowTest, StopButtonEndsAFetchingScreenWithWhatItHas)
+{
+    PressStopNet net(env.net);
+    Services sv{env.clock, net, env.launcher, env.sound, env.dialogs, env.shell, nullptr};
+    RankingWindow r(st, sv, nullptr, nullptr);
+    net.window = &r;
+    r.show();
+    r.screens().PER();
+    EXPECT_TRUE(net.stopShown);
+    EXPECT_TRUE(net.progressShown);
+    EXPECT_TRUE(r.screens().stopped());
+    EXPECT_FALSE(r.cmdSTOP->isVisible());
+    EXPECT_FALSE(r.ProgressBar1->isVisible());
+    EXPECT_TRUE(r.Label1->text().contains(QStringLiteral("中止: ")));
+    EXPECT_TRUE(r.List1->item(0)->text().startsWith(QStringLiteral("★PER 大★　５値 日= 20261130 ")));
 }

@@ -1,6 +1,7 @@
 #include "ScreenFixture.h"
 
 #include "common/Cp932.h"
+#include "lists/WorkingSet.h"
 #include "screen/ResultFile.h"
 
 #include <QDir>
@@ -74,4 +75,24 @@ TEST_F(ResultFile, CancelOrMissingFolderWritesNothingAndSaysNothing)
     EXPECT_EQ(cmdSAVE_Click(pf.st, env.services, {QStringLiteral("x")}), SaveOutcome::Cancelled);
     EXPECT_TRUE(env.dialogs.shown.empty());
     EXPECT_EQ(env.dialogs.files.size(), 1u);   // the dialog was not even shown
+}
+
+TEST_F(ResultFile, ASavedResultLoadsBackAsTheWorkingSet)
+{
+    pf.st.RankRows = 5;
+    screens().RANKING();
+    const QString path = vedat() + QStringLiteral("/ranking.csv");
+    env.dialogs.files.push_back(path);
+    ASSERT_EQ(cmdSAVE_Click(pf.st, env.services, view.lines()), SaveOutcome::Saved);
+    // 1301 rose (1.1) and traded more (2.0): it is in lists 1, 3, 5 and 6.
+    MemoryListView list;
+    Lists lists{pf.st, env.services, list};
+    pf.st.WorkFile = path;
+    pf.st.Starting = true;
+    PL222_Click(lists, -4);
+    const std::vector<int16_t> expected = {0, -999, 2, -999, -999, 2, -999, -999, 2, -999, 2};
+    ASSERT_EQ(pf.st.WorkCount, 10);
+    EXPECT_EQ(std::vector<int16_t>(pf.st.WorkSet.begin(), pf.st.WorkSet.begin() + 11), expected);
+    EXPECT_EQ(pf.st.WorkTitle, QStringLiteral("ranking.csv"));
+    EXPECT_EQ(pf.st.CurCode, 1001);   // a reload keeps the stock last shown
 }
