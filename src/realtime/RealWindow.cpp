@@ -92,6 +92,11 @@ int RealWindow::px(int twips) const { return int(std::lround(twips / 15.0)); }
 
 void RealWindow::Form_Load()
 {
+    // A fresh window each time it is opened: nothing of an earlier run is left in it.
+    for (int k = 1; k <= 6; ++k) List[size_t(k)]->clear();
+    lblStatus->clear();
+    lblProgress->clear();
+    ProgressBar1->setValue(0);
     placeFromMain(250, 250);
     setListsEnabled(false);
 }

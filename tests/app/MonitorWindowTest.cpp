@@ -14,7 +14,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -84,7 +86,7 @@ TEST_F(MonitorWindow, CloseBoxDuringTheWaitStopsAndRestores)
 
 TEST_F(MonitorWindow, StopThenRecalculate)
 {
-    st.RealParam = 3600;
+    st.RealParam = 0;   // no wait: the passes follow each other until 停止
     int stops = 0;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -152,4 +154,36 @@ TEST_F(MonitorWindow, AllStocksRefusesTheMinuteSwitch)
     EXPECT_TRUE(marks(false));
     EXPECT_EQ(env.dialogs.texts().last(), QStringLiteral("全銘柄を選択している時は分足表示出来ません。"));
     EXPECT_FALSE(minuteTimer(*w)->isActive());
+}
+
+TEST_F(MonitorWindow, ListClicksShowTheStockAndAddToAWatchList)
+{
+    st.RealParam = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        RealWindow *win = monitorWindow(*w);
+        if (win && win->monitor().running() && win->monitor().passCount() >= 2) win->Command1->click();
+    });
+    poll.start(0);
+    w->click(QStringLiteral("F666"));
+    poll.stop();
+    RealWindow *win = monitorWindow(*w);
+    ASSERT_NE(win, nullptr);
+    QListWidget *list = win->List[3];
+    ASSERT_TRUE(list->isEnabled());
+    ASSERT_GT(list->count(), 0);
+    const int code = list->item(0)->text().section(',', 0, 0).toInt();
+    const QPoint at = list->visualItemRect(list->item(0)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(st.CurCode, code);
+    EXPECT_EQ(st.BarOffset, -1);
+    EXPECT_EQ(w->txtCODE->text(), QString::number(code));
+    const QByteArray line = " " + QByteArray::number(code) + " \r\n";
+    ASSERT_FALSE(test::readFile(dir.path() + "/touroku2.dat").contains(line));
+    QTest::mouseClick(list->viewport(), Qt::RightButton, {}, at);
+    EXPECT_EQ(win->monitor().listClicked(), 3);
+    win->PL201->hide();
+    win->PL201->actions()[1]->trigger();   // 登録銘柄2（touroku2.dat）に追加する
+    EXPECT_TRUE(test::readFile(dir.path() + "/touroku2.dat").contains(line));
+    win->cmdEXIT->click();
 }

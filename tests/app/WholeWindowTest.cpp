@@ -3,9 +3,11 @@
 // With VELOR_SHOT_DIR set it saves pictures of the window for a person to look at.
 #include "app/MainWindow.h"
 #include "app/MenuTree.h"
+#include "app/RealtimeWiring.h"
 #include "app/Startup.h"
 #include "app/Wiring.h"
 #include "generator/DemoFolder.h"
+#include "realtime/RealWindow.h"
 #include "support/GuiApp.h"
 #include "support/TestSupport.h"
 
@@ -15,6 +17,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
+#include <QTimer>
 #include <QToolBar>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -39,6 +43,13 @@ struct WholeWindow : ::testing::Test {
         w->resize(1100, 720);
         w->startUp();
         w->show();
+        // The monitor runs until it is stopped: a user presses 停止 once its lists are filled.
+        QObject::connect(&stopper, &QTimer::timeout, [this] {
+            RealWindow *m = monitorWindow(*w);
+            if (m && m->monitor().running() && (m->List[1]->count() > 0 || m->monitor().passCount() >= 3))
+                m->Command1->click();
+        });
+        stopper.start(0);
     }
     void shot(const QString &name) { test::saveShot(*w, name); }
     void typeCode(const QString &code)
@@ -51,6 +62,7 @@ struct WholeWindow : ::testing::Test {
     State st;
     test::TestEnv env;
     std::unique_ptr<MainWindow> w;
+    QTimer stopper;
 };
 
 } // namespace
