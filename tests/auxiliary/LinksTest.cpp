@@ -131,3 +131,11 @@ TEST(SystemInfo, ProcessorAndMemoryAreReadFromThePlatformFiles)
                                     "プログラムフォルダ：　/opt/velor/\n株価データフォルダ：　/opt/velor/data/");
     EXPECT_FALSE(systemInfoAvailable(SystemInfo{}));
 }
+
+TEST(SystemLauncher, AMissingFolderIsReportedAsNotOpened)
+{
+    // Desktop handlers fail on a missing folder without a word; the launcher says so itself.
+    QTemporaryDir dir;
+    SystemLauncher launcher;
+    EXPECT_FALSE(launcher.openFolder(dir.path() + "/no-such-folder"));
+}
