@@ -117,6 +117,9 @@ TEST_F(CommandMap, SeparatorsDrawAsSeparatorsWithoutText)
     QStringList shape;
     for (QAction *a : file->actions()) shape << (a->isSeparator() ? QStringLiteral("|") + a->text() + "|" : QStringLiteral("x"));
     EXPECT_EQ(shape, (QStringList{"x", "x", "||", "x", "x", "x", "x", "x", "||", "x", "x", "x", "||", "x", "||", "x", "x", "||", "x"}));
+    file->popup(QPoint(0, 0));
+    test::saveShot(*file, QStringLiteral("menu-file"));
+    file->hide();
     EXPECT_TRUE(w->action("F000000")->isSeparator());
     EXPECT_TRUE(w->action("PL099")->isSeparator());
     EXPECT_TRUE(w->action("F765")->isSeparator());
