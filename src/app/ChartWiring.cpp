@@ -53,7 +53,8 @@ public:
     {
         if (e->type() == QEvent::MouseButtonRelease) {
             const QString address = m_w.WebBrowser1->property("address").toString();
-            if (!address.isEmpty()) m_w.services().launcher.openUrl(m_w.state().BrowserPath, address);
+            if (!address.isEmpty() && !m_w.services().launcher.openUrl(m_w.state().BrowserPath, address))
+                m_w.services().dialogs.message(launchFailedText(LaunchKind::Browser, m_w.state().BrowserPath), Icon::Error);
             return true;
         }
         return QObject::eventFilter(watched, e);

@@ -64,7 +64,8 @@ int demoCommand(const CliOptions &o, const QString &exeDir)
         return 1;
     }
     // The manual built beside the program goes into the demo's program folder too.
-    const QString manual = exeDir + QStringLiteral("/VELORmanual.pdf");
+    QString manual = exeDir + QStringLiteral("/VELORmanual.pdf");
+    if (!QFile::exists(manual)) manual = exeDir + QStringLiteral("/../share/doc/velor/VELORmanual.pdf");   // installed
     const QString manualCopy = args[0] + QStringLiteral("/VELORmanual.pdf");
     if (QFile::exists(manual) && !QFile::exists(manualCopy) && !QFile::copy(manual, manualCopy)) {
         printErr(QStringLiteral("error: マニュアル ") + manualCopy + QStringLiteral(" を書けませんでした。"));

@@ -65,7 +65,12 @@ protected:
         // Compared by address and type first: the filter also sees the events sent while the
         // window is being taken down, when the window must not be touched.
         if (event->type() == QEvent::KeyPress && watched == m_list) return keyMove(static_cast<QKeyEvent *>(event));
-        if (event->type() != QEvent::MouseButtonPress || watched != m_viewport) return false;
+        if (watched != m_viewport) return false;
+        // The right button belongs to the popup alone: the list's own release handling would
+        // select again the row of the last left press.
+        if (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::MouseButtonDblClick)
+            return static_cast<QMouseEvent *>(event)->button() == Qt::RightButton;
+        if (event->type() != QEvent::MouseButtonPress) return false;
         auto *me = static_cast<QMouseEvent *>(event);
         if (me->button() == Qt::RightButton) {
             // The popup acts on the row under the pointer (この銘柄を削除する above all).

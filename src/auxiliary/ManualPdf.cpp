@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QPageLayout>
 #include <QPdfWriter>
+#include <QImage>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -27,6 +28,31 @@ std::expected<QString, QString> readManualSource(const QString &sourceDir)
     return text;
 }
 
+namespace {
+
+// Screenshots wider than the text column are drawn at its width.
+void fitPictures(QTextDocument &doc)
+{
+    constexpr double kMaxWidth = 600.0;   // document units: the column of an A4 page with its margins
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment frag = it.fragment();
+            if (!frag.charFormat().isImageFormat()) continue;
+            QTextImageFormat image = frag.charFormat().toImageFormat();
+            const QImage picture = doc.resource(QTextDocument::ImageResource, QUrl(image.name())).value<QImage>();
+            if (picture.isNull() || picture.width() <= kMaxWidth) continue;
+            image.setWidth(kMaxWidth);
+            image.setHeight(picture.height() * kMaxWidth / picture.width());
+            QTextCursor c(&doc);
+            c.setPosition(frag.position());
+            c.setPosition(frag.position() + frag.length(), QTextCursor::KeepAnchor);
+            c.setCharFormat(image);
+        }
+    }
+}
+
+} // namespace
+
 std::expected<void, QString> writeManualPdf(const QString &sourceDir, const QString &pdfPath)
 {
     auto source = readManualSource(sourceDir);
@@ -40,6 +66,7 @@ std::expected<void, QString> writeManualPdf(const QString &sourceDir, const QStr
     // Pictures named in the text are found beside the chapters.
     doc.setMetaInformation(QTextDocument::DocumentUrl, QUrl::fromLocalFile(QDir(sourceDir).absolutePath() + QLatin1Char('/')).toString());
     doc.setMarkdown(*source);
+    fitPictures(doc);
     // Each chapter starts on a new page.
     bool first = true;
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {

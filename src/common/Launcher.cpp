@@ -25,7 +25,11 @@ bool SystemLauncher::openUrl(const QString &browserPath, const QString &address)
 QString launchFailedText(LaunchKind kind, const QString &target)
 {
     switch (kind) {
-    case LaunchKind::Browser: return QStringLiteral("ブラウザ：　") + target + QStringLiteral(" を起動できませんでした。");
+    case LaunchKind::Browser:
+        // Without the browser program the desktop's own handler was tried: say both.
+        if (!QFileInfo(target).isExecutable())
+            return QStringLiteral("ブラウザ：　") + target + QStringLiteral(" がないため既定のブラウザで開こうとしましたが、起動できませんでした。");
+        return QStringLiteral("ブラウザ：　") + target + QStringLiteral(" を起動できませんでした。");
     case LaunchKind::Folder: return QStringLiteral("フォルダ：　") + target + QStringLiteral(" を開けませんでした。");
     case LaunchKind::Editor: break;
     }

@@ -25,7 +25,8 @@ public:
 enum class LaunchKind { Browser, Folder, Editor };
 
 /// The one message every failed start shows, naming what could not be started or opened:
-/// "ブラウザ：　" + program + " を起動できませんでした。", "フォルダ：　" + path + " を開けませんでした。",
+/// "ブラウザ：　" + program + " を起動できませんでした。" (when the program is missing, that the
+/// desktop's default browser failed too), "フォルダ：　" + path + " を開けませんでした。",
 /// "エディタで " + path + " を開けませんでした。".
 QString launchFailedText(LaunchKind kind, const QString &target);
 

@@ -11,6 +11,7 @@
 #include "support/TestSupport.h"
 
 #include <QAction>
+#include <QDir>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
@@ -99,6 +100,9 @@ TEST_F(CommandMap, SeparatorsDrawAsSeparatorsWithoutText)
     QStringList shape;
     for (QAction *a : file->actions()) shape << (a->isSeparator() ? QStringLiteral("|") + a->text() + "|" : QStringLiteral("x"));
     EXPECT_EQ(shape, (QStringList{"x", "x", "||", "x", "x", "x", "x", "x", "||", "x", "x", "x", "||", "x", "||", "x", "x", "||", "x"}));
+    file->popup(QPoint(0, 0));
+    test::saveShot(*file, QStringLiteral("menu-file"));
+    file->hide();
     EXPECT_TRUE(w->action("F000000")->isSeparator());
     EXPECT_TRUE(w->action("PL099")->isSeparator());
     EXPECT_TRUE(w->action("F765")->isSeparator());
@@ -134,4 +138,24 @@ TEST_F(CommandMap, VersionAndHelpAndTheLinkMenusRunTheirCommands)
     w->action("VERS")->trigger();   // one about box at a time
     EXPECT_EQ(w->findChildren<QWidget *>(QStringLiteral("frmAbout")).size(), 1);
     EXPECT_TRUE(w->unhandledCommands().isEmpty());
+}
+
+TEST(CommandMapFailures, TheDataFolderButtonReportsAFolderThatCannotBeOpened)
+{
+    // Regression: データフォルダ failed without a word when the file manager could not start.
+    struct Refusing final : Launcher {
+        bool startCommand(const QString &) override { return false; }
+        bool openUrl(const QString &, const QString &) override { return false; }
+        bool openFolder(const QString &) override { return false; }
+        bool openInEditor(const QString &) override { return false; }
+    } refusing;
+    test::ensureGuiApp();
+    test::TestEnv env;
+    State st;
+    st.ProgramDir = QStringLiteral("/opt/velor/");
+    MainWindow w(st, env.clock, env.net, refusing, env.sound, env.dialogs);
+    w.toolbarClick(QStringLiteral("vedat"));
+    EXPECT_EQ(env.dialogs.texts(), QStringList{"フォルダ：　" + QDir::toNativeSeparators("/opt/velor/VEDAT") + " を開けませんでした。"});
+    ASSERT_EQ(env.dialogs.shown.size(), 1u);
+    EXPECT_EQ(env.dialogs.shown[0].icon, Icon::Error);
 }

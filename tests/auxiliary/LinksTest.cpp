@@ -4,6 +4,7 @@
 #include "auxiliary/SystemInfo.h"
 #include "support/TestSupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <gtest/gtest.h>
 
@@ -100,10 +101,17 @@ TEST_F(LinksFixture, EveryFailedStartSaysWhatCouldNotBeStarted)
         texts << s.text;
         EXPECT_EQ(s.icon, Icon::Error) << s.text.toStdString();
     }
-    EXPECT_EQ(texts, (QStringList{"ブラウザ：　/usr/bin/browser を起動できませんでした。",
+    const QString noBrowser = "ブラウザ：　/usr/bin/browser がないため既定のブラウザで開こうとしましたが、起動できませんでした。";
+    EXPECT_EQ(texts, (QStringList{noBrowser,
                                   "フォルダ：　" + QDir::toNativeSeparators(pf.data + "tmp") + " を開けませんでした。",
                                   "エディタで " + QDir::toNativeSeparators(pf.data + "VELOR.log") + " を開けませんでした。",
-                                  "ブラウザ：　/usr/bin/browser を起動できませんでした。"}));
+                                  noBrowser}));
+    // A browser program that exists but would not start is named as such.
+    pf.st.BrowserPath = QStringLiteral("/bin/sh");
+    env.dialogs.shown.clear();
+    F805_Click(pf.st, sv, 0);
+    ASSERT_EQ(env.dialogs.shown.size(), 1u);
+    EXPECT_EQ(env.dialogs.shown[0].text, "ブラウザ：　" + pf.st.BrowserPath + " を起動できませんでした。");
 }
 
 TEST(SystemInfo, ProcessorAndMemoryAreReadFromThePlatformFiles)
@@ -130,4 +138,12 @@ TEST(SystemInfo, ProcessorAndMemoryAreReadFromThePlatformFiles)
                                     "CPU：　Intel(R) Xeon(R) CPU @ 2.20GHz × 2\nメモリ：　8.0 GB\nQt：　6.4.2\n"
                                     "プログラムフォルダ：　/opt/velor/\n株価データフォルダ：　/opt/velor/data/");
     EXPECT_FALSE(systemInfoAvailable(SystemInfo{}));
+}
+
+TEST(SystemLauncher, AMissingFolderIsReportedAsNotOpened)
+{
+    // Desktop handlers fail on a missing folder without a word; the launcher says so itself.
+    QTemporaryDir dir;
+    SystemLauncher launcher;
+    EXPECT_FALSE(launcher.openFolder(dir.path() + "/no-such-folder"));
 }

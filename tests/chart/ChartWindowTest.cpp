@@ -33,6 +33,9 @@ struct WindowFixture : ::testing::Test {
         ASSERT_TRUE(loadDatabase(st, env.dialogs));
         w = std::make_unique<MainWindow>(st, env.clock, env.net, env.launcher, env.sound, env.dialogs);
         wireChart(*w);
+        // The stock list is not part of these tests: its loading and lookup do nothing here.
+        w->on(QStringLiteral("PL222"), [](int) {});
+        w->on(QStringLiteral("List1:sync"), [](int) {});
         w->resize(1100, 720);
         w->startUp();
         w->show();
