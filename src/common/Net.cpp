@@ -1,13 +1,10 @@
 #include "common/Net.h"
 
-#include "common/TextFile.h"
-
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QSaveFile>
 #include <QTimer>
 #include <QUrl>
 
@@ -24,10 +21,7 @@ QString joinAddress(const QString &base, const QString &path)
     return base + path;
 }
 
-namespace {
-
-// The file a file:// address names, read the way a web server would.
-QString localPathOf(const QString &address)
+QString localFilePathOf(const QString &address)
 {
     const QUrl url(address);
     QString path = url.toLocalFile();
@@ -36,11 +30,9 @@ QString localPathOf(const QString &address)
     return path;
 }
 
-} // namespace
-
 std::expected<QByteArray, NetError> fetchLocalFile(const QString &address, const FetchLimits &limits)
 {
-    QFile f(localPathOf(address));
+    QFile f(localFilePathOf(address));
     if (!f.open(QIODevice::ReadOnly))
         return std::unexpected(NetError{address, QStringLiteral("ファイルを開けません"), false, false});
     QByteArray data = f.read(limits.maxBytes + 1);
@@ -220,112 +212,6 @@ void QtNet::fetchOrdered(const QStringList &addresses, const FetchLimits &limits
 {
     OrderedBatch batch(addresses, limits, inFlight);
     batch.run(onPage);
-}
-
-std::expected<void, NetError> Net::fetchToFile(const QString &address, const FetchLimits &limits, const QString &path)
-{
-    auto bytes = fetch(address, limits);
-    if (!bytes) return std::unexpected(bytes.error());
-    if (auto r = saveBytes(path, *bytes); !r) return std::unexpected(NetError{address, r.error(), false, false, true});
-    return {};
-}
-
-namespace {
-
-constexpr qint64 kChunk = 256 * 1024;   // what a streamed download holds at a time
-
-// Streams chunks into a file that replaces the old one only when everything arrived.
-class StreamedFile {
-public:
-    StreamedFile(const QString &address, const QString &path) : m_address(address), m_path(path), m_out(path) {}
-    bool open() { return m_out.open(QIODevice::WriteOnly); }
-    /// False when the chunk passes the cap or cannot be written.
-    bool add(const QByteArray &chunk, qint64 maxBytes)
-    {
-        m_total += chunk.size();
-        if (m_total > maxBytes) return m_tooLarge = true, false;
-        if (!writeFully(m_out, chunk)) return m_writeFailed = true, false;
-        return true;
-    }
-    bool tooLarge() const { return m_tooLarge; }
-    std::expected<void, NetError> fail(NetError e)
-    {
-        m_out.cancelWriting();
-        return std::unexpected(std::move(e));
-    }
-    /// The error of the stream so far, or the file committed.
-    std::expected<void, NetError> finish()
-    {
-        if (m_tooLarge) return fail(NetError{m_address, QStringLiteral("データが大きすぎます"), false, true});
-        if (m_writeFailed || m_out.size() != m_total) return fail(writeError());
-        if (!m_out.commit()) return std::unexpected(writeError());
-        return {};
-    }
-    NetError writeError() const
-    {
-        return NetError{m_address, QStringLiteral("ファイル：　") + m_path + QStringLiteral(" に書き込めません。"), false, false, true};
-    }
-
-private:
-    QString m_address, m_path;
-    QSaveFile m_out;
-    qint64 m_total = 0;
-    bool m_tooLarge = false, m_writeFailed = false;
-};
-
-std::expected<void, NetError> copyLocalFile(const QString &address, const FetchLimits &limits, const QString &path)
-{
-    QFile in(localPathOf(address));
-    if (!in.open(QIODevice::ReadOnly))
-        return std::unexpected(NetError{address, QStringLiteral("ファイルを開けません"), false, false});
-    StreamedFile out(address, path);
-    if (!out.open()) return std::unexpected(out.writeError());
-    while (!in.atEnd()) {
-        const QByteArray chunk = in.read(kChunk);
-        if (chunk.isEmpty()) return out.fail(NetError{address, QStringLiteral("ファイルを読めません"), false, false});
-        if (!out.add(chunk, limits.maxBytes)) break;
-    }
-    return out.finish();
-}
-
-} // namespace
-
-std::expected<void, NetError> QtNet::fetchToFile(const QString &address, const FetchLimits &limits, const QString &path)
-{
-    const QUrl url(address);
-    if (url.isLocalFile()) return copyLocalFile(address, limits, path);
-    if (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
-        return std::unexpected(NetError{address, QStringLiteral("アドレスが正しくありません"), false, false});
-    StreamedFile out(address, path);
-    if (!out.open()) return std::unexpected(out.writeError());
-    QNetworkAccessManager nam;
-    QNetworkRequest req(url);
-    req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    QNetworkReply *reply = nam.get(req);
-    reply->setReadBufferSize(kChunk);   // Qt holds no more than this before we take it
-    bool stopped = false, timedOut = false;
-    const auto drain = [&] {
-        while (!stopped && reply->bytesAvailable() > 0)
-            if (!out.add(reply->read(kChunk), limits.maxBytes)) {
-                stopped = true;
-                reply->abort();
-            }
-    };
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, &loop, [&] { timedOut = true; reply->abort(); });
-    QObject::connect(reply, &QNetworkReply::readyRead, &loop, drain);
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    timer.start(limits.timeoutMs);
-    if (!reply->isFinished()) loop.exec();
-    if (!stopped && !timedOut) drain();
-    const auto err = reply->error();
-    const QString errText = reply->errorString();
-    reply->deleteLater();
-    if (timedOut) return out.fail(NetError{address, QStringLiteral("応答がありません（時間切れ）"), true, false});
-    if (!stopped && err != QNetworkReply::NoError) return out.fail(NetError{address, errText, false, false});
-    return out.finish();
 }
 
 } // namespace velor

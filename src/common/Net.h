@@ -70,6 +70,9 @@ public:
 /// gives its index.html. Shared by the real transport and the fakes.
 std::expected<QByteArray, NetError> fetchLocalFile(const QString &address, const FetchLimits &limits);
 
+/// The file a file:// address names, read the way a web server would.
+QString localFilePathOf(const QString &address);
+
 /// Joins a base address and a path without doubling or losing the "/" between them.
 QString joinAddress(const QString &base, const QString &path);
 

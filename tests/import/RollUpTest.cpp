@@ -1,5 +1,6 @@
 #include "import/RollUp.h"
 
+#include "import/ImportFixture.h"
 #include "import/ImportTestData.h"
 
 #include <QDate>
@@ -211,4 +212,27 @@ TEST(RollUp, LongSectionsAreWrittenBackAsThreeHundredAndCountedSo)
     ASSERT_TRUE(r.has_value());
     EXPECT_TRUE(r->bytes.startsWith("4,300,300\r\n")) << r->bytes.left(20).constData();
     EXPECT_EQ(r->bytes.count('\n'), 901);
+}
+
+// The calendar series itself may hold far more daily lines than the bar tables: the import
+// reads its 300 newest as the calendar and adds the day like any other.
+TEST(RollUp, ACalendarSeriesLongerThanTheTablesImportsTheDay)
+{
+    velor::test::Market m;
+    QByteArray longIndex = "2000,1,1\r\n";
+    QDate day(2024, 1, 5);
+    for (int i = 0; i < 2000; ++i, day = day.addDays(-1))
+        longIndex += day.toString("yyyyMMdd").toLatin1() + ",100,110,90,105,1000\r\n";
+    longIndex += "20240105,100,110,90,105,1000\r\n";
+    for (int i = 1; i < 300; ++i) longIndex += "0,0,0,0,0,0\r\n";
+    longIndex += "20240105,100,110,90,105,1000\r\n";
+    for (int i = 1; i < 300; ++i) longIndex += "0,0,0,0,0,0\r\n";
+    m.put(1001, longIndex);
+    m.inbox("D240109.csv", "2024-01-09,1001,0,106,112,101,111,2000000000\r\n2024-01-09,1301,1,1535,1550,1528,1540,50000\r\n");
+    ASSERT_TRUE(m.run()) << m.env.dialogs.texts().join('|').toStdString();
+    const QByteArray index = m.price(1001);
+    EXPECT_TRUE(index.startsWith("300,2,1\r\n20240109,106,112,101,111,2000\r\n20240105,100,110,90,105,1000\r\n"))
+        << index.left(120).constData();
+    EXPECT_EQ(index.count('\n'), 901);
+    EXPECT_TRUE(m.price(1301).startsWith("4,3,2\r\n20240109,1535,1550,1528,1540,50000\r\n"));
 }
