@@ -94,8 +94,9 @@ std::expected<QByteArray, Step> ImportRun::readDailyBytes(const QString &name, Q
     }
     const QString base = name.chopped(4).right(7).toLower();
     readPath = pathIn(m_st.ProgramDir, base + QStringLiteral(".csv"));
-    if (ExtractLzh(path, base + QStringLiteral(".csv"), readPath, m_sv.dialogs) != 0)
-        return std::unexpected(fail(path + QStringLiteral("の解凍に失敗しました。")));
+    QString why;
+    if (ExtractLzh(path, base + QStringLiteral(".csv"), readPath, m_sv.dialogs, &why) != 0)
+        return std::unexpected(fail(path + QStringLiteral("の解凍に失敗しました。") + (why.isEmpty() ? QString() : CRLF + CRLF + why)));
     if (!FileExist(readPath))
         return std::unexpected(fail(QStringLiteral("書庫： ") + path + QStringLiteral(" に ") + base +
                                     QStringLiteral(".csv がありません。読み込みを中止します。")));
@@ -120,7 +121,8 @@ Step ImportRun::applyFile(const QString &name)
     }
     m_st.CurCode = 1001;
     KDOPN(m_st, m_sv, 300);
-    std::vector<int32_t> cal(m_st.BarDate.begin() + 1, m_st.BarDate.begin() + 1 + std::max<int>(m_st.BarCount, 0));
+    const int calDays = std::clamp<int>(m_st.BarCount, 0, 300);   // the 300 bars just loaded, no more
+    std::vector<int32_t> cal(m_st.BarDate.begin() + 1, m_st.BarDate.begin() + 1 + calDays);
     if (!cal.empty() && day->D <= cal.front()) {
         if (day->D == m_resumedDay) return afterFile(), Step::Next;   // completed from the journal
         if (std::find(cal.begin(), cal.end(), day->D) != cal.end()) {
