@@ -64,17 +64,21 @@ struct Env {
     Services services{clock, net, launcher, sound, dialogs, shell, &noQuote};
 };
 
-/// A folder for this process only (in memory where /dev/shm exists), ending in "/".
+/// A folder for this process only (in memory where /dev/shm exists), ending in "/"; removed
+/// when the process ends.
 inline const QString &scratchDir()
 {
-    static const QString dir = [] {
-        const QString base = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
-        QString d = base + QStringLiteral("/velor-fuzz-") + QString::number(::getpid()) + '/';
-        QDir().mkpath(d);
-        std::atexit([] { QDir(scratchDir()).removeRecursively(); });
-        return d;
-    }();
-    return dir;
+    static const struct Scratch {
+        QString dir;
+        Scratch()
+        {
+            const QString base = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+            dir = base + QStringLiteral("/velor-fuzz-") + QString::number(::getpid()) + '/';
+            QDir().mkpath(dir);
+        }
+        ~Scratch() { QDir(dir).removeRecursively(); }
+    } scratch;
+    return scratch.dir;
 }
 
 /// Writes bytes to a file; a failure here is the harness's, so it stops the run.
