@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 
 namespace velor {
 
@@ -102,7 +103,7 @@ public:
             const auto ready = m_ready.find(m_next);
             if (ready == m_ready.end()) {
                 if (m_running.empty()) return;   // cannot happen: the page awaited is always running
-                m_loop.exec();                   // until some reply finishes
+                m_loop->exec();                  // until some reply finishes
                 continue;
             }
             const PageResult page = std::move(ready->second);
@@ -144,7 +145,11 @@ private:
         QNetworkRequest req(url);
         req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
         Request &r = m_running[i];
-        r.reply = m_nam.get(req);
+        if (!m_nam) {
+            m_nam = std::make_unique<QNetworkAccessManager>();
+            m_loop = std::make_unique<QEventLoop>();
+        }
+        r.reply = m_nam->get(req);
         QNetworkReply *reply = r.reply;
         auto *timer = new QTimer(reply);
         timer->setSingleShot(true);
@@ -182,7 +187,7 @@ private:
         else
             m_ready.emplace(i, std::move(q.data));
         q.reply->deleteLater();   // we are inside its own signal
-        m_loop.quit();
+        m_loop->quit();
     }
 
     void abortAll()
@@ -202,8 +207,10 @@ private:
     qsizetype m_started = 0;   // pages requested (or read from disk) so far
     std::map<qsizetype, Request> m_running;
     std::map<qsizetype, PageResult> m_ready;
-    QNetworkAccessManager m_nam;
-    QEventLoop m_loop;
+    // Made for the first network address only: a batch of file:// pages needs no event loop, so
+    // it also runs where no application object exists.
+    std::unique_ptr<QNetworkAccessManager> m_nam;
+    std::unique_ptr<QEventLoop> m_loop;
 };
 
 } // namespace
