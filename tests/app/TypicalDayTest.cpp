@@ -232,7 +232,8 @@ TEST(TypicalDay, FromTheMorningDownloadToExit)
               " 11301015 , 443 , 448 , 441 , 442 , 70425000 \r\n"
               " 11301016 , 443 , 448 , 441 , 442 , 70425000 \r\n"
               " 11301017 , 443 , 448 , 441 , 442 , 70425000 \r\n");
-    // A file for every listed stock with a first trade today (the index series 1002 has no quote).
+    // A file for every code whose quote showed a trade this morning: 4200 and 7099, listed with the
+    // download, have not traded yet, and some codes have no live quote at all.
     EXPECT_EQ(QDir(dir.path() + "/FUNASHI").entryList(QDir::Files).join(' '),
               u"1001.csv 1301.csv 1590.csv 1880.csv 2170.csv 2460.csv 3040.csv 3620.csv 3910.csv 4490.csv 4780.csv "
               "5070.csv 5360.csv 5650.csv 5939.csv 6229.csv 6519.csv 6809.csv 7389.csv 7679.csv 7969.csv 8259.csv "
