@@ -111,6 +111,10 @@ std::expected<void, QString> writeDemoFolder(const QString &dir, const MarketOpt
                                [&](const StockSeries &s) { return writeStockPages(gen, s, siteDir); });
         !r)
         return r;
+    // The stocks that list on one of the next days come in with the download and are quoted then.
+    for (size_t i = 0; i < listing.size(); ++i)
+        if (const StockSeries s = gen.series(i); s.firstDay >= gen.storedDays())
+            if (auto r = writeStockPages(gen, s, siteDir); !r) return r;
     return writeDemoSite(gen, program + QStringLiteral("site/"));
 }
 

@@ -205,11 +205,10 @@ std::expected<void, QString> writeDemoQuotes(const MarketGenerator &gen, const Q
 {
     if (auto r = makePageFolders(siteDir); !r) return r;
     const auto &listing = gen.listing();
-    for (size_t i = 0; i < listing.size(); ++i) {
-        const StockSeries s = gen.series(i);
-        if (s.firstDay >= gen.storedDays()) continue;   // not in the master yet
-        if (auto r = writeStockPages(gen, s, siteDir); !r) return r;
-    }
+    // A stock that lists on one of the next days joins the master with the download, so it needs
+    // its pages too: before its first trade they show no prices.
+    for (size_t i = 0; i < listing.size(); ++i)
+        if (auto r = writeStockPages(gen, gen.series(i), siteDir); !r) return r;
     return {};
 }
 
