@@ -11,8 +11,6 @@
 
 namespace velor {
 
-namespace {
-
 void resetLiveValues(State &st, int32_t today)
 {
     st.BarDate[0] = today;
@@ -24,7 +22,7 @@ void resetLiveValues(State &st, int32_t today)
     st.MarginDateText.clear();
 }
 
-void applyPage(State &st, const QuotePage &q)
+void applyQuotePage(State &st, const QuotePage &q)
 {
     st.BarOpen[0] = q.open;
     st.BarHigh[0] = q.high;
@@ -47,6 +45,8 @@ void applyPage(State &st, const QuotePage &q)
     st.MarginSell = q.marginSell;
     st.MarginRatio = q.marginRatio;
 }
+
+namespace {
 
 int sectionOf(const State &st, int code)
 {
@@ -96,7 +96,7 @@ void QuoteReader::fetchAndRead(State &st)
         return;
     }
     const QString text = decodeQuotePage(*page);
-    applyPage(st, parseQuotePage(text, code, st.QuoteMode));
+    applyQuotePage(st, parseQuotePage(text, code, st.QuoteMode));
 }
 
 } // namespace velor

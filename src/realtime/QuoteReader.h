@@ -15,6 +15,13 @@ struct State;
 /// The size cap of a quote page; real pages are a few hundred kilobytes.
 constexpr qint64 kQuotePageMaxBytes = 4 * 1024 * 1024;
 
+struct QuotePage;
+
+/// Empties the live slot (dated `today`, YYYYMMDD) and the quote values, as before a page is read.
+void resetLiveValues(State &st, int32_t today);
+/// Puts a parsed quote page into the live slot and the quote values.
+void applyQuotePage(State &st, const QuotePage &q);
+
 class QuoteReader final : public LiveQuote {
 public:
     QuoteReader(Clock &clock, Net &net, Dialogs &dialogs) : m_clock(clock), m_net(net), m_dialogs(dialogs) {}

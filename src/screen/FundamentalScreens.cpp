@@ -5,6 +5,7 @@
 
 #include "common/Utils.h"
 #include "realtime/QuotePage.h"
+#include "realtime/QuoteReader.h"
 #include "screen/TargetPricePage.h"
 
 #include <algorithm>
@@ -30,39 +31,9 @@ int sectionOf(const State &st, int code)
 // What getVec leaves before it reads a page: today's date in the live slot, everything else 0.
 void resetQuote(State &st, const QDate &today)
 {
-    st.BarDate[0] = today.year() * 10000 + today.month() * 100 + today.day();
-    st.BarOpen[0] = st.BarHigh[0] = st.BarLow[0] = st.BarClose[0] = 0;
-    st.BarVolume[0] = 0;
-    st.QuoteYield = st.QuoteDPS = st.QuotePER = st.QuotePBR = st.QuoteEPS = st.QuoteBPS = 0;
-    st.QuoteMinBuy = st.QuoteYearHigh = st.QuoteYearLow = 0;
-    st.MarginDate = st.MarginBuy = st.MarginSell = st.MarginRatio = 0;
-    st.MarginDateText.clear();
+    resetLiveValues(st, today.year() * 10000 + today.month() * 100 + today.day());
     // A stock whose page is not read has no turnover, rather than the previous stock's.
     st.CurTurnover = 0;
-}
-
-void applyQuote(State &st, const QuotePage &q)
-{
-    st.BarOpen[0] = q.open;
-    st.BarHigh[0] = q.high;
-    st.BarLow[0] = q.low;
-    st.BarClose[0] = q.close;
-    st.BarVolume[0] = q.volume;
-    if (q.pricesRead) st.CurTurnover = q.turnover;
-    st.QuoteYield = q.yield;
-    st.QuoteDPS = q.dps;
-    st.QuotePER = q.per;
-    st.QuotePBR = q.pbr;
-    st.QuoteEPS = q.eps;
-    st.QuoteBPS = q.bps;
-    st.QuoteMinBuy = q.minBuy;
-    st.QuoteYearHigh = q.yearHigh;
-    st.QuoteYearLow = q.yearLow;
-    st.MarginDateText = q.marginDate;
-    st.MarginDate = getNum(q.marginDate, 5);
-    st.MarginBuy = q.marginBuy;
-    st.MarginSell = q.marginSell;
-    st.MarginRatio = q.marginRatio;
 }
 
 } // namespace
@@ -96,7 +67,7 @@ bool Screens::walkQuotePages(const std::vector<int> &entries, const std::functio
             m_st.CurCode = m_st.StockCode[size_t(e)];
             resetQuote(m_st, today);
             if (e == entry && page) {
-                applyQuote(m_st, *page);
+                applyQuotePage(m_st, *page);
                 m_live[size_t(e)] = {page->open, page->high, page->low, page->close, page->volume};
             }
             score(e);
