@@ -52,7 +52,7 @@ QByteArray worldIndexPage()
 }
 
 std::expected<void, QString> writeDatabase(const MarketGenerator &gen, const QString &dataDir,
-                                           const std::function<void(int, int)> &progress)
+                                           const std::function<void(int, int)> &progress, const SeriesWriter &alsoEach)
 {
     if (!QDir().mkpath(dataDir + QStringLiteral("tmp")))
         return std::unexpected(QStringLiteral("フォルダー：　") + dataDir + QStringLiteral(" を作成できません。"));
@@ -64,6 +64,8 @@ std::expected<void, QString> writeDatabase(const MarketGenerator &gen, const QSt
         entries.push_back(s.entry);
         const PriceSections sec = gen.sections(s, gen.storedDays());
         if (auto r = writePriceFile(dataDir + NumStr(s.entry.code) + QStringLiteral(".csv"), sec); !r) return r;
+        if (alsoEach)
+            if (auto r = alsoEach(s); !r) return r;
         if (progress) progress(i + 1, total);
     }
     return writeMaster(dataDir + QStringLiteral("meigara.dat"), MasterHeader{}, entries);
@@ -84,7 +86,7 @@ std::expected<void, QString> writeDemoFolder(const QString &dir, const MarketOpt
     for (const char *key : {"QuoteUrl", "FuturesUrl", "TargetPriceUrl", "StockDetailUrl", "BrokerQuoteUrl",
                             "AnalysisUrl", "CompanyUrl", "WorldIndexUrl"})
         sites += QByteArray(key) + '=' + site.toUtf8() + "\r\n";
-    sites += "HomePageUrl=" + site.toUtf8() + "/index.html\r\nFetchTimeoutSeconds=10\r\n";
+    sites += "HomePageUrl=" + site.toUtf8() + "/index.html\r\nFetchTimeoutSeconds=10\r\nMaxConnections=4\r\n";
     if (auto r = saveBytes(program + QStringLiteral("sites.ini"), sites); !r) return r;
 
     if (auto r = saveBytes(program + QStringLiteral("site/bp1.php?fw=160&cs=1"), worldIndexPage()); !r) return r;
@@ -102,8 +104,13 @@ std::expected<void, QString> writeDemoFolder(const QString &dir, const MarketOpt
     if (auto r = saveBytes(program + QStringLiteral("touroku.dat"), " 1001 \r\n 1002 \r\n" + listOf(2, std::max<size_t>(n / 25, 1), 25)); !r) return r;
     if (auto r = saveBytes(program + QStringLiteral("touroku2.dat"), listOf(7, std::max<size_t>(n / 12, 1), 12)); !r) return r;
     if (auto r = saveBytes(program + QStringLiteral("touroku3.dat"), listOf(11, std::max<size_t>(n / 8, 1), 8)); !r) return r;
-    if (auto r = writeDemoQuotes(gen, program); !r) return r;
-    if (auto r = writeDatabase(gen, program + QStringLiteral("data/"), progress); !r) return r;
+    // The pages of each stock are written while its series is at hand, so it is generated once.
+    const QString siteDir = program + QStringLiteral("site");
+    if (auto r = makePageFolders(siteDir); !r) return r;
+    if (auto r = writeDatabase(gen, program + QStringLiteral("data/"), progress,
+                               [&](const StockSeries &s) { return writeStockPages(gen, s, siteDir); });
+        !r)
+        return r;
     return writeDemoSite(gen, program + QStringLiteral("site/"));
 }
 

@@ -9,12 +9,18 @@
 
 namespace velor::demo {
 
-/// Writes meigara.dat and every price file of the market as stored up to its last stored day.
+/// Something more to write for each series of the master, called with the series at hand.
+using SeriesWriter = std::function<std::expected<void, QString>(const StockSeries &)>;
+
+/// Writes meigara.dat and every price file of the market as stored up to its last stored day,
+/// calling `alsoEach` (when given) for every series that enters the master.
 std::expected<void, QString> writeDatabase(const MarketGenerator &gen, const QString &dataDir,
-                                           const std::function<void(int done, int total)> &progress = {});
+                                           const std::function<void(int done, int total)> &progress = {},
+                                           const SeriesWriter &alsoEach = {});
 
 /// Writes the program folder `dir` (created when missing): VELOR.ini, sites.ini, touroku*.dat,
-/// VEDAT/, FUNASHI/ and data/ with an empty tmp inbox.
+/// VEDAT/, FUNASHI/, data/ with an empty tmp inbox, and site/ with the price-data site and the
+/// quote and target-price pages of every stock.
 std::expected<void, QString> writeDemoFolder(const QString &dir, const MarketOptions &options,
                                              const std::function<void(int done, int total)> &progress = {});
 

@@ -8,21 +8,22 @@
 #include <QFile>
 #include <algorithm>
 #include <cmath>
-#include <set>
 
 namespace velor::demo {
 
 namespace {
 
-// Page furniture between the values: no digits, so no read ever picks up a stray number.
+// Page furniture between the values: plain ASCII (one byte a character, since the readers skip
+// by characters and every stock has a page) with no digits and no key, so no read ever picks up a
+// stray number.
 QString filler(qsizetype length)
 {
-    static const QString line = QStringLiteral(
-        "<li class=\"menu\"><a href=\"/news\">ニュース</a><a href=\"/board\">掲示板</a><a href=\"/chart\">チャート</a></li>\n");
+    static const QString block = QString::fromLatin1(
+        QByteArray("<li class=\"menu\"><a href=\"/news\">News</a><a href=\"/board\">Board</a><a href=\"/chart\">Chart</a></li>\n")
+            .repeated(400));
     QString out;
-    out.reserve(length + line.size());
-    while (out.size() < length) out += line;
-    out.truncate(length);
+    out.reserve(std::max<qsizetype>(length, 0));
+    while (out.size() < length) out += QStringView(block).left(length - out.size());
     return out;
 }
 
@@ -111,13 +112,16 @@ QString fundamentalSection(const StockSeries &s, const Bar &b, const MarketGener
 QByteArray stockQuotePage(const MarketGenerator &gen, const StockSeries &s)
 {
     const Bar b = liveBar(gen, s);
-    // The reader skips to character 16000 for the price and 32000 further for the rest.
+    // The reader skips to character 16000 for the price and 32000 further for the rest; the page
+    // is no longer than that needs, plus a small margin, since every stock has one.
+    constexpr qsizetype margin = 16;
     QString page = pageHead(s.entry.name.trimmed() + QStringLiteral("の株価"));
-    page += filler(16100 - page.size());
-    page += QStringLiteral("<script>window.quote = {") + pair("stock_price", grouped(b.close, 1) + QStringLiteral("円"), u"現在値");
-    page += filler(32200);
-    page += priceSection(b) + fundamentalSection(s, b, gen) + QStringLiteral("};</script>\n");
-    page += filler(2000) + QStringLiteral("</body></html>\n");
+    page += filler(16000 + margin - page.size());
+    page += QStringLiteral("<script>window.quote = {");
+    const qsizetype priceKey = page.size() + 1;
+    page += pair("stock_price", grouped(b.close, 1) + QStringLiteral("円"), u"現在値");
+    page += filler(priceKey + 32000 + margin - page.size());
+    page += priceSection(b) + fundamentalSection(s, b, gen) + QStringLiteral("};</script>\n</body></html>\n");
     return page.toUtf8();
 }
 
@@ -133,26 +137,78 @@ QByteArray futuresQuotePage(const MarketGenerator &gen, const StockSeries &index
     return page.toUtf8();
 }
 
-std::expected<void, QString> writeDemoQuotes(const MarketGenerator &gen, const QString &programDir)
+double targetPrice(const MarketGenerator &gen, const StockSeries &s)
 {
-    std::set<int> codes{1001};
-    for (const char *list : {"touroku.dat", "touroku2.dat", "touroku3.dat"}) {
-        QFile f(pathIn(programDir, QString::fromLatin1(list)));
-        if (!f.open(QIODevice::ReadOnly)) continue;
-        for (const QByteArray &line : splitLines(f.readAll())) codes.insert(int(getNum(QString::fromLatin1(line), 10)));
+    const int last = std::min(gen.storedDays(), s.endDay) - 1;
+    if (!s.ordinary() || last < s.firstDay || s.endDay < gen.storedDays()) return 0;   // delisted: no analysts left
+    const uint64_t h = mix(uint64_t(s.entry.code) * 104729 + gen.options().seed);
+    if (unit(h, 11) < 0.25) return 0;   // a quarter of the market has no target
+    const double close = s.daily[size_t(last)].close;
+    // Between 25% below and 45% above the last close, in the price steps of its level.
+    const double raw = close * (0.75 + 0.7 * unit(h, 12));
+    const double step = close < 1000 ? 1 : close < 10000 ? 10 : 100;
+    return std::max(step, std::round(raw / step) * step);
+}
+
+QByteArray targetPricePage(const MarketGenerator &gen, const StockSeries &s)
+{
+    const double target = targetPrice(gen, s);
+    QString page = pageHead(s.entry.name.trimmed() + QStringLiteral("の目標株価"));
+    if (target == 0) {
+        // A stock nobody covers: a short page without the box, as the site shows it.
+        page += QStringLiteral("<div class=\"md_box\"><p>この銘柄の目標株価はまだありません。</p></div>\n</body></html>\n");
+        return page.toUtf8();
     }
-    const QString site = pathIn(programDir, QStringLiteral("site"));
-    if (!QDir().mkpath(site + QStringLiteral("/quote")) || !QDir().mkpath(site + QStringLiteral("/cme")))
-        return std::unexpected(QStringLiteral("フォルダー：　") + site + QStringLiteral(" を作成できません。"));
+    // The reader looks at the page from character 25000 on, and for the price within the 25
+    // characters that begin 15 characters into the box's class name.
+    page += filler(25000 + 16 - page.size());
+    page += QStringLiteral("<div class=\"md_target_box\"><div class=\"md_target_box_label\">目標株価</div>"
+                           "<div class=\"md_target_box_price\">") +
+            grouped(target, 0) + QStringLiteral("<span>円</span></div></div>\n</body></html>\n");
+    return page.toUtf8();
+}
+
+namespace {
+
+// The site folder is written fresh for the demo: nothing is replaced, so a plain checked write is
+// enough (and much cheaper than a save-and-rename for thousands of pages).
+std::expected<void, QString> writePage(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size() || !f.flush())
+        return std::unexpected(QStringLiteral("ファイル：　") + path + QStringLiteral(" に書き込めません。"));
+    return {};
+}
+
+} // namespace
+
+std::expected<void, QString> makePageFolders(const QString &siteDir)
+{
+    for (const char *sub : {"/quote", "/cme", "/stock"})
+        if (!QDir().mkpath(siteDir + QString::fromLatin1(sub)))
+            return std::unexpected(QStringLiteral("フォルダー：　") + siteDir + QString::fromLatin1(sub) +
+                                   QStringLiteral(" を作成できません。"));
+    return {};
+}
+
+std::expected<void, QString> writeStockPages(const MarketGenerator &gen, const StockSeries &s, const QString &siteDir)
+{
+    const int code = s.entry.code;
+    if (code == 1001) return writePage(siteDir + QStringLiteral("/cme/index.html"), futuresQuotePage(gen, s));
+    if (!s.ordinary()) return {};
+    const QString name = NumStr(int16_t(code));
+    if (auto r = writePage(siteDir + QStringLiteral("/quote/") + name + QStringLiteral(".T"), stockQuotePage(gen, s)); !r) return r;
+    return writePage(siteDir + QStringLiteral("/stock/") + name, targetPricePage(gen, s));
+}
+
+std::expected<void, QString> writeDemoQuotes(const MarketGenerator &gen, const QString &siteDir)
+{
+    if (auto r = makePageFolders(siteDir); !r) return r;
     const auto &listing = gen.listing();
     for (size_t i = 0; i < listing.size(); ++i) {
-        const int code = listing[i].code;
-        if (!codes.count(code) || (code != 1001 && code < 1301)) continue;
         const StockSeries s = gen.series(i);
-        const auto r = code == 1001 ? saveBytes(site + QStringLiteral("/cme/index.html"), futuresQuotePage(gen, s))
-                                    : saveBytes(site + QStringLiteral("/quote/") + NumStr(int16_t(code)) + QStringLiteral(".T"),
-                                                stockQuotePage(gen, s));
-        if (!r) return r;
+        if (s.firstDay >= gen.storedDays()) continue;   // not in the master yet
+        if (auto r = writeStockPages(gen, s, siteDir); !r) return r;
     }
     return {};
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Quote pages of the demo's local site, so that the live display works offline: one stock page
-// per watch-list stock and the futures page of the index.
+// The pages of the demo's local site that the live display, the screens and the monitor read
+// offline: a quote page and a target-price page per stock, and the futures page of the index.
 #include "generator/MarketGenerator.h"
 
 #include <QString>
@@ -15,8 +15,23 @@ QByteArray stockQuotePage(const MarketGenerator &gen, const StockSeries &s);
 /// The futures page whose close is the index's next close rounded to the futures tick.
 QByteArray futuresQuotePage(const MarketGenerator &gen, const StockSeries &index);
 
-/// Writes site/quote/<code>.T for every stock of touroku*.dat in `programDir` and site/cme/
-/// (its index.html) for 1001.
-std::expected<void, QString> writeDemoQuotes(const MarketGenerator &gen, const QString &programDir);
+/// The analysts' target price of a stock in yen, or 0 when it has none (about a quarter of the
+/// stocks, every delisted one and the index series): its last stored close times a factor from
+/// 0.75 to 1.45 that depends only on the code, rounded to 1, 10 or 100 yen by price level.
+double targetPrice(const MarketGenerator &gen, const StockSeries &s);
+
+/// The target-price page of one stock (UTF-8); a short page without the price box when the stock
+/// has no target.
+QByteArray targetPricePage(const MarketGenerator &gen, const StockSeries &s);
+
+/// Creates siteDir/quote, siteDir/cme and siteDir/stock.
+std::expected<void, QString> makePageFolders(const QString &siteDir);
+
+/// Writes the pages of one series into the folders made by makePageFolders: quote/<code>.T and
+/// stock/<code> for a stock, cme/index.html for 1001, nothing for 1002.
+std::expected<void, QString> writeStockPages(const MarketGenerator &gen, const StockSeries &s, const QString &siteDir);
+
+/// Writes the pages of every series in the master (each series is generated once more).
+std::expected<void, QString> writeDemoQuotes(const MarketGenerator &gen, const QString &siteDir);
 
 } // namespace velor::demo

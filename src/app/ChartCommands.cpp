@@ -5,12 +5,13 @@
 #include "chart/Indicators.h"
 #include "chart/QtChartCanvas.h"
 #include "common/NumText.h"
+#include "common/TextFile.h"
 #include "common/Utils.h"
 #include "db/Bars.h"
 
 #include <QImage>
 #include <QPainter>
-#include <QSaveFile>
+#include <QBuffer>
 #include <cstdio>
 
 namespace velor {
@@ -120,7 +121,7 @@ int chartCommand(const CliOptions &o, const QString &exeDir)
         return 2;
     }
     CliSession s(o);
-    if (!s.open(exeDir)) return 1;
+    if (!s.open(exeDir, CliSession::Access::Read)) return 1;
     prepare(s, *r);
     State &st = s.st;
     if (r->indicator >= 0) st.IndicatorSel = int16_t(r->indicator);
@@ -143,8 +144,9 @@ int chartCommand(const CliOptions &o, const QString &exeDir)
         chart.setCanvas(nullptr);
     }
     painter.end();
-    QSaveFile file(r->png);
-    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG") || !saveBytes(r->png, png)) {
         printErr(QStringLiteral("error: ") + r->png + QStringLiteral(" に書き込めません。"));
         return 1;
     }
@@ -160,7 +162,7 @@ int exportCommand(const CliOptions &o, const QString &exeDir)
         return 2;
     }
     CliSession s(o);
-    if (!s.open(exeDir)) return 1;
+    if (!s.open(exeDir, CliSession::Access::Read)) return 1;
     State &st = s.st;
     st.CurPeriod = int16_t(r->period);
     st.CurCode = int16_t(r->code);

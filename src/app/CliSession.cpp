@@ -2,6 +2,11 @@
 
 #include "common/Utils.h"
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
 namespace velor {
 
 namespace {
@@ -28,21 +33,33 @@ std::unique_ptr<Clock> makeClock(const QString &now)
 }
 } // namespace
 
+CliShell::CliShell()
+{
+    if (const char *v = std::getenv("VELOR_PAUSE_AT_STEP")) m_pauseAt = std::atoll(v);
+}
+
+void CliShell::setProgress(int value, int maximum)
+{
+    TextShell::setProgress(value, maximum);
+    if (++m_steps != m_pauseAt) return;
+    std::fprintf(stderr, "info: paused at step %lld\n", m_steps);
+    std::fflush(stderr);
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+}
+
 CliSession::CliSession(const CliOptions &options)
     : dialogs(options.yes), clock(makeClock(options.now)), quotes(*clock, net, dialogs),
       sv{*clock, net, launcher, sound, dialogs, shell, &noQuote}, m_options(options)
 {
 }
 
-bool CliSession::open(const QString &exeDir)
+bool CliSession::open(const QString &exeDir, Access access)
 {
     st.ProgramDir = resolveProgramDir(m_options.home, exeDir);
-    if (!m_lock.tryLock(st.ProgramDir)) {
-        dialogs.message(QString::fromUtf16(kAlreadyRunning), Icon::Warning);
-        return false;
-    }
     StartupDialogs startup(dialogs);
+    if (access == Access::Write && !m_locks.lockProgramFolder(st.ProgramDir, startup)) return false;
     if (!loadDatabase(st, startup)) return false;
+    if (access == Access::Write && !m_locks.lockDataFolder(st.DataDir, startup)) return false;
     st.sites = readSites(pathIn(st.ProgramDir, QStringLiteral("sites.ini")));
     return true;
 }

@@ -16,16 +16,29 @@
 
 namespace velor {
 
+/// The text shell of a command. Setting VELOR_PAUSE_AT_STEP=k in the environment makes the
+/// command stop for good at its k-th progress step (after announcing it on standard error), so
+/// that a test can kill it at a point chosen from the work done rather than from a stopwatch.
+class CliShell final : public TextShell {
+public:
+    CliShell();
+    void setProgress(int value, int maximum) override;
+private:
+    long long m_steps = 0;
+    long long m_pauseAt = 0;
+};
+
 class CliSession {
 public:
     explicit CliSession(const CliOptions &options);
-    /// Takes the program folder's lock and loads settings, sites and master; false (with the
-    /// message printed) when that fails.
-    bool open(const QString &exeDir);
+    enum class Access { Read, Write };
+    /// Loads settings, sites and master; a command that writes first takes the program folder's
+    /// lock and then the data folder's. False (with the message printed) when that fails.
+    bool open(const QString &exeDir, Access access = Access::Write);
 
     State st;
     ConsoleDialogs dialogs;
-    TextShell shell;
+    CliShell shell;
     std::unique_ptr<Clock> clock;
     QtNet net;
     SystemLauncher launcher;
@@ -38,7 +51,7 @@ public:
     void useLiveQuotes() { sv.liveQuote = &quotes; }
 private:
     CliOptions m_options;
-    InstanceLock m_lock;
+    WriterLocks m_locks;
 };
 
 } // namespace velor

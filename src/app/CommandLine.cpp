@@ -4,6 +4,7 @@
 #include "app/ListsCommands.h"
 #include "app/ChartCommands.h"
 #include "app/ImportCommands.h"
+#include "app/ScreenCommands.h"
 #include "app/Startup.h"
 #include "common/Clock.h"
 #include "common/Dialogs.h"
@@ -14,6 +15,7 @@
 #include "db/State.h"
 #include "generator/DemoFolder.h"
 
+#include <QFile>
 #include <cstdio>
 
 namespace velor {
@@ -34,7 +36,7 @@ bool takeOption(QStringList &args, const QString &name, QString &value, bool &pr
     return true;
 }
 
-int demoCommand(const CliOptions &o)
+int demoCommand(const CliOptions &o, const QString &exeDir)
 {
     QStringList args = o.args;
     QString stocks, seed;
@@ -61,6 +63,13 @@ int demoCommand(const CliOptions &o)
         printErr(QStringLiteral("error: ") + r.error());
         return 1;
     }
+    // The manual built beside the program goes into the demo's program folder too.
+    const QString manual = exeDir + QStringLiteral("/VELORmanual.pdf");
+    const QString manualCopy = args[0] + QStringLiteral("/VELORmanual.pdf");
+    if (QFile::exists(manual) && !QFile::exists(manualCopy) && !QFile::copy(manual, manualCopy)) {
+        printErr(QStringLiteral("error: マニュアル ") + manualCopy + QStringLiteral(" を書けませんでした。"));
+        return 1;
+    }
     printErr(QStringLiteral("info: デモ用のフォルダー ") + args[0] + QStringLiteral(" を作成しました。"));
     return 0;
 }
@@ -71,13 +80,16 @@ QString usageText()
 {
     return QStringLiteral(
         "usage: velor [--home DIR] [--now \"YYYY-MM-DD HH:MM\"] [--yes] [COMMAND]\n"
+        "       velor --version | --help\n"
         "  (no command) [--screenshot FILE]   open the main window (or grab it to a PNG after start-up)\n"
         "  demo DIR [--stocks N] [--seed S]   write a demo program folder\n"
         "  quote CODE [--mode 0|1|7|11] [--offset N]   read the stock's quote page and print its values\n"
+        "  monitor [--passes N] [--wait W]   run the surge/plunge monitor and print its six lists\n"
+        "  minute collect | minute show CODE   collect one minute of bars / print a stock's minute bars\n"
         "  search KEYWORD               list the stocks whose name holds the keyword\n"
         "  watch list N | add N CODE | remove N CODE | sort   the watch lists 1-3\n"
         "  import                       import the inbox\n"
-        "  download [--yes]             fetch the new days from the price-data site and import them\n") + chartUsage();
+        "  download [--yes]             fetch the new days from the price-data site and import them\n") + chartUsage() + QLatin1Char('\n') + screenUsage();
 }
 
 std::expected<CliOptions, QString> parseCommandLine(const QStringList &arguments)
@@ -104,14 +116,17 @@ std::expected<CliOptions, QString> parseCommandLine(const QStringList &arguments
 
 int runCommand(const CliOptions &o, const QString &exeDir)
 {
-    if (o.command == QLatin1String("demo")) return demoCommand(o);
+    if (o.command == QLatin1String("demo")) return demoCommand(o, exeDir);
     if (o.command == QLatin1String("quote")) return quoteCommand(o, exeDir);
+    if (o.command == QLatin1String("monitor")) return monitorCommand(o, exeDir);
+    if (o.command == QLatin1String("minute")) return minuteCommand(o, exeDir);
     if (o.command == QLatin1String("search")) return searchCommand(o, exeDir);
     if (o.command == QLatin1String("watch")) return watchCommand(o, exeDir);
     if (o.command == QLatin1String("chart")) return chartCommand(o, exeDir);
     if (o.command == QLatin1String("export")) return exportCommand(o, exeDir);
     if (o.command == QLatin1String("import")) return importCommand(o, exeDir);
     if (o.command == QLatin1String("download")) return downloadCommand(o, exeDir);
+    if (o.command == QLatin1String("screen")) return screenCommand(o, exeDir);
     printErr(usageText());
     return 2;
 }

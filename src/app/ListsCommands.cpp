@@ -85,7 +85,7 @@ int searchCommand(const CliOptions &o, const QString &exeDir)
 {
     if (o.args.size() != 1 || o.args[0].isEmpty()) return usage();
     CliSession s(o);
-    if (!s.open(exeDir)) return 1;
+    if (!s.open(exeDir, CliSession::Access::Read)) return 1;
     for (const QString &line : searchNames(s.st, o.args[0])) printOut(line);
     return 0;
 }
@@ -102,7 +102,7 @@ int watchCommand(const CliOptions &o, const QString &exeDir)
     const int code = a.size() == 3 ? argNumber(a[2], 1, 9999) : 1;
     if (n == 0 || code == 0) return usage();
     CliSession s(o);
-    if (!s.open(exeDir)) return 1;
+    if (!s.open(exeDir, verb == QLatin1String("list") ? CliSession::Access::Read : CliSession::Access::Write)) return 1;
     s.st.Starting = true;   // no window to draw in
     MemoryListView view;
     Lists l{s.st, s.sv, view};

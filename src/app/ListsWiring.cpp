@@ -9,6 +9,7 @@
 #include "lists/WorkingSet.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -30,6 +31,8 @@ public:
         setObjectName(QStringLiteral("ListsController"));
         m_viewport = w.List1->viewport();
         m_viewport->installEventFilter(this);
+        m_list = w.List1;
+        m_list->installEventFilter(this);
     }
 
     Lists &lists() { return m_lists; }
@@ -61,9 +64,13 @@ protected:
     {
         // Compared by address and type first: the filter also sees the events sent while the
         // window is being taken down, when the window must not be touched.
+        if (event->type() == QEvent::KeyPress && watched == m_list) return keyMove(static_cast<QKeyEvent *>(event));
         if (event->type() != QEvent::MouseButtonPress || watched != m_viewport) return false;
         auto *me = static_cast<QMouseEvent *>(event);
         if (me->button() == Qt::RightButton) {
+            // The popup acts on the row under the pointer (この銘柄を削除する above all).
+            const int row = m_w.List1->indexAt(me->position().toPoint()).row();
+            if (row >= 0) m_w.List1->setCurrentRow(row);
             if (listPopupAllowed(m_lists.st)) m_w.listPopup()->popup(me->globalPosition().toPoint());
             return true;
         }
@@ -76,8 +83,30 @@ protected:
     }
 
 private:
+    // ↑/↓/Home/End show the stock they land on, as F11/F12 do; other keys keep their default.
+    bool keyMove(QKeyEvent *k)
+    {
+        const int count = m_w.List1->count();
+        const int row = m_w.List1->currentRow();
+        int to = -1;
+        switch (k->key()) {
+        case Qt::Key_Up: to = row < 0 ? -1 : std::max(0, row - 1); break;
+        case Qt::Key_Down: to = std::min(count - 1, row + 1); break;
+        case Qt::Key_Home: to = count > 0 ? 0 : -1; break;
+        case Qt::Key_End: to = count - 1; break;
+        default: return false;
+        }
+        if (k->modifiers() != Qt::NoModifier && k->modifiers() != Qt::KeypadModifier) return false;
+        if (to >= 0 && to != row) {
+            m_w.List1->setCurrentRow(to);
+            List1_LeftClick(m_lists, to);
+        }
+        return true;
+    }
+
     MainWindow &m_w;
     QObject *m_viewport = nullptr;
+    QObject *m_list = nullptr;
     ListWidgetView m_view;
     Lists m_lists;
     QPointer<SearchWindow> m_search;
@@ -118,6 +147,11 @@ void wireLists(MainWindow &w)
 void syncListToCurrent(MainWindow &w)
 {
     if (ListsController *c = controllerOf(w)) syncListToCurrent(c->lists());
+}
+
+void addToWatchListOf(MainWindow &w, int n, int code)
+{
+    if (ListsController *c = controllerOf(w)) addToWatchList(c->lists(), n, code);
 }
 
 } // namespace velor

@@ -15,4 +15,7 @@ void wireLists(MainWindow &w);
 /// Does nothing when wireLists has not run on this window.
 void syncListToCurrent(MainWindow &w);
 
+/// Adds a code to watch list n as the lists' own add command does (other windows' popups).
+void addToWatchListOf(MainWindow &w, int n, int code);
+
 } // namespace velor

@@ -6,6 +6,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QLoggingCategory>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -19,6 +21,8 @@
 #include <QToolBar>
 
 namespace velor {
+
+Q_LOGGING_CATEGORY(lcCommands, "velor.commands")
 
 namespace {
 
@@ -52,9 +56,11 @@ int MainWindow::px(int twips) const { return int(std::lround(twips / 15.0 * m_sc
 QAction *MainWindow::makeAction(const MenuEntry &e, QWidget *owner)
 {
     const QString caption = QString::fromUtf16(e.caption);
-    auto *a = new QAction(caption, owner);
+    // A separator carries no text: styles draw a separator's text as a section title.
+    const bool separator = caption == QLatin1String("-");
+    auto *a = new QAction(separator ? QString() : caption, owner);
     a->setObjectName(actionKey(e.name, e.index));
-    if (caption == QLatin1String("-")) a->setSeparator(true);
+    if (separator) a->setSeparator(true);
     if (*e.shortcut) {
         a->setShortcut(QKeySequence(QString::fromLatin1(e.shortcut)));
         a->setShortcutContext(Qt::WindowShortcut);
@@ -156,6 +162,7 @@ void MainWindow::buildControls()
     Command3 = new QPushButton(QStringLiteral("四"), central);
     lblCI = new QLabel(central);
     lblCI->setStyleSheet(QStringLiteral("color: red"));
+    lblCI->setAlignment(Qt::AlignLeft | Qt::AlignTop);   // both warning lines above the price listing
     ProgressBar1 = new QProgressBar(central);
     ProgressBar1->hide();
     txtPrice = new QPlainTextEdit(central);
@@ -183,6 +190,7 @@ void MainWindow::buildControls()
     QFont small = WebBrowser1->font();
     small.setPixelSize(10);
     WebBrowser1->setFont(small);
+    lblCI->setFont(small);
     // The info panel sits above the world-index pane where they overlap.
     lblRSI->raise();
     ProgressBar1->raise();
@@ -213,7 +221,7 @@ void MainWindow::placeControls()
     put(Command1, {8280, 7440, 400, 330}, true, false, true, false);
     put(cmdJMP1, {8760, 7440, 400, 330}, true, false, true, false);
     put(Command3, {9240, 7440, 400, 350}, true, false, true, false);
-    put(lblCI, {10250, 7450, 2200, 340}, true, false, true, false);
+    put(lblCI, {10250, 7430, 2200, 370}, true, false, true, false);   // from the world-index pane to the listing
     put(ProgressBar1, {10350, 7560, 2000, 225}, true, false, true, false);
     put(txtPrice, {7800, 7800, 4395, 1455}, true, false, true, false);
     put(lblHSTOF, {120, 9360, 12255, 255}, false, true, true, false);
@@ -248,10 +256,19 @@ QAction *MainWindow::toolAction(const QString &key) const { return m_toolActions
 void MainWindow::on(const QString &name, std::function<void(int)> handler) { m_handlers.insert(name, std::move(handler)); }
 void MainWindow::click(const QString &name, int index) { dispatch(name, index); }
 
+bool MainWindow::handles(const QString &name) const { return m_handlers.contains(name); }
+
 void MainWindow::dispatch(const QString &name, int index)
 {
     const auto it = m_handlers.constFind(name);
-    if (it != m_handlers.constEnd()) (*it)(index);
+    if (it != m_handlers.constEnd()) return (*it)(index);
+    // A command without a handler is a wiring fault: never dropped in silence.
+    const QString key = actionKey(name.toLatin1().constData(), index);
+    m_unhandled << key;
+    qCCritical(lcCommands, "no handler for command %s", qUtf8Printable(key));
+#ifndef NDEBUG
+    m_sv.dialogs.message(QStringLiteral("コマンド ") + key + QStringLiteral(" の処理がありません。"), Icon::Error);
+#endif
 }
 
 void MainWindow::toolbarClick(const QString &key)
@@ -261,7 +278,10 @@ void MainWindow::toolbarClick(const QString &key)
         if (key == QLatin1String("exit")) return dispatch(QStringLiteral("F040"), -1);
         if (key == QLatin1String("vedat")) {
             ChDirTo(m_st.ProgramDir);
-            return OpenFolder(m_sv.launcher, pathIn(m_st.ProgramDir, QStringLiteral("VEDAT")));
+            const QString folder = pathIn(m_st.ProgramDir, QStringLiteral("VEDAT"));
+            if (!OpenFolder(m_sv.launcher, folder))
+                m_sv.dialogs.message(launchFailedText(LaunchKind::Folder, QDir::toNativeSeparators(folder)), Icon::Error);
+            return;
         }
         return dispatch(QStringLiteral("tool:") + key, -1);
     }

@@ -47,6 +47,11 @@ public:
     void click(const QString &name, int index = -1);
     /// Toolbar click: compares keys in the documented order; an unknown key does nothing.
     void toolbarClick(const QString &key);
+    /// Whether a handler is connected for the control.
+    bool handles(const QString &name) const;
+    /// Commands dispatched without a handler ("F14", "F800:3"), each also reported on the
+    /// category velor.commands (and in a message box in debug builds).
+    const QStringList &unhandledCommands() const { return m_unhandled; }
 
     QMenu *chartPopup() const { return m_chartPopup; }
     QMenu *listPopup() const { return m_listPopup; }
@@ -99,6 +104,7 @@ private:
     QHash<QString, QAction *> m_actions;
     QHash<QString, QAction *> m_toolActions;
     QHash<QString, std::function<void(int)>> m_handlers;
+    QStringList m_unhandled;
     QMenu *m_chartPopup = nullptr;
     QMenu *m_listPopup = nullptr;
     double m_scale = 1.0;

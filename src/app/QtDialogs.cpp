@@ -1,5 +1,6 @@
 #include "app/QtDialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -22,7 +23,16 @@ Answer QtDialogs::message(const QString &text, Icon icon, const QString &caption
     case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
     case Buttons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
     case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case Buttons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
     }
+    // The buttons speak the program's language whatever translations the system has.
+    const std::pair<QMessageBox::StandardButton, const char16_t *> captions[] = {
+        {QMessageBox::Ok, u"OK"}, {QMessageBox::Cancel, u"キャンセル"}, {QMessageBox::Yes, u"はい"},
+        {QMessageBox::No, u"いいえ"}};
+    for (const auto &[b, text] : captions)
+        if (QAbstractButton *button = box.button(b)) button->setText(QString::fromUtf16(text));
     switch (box.exec()) {
     case QMessageBox::Cancel: return Answer::Cancel;
     case QMessageBox::Yes: return Answer::Yes;
@@ -31,14 +41,36 @@ Answer QtDialogs::message(const QString &text, Icon icon, const QString &caption
     }
 }
 
+namespace {
+
+// A file dialog with Japanese captions (the system's own dialog, where there is one, is already
+// in the user's language).
+QString runFileDialog(QWidget *parent, const QString &title, const QString &start, const QString &filter, bool save)
+{
+    QFileDialog d(parent, title, start, filter);
+    d.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    d.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // Replacing a file is asked by the caller, in the same words on every front end.
+    if (save) d.setOption(QFileDialog::DontConfirmOverwrite);
+    d.setLabelText(QFileDialog::Accept, save ? QStringLiteral("保存") : QStringLiteral("開く"));
+    d.setLabelText(QFileDialog::Reject, QStringLiteral("キャンセル"));
+    d.setLabelText(QFileDialog::FileName, QStringLiteral("ファイル名:"));
+    d.setLabelText(QFileDialog::FileType, QStringLiteral("ファイルの種類:"));
+    d.setLabelText(QFileDialog::LookIn, QStringLiteral("場所:"));
+    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return {};
+    return d.selectedFiles().constFirst();
+}
+
+} // namespace
+
 QString QtDialogs::openFile(const QString &title, const QString &startDir, const QString &filter)
 {
-    return QFileDialog::getOpenFileName(m_parent, title, startDir, filter);
+    return runFileDialog(m_parent, title, startDir, filter, false);
 }
 
 QString QtDialogs::saveFile(const QString &title, const QString &startPath, const QString &filter)
 {
-    return QFileDialog::getSaveFileName(m_parent, title, startPath, filter);
+    return runFileDialog(m_parent, title, startPath, filter, true);
 }
 
 } // namespace velor

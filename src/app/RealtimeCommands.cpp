@@ -1,10 +1,14 @@
 #include "app/RealtimeCommands.h"
 
 #include "app/CliSession.h"
+#include "chart/ChartTexts.h"
 #include "common/NumText.h"
 #include "db/State.h"
+#include "realtime/MinuteBars.h"
 #include "realtime/QuoteReader.h"
+#include "realtime/SurgeMonitor.h"
 
+#include <QEventLoop>
 #include <cstdio>
 #include <optional>
 
@@ -75,13 +79,154 @@ int quoteCommand(const CliOptions &o, const QString &exeDir)
         return 2;
     }
     CliSession s(o);
-    if (!s.open(exeDir)) return 1;
+    if (!s.open(exeDir, CliSession::Access::Read)) return 1;
     s.useLiveQuotes();
     s.st.CurCode = int16_t(code);
     s.st.QuoteMode = int16_t(*mode);
     s.st.BarOffset = int16_t(*offset);
     s.sv.liveQuote->getVec(s.st);
     std::fputs(quoteValuesText(s.st).toUtf8().constData(), stdout);
+    return s.quotes.lastFetchFailed() ? 1 : 0;
+}
+
+namespace {
+
+void printOut(const QString &text) { std::fputs(text.toUtf8().constData(), stdout); }
+
+// The monitor without a window: lists are kept for printing, and the run stops by itself after
+// the passes asked for, the way 停止 would.
+class ConsoleMonitorView final : public MonitorView {
+public:
+    ConsoleMonitorView(int passes, std::optional<int> wait) : m_passes(passes), m_wait(wait) {}
+    SurgeMonitor *monitor = nullptr;
+    QString status;
+    void setStatus(const QString &text) override { status = text; }
+    void setProgressText(const QString &) override {}
+    void setProgress(int, int) override {}
+    void setList(int, const QStringList &) override {}
+    void setListsEnabled(bool) override {}
+    void setRecalcEnabled(bool) override {}
+    void setWaitText(const QString &) override
+    {
+        if (m_wait) monitor->Text1_KeyPress(QString::number(*m_wait));
+    }
+    void placeFromMain(int, int) override {}
+    void closeWindow() override {}
+    void setMonitorChecked(bool) override {}
+    void pump() override
+    {
+        if (monitor->running() && monitor->passCount() >= m_passes) monitor->Command1_Click();
+    }
+    int passes() const { return m_passes; }
+private:
+    int m_passes;
+    std::optional<int> m_wait;
+};
+
+// No wait after the last pass: the command ends there.
+class ConsoleWait final : public PassWait {
+public:
+    ConsoleWait(ConsoleMonitorView &view) : m_view(view) {}
+    void wait(int ms) override
+    {
+        if (m_view.monitor->passCount() + 1 < m_view.passes()) m_real.wait(ms);
+    }
+    void wake() override { m_real.wake(); }
+private:
+    ConsoleMonitorView &m_view;
+    EventLoopWait m_real;
+};
+
+QString minuteUsage()
+{
+    return QStringLiteral("usage: velor [--home DIR] [--now \"YYYY-MM-DD HH:MM\"] minute collect | minute show CODE");
+}
+
+} // namespace
+
+int monitorCommand(const CliOptions &o, const QString &exeDir)
+{
+    QStringList args = o.args;
+    const auto passes = takeInt(args, QStringLiteral("--passes"), 2, 1, 100000);
+    const int waitAt = int(args.indexOf(QStringLiteral("--wait")));
+    const auto wait = takeInt(args, QStringLiteral("--wait"), -1, 0, 86400);
+    if (!passes || !wait || !args.isEmpty()) {
+        printErr(QStringLiteral("usage: velor [--home DIR] [--now \"YYYY-MM-DD HH:MM\"] monitor [--passes N] [--wait W]"));
+        return 2;
+    }
+    CliSession s(o);
+    if (!s.open(exeDir)) return 1;
+    s.useLiveQuotes();
+    ConsoleMonitorView view(*passes, waitAt >= 0 ? std::optional<int>(*wait) : std::nullopt);
+    ConsoleWait waiter(view);
+    SurgeMonitor monitor(s.st, s.sv, view, waiter);
+    view.monitor = &monitor;
+    // The window's chart sets the turnover floor for the time of day with the live display on.
+    s.st.LiveMode = 1;
+    updateTurnoverLimits(s.st, s.clock->now());
+    if (!monitor.RealMeigara(0)) return 1;
+    printOut(monitorListsText(monitor));
+    if (monitor.failedPages() > 0)
+        printErr(QStringLiteral("warning: 取得失敗=") + QString::number(monitor.failedPages()) + QStringLiteral("件　") +
+                 monitor.firstError());
+    return 0;
+}
+
+QString monitorListsText(const SurgeMonitor &monitor)
+{
+    QString out;
+    const QStringList captions = monitorCaptions();
+    for (int k = 1; k <= 6; ++k) {
+        out += captions[k - 1] + '\n';
+        for (const QString &row : monitor.lists()[size_t(k)]) out += row + '\n';
+    }
+    return out;
+}
+
+QString minuteBarsText(const State &st)
+{
+    QString out;
+    auto line = [&](int e) {
+        out += QString::number(e) + ',' + QString::number(st.BarDate[size_t(e)]) + ',' +
+               singleText(st.BarOpen[size_t(e)]) + ',' + singleText(st.BarHigh[size_t(e)]) + ',' +
+               singleText(st.BarLow[size_t(e)]) + ',' + singleText(st.BarClose[size_t(e)]) + ',' +
+               doubleText(st.BarVolume[size_t(e)]) + '\n';
+    };
+    for (int e = 1; e <= st.BarCount; ++e) line(e);
+    line(0);
+    return out;
+}
+
+int minuteCommand(const CliOptions &o, const QString &exeDir)
+{
+    const QStringList &args = o.args;
+    const bool collect = args.size() == 1 && args[0] == QLatin1String("collect");
+    bool codeOk = false;
+    const int code = args.size() == 2 && args[0] == QLatin1String("show") ? args[1].toInt(&codeOk) : 0;
+    if (!collect && (!codeOk || code < 1 || code > 9999)) {
+        printErr(minuteUsage());
+        return 2;
+    }
+    CliSession s(o);
+    if (!s.open(exeDir)) return 1;
+    s.useLiveQuotes();
+    if (collect) {
+        if (auto made = MakeMinuteList(s.st); !made) {
+            printErr(QStringLiteral("error: ") + made.error());
+            return 1;
+        }
+        const MinuteTick t = collectMinuteBars(s.st, s.sv);
+        printOut(QStringLiteral("written=%1 skipped=%2 empty=%3\n").arg(t.written).arg(t.skipped).arg(t.empty));
+        if (!t.error.isEmpty()) {
+            printErr(QStringLiteral("error: ") + t.error);
+            return 1;
+        }
+        return 0;
+    }
+    s.st.CurCode = int16_t(code);
+    s.st.CurPeriod = 3;
+    ReadMinuteBars(s.st, s.sv, 1600);
+    printOut(minuteBarsText(s.st));
     return s.quotes.lastFetchFailed() ? 1 : 0;
 }
 

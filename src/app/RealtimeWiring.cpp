@@ -1,34 +1,133 @@
 #include "app/RealtimeWiring.h"
 
+#include "app/ListsWiring.h"
 #include "app/MainWindow.h"
 #include "realtime/LiveDisplay.h"
+#include "realtime/MinuteSwitch.h"
 #include "realtime/QuoteReader.h"
+#include "realtime/RealWindow.h"
 
 #include <QAction>
+#include <QTimer>
 
 namespace velor {
 
 namespace {
 
-// Keeps the reader alive exactly as long as the window: a child object is deleted with it.
-class QuoteReaderHolder final : public QObject {
+void setMark(MainWindow &w, const char *name, int index, bool on)
+{
+    if (QAction *a = w.action(name, index)) {
+        a->setCheckable(true);
+        a->setChecked(on);
+    }
+}
+
+// The main window's side of the minute-bar switch: Timer2, the marks and the display commands.
+class MinuteWindowControls final : public MinuteControls {
 public:
-    QuoteReaderHolder(MainWindow &w)
-        : QObject(&w), reader(w.services().clock, w.services().net, w.services().dialogs) {}
-    QuoteReader reader;
+    MinuteWindowControls(MainWindow &w, QTimer &timer) : m_w(w), m_timer(timer) {}
+    void setTimerInterval(int ms) override
+    {
+        if (ms <= 0) m_timer.stop();
+        else if (!m_timer.isActive() || m_timer.interval() != ms) m_timer.start(ms);
+    }
+    void setMinuteChecks(bool on, bool off) override
+    {
+        setMark(m_w, "funashi", 0, on);
+        setMark(m_w, "funashi", 1, off);
+    }
+    void liveOn() override { m_w.click(QStringLiteral("vec"), 1); }
+    void advancePeriod() override { m_w.click(QStringLiteral("PU_HST"), m_w.state().CurPeriod + 1); }
+    void advanceAxis() override { m_w.click(QStringLiteral("tool:correl")); }
+    void toggleVolumeSwitch() override { m_w.click(QStringLiteral("tool:showd")); }
+private:
+    MainWindow &m_w;
+    QTimer &m_timer;
 };
+
+// Keeps the reader, the minute switch and the monitor window alive exactly as long as the main
+// window: a child object is deleted with it.
+class RealtimeSession final : public QObject {
+public:
+    explicit RealtimeSession(MainWindow &w)
+        : QObject(&w), reader(w.services().clock, w.services().net, w.services().dialogs), controls(w, Timer2)
+    {
+        Timer2.setObjectName(QStringLiteral("Timer2"));
+    }
+    QuoteReader reader;
+    QTimer Timer2;
+    MinuteSwitch minutes;
+    MinuteWindowControls controls;
+    bool collecting = false;   // a tick that arrives while one runs (its page waits let events in) is dropped
+    RealWindow *frmReal = nullptr;
+};
+
+void runMinuteSwitch(MainWindow &w, RealtimeSession &s, int index, bool timer)
+{
+    if (s.collecting) return;
+    s.collecting = true;
+    if (timer) Timer2_Timer(s.minutes, w.state(), w.services(), s.controls);
+    else funashi_Click(s.minutes, w.state(), w.services(), s.controls, index);
+    s.collecting = false;
+    // Qt flips a checkable item on its own when clicked: the marks always follow the switch.
+    s.controls.setMinuteChecks(s.minutes.on, !s.minutes.on);
+}
+
+void F666_Click(MainWindow &w, RealtimeSession &s)
+{
+    if (!s.frmReal) {
+        s.frmReal = new RealWindow(w.state(), w.services(), &w);
+        s.frmReal->onMonitorChecked = [&w](bool on) { setMark(w, "F666", -1, on); };
+        s.frmReal->onAddToWatchList = [&w](int n, int code) { addToWatchListOf(w, n, code); };
+    }
+    RealWindow *win = s.frmReal;
+    if (win->monitor().inLoop()) {
+        // Already running: a second start would run passes inside the first.
+        setMark(w, "F666", -1, true);
+        win->raise();
+        return;
+    }
+    State &st = w.state();
+    const int16_t live = st.LiveMode;
+    w.click(QStringLiteral("vec"), 1);
+    setMark(w, "F666", -1, true);
+    win->Form_Load();
+    win->show();
+    win->monitor().RealMeigara(0);
+    setMark(w, "F666", -1, false);
+    w.click(QStringLiteral("vec"), live ? 1 : 2);
+}
 
 } // namespace
 
 void wireRealtime(MainWindow &w)
 {
-    auto *holder = new QuoteReaderHolder(w);
-    w.services().liveQuote = &holder->reader;
+    auto *s = new RealtimeSession(w);
+    w.services().liveQuote = &s->reader;
     w.on(QStringLiteral("vec"), [&w](int index) {
         const VecChecks marks = vec_Click(w.state(), w, index);
-        if (QAction *a = w.action("vec", 1)) { a->setCheckable(true); a->setChecked(marks.on); }
-        if (QAction *a = w.action("vec", 2)) { a->setCheckable(true); a->setChecked(marks.off); }
+        setMark(w, "vec", 1, marks.on);
+        setMark(w, "vec", 2, marks.off);
     });
+    w.on(QStringLiteral("funashi"), [&w, s](int index) { runMinuteSwitch(w, *s, index, false); });
+    QObject::connect(&s->Timer2, &QTimer::timeout, s, [&w, s] { runMinuteSwitch(w, *s, 0, true); });
+    w.on(QStringLiteral("Timer2"), [&w, s](int) { runMinuteSwitch(w, *s, 0, true); });
+    w.on(QStringLiteral("ReadMinuteBars"), [&w](int n) { ReadMinuteBars(w.state(), w.services(), n); });
+    w.on(QStringLiteral("F666"), [&w, s](int) { F666_Click(w, *s); });
+}
+
+RealWindow *monitorWindow(MainWindow &w)
+{
+    for (QObject *o : w.children())
+        if (auto *s = dynamic_cast<RealtimeSession *>(o)) return s->frmReal;
+    return nullptr;
+}
+
+QTimer *minuteTimer(MainWindow &w)
+{
+    for (QObject *o : w.children())
+        if (auto *s = dynamic_cast<RealtimeSession *>(o)) return &s->Timer2;
+    return nullptr;
 }
 
 } // namespace velor

@@ -1,11 +1,21 @@
 #pragma once
-// Connects the quote reader and the live-display switch (menu リアルタイム表示) to the main window.
+// Connects the quote reader, the live-display switch (menu リアルタイム表示), the minute-bar
+// switch with Timer2 and the surge/plunge monitor to the main window.
+class QTimer;
+
 namespace velor {
 
 class MainWindow;
+class RealWindow;
 
 /// Gives the window a quote reader (owned by the window from now on) as its LiveQuote and
-/// handles "vec" 1 (オン) and 2 (オフ).
+/// handles "vec" 1 (オン) and 2 (オフ), "funashi" 0/1, "Timer2" (one tick), "ReadMinuteBars"(n)
+/// and "F666".
 void wireRealtime(MainWindow &w);
+
+/// The monitor window once F666 has opened it (null before).
+RealWindow *monitorWindow(MainWindow &w);
+/// Timer2 of the window.
+QTimer *minuteTimer(MainWindow &w);
 
 } // namespace velor

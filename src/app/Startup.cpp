@@ -7,6 +7,7 @@
 #include "db/StockMaster.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QThread>
 
 namespace velor {
@@ -22,9 +23,10 @@ bool ownerUnknown(const QLockFile &lock)
 
 } // namespace
 
-bool InstanceLock::tryLock(const QString &programDir)
+bool InstanceLock::tryLock(const QString &dir)
 {
-    m_lock = std::make_unique<QLockFile>(pathIn(programDir, QStringLiteral("velor.lock")));
+    m_failure = Failure::None;
+    m_lock = std::make_unique<QLockFile>(pathIn(dir, QStringLiteral("velor.lock")));
     // A lock whose owner has died is taken over (Qt checks the process named in it); age alone
     // never makes a lock stale, since a copy may run for days.
     m_lock->setStaleLockTime(0);
@@ -36,7 +38,55 @@ bool InstanceLock::tryLock(const QString &programDir)
         QThread::msleep(300);
         if (ownerUnknown(*m_lock) && m_lock->removeStaleLockFile() && m_lock->tryLock(100)) return true;
     }
+    switch (m_lock->error()) {
+    case QLockFile::PermissionError: m_failure = Failure::NotWritable; break;
+    case QLockFile::UnknownError: m_failure = Failure::WriteFailed; break;   // e.g. a full disk
+    default: m_failure = Failure::Held; break;
+    }
     m_lock.reset();
+    return false;
+}
+
+namespace {
+
+// The message for a lock that could not be taken: a folder that cannot hold the lock file is
+// named with its cause, so that it is not mistaken for a copy already running.
+QString lockRefusal(InstanceLock::Failure f, const QString &dir, const QString &heldText)
+{
+    const QString lockFile = pathIn(dir, QStringLiteral("velor.lock"));
+    switch (f) {
+    case InstanceLock::Failure::NotWritable:
+        return QStringLiteral("フォルダー：　") + dir + QStringLiteral(" に書き込めないため、ロックファイル ") + lockFile +
+               QStringLiteral(" を作れません。フォルダーの書き込み許可を確かめて下さい。");
+    case InstanceLock::Failure::WriteFailed:
+        return QStringLiteral("ロックファイル ") + lockFile +
+               QStringLiteral(" を書き込めません。ディスクの空きを確かめて下さい。");
+    default: return heldText;
+    }
+}
+
+} // namespace
+
+bool WriterLocks::lockProgramFolder(const QString &programDir, Dialogs &dialogs)
+{
+    m_programDir = QFileInfo(programDir).canonicalFilePath();
+    if (m_program.tryLock(programDir)) return true;
+    const auto f = m_program.failure();
+    dialogs.message(lockRefusal(f, programDir, QString::fromUtf16(kAlreadyRunning)),
+                    f == InstanceLock::Failure::Held ? Icon::Warning : Icon::Error);
+    return false;
+}
+
+bool WriterLocks::lockDataFolder(const QString &dataDir, Dialogs &dialogs)
+{
+    // A data folder that is the program folder itself is locked already.
+    if (!m_programDir.isEmpty() && QFileInfo(dataDir).canonicalFilePath() == m_programDir) return true;
+    if (m_data.tryLock(dataDir)) return true;
+    const auto f = m_data.failure();
+    const QString held = QStringLiteral("データフォルダー：　") + dataDir +
+                         QStringLiteral(" は別のプログラムフォルダーから起動された VELOR が使っています。") +
+                         QStringLiteral("その VELOR を終了してから起動して下さい。");
+    dialogs.message(lockRefusal(f, dataDir, held), f == InstanceLock::Failure::Held ? Icon::Warning : Icon::Error);
     return false;
 }
 

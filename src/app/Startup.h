@@ -9,17 +9,35 @@ namespace velor {
 struct State;
 class Dialogs;
 
-/// Holds the program folder's lock while the program runs.
+/// Holds a folder's lock while the program runs.
 class InstanceLock {
 public:
-    /// False when another copy holds the lock of this program folder.
-    bool tryLock(const QString &programDir);
+    enum class Failure { None, Held, NotWritable, WriteFailed };
+    /// False when another copy holds the lock of this folder or the lock file cannot be made.
+    bool tryLock(const QString &dir);
+    /// Why the last tryLock failed.
+    Failure failure() const { return m_failure; }
 private:
     std::unique_ptr<QLockFile> m_lock;
+    Failure m_failure = Failure::None;
 };
 
 /// The refusal of a second copy.
 inline const char16_t *kAlreadyRunning = u"このアプリケーションは既に実行されています。";
+
+/// The locks of a copy that writes: its program folder and the data folder it works on, so that
+/// neither a second copy in the same program folder nor one in another program folder naming
+/// the same data folder can run beside it. Commands that only read take neither.
+class WriterLocks {
+public:
+    /// False (with the message shown) when the program folder's lock cannot be taken.
+    bool lockProgramFolder(const QString &programDir, Dialogs &dialogs);
+    /// False (with the message shown) when the data folder's lock cannot be taken.
+    bool lockDataFolder(const QString &dataDir, Dialogs &dialogs);
+private:
+    InstanceLock m_program, m_data;
+    QString m_programDir;
+};
 
 /// Settings, data folder and master in the documented order; false when the program must end
 /// (the message has been shown through `dialogs`).

@@ -1,9 +1,11 @@
 #include "app/Wiring.h"
 
+#include "app/AuxWiring.h"
 #include "app/ChartWiring.h"
 #include "app/ImportWiring.h"
 #include "app/ListsWiring.h"
 #include "app/RealtimeWiring.h"
+#include "app/ScreenWiring.h"
 
 namespace velor {
 
@@ -13,6 +15,8 @@ void wireSubsystems(MainWindow &w)
     wireLists(w);
     wireChart(w);
     wireImport(w);
+    wireScreens(w);
+    wireAuxiliary(w);
 }
 
 } // namespace velor

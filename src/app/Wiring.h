@@ -4,7 +4,7 @@ namespace velor {
 
 class MainWindow;
 
-/// Quote reader first (the chart's loads use it), then lists, chart and import.
+/// Quote reader first (the chart's loads use it), then lists, chart, import and the links.
 void wireSubsystems(MainWindow &w);
 
 } // namespace velor

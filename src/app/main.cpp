@@ -4,6 +4,8 @@
 #include "app/QtDialogs.h"
 #include "app/Startup.h"
 #include "app/Wiring.h"
+#include "auxiliary/About.h"
+#include "auxiliary/QtTranslations.h"
 #include "common/Clock.h"
 #include "common/Launcher.h"
 #include "common/Net.h"
@@ -13,6 +15,8 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QFileInfo>
+#include <QIcon>
+#include <QPixmap>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -29,16 +33,19 @@ QString exeDir(const char *argv0)
 int openWindow(const CliOptions &o, int argc, char **argv)
 {
     QApplication app(argc, argv);
+    // Qt's own dialogs and buttons speak Japanese like the rest of the program, in any locale.
+    installQtJapanese(app, QCoreApplication::applicationDirPath());
+    QApplication::setWindowIcon(QIcon(QPixmap::fromImage(velorIcon(64))));
     QtDialogs dialogs;
+    // Relative to the folder the user started in, not to the program folder made current below.
+    const QString shot = o.screenshot.isEmpty() ? QString() : QFileInfo(o.screenshot).absoluteFilePath();
     State st;
     st.ProgramDir = resolveProgramDir(o.home, QCoreApplication::applicationDirPath());
     ChDirTo(st.ProgramDir);
-    InstanceLock lock;
-    if (!lock.tryLock(st.ProgramDir)) {
-        static_cast<Dialogs &>(dialogs).message(QString::fromUtf16(kAlreadyRunning), Icon::Warning);
-        return 1;
-    }
+    WriterLocks locks;
+    if (!locks.lockProgramFolder(st.ProgramDir, dialogs)) return 1;
     if (!loadDatabase(st, dialogs)) return 1;
+    if (!locks.lockDataFolder(st.DataDir, dialogs)) return 1;
     st.sites = readSites(pathIn(st.ProgramDir, QStringLiteral("sites.ini")));
     std::unique_ptr<Clock> clock;
     if (!o.now.isEmpty()) clock = std::make_unique<FixedClock>(parseNow(o.now));
@@ -51,10 +58,12 @@ int openWindow(const CliOptions &o, int argc, char **argv)
     wireSubsystems(w);
     w.startUp();
     w.show();
-    if (!o.screenshot.isEmpty()) {
+    if (!shot.isEmpty()) {
         // Let the window lay itself out and paint once, then keep the picture and end.
         QTimer::singleShot(500, &w, [&] {
-            const bool ok = w.grab().save(o.screenshot);
+            const bool ok = w.grab().save(shot, "PNG");
+            if (!ok) std::fprintf(stderr, "error: %s\n", qUtf8Printable(QStringLiteral("画面の画像を ") + shot +
+                                                                           QStringLiteral(" に書けませんでした。")));
             app.exit(ok ? 0 : 1);
         });
     }
@@ -67,6 +76,14 @@ int main(int argc, char **argv)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    if (arguments.size() == 2 && arguments[1] == QLatin1String("--version")) {
+        std::printf("velor %s\n", qUtf8Printable(programVersion()));
+        return 0;
+    }
+    if (arguments.size() == 2 && (arguments[1] == QLatin1String("--help") || arguments[1] == QLatin1String("-h"))) {
+        std::printf("%s", qUtf8Printable(usageText()));
+        return 0;
+    }
     auto options = parseCommandLine(arguments);
     if (!options) {
         std::fprintf(stderr, "%s\n", options.error().toUtf8().constData());

@@ -5,6 +5,7 @@
 #include "common/Utils.h"
 #include "db/State.h"
 
+#include <QDir>
 #include <cmath>
 
 namespace velor {
@@ -76,11 +77,15 @@ void updateTurnoverLimits(State &st, const QDateTime &now)
     }
 }
 
+// A folder as the title shows it: native separators, none doubled, none at the end.
+static QString titleFolder(const QString &folder) { return QDir::toNativeSeparators(QDir::cleanPath(folder)); }
+
 QString windowTitle(const State &st)
 {
     const bool live = st.LiveMode != 0 || st.CurPeriod == 3;
     return NumStr(st.CurCode) + QLatin1Char(' ') + st.nameOf(st.CurCode).left(5) +
-           QStringLiteral("   - VELOR Pro -  ") + st.ProgramDir + QStringLiteral("     株価データフォルダ＝") + st.DataDir +
+           QStringLiteral("   - VELOR Pro -  ") + titleFolder(st.ProgramDir) + QStringLiteral("     株価データフォルダ＝") +
+           titleFolder(st.DataDir) +
            (live ? QStringLiteral("        リアルタイム=オン") : QStringLiteral("        リアルタイム=オフ"));
 }
 
@@ -129,7 +134,10 @@ QString infoPanel(const State &st)
         {u"", -1}, {u"信用買残", st.MarginBuy}, {u"信用売残", st.MarginSell}};
     for (const auto &[label, v] : lines)
         s += QString::fromUtf16(label) + (label[0] ? quoteText(v) : QString()) + kCrLf;
-    const QString date = st.MarginDateText.isEmpty() ? doubleText(st.MarginDate) : st.MarginDateText;
+    // No margin date read shows as "()", not as a number 0.
+    const QString date = !st.MarginDateText.isEmpty() ? st.MarginDateText
+                         : st.MarginDate != 0        ? doubleText(st.MarginDate)
+                                                     : QString();
     s += QStringLiteral("信用倍率") + formatPattern(ratio, QStringLiteral("##0.##")) + QStringLiteral("  (") + date +
          QStringLiteral(")") + kCrLf;
     return s;

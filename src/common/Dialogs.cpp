@@ -23,6 +23,7 @@ Answer ConsoleDialogs::message(const QString &text, Icon icon, const QString &, 
     case Buttons::Ok: return Answer::Ok;
     case Buttons::OkCancel: return m_yes ? Answer::Ok : Answer::Cancel;
     case Buttons::YesNo: return m_yes ? Answer::Yes : Answer::No;
+    case Buttons::YesNoCancel: return m_yes ? Answer::Yes : Answer::No;
     }
     return Answer::Ok;
 }

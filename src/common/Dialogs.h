@@ -6,7 +6,7 @@
 namespace velor {
 
 enum class Icon { None, Information, Question, Warning, Error };
-enum class Buttons { Ok, OkCancel, YesNo };
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class Answer { Ok, Cancel, Yes, No };
 
 class Dialogs {

@@ -22,8 +22,19 @@ bool SystemLauncher::openUrl(const QString &browserPath, const QString &address)
     return QDesktopServices::openUrl(QUrl::fromUserInput(address));
 }
 
+QString launchFailedText(LaunchKind kind, const QString &target)
+{
+    switch (kind) {
+    case LaunchKind::Browser: return QStringLiteral("ブラウザ：　") + target + QStringLiteral(" を起動できませんでした。");
+    case LaunchKind::Folder: return QStringLiteral("フォルダ：　") + target + QStringLiteral(" を開けませんでした。");
+    case LaunchKind::Editor: break;
+    }
+    return QStringLiteral("エディタで ") + target + QStringLiteral(" を開けませんでした。");
+}
+
 bool SystemLauncher::openFolder(const QString &path)
 {
+    if (!QFileInfo(path).isDir()) return false;
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 

@@ -14,11 +14,20 @@ public:
     /// Opens an address in the browser: `browserPath` + " " + address when that program exists,
     /// otherwise the desktop's default handler.
     virtual bool openUrl(const QString &browserPath, const QString &address) = 0;
-    /// Shows a folder in the file manager.
+    /// Shows a folder in the file manager; false when it could not (a missing folder included,
+    /// since a desktop's handler may fail without a word).
     virtual bool openFolder(const QString &path) = 0;
     /// Opens a text file in the user's editor.
     virtual bool openInEditor(const QString &path) = 0;
 };
+
+/// What a failed start could not open; each kind has one message form.
+enum class LaunchKind { Browser, Folder, Editor };
+
+/// The one message every failed start shows, naming what could not be started or opened:
+/// "ブラウザ：　" + program + " を起動できませんでした。", "フォルダ：　" + path + " を開けませんでした。",
+/// "エディタで " + path + " を開けませんでした。".
+QString launchFailedText(LaunchKind kind, const QString &target);
 
 class SystemLauncher final : public Launcher {
 public:

@@ -14,6 +14,7 @@ struct NetError {
     QString reason;   ///< user-facing Japanese text of what went wrong
     bool timedOut = false;
     bool tooLarge = false;
+    bool writeFailed = false;   ///< the bytes arrived but could not be stored; `reason` says why
 };
 
 struct FetchLimits {
@@ -26,6 +27,13 @@ public:
     virtual ~Net() = default;
     /// The bytes at `address`, or an error. Never more than `limits.maxBytes` bytes are held.
     virtual std::expected<QByteArray, NetError> fetch(const QString &address, const FetchLimits &limits) = 0;
+
+    /// Stores the bytes at `address` in the file `path`, replacing it only once every byte has
+    /// arrived and been written; nothing is left behind on an error. This default holds the
+    /// whole file in memory; the real transport streams it, so that no more than a small buffer
+    /// is held however large the file (and a file above `limits.maxBytes` is refused).
+    virtual std::expected<void, NetError> fetchToFile(const QString &address, const FetchLimits &limits,
+                                                      const QString &path);
 
     /// Called with each page in list order; returning false stops the batch.
     using PageHandler = std::function<bool(int index, const std::expected<QByteArray, NetError> &page)>;
@@ -44,7 +52,18 @@ public:
 
 class QtNet final : public Net {
 public:
+    std::expected<void, NetError> fetchToFile(const QString &address, const FetchLimits &limits,
+                                              const QString &path) override;
     std::expected<QByteArray, NetError> fetch(const QString &address, const FetchLimits &limits) override;
+
+    /// Up to `inFlight` requests at once through one access manager (at most kMaxInFlight: Qt
+    /// opens no more connections to one host, and further requests would wait inside it with their
+    /// time-outs running). Pages that arrive early wait for their turn; never more than
+    /// 2 × inFlight pages are requested or held ahead of the one the caller waits for.
+    void fetchOrdered(const QStringList &addresses, const FetchLimits &limits, int inFlight,
+                      const PageHandler &onPage) override;
+
+    static constexpr int kMaxInFlight = 6;
 };
 
 /// Reads a file:// address the way a web server would: a folder (or an address ending in "/")

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <cmath>
 
 namespace velor {
 
@@ -35,7 +36,7 @@ double getNum(QStringView text, int n)
     }
     bool ok = false;
     const double v = kept.left(end).toDouble(&ok);
-    return ok ? v : 0.0;
+    return ok && std::isfinite(v) ? v : 0.0;
 }
 
 QString NumStr(int16_t n) { return QString::number(n); }
@@ -52,7 +53,7 @@ bool FolderExist(const QString &path) { return !path.isEmpty() && QFileInfo(path
 bool ChDirTo(const QString &path) { return QDir::setCurrent(path); }
 int16_t Mmax(int16_t a, int16_t b) { return a > b ? a : b; }
 
-void OpenFolder(Launcher &launcher, const QString &path) { launcher.openFolder(path); }
+bool OpenFolder(Launcher &launcher, const QString &path) { return launcher.openFolder(path); }
 
 void PlayDone(Sound &sound, int flag, const QString &path)
 {

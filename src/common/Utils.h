@@ -24,8 +24,8 @@ bool FolderExist(const QString &path);
 bool ChDirTo(const QString &path);
 /// The larger of two 16-bit integers.
 int16_t Mmax(int16_t a, int16_t b);
-/// Shows a folder in the file manager.
-void OpenFolder(Launcher &launcher, const QString &path);
+/// Shows a folder in the file manager; false when that could not be started.
+bool OpenFolder(Launcher &launcher, const QString &path);
 /// When flag is non-zero and the file exists, plays it without waiting.
 void PlayDone(Sound &sound, int flag, const QString &path);
 

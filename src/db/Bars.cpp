@@ -29,7 +29,7 @@ bool readLine(std::FILE *f, char *buf, size_t size, size_t &len)
     return true;
 }
 
-void reportBroken(State &st, Services &sv, const QString &path, int lineNo)
+void reportBroken(State &st, Services &sv, const QString &path, qint64 lineNo)
 {
     sv.shell.prependMessage(QStringLiteral("銘柄:") + NumStr(st.CurCode) + ':' + st.nameOf(st.CurCode) +
                             QStringLiteral(" のデータファイル ") + path + QStringLiteral(" の ") +
@@ -57,17 +57,19 @@ void KDOPN(State &st, Services &sv, int n)
     const int idx = (st.CurPeriod == 1 || st.CurPeriod == 2) ? st.CurPeriod : 0;
     const int count = (*counts)[size_t(idx)];
     if (count > 32767) return reportBroken(st, sv, path, 1);
-    st.BarCount = int16_t(count);
-    const int m = std::min({n < st.BarCount ? n : int(st.BarCount), kBarTableSize - 2});
+    // Sections may be longer than the tables hold; callers walk BarDate[1..BarCount], so the
+    // count never names more bars than the tables have room for.
+    st.BarCount = int16_t(std::min(count, kBarTableSize - 2));
+    const int m = std::min(n, int(st.BarCount));
 
     st.BarOpen[0] = st.BarHigh[0] = st.BarLow[0] = st.BarClose[0] = 0;
     st.BarVolume[0] = 0;
 
-    int skip = 0;
-    if (idx >= 1) skip += Mmax(int16_t((*counts)[0]), int16_t(kSectionLines));
-    if (idx == 2) skip += Mmax(int16_t((*counts)[1]), int16_t(kSectionLines));
-    int lineNo = 1;
-    for (int i = 0; i < skip; ++i) {
+    qint64 skip = 0;   // counts of other sections may pass 16 bits
+    if (idx >= 1) skip += std::max((*counts)[0], kSectionLines);
+    if (idx == 2) skip += std::max((*counts)[1], kSectionLines);
+    qint64 lineNo = 1;
+    for (qint64 i = 0; i < skip; ++i) {
         ++lineNo;
         if (!readLine(f.get(), buf, sizeof buf, len)) return reportBroken(st, sv, path, lineNo);
     }

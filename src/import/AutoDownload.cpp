@@ -60,12 +60,12 @@ bool fetchAll(Services &sv, const QString &site, const QStringList &links, const
         sv.shell.clearMessages();
         sv.shell.prependMessage(name + QStringLiteral("をダウンロードしています") + CRLF + before + CRLF);
         sv.shell.keepAlive();
-        auto bytes = sv.net.fetch(joinAddress(site, link), FetchLimits{timeoutMs, kMaxLzhMember});
-        auto saved = bytes ? saveBytes(pathIn(folder, name), *bytes)
-                           : std::expected<void, QString>(std::unexpected(fetchFailed(bytes.error())));
+        // Streamed to disk: however large the archive, only a small buffer is held.
+        const auto saved = sv.net.fetchToFile(joinAddress(site, link), FetchLimits{timeoutMs, kMaxLzhMember},
+                                              pathIn(folder, name));
         if (!saved) {
             for (const QString &n : fetched) QFile::remove(pathIn(folder, n));
-            sv.dialogs.message(saved.error(), Icon::Error);
+            sv.dialogs.message(saved.error().writeFailed ? saved.error().reason : fetchFailed(saved.error()), Icon::Error);
             return false;
         }
         fetched << name;
@@ -105,6 +105,8 @@ QStringList linksToFetch(const QByteArray &page, int32_t newestDay, bool &found)
 
 bool JIDOU(State &st, Services &sv)
 {
+    // A damaged journal would refuse the import anyway: say so before anything is fetched.
+    if (auto j = readJournal(journalPath(st.DataDir)); !j) return sv.dialogs.message(j.error(), Icon::Error), false;
     const QString site = st.sites.DataSiteUrl;
     if (sv.dialogs.message(question(site), Icon::None, {}, Buttons::OkCancel) != Answer::Ok) return true;
     const QString inbox = st.DataDir + QStringLiteral("tmp");

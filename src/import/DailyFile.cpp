@@ -1,5 +1,7 @@
 #include "import/DailyFile.h"
 
+#include "common/NumText.h"
+
 #include <QDate>
 #include <charconv>
 #include <cmath>
@@ -26,6 +28,14 @@ template <typename T> bool wholeNumber(const QByteArray &text, T &out)
     if (res.ec != std::errc() || res.ptr != e) return false;
     if constexpr (std::is_floating_point_v<T>) return std::isfinite(out);
     return true;
+}
+
+// A price as it is stored: its shortest decimal form, without the blanks or sign it may have
+// been written with (the digits it was given are kept, beyond single precision too).
+QByteArray storedText(const QByteArray &text)
+{
+    double v = 0;
+    return wholeNumber(trimmed(text), v) ? doubleText(v).toLatin1() : text;
 }
 
 bool isBlankLine(const QByteArray &l)
@@ -110,6 +120,7 @@ std::expected<DailyFile, DailyFileError> parseDailyFile(const QByteArray &bytes,
         if (!wholeNumber(trimmed(dl.open), dl.o) || !wholeNumber(trimmed(dl.high), dl.h) ||
             !wholeNumber(trimmed(dl.low), dl.l) || !wholeNumber(trimmed(dl.close), dl.c))
             return bad(lineNo, QStringLiteral("価格が数ではありません"));
+        for (QByteArray *t : {&dl.open, &dl.high, &dl.low, &dl.close}) *t = storedText(*t);
         if (!wholeNumber(trimmed(f[7]), dl.volume)) return bad(lineNo, QStringLiteral("出来高が数ではありません"));
         if (code == 1001 || code == 1002) dl.volume /= 1000000.0;
         out.lines.push_back(std::move(dl));

@@ -118,8 +118,9 @@ std::expected<QByteArray, Stop> ImportRun::readDailyBytes(const QString &name, Q
     }
     const QString base = name.chopped(4).right(7).toLower();
     readPath = pathIn(m_st.ProgramDir, base + QStringLiteral(".csv"));
-    if (ExtractLzh(path, base + QStringLiteral(".csv"), readPath, m_sv.dialogs) != 0)
-        return std::unexpected(Stop{path + QStringLiteral("の解凍に失敗しました。")});
+    QString why;
+    if (ExtractLzh(path, base + QStringLiteral(".csv"), readPath, m_sv.dialogs, &why) != 0)
+        return std::unexpected(Stop{path + QStringLiteral("の解凍に失敗しました。") + (why.isEmpty() ? QString() : CRLF + CRLF + why)});
     if (!FileExist(readPath))
         return std::unexpected(Stop{QStringLiteral("書庫： ") + path + QStringLiteral(" に ") + base +
                                     QStringLiteral(".csv がありません。読み込みを中止します。")});
@@ -135,7 +136,8 @@ std::vector<int32_t> ImportRun::currentCalendar()
     if (m_calendarChanged) return m_calendarFile ? calendarOfFile(*m_calendarFile) : std::vector<int32_t>{};
     m_st.CurCode = 1001;
     KDOPN(m_st, m_sv, 300);
-    return std::vector<int32_t>(m_st.BarDate.begin() + 1, m_st.BarDate.begin() + 1 + std::max<int>(m_st.BarCount, 0));
+    const int calDays = std::clamp<int>(m_st.BarCount, 0, 300);   // the 300 bars just loaded, no more
+    return std::vector<int32_t>(m_st.BarDate.begin() + 1, m_st.BarDate.begin() + 1 + calDays);
 }
 
 // Applies the day's 1001 lines to the calendar file held in memory.

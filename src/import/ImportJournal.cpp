@@ -32,7 +32,8 @@ bool takeBlob(const QByteArray &b, qsizetype &pos, const char *key, QByteArray &
     if (!takeLine(b, pos, key, size)) return false;
     bool ok = false;
     const qsizetype n = size.toLongLong(&ok);
-    if (!ok || n < 0 || pos + n + 2 > b.size() || b.mid(pos + n, 2) != "\r\n") return false;
+    // Compared without adding to n: a damaged size field may be near the largest number.
+    if (!ok || n < 0 || n > b.size() - pos - 2 || b.mid(pos + n, 2) != "\r\n") return false;
     blob = b.mid(pos, n);
     pos += n + 2;
     return true;
@@ -122,7 +123,10 @@ std::expected<std::optional<ImportJournal>, QString> readJournal(const QString &
     auto bytes = readBytes(path, qint64(256) << 20);
     if (!bytes) return std::unexpected(bytes.error());
     const QByteArray &b = *bytes;
-    const QString bad = QStringLiteral("取り込みの記録ファイル：　") + path + QStringLiteral(" が壊れています。");
+    const QString bad = QStringLiteral("取り込みの記録ファイル：　") + path + QStringLiteral(" が壊れています。") +
+                        QStringLiteral("\r\n\r\n前回のデータの追加が途中で終わったまま、その記録が読めません。") +
+                        QStringLiteral("このファイルを削除すると、データを追加できるようになります") +
+                        QStringLiteral("（途中だった日のデータは、一部の銘柄に入っていないことがあります）。");
     if (!b.startsWith(kMagic)) return std::unexpected(bad);
     qsizetype pos = kMagic.size();
     ImportJournal j;
@@ -163,9 +167,7 @@ std::expected<void, QString> LogAppender::append(const QString &line)
         if (b.startsWith(rest)) toWrite = b.mid(rest.size());
         else m_matching = false;   // the log was changed by someone else: only append from now on
     }
-    QFile f(m_path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append) || f.write(toWrite) != toWrite.size() || !f.flush())
-        return std::unexpected(QStringLiteral("ファイル：　") + m_path + QStringLiteral(" に書き込めません。"));
+    if (auto r = appendBytes(m_path, toWrite); !r) return r;
     if (m_matching) {
         m_tail += toWrite;
         m_pos = m_tail.size();

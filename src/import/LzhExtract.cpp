@@ -1,9 +1,9 @@
 #include "import/LzhExtract.h"
 
 #include "common/Dialogs.h"
+#include "common/TextFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <archive.h>
 #include <archive_entry.h>
 #include <memory>
@@ -29,6 +29,14 @@ QString errorOf(archive *a)
     return e ? QString::fromLocal8Bit(e) : QString();
 }
 
+// The reason shown for an archive the decoder stopped in, with the decoder's own words.
+QString damaged(archive *a)
+{
+    const QString e = errorOf(a);
+    return QStringLiteral("書庫が壊れています") + (e.isEmpty() ? QString() : QStringLiteral("（") + e + QStringLiteral("）")) +
+           QStringLiteral("。");
+}
+
 // Reads the current entry's data (every member is decoded, so a damaged one fails the whole
 // archive as the archiver's extract command would); false with a reason on any error.
 bool readData(archive *a, QByteArray *keep, QString &why)
@@ -39,7 +47,7 @@ bool readData(archive *a, QByteArray *keep, QString &why)
         const la_ssize_t n = archive_read_data(a, buf, sizeof buf);
         if (n == 0) return true;
         if (n < 0) {
-            why = errorOf(a);
+            why = damaged(a);
             return false;
         }
         total += n;
@@ -67,7 +75,8 @@ std::expected<bool, LzhError> extractLzhMember(const QString &archivePath, const
         const int r = archive_read_next_header(a.get(), &entry);
         if (r == ARCHIVE_EOF) break;
         if (r < ARCHIVE_WARN)
-            return std::unexpected(LzhError{first ? LzhError::NotArchive : LzhError::Failed, errorOf(a.get())});
+            return std::unexpected(first ? LzhError{LzhError::NotArchive, errorOf(a.get())}
+                                         : LzhError{LzhError::Failed, damaged(a.get())});
         if (archive_entry_size_is_set(entry) && archive_entry_size(entry) > kMaxLzhMember)
             return std::unexpected(LzhError{LzhError::Failed, QStringLiteral("書庫の中のファイルが大きすぎます。")});
         const bool wanted = !found && archive_entry_filetype(entry) == AE_IFREG &&
@@ -82,20 +91,22 @@ std::expected<bool, LzhError> extractLzhMember(const QString &archivePath, const
         QFile existing(targetPath);
         if (existing.open(QIODevice::ReadOnly) && existing.size() == member.size() && existing.readAll() == member)
             return true;
-        return std::unexpected(LzhError{LzhError::Failed, targetPath + QStringLiteral(" は既にあります。")});
+        return std::unexpected(LzhError{LzhError::Failed, QStringLiteral("別の内容のファイル：　") + targetPath +
+                                                              QStringLiteral(" が既にあります。")});
     }
-    QSaveFile out(targetPath);
-    if (!out.open(QIODevice::WriteOnly) || out.write(member) != member.size() || !out.commit())
-        return std::unexpected(LzhError{LzhError::Failed, out.errorString()});
+    if (auto r = saveBytes(targetPath, member); !r) return std::unexpected(LzhError{LzhError::Failed, r.error()});
     return true;
 }
 
-int ExtractLzh(const QString &archivePath, const QString &memberName, const QString &targetPath, Dialogs &dialogs)
+int ExtractLzh(const QString &archivePath, const QString &memberName, const QString &targetPath, Dialogs &dialogs,
+               QString *reason)
 {
     const auto r = extractLzhMember(archivePath, memberName, targetPath);
     if (r) return 0;
     if (r.error().kind == LzhError::NotArchive)
         dialogs.message(archivePath + QStringLiteral(" は正しい書庫ファイルではありません。"), Icon::Error);
+    else if (reason)
+        *reason = r.error().detail;
     return -1;
 }
 

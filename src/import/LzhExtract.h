@@ -26,7 +26,9 @@ std::expected<bool, LzhError> extractLzhMember(const QString &archivePath, const
 
 /// ExtractLzh: 0 on success (also when the archive lacks the member: the caller then finds no
 /// file), -1 on failure. A file that is not an archive gets the message
-/// archive + " は正しい書庫ファイルではありません。" (error icon).
-int ExtractLzh(const QString &archivePath, const QString &memberName, const QString &targetPath, Dialogs &dialogs);
+/// archive + " は正しい書庫ファイルではありません。" (error icon). Any other failure leaves its reason
+/// in `reason` when given, for the caller's message.
+int ExtractLzh(const QString &archivePath, const QString &memberName, const QString &targetPath, Dialogs &dialogs,
+               QString *reason = nullptr);
 
 } // namespace velor

@@ -210,8 +210,9 @@ std::expected<RollUpResult, QString> rollUpPriceFile(const QByteArray &old, cons
     if (!month) return broken();
 
     const int nd = std::min(f.counts[0] + 1, kLines);
-    const int nw = week->second ? std::min(f.counts[1] + 1, kLines) : f.counts[1];
-    const int nm = month->second ? std::min(f.counts[2] + 1, kLines) : f.counts[2];
+    // Only 300 lines of each section are written back, so no count may name more.
+    const int nw = std::min(week->second ? f.counts[1] + 1 : f.counts[1], kLines);
+    const int nm = std::min(month->second ? f.counts[2] + 1 : f.counts[2], kLines);
     QByteArray out;
     out.reserve(old.size() + 256);
     out += QByteArray::number(nd) + ',' + QByteArray::number(nw) + ',' + QByteArray::number(nm) + "\r\n";

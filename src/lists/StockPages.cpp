@@ -1,5 +1,6 @@
 #include "lists/StockPages.h"
 
+#include "common/Launcher.h"
 #include "common/Utils.h"
 #include "lists/ListView.h"
 
@@ -59,7 +60,7 @@ bool openStockPage(const State &st, Launcher &launcher, StockPage page)
 
 QString browserFailedText(const State &st)
 {
-    return QStringLiteral("ブラウザ：　") + st.BrowserPath + QStringLiteral(" を起動できませんでした。");
+    return launchFailedText(LaunchKind::Browser, st.BrowserPath);
 }
 
 } // namespace velor

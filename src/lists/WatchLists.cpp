@@ -2,6 +2,7 @@
 
 #include "common/NumText.h"
 #include "common/TextFile.h"
+#include "common/Launcher.h"
 #include "common/Utils.h"
 #include "lists/SortByValue.h"
 #include "lists/WorkingSet.h"
@@ -112,7 +113,7 @@ bool sortWatchList(Lists &c, int n)
     for (long long v : *numbers)
         if (v != 0) value.push_back(double(v));
     const int count = int(value.size()) - 1;
-    std::vector<int16_t> index(size_t(count) + 1, 0);
+    std::vector<int32_t> index(size_t(count) + 1, 0);   // a list may hold more than 32,767 lines
     SortByValue(value, index, count);
     std::vector<long long> sorted;
     for (int k = 1; k <= count; ++k)
@@ -140,7 +141,7 @@ void openWatchListInEditor(Lists &c, int n)
         }
     }
     if (!c.sv.launcher.openInEditor(path))
-        c.sv.dialogs.message(QStringLiteral("エディタで ") + path + QStringLiteral(" を開けませんでした。"), Icon::Error);
+        c.sv.dialogs.message(launchFailedText(LaunchKind::Editor, path), Icon::Error);
 }
 
 } // namespace velor

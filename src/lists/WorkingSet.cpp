@@ -154,7 +154,7 @@ std::expected<std::vector<long long>, QString> readListNumbers(const QString &pa
     auto bytes = readBytes(path);
     if (!bytes) return std::unexpected(bytes.error());
     std::vector<long long> out;
-    for (const QByteArray &line : splitLines(*bytes)) {
+    for (const QByteArray &line : splitLines(withoutByteOrderMark(*bytes))) {
         const QList<QByteArray> fields = line.split(',');
         for (const QByteArray &field : fields) {
             const QList<QByteArray> words = field.simplified().split(' ');

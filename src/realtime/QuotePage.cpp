@@ -6,6 +6,7 @@
 #include <QStringDecoder>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace velor {
 
@@ -35,17 +36,27 @@ int32_t toInt32(double v)
 
 namespace {
 
-// A key followed by its number; the number is 0 when the key is missing.
+// A key followed by its number; the number is 0 when the key is missing, and so is a number
+// too large for any count or amount (beyond the integers a double holds exactly).
 double readAfter(PageCursor &c, QStringView key, qsizetype d, int width)
 {
-    return c.find(key, d) ? c.read(width) : 0.0;
+    const double v = c.find(key, d) ? c.read(width) : 0.0;
+    return std::abs(v) <= 9007199254740992.0 ? v : 0.0;
+}
+
+// A price or ratio in single precision; one that does not fit reads as 0, like a missing one,
+// instead of becoming infinite.
+float readSingle(PageCursor &c, QStringView key, qsizetype d, int width)
+{
+    const double v = c.find(key, d) ? c.read(width) : 0.0;
+    return std::abs(v) <= double(std::numeric_limits<float>::max()) ? float(v) : 0.0f;
 }
 
 void readIndex(PageCursor &c, QuotePage &q)
 {
     c.skipTo(24000);
     c.find(u"blogParts", 10);
-    q.close = float(readAfter(c, u"blogParts", 380, 40));
+    q.close = readSingle(c, u"blogParts", 380, 40);
     q.high = q.close;
     q.open = q.low = q.close - 5;
 }
@@ -53,11 +64,11 @@ void readIndex(PageCursor &c, QuotePage &q)
 void readPrices(PageCursor &c, QuotePage &q)
 {
     c.skipTo(16000);
-    q.close = float(readAfter(c, u"stock_price", 1, 30));
+    q.close = readSingle(c, u"stock_price", 1, 30);
     c.skipTo(32000);
-    q.open = float(readAfter(c, u"openPrice", 0, 20));
-    q.high = float(readAfter(c, u"highPrice", 0, 20));
-    q.low = float(readAfter(c, u"lowPrice", 0, 20));
+    q.open = readSingle(c, u"openPrice", 0, 20);
+    q.high = readSingle(c, u"highPrice", 0, 20);
+    q.low = readSingle(c, u"lowPrice", 0, 20);
     q.volume = readAfter(c, u"volume", 0, 30);
     q.turnover = readAfter(c, u"tradingValue", 1, 30) * 1000;   // the page gives thousands of yen
     q.pricesRead = true;
@@ -65,15 +76,15 @@ void readPrices(PageCursor &c, QuotePage &q)
 
 void readFundamentals(PageCursor &c, QuotePage &q)
 {
-    q.yield = float(readAfter(c, u"shareDividendYield", 0, 30));
-    q.dps = float(readAfter(c, u"dps", 1, 10));
-    q.per = float(readAfter(c, u"per", 5, 30));
+    q.yield = readSingle(c, u"shareDividendYield", 0, 30);
+    q.dps = readSingle(c, u"dps", 1, 10);
+    q.per = readSingle(c, u"per", 5, 30);
     c.skipTo(5);
-    q.pbr = float(readAfter(c, u"pbr", 1, 30));
+    q.pbr = readSingle(c, u"pbr", 1, 30);
     c.skipTo(5);
-    q.eps = float(readAfter(c, u"eps", 1, 30));
+    q.eps = readSingle(c, u"eps", 1, 30);
     c.skipTo(5);
-    q.bps = float(readAfter(c, u"bps", 1, 30));
+    q.bps = readSingle(c, u"bps", 1, 30);
     c.skipTo(5);
     q.minBuy = readAfter(c, u"minPurchasePrice", 1, 30);
     q.yearHigh = readAfter(c, u"yearHighPrice", 1, 25);

@@ -1,6 +1,8 @@
 #include "db/Bars.h"
 #include "db/PriceFile.h"
+#include "common/Net.h"
 #include "db/Settings.h"
+#include "db/Sites.h"
 #include "db/StockMaster.h"
 #include "generator/DemoFolder.h"
 #include "support/TestSupport.h"
@@ -17,7 +19,8 @@ TEST(DemoFolder, OpensAsAProgramFolderAndIsDeterministic)
     mo.stocks = 60;
     ASSERT_TRUE(demo::writeDemoFolder(a.path(), mo).has_value());
     ASSERT_TRUE(demo::writeDemoFolder(b.path(), mo).has_value());
-    for (const char *f : {"VELOR.ini", "touroku.dat", "data/meigara.dat", "data/1001.csv", "data/1301.csv"})
+    for (const char *f : {"VELOR.ini", "touroku.dat", "data/meigara.dat", "data/1001.csv", "data/1301.csv",
+                          "site/quote/1301.T", "site/stock/1301", "site/cme/index.html"})
         EXPECT_EQ(test::readFile(a.path() + '/' + f), test::readFile(b.path() + '/' + f)) << f;
     EXPECT_TRUE(QDir(a.path() + "/data/tmp").exists());
     EXPECT_TRUE(QDir(a.path() + "/VEDAT").exists());
@@ -76,4 +79,37 @@ TEST(DemoFolder, WeeklyAndMonthlyBarsRollUpTheDailyOnes)
         }
         for (const Bar &d : sec[0]) EXPECT_LE(d.low, d.high) << s.entry.code << " " << d.date;
     }
+}
+
+TEST(DemoFolder, SitesReachEveryStocksPagesWithFourRequestsInFlight)
+{
+    QTemporaryDir dir;
+    demo::MarketOptions mo;
+    mo.stocks = 30;
+    ASSERT_TRUE(demo::writeDemoFolder(dir.path(), mo).has_value());
+    const QByteArray sitesText = test::readFile(dir.path() + "/sites.ini");
+    EXPECT_TRUE(sitesText.endsWith("FetchTimeoutSeconds=10\r\nMaxConnections=4\r\n"));
+    const Sites sites = readSites(dir.path() + "/sites.ini");
+    EXPECT_EQ(sites.MaxConnections, 4);
+
+    State st;
+    st.ProgramDir = dir.path() + '/';
+    test::ScriptedDialogs dialogs;
+    ASSERT_TRUE(ReadSettings(st, dialogs));
+    ASSERT_TRUE(MEIGARAIN(st).has_value());
+    int stocks = 0;
+    for (int i = 1; i <= st.StockCount; ++i) {
+        const int code = st.StockCode[size_t(i)];
+        if (code < 1301) continue;
+        ++stocks;
+        const QString name = QString::number(code);
+        const auto quote = fetchLocalFile(joinAddress(sites.QuoteUrl, "/quote/" + name + ".T"), {});
+        ASSERT_TRUE(quote.has_value()) << code;
+        EXPECT_TRUE(quote->contains("\"stock_price\":\"")) << code;
+        const auto target = fetchLocalFile(joinAddress(sites.TargetPriceUrl, "/stock/" + name), {});
+        ASSERT_TRUE(target.has_value()) << code;
+        EXPECT_TRUE(target->contains("md_target_box_price") || target->contains("目標株価はまだありません")) << code;
+    }
+    EXPECT_EQ(stocks, 28);
+    EXPECT_TRUE(fetchLocalFile(joinAddress(sites.FuturesUrl, "/cme/"), {}).has_value());
 }

@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTest>
+#include <QTextBrowser>
 #include <QToolBar>
 #include <gtest/gtest.h>
 
@@ -147,3 +148,21 @@ TEST_F(WindowFixture, MessagePaneKeepsNewestOnTopAndControlsSitAtTheirPlaces)
     EXPECT_FALSE(w->ProgressBar1->isVisible());
     EXPECT_TRUE(w->lblCI->isVisible());
 }
+
+namespace {
+
+// Both warning lines show in full: the label holds two lines of its font and ends above the
+// price listing, which would otherwise cover the second.
+TEST_F(WindowFixture, BothWarningLinesFitAboveThePriceListing)
+{
+    w->show();
+    w->lblCI->setText(QStringLiteral("出来高不足\r\n日付不一致,上場廃止？"));
+    QApplication::processEvents();
+    const QFontMetrics fm(w->lblCI->font());
+    EXPECT_LE(2 * fm.lineSpacing(), w->lblCI->height());
+    EXPECT_LE(fm.horizontalAdvance(QStringLiteral("日付不一致,上場廃止？")), w->lblCI->width());
+    EXPECT_LT(w->lblCI->geometry().bottom(), w->txtPrice->geometry().top());
+    EXPECT_LT(w->WebBrowser1->geometry().bottom(), w->lblCI->geometry().top());
+}
+
+} // namespace

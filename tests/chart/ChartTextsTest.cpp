@@ -45,7 +45,12 @@ const QDateTime kMorning(QDate(2024, 1, 10), QTime(10, 15));
 TEST(ChartTexts, WindowTitle)
 {
     State st = textState();
-    EXPECT_EQ(windowTitle(st), QStringLiteral("1301 極洋水産株   - VELOR Pro -  /opt/velor/     株価データフォルダ＝/data/"
+    EXPECT_EQ(windowTitle(st), QStringLiteral("1301 極洋水産株   - VELOR Pro -  /opt/velor     株価データフォルダ＝/data"
+                                              "        リアルタイム=オフ"));
+    // Regression: a program folder given with a doubled or trailing separator shows neither.
+    st.ProgramDir = QStringLiteral("/opt//velor//");
+    st.DataDir = QStringLiteral("/opt/velor/data//");
+    EXPECT_EQ(windowTitle(st), QStringLiteral("1301 極洋水産株   - VELOR Pro -  /opt/velor     株価データフォルダ＝/opt/velor/data"
                                               "        リアルタイム=オフ"));
     st.CurPeriod = 3;
     EXPECT_TRUE(windowTitle(st).endsWith(QStringLiteral("リアルタイム=オン")));
@@ -168,4 +173,15 @@ TEST(ChartTexts, PriceListingOfTheIndex)
     st.DrawEnd = 2;
     EXPECT_EQ(priceListing(st), QStringLiteral("0,20240110,33000,33101,32900,33051, (-49), 12345.67\r\n"
                                                "1,20240109,33000,33100,32900,33100, (+32100), 10000.\r\n"));
+}
+
+TEST(ChartTexts, NoMarginDateReadShowsEmptyBrackets)
+{
+    State st = textState();
+    st.MarginBuy = 1000;
+    st.MarginSell = 400;
+    st.MarginRatio = 2.5;
+    EXPECT_TRUE(infoPanel(st).endsWith(QStringLiteral("信用倍率2.5  ()\r\n"))) << infoPanel(st).toStdString();
+    st.MarginDateText = QStringLiteral("11/27");
+    EXPECT_TRUE(infoPanel(st).endsWith(QStringLiteral("信用倍率2.5  (11/27)\r\n")));
 }

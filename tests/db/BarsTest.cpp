@@ -134,3 +134,40 @@ TEST(PriceFile, WritesTheDocumentedLayout)
     EXPECT_EQ((*back)[2].size(), 1u);
     EXPECT_FLOAT_EQ((*back)[2][0].close, 1530.5f);
 }
+
+// Sections may be longer than 300 lines; the loader never counts more bars than its tables
+// hold, and a count past 16 bits in another section still skips that whole section.
+TEST(Bars, CountsBeyondTheTablesAreClampedToThem)
+{
+    test::ProgramFolder pf;
+    pf.writeMaster({{1301, QStringLiteral("極洋"), 1}, {1302, QStringLiteral("X"), 1}});
+    QByteArray longDaily = "2000,2,1\r\n";
+    for (int i = 0; i < 2000; ++i) longDaily += "20240105,1,1,1,1,1\r\n";
+    QByteArray hugeDaily = "40000,2,1\r\n";
+    for (int i = 0; i < 40000; ++i) hugeDaily += "20240105,1,1,1,1,1\r\n";
+    for (QByteArray *f : {&longDaily, &hugeDaily}) {
+        *f += "20240105,1500,1545,1490,1530,216300\r\n20231229,1490,1510,1482,1500,75600\r\n";
+        for (int i = 0; i < 298; ++i) *f += "0,0,0,0,0,0\r\n";
+        *f += "20240105,1500,1545,1490,1530,216300\r\n";
+        for (int i = 0; i < 299; ++i) *f += "0,0,0,0,0,0\r\n";
+    }
+    test::writeFile(pf.data + "1301.csv", longDaily);
+    test::writeFile(pf.data + "1302.csv", hugeDaily);
+    test::TestEnv env;
+    State &st = pf.st;
+    st.CurCode = 1301;
+    KDOPN(st, env.services, 300);
+    EXPECT_EQ(st.BarCount, 1601);
+    EXPECT_EQ(int(st.BarDate.size()), 1603);
+    st.CurCode = 1302;
+    st.CurPeriod = 1;
+    KDOPN(st, env.services, 300);
+    EXPECT_EQ(st.BarCount, 2);
+    EXPECT_EQ(st.BarDate[1], 20240105);
+    EXPECT_DOUBLE_EQ(st.BarVolume[1], 216300);
+    st.CurPeriod = 2;
+    KDOPN(st, env.services, 300);
+    EXPECT_EQ(st.BarCount, 1);
+    EXPECT_DOUBLE_EQ(st.BarVolume[1], 216300);
+    EXPECT_EQ(env.shell.messages(), QString());
+}

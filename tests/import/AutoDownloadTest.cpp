@@ -131,3 +131,20 @@ TEST(AutoDownload, MissingInboxFolder)
               QStringLiteral("指定されたデータダウンロード先フォルダー：　") + m.data + QStringLiteral("tmp\r\n\r\nが存在しません。"));
     EXPECT_EQ(m.env.dialogs.shown.back().caption, QStringLiteral("Sub ShowFileList"));
 }
+
+// A damaged journal blocks every import: the download says so, with what to do, before it asks,
+// empties the inbox or fetches anything.
+TEST(AutoDownload, ADamagedJournalIsReportedBeforeAnythingIsFetched)
+{
+    DownloadMarket m;
+    writeFile(m.data + "VELOR.jnl", "VELOR import journal 1\r\nday=20240109\r\n");
+    m.inbox("D240109.lzh", readFile(fixturePath("lzh/D240109.lzh")));
+    EXPECT_FALSE(m.download());
+    EXPECT_TRUE(m.env.net.requested.isEmpty());
+    EXPECT_EQ(m.inboxNames(), QStringList{"D240109.lzh"});
+    EXPECT_EQ(m.env.dialogs.texts(),
+              QStringList{QStringLiteral("取り込みの記録ファイル：　") + m.data +
+                          QStringLiteral("VELOR.jnl が壊れています。\r\n\r\n前回のデータの追加が途中で終わったまま、その記録が読めません。"
+                                         "このファイルを削除すると、データを追加できるようになります"
+                                         "（途中だった日のデータは、一部の銘柄に入っていないことがあります）。")});
+}

@@ -1,5 +1,6 @@
 #include "import/DailyFile.h"
 
+#include <QList>
 #include <gtest/gtest.h>
 
 using namespace velor;
@@ -35,7 +36,7 @@ TEST(DailyFile, DateTextWithAnySeparators)
     EXPECT_EQ(dateOfText("abcd-01-09"), 0);
 }
 
-TEST(DailyFile, ReadsLinesKeepingPriceTexts)
+TEST(DailyFile, ReadsLinesWithPriceTextsInShortestForm)
 {
     const auto f = parseDailyFile("2024-02-01,1001,0,100.50,101,99,100.5,2500000000\r\n"
                                   "2024-02-01,1301,1,1520,1545,1511,1530,118300\r\n\r\n",
@@ -45,7 +46,7 @@ TEST(DailyFile, ReadsLinesKeepingPriceTexts)
     EXPECT_EQ(f->WS, 20240129);
     EXPECT_EQ(f->MS, 20240201);
     ASSERT_EQ(f->lines.size(), 2u);
-    EXPECT_EQ(f->lines[0].open, QByteArray("100.50"));
+    EXPECT_EQ(f->lines[0].open, QByteArray("100.5"));
     EXPECT_DOUBLE_EQ(f->lines[0].volume, 2500);   // index volume in millions
     EXPECT_EQ(f->lines[1].code, 1301);
     EXPECT_EQ(f->lines[1].section, 1);
@@ -88,4 +89,20 @@ TEST(DailyFile, EmptyAndUnreadableDate)
     ASSERT_FALSE(d.has_value());
     EXPECT_EQ(d.error().kind, DailyFileError::BadDate);
     EXPECT_EQ(d.error().text, QStringLiteral("データファイルの形式が正しくありません。読み込みを中止します。"));
+}
+
+// Blanks and signs around a price are not stored; the digits given are, in shortest form.
+TEST(DailyFile, PriceTextsDropBlanksSignsAndTrailingZeros)
+{
+    const auto f = parseDailyFile("2026-11-30, 1953 , 1 , +22271 ,22339, 22100.0 ,\t0022300.50 , 1200\r\n"
+                                  "2026-11-30,1001,0,33102.95,33861.25,-0,+.5,2156857004\r\n",
+                                  "x.csv");
+    ASSERT_TRUE(f.has_value());
+    ASSERT_EQ(f->lines.size(), 2u);
+    const DailyLine &a = f->lines[0], &b = f->lines[1];
+    EXPECT_EQ(a.code, 1953);
+    EXPECT_EQ(QList<QByteArray>({a.open, a.high, a.low, a.close}), QList<QByteArray>({"22271", "22339", "22100", "22300.5"}));
+    EXPECT_EQ(QList<QByteArray>({b.open, b.high, b.low, b.close}), QList<QByteArray>({"33102.95", "33861.25", "0", "0.5"}));
+    EXPECT_EQ(a.o, 22271.0f);
+    EXPECT_EQ(a.c, 22300.5f);
 }

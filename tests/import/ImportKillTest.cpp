@@ -1,15 +1,17 @@
-// `velor import` killed (SIGKILL) at several moments on a few-hundred-stock database, then run
-// again: every file of the data folder must equal the result of a run that was never killed.
+// `velor import` killed (SIGKILL) at several points of its work on a few-hundred-stock database,
+// then run again: every file of the data folder must equal the result of a run never killed.
+// The kill points are progress steps (VELOR_PAUSE_AT_STEP makes the command stop for good at
+// its k-th step), so where the kill lands does not depend on how fast the machine is.
 #include "common/TextFile.h"
 #include "generator/DemoFolder.h"
 #include "generator/DemoSite.h"
+#include "import/DailyFile.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
-#include <QElapsedTimer>
 #include <QProcess>
-#include <QThread>
+#include <QProcessEnvironment>
 #include <gtest/gtest.h>
 
 using namespace velor;
@@ -25,23 +27,44 @@ demo::MarketOptions options()
     return mo;
 }
 
-// A fresh demo folder with the next three days' files in its inbox.
-void prepare(const QString &dir)
+// A fresh demo folder with the next three days' files in its inbox; the lines of each day.
+std::vector<int> prepare(const QString &dir)
 {
-    ASSERT_TRUE(demo::writeDemoFolder(dir, options()).has_value());
+    std::vector<int> lines;
+    EXPECT_TRUE(demo::writeDemoFolder(dir, options()).has_value());
     const demo::MarketGenerator gen(options());
     const auto files = demo::dailyFiles(gen, gen.storedDays(), gen.storedDays() + 3);
-    for (size_t i = 0; i < files.size(); ++i)
+    for (size_t i = 0; i < files.size(); ++i) {
         writeFile(dir + QStringLiteral("/data/tmp/D%1.csv").arg(i), files[i]);
+        const auto day = parseDailyFile(files[i], QStringLiteral("D.csv"));
+        lines.push_back(day ? int(day->lines.size()) : 0);
+    }
+    return lines;
 }
 
-QProcess *startImport(const QString &dir)
+QProcess *startImport(const QString &dir, long long pauseAt = 0)
 {
     auto *p = new QProcess;
     p->setProgram(QStringLiteral(VELOR_EXE));
     p->setArguments({QStringLiteral("--home"), dir, QStringLiteral("import")});
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("VELOR_PAUSE_AT_STEP"));
+    if (pauseAt > 0) env.insert(QStringLiteral("VELOR_PAUSE_AT_STEP"), QString::number(pauseAt));
+    p->setProcessEnvironment(env);
     p->start();
     return p;
+}
+
+// Waits until the command announces its pause (true) or ends without reaching that step (false).
+bool waitForPause(QProcess &p)
+{
+    QByteArray err;
+    while (p.state() != QProcess::NotRunning) {
+        p.waitForReadyRead(1000);
+        err += p.readAllStandardError();
+        if (err.contains("info: paused at step")) return true;
+    }
+    return false;
 }
 
 QMap<QString, QByteArray> dataFiles(const QString &dir)
@@ -56,12 +79,10 @@ QMap<QString, QByteArray> dataFiles(const QString &dir)
 TEST(ImportKill, KilledAtAnyMomentAndRunAgainGivesTheSameFiles)
 {
     QTemporaryDir ref;
-    prepare(ref.path());
-    QElapsedTimer timer;
-    timer.start();
+    const std::vector<int> lines = prepare(ref.path());
+    ASSERT_EQ(lines.size(), 3u);
     std::unique_ptr<QProcess> whole(startImport(ref.path()));
-    ASSERT_TRUE(whole->waitForFinished(120000));
-    const qint64 wholeMs = std::max<qint64>(timer.elapsed(), 20);
+    ASSERT_TRUE(whole->waitForFinished(300000));
     ASSERT_EQ(whole->exitCode(), 0) << whole->readAllStandardError().toStdString();
     // The message pane's lines, oldest first.
     const QString out = QString::fromUtf8(whole->readAllStandardOutput());
@@ -70,25 +91,35 @@ TEST(ImportKill, KilledAtAnyMomentAndRunAgainGivesTheSameFiles)
     const auto reference = dataFiles(ref.path());
     ASSERT_GT(reference.size(), 300);
 
+    // First and second step, middle and end of each day, the first step of the next day, and a
+    // step past the whole run (which then ends normally and is judged by its files alike).
+    const long long a = lines[0], b = a + lines[1], c = b + lines[2];
+    const std::vector<long long> steps = {1, 2, a / 2, a, a + 1, b - 1, b + lines[2] / 2, c, c + 100};
     int killedMidway = 0;
-    for (const double fraction : {0.01, 0.15, 0.35, 0.55, 0.75, 0.9}) {
+    for (const long long step : steps) {
         QTemporaryDir work;
         prepare(work.path());
-        std::unique_ptr<QProcess> p(startImport(work.path()));
+        std::unique_ptr<QProcess> p(startImport(work.path(), step));
         ASSERT_TRUE(p->waitForStarted());
-        QThread::msleep(static_cast<unsigned long>(double(wholeMs) * fraction));
-        p->kill();
-        p->waitForFinished();
-        // A journal left behind means the kill landed inside a day's writes.
-        if (p->exitStatus() == QProcess::CrashExit && QFile::exists(work.path() + "/data/VELOR.jnl")) ++killedMidway;
-        std::unique_ptr<QProcess> again(startImport(work.path()));
-        ASSERT_TRUE(again->waitForFinished(120000));
-        EXPECT_EQ(again->exitCode(), 0) << "killed at " << fraction << ": " << again->readAllStandardError().toStdString();
-        EXPECT_EQ(dataFiles(work.path()), reference) << "killed at " << fraction;
+        const bool paused = waitForPause(*p);
+        if (paused) {
+            p->kill();
+            p->waitForFinished();
+            // A journal left behind means the kill landed inside a day's writes.
+            if (QFile::exists(work.path() + "/data/VELOR.jnl")) ++killedMidway;
+            std::unique_ptr<QProcess> again(startImport(work.path()));
+            ASSERT_TRUE(again->waitForFinished(300000));
+            EXPECT_EQ(again->exitCode(), 0) << "killed at step " << step << ": " << again->readAllStandardError().toStdString();
+        } else {
+            EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(p->exitCode(), 0) << "step " << step;
+        }
+        EXPECT_EQ(paused, step <= c) << "step " << step;
+        EXPECT_EQ(dataFiles(work.path()), reference) << "step " << step;
         EXPECT_TRUE(QDir(work.path() + "/data/tmp").entryList(QDir::Files).isEmpty());
     }
-    EXPECT_GT(killedMidway, 0);
-    std::printf("killed inside a day: %d of 6\n", killedMidway);
+    // Every pause inside the three days leaves a day half written.
+    EXPECT_EQ(killedMidway, int(steps.size()) - 1);
 }
 
 TEST(ImportCommand, AnEmptyInboxEndsOnAnErrorExit)
@@ -96,7 +127,7 @@ TEST(ImportCommand, AnEmptyInboxEndsOnAnErrorExit)
     QTemporaryDir dir;
     ASSERT_TRUE(demo::writeDemoFolder(dir.path(), options()).has_value());
     std::unique_ptr<QProcess> p(startImport(dir.path()));
-    ASSERT_TRUE(p->waitForFinished(60000));
+    ASSERT_TRUE(p->waitForFinished(300000));
     EXPECT_EQ(p->exitCode(), 1);
     EXPECT_EQ(QString::fromUtf8(p->readAllStandardError()), QStringLiteral("warning: データがありません！\n"));
     EXPECT_TRUE(p->readAllStandardOutput().isEmpty());

@@ -131,7 +131,25 @@ TEST(ImportArchives, DamagedArchiveEndsTheRun)
     Market m;
     ASSERT_TRUE(QFile::copy(fixturePath("lzh/D240122.lzh"), m.data + "tmp/D240122.lzh"));
     EXPECT_FALSE(m.run());
-    EXPECT_EQ(m.env.dialogs.texts(), QStringList{m.data + QStringLiteral("tmp/D240122.lzhの解凍に失敗しました。")});
+    // The decoder's own words for the damage follow in brackets.
+    ASSERT_EQ(m.env.dialogs.texts().size(), 1);
+    EXPECT_TRUE(m.env.dialogs.texts()[0].startsWith(m.data + QStringLiteral("tmp/D240122.lzhの解凍に失敗しました。\r\n\r\n書庫が壊れています（")))
+        << m.env.dialogs.texts()[0].toStdString();
     EXPECT_EQ(QDir(m.program).entryList(QDir::Files), QStringList{QStringLiteral("VELOR.ini")});
     EXPECT_EQ(m.inboxNames(), QStringList{QStringLiteral("D240122.lzh")});
+}
+
+// The reason an extraction was refused is known, and shown.
+TEST(ImportArchives, AnExtractionRefusedForAFileInTheWaySaysWhy)
+{
+    Market m;
+    writeFile(m.program + "d240109.csv", "mine\r\n");
+    ASSERT_TRUE(QFile::copy(fixturePath("lzh/D240109.lzh"), m.data + "tmp/D240109.lzh"));
+    const auto before = m.snapshot();
+    EXPECT_FALSE(m.run());
+    EXPECT_EQ(m.env.dialogs.texts(), QStringList{m.data + QStringLiteral("tmp/D240109.lzhの解凍に失敗しました。\r\n\r\n別の内容のファイル：　") +
+                                                 m.program + QStringLiteral("d240109.csv が既にあります。")});
+    EXPECT_EQ(readFile(m.program + "d240109.csv"), QByteArray("mine\r\n"));
+    EXPECT_EQ(m.snapshot(), before);
+    EXPECT_EQ(m.inboxNames(), QStringList{QStringLiteral("D240109.lzh")});
 }

@@ -3,6 +3,7 @@
 // same bytes as a run that was never stopped.
 #include "db/StockMaster.h"
 #include "import/ImportFixture.h"
+#include "import/ImportJournal.h"
 
 using namespace velor;
 using namespace velor::test;
@@ -107,4 +108,21 @@ TEST(ImportResume, ADayStoppedAfterTheInboxWasEmptiedIsCompletedFromTheJournal)
     EXPECT_TRUE(m.run());
     EXPECT_EQ(m.snapshot(), reference);
     EXPECT_TRUE(m.env.shell.messages().contains(QStringLiteral("前回中断した 20240110 のデータの追加を続けます")));
+}
+
+// A size field near the largest number is damage like any other, read without overflow.
+TEST(ImportJournal, AHugeSizeFieldIsReportedAsDamage)
+{
+    ProgramFolder pf;
+    const QString path = pf.data + "VELOR.jnl";
+    for (const char *size : {"9223372036854775807", "9223372036854775806", "9223372036854775700", "99999999999999999999"}) {
+        writeFile(path, QByteArray("VELOR import journal 1\r\nday=20240109\r\nsource=x\r\nlog=0\r\ncalendar=20240105\r\nmaster=") +
+                            size + "\r\nab\r\ndata=0\r\n\r\n");
+        const auto j = readJournal(path);
+        ASSERT_FALSE(j.has_value()) << size;
+        EXPECT_TRUE(j.error().startsWith(QStringLiteral("取り込みの記録ファイル：　") + path +
+                                         QStringLiteral(" が壊れています。\r\n\r\n")))
+            << size;
+        EXPECT_TRUE(j.error().contains(QStringLiteral("このファイルを削除すると、データを追加できるようになります"))) << size;
+    }
 }

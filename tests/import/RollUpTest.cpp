@@ -27,15 +27,15 @@ const std::vector<int32_t> kCalendar = {20240105, 20240104, 20231229};
 
 } // namespace
 
-TEST(RollUp, NewWeekSameMonthKeepsPriceTextsAsRead)
+TEST(RollUp, NewWeekSameMonthStoresPriceTextsInShortestForm)
 {
     const DailyFile d = dayOf("2024-01-09,1301,1,1535.0,1550,1528,1540,50000\r\n");
     const auto r = rollUpPriceFile(kStock, d, d.lines[0], kCalendar);
     ASSERT_TRUE(r.has_value());
     EXPECT_EQ(r->bytes, priceText("4,3,2",
-                                  {"20240109,1535.0,1550,1528,1540,50000", "20240105,1520,1545,1511,1530,118300",
+                                  {"20240109,1535,1550,1528,1540,50000", "20240105,1520,1545,1511,1530,118300",
                                    "20240104,1500,1525,1490,1512,98000", "20231229,1490,1510,1482,1500,75600"},
-                                  {"20240109,1535.0,1550,1528,1540,50000", "20240105,1500,1545,1490,1530,216300",
+                                  {"20240109,1535,1550,1528,1540,50000", "20240105,1500,1545,1490,1530,216300",
                                    "20231229,1490,1510,1482,1500,75600"},
                                   {"20240109,1500,1550,1490,1540,266300", "20231229,1490,1510,1482,1500,75600"}));
 }
@@ -192,4 +192,23 @@ TEST(RollUp, ShortestLineCheck)
         const QByteArray l(c.line);
         EXPECT_EQ(isShortestBarLine(l.constBegin(), l.constEnd()), c.shortest) << c.line;
     }
+}
+
+// Only 300 lines of each section are written back, so the header never names more; a file
+// whose weekly and monthly sections are longer stays readable after the day is added.
+TEST(RollUp, LongSectionsAreWrittenBackAsThreeHundredAndCountedSo)
+{
+    QByteArray old = "3,2000,2000\r\n"
+                     "20240105,1520,1545,1511,1530,118300\r\n20240104,1500,1525,1490,1512,98000\r\n"
+                     "20231229,1490,1510,1482,1500,75600\r\n";
+    for (int i = 3; i < 300; ++i) old += "0,0,0,0,0,0\r\n";
+    for (int s = 0; s < 2; ++s) {
+        old += "20240105,1500,1545,1490,1530,216300\r\n";
+        for (int i = 1; i < 2000; ++i) old += "20231229,1490,1510,1482,1500,75600\r\n";
+    }
+    const DailyFile d = dayOf("2024-01-06,1301,1,1531,1540,1480,1535,1000\r\n");   // same week, same month
+    const auto r = rollUpPriceFile(old, d, d.lines[0], kCalendar);
+    ASSERT_TRUE(r.has_value());
+    EXPECT_TRUE(r->bytes.startsWith("4,300,300\r\n")) << r->bytes.left(20).constData();
+    EXPECT_EQ(r->bytes.count('\n'), 901);
 }

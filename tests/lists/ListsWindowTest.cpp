@@ -117,6 +117,35 @@ TEST_F(ListsWindow, RightClickOpensThePopupExceptInTheMinutePeriod)
     w->listPopup()->hide();
 }
 
+TEST_F(ListsWindow, RightClickDeleteRemovesTheRowUnderThePointerNotTheSelectedOne)
+{
+    // Regression: with 1301 selected, a right click on 1332 and この銘柄を削除する removed 1301.
+    clickRow(1);
+    ASSERT_EQ(pf.st.CurCode, 1301);
+    clickRow(2, Qt::RightButton);
+    w->listPopup()->hide();
+    EXPECT_EQ(w->List1->currentRow(), 2);
+    w->action("DelM")->trigger();
+    EXPECT_EQ(readFile(file("touroku.dat")), QByteArray(" 1001 \r\n 1301 \r\n"));
+    EXPECT_EQ(w->List1->count(), 2);
+}
+
+TEST_F(ListsWindow, ArrowHomeAndEndKeysShowTheStockTheyLandOn)
+{
+    struct Step { Qt::Key key; int row; int code; };
+    const Step steps[] = {{Qt::Key_Down, 1, 1301}, {Qt::Key_End, 2, 1332}, {Qt::Key_Down, 2, 1332},
+                          {Qt::Key_Up, 1, 1301}, {Qt::Key_Home, 0, 1001}, {Qt::Key_Up, 0, 1001}};
+    for (const Step &s : steps) {
+        QKeyEvent k(QEvent::KeyPress, s.key, Qt::NoModifier);
+        QApplication::sendEvent(w->List1, &k);
+        EXPECT_EQ(w->List1->currentRow(), s.row) << s.key;
+        EXPECT_EQ(pf.st.CurCode, s.code) << s.key;
+        EXPECT_EQ(w->txtCODE->text(), QString::number(s.code)) << s.key;
+    }
+    // Start-up drew once; each move that changed the row drew once more (four of the six).
+    EXPECT_EQ(redraws.size(), 5u);
+}
+
 TEST_F(ListsWindow, F11StepsToTheNextRow)
 {
     w->action("RHyouji", 0)->trigger();

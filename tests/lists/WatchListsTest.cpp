@@ -4,6 +4,8 @@
 #include "lists/WatchLists.h"
 #include "lists/WorkingSet.h"
 
+#include <algorithm>
+
 namespace velor::test {
 namespace {
 
@@ -152,6 +154,41 @@ TEST_F(WatchLists, OpensTheListInTheEditor)
                                                   QStringLiteral("editor ") + pf.program + QStringLiteral("touroku2.dat")}));
     EXPECT_EQ(readFile(file("touroku2.dat")), QByteArray());
     EXPECT_TRUE(FileExist(file("touroku2.dat")));
+}
+
+// Some editors start a saved file with a byte-order mark; it hides no code, and sorting keeps them all.
+TEST_F(WatchLists, AByteOrderMarkHidesNoCode)
+{
+    writeList("touroku.dat", "\xEF\xBB\xBF" "1333\r\n1301\r\n");
+    PL222_Click(lists, 1);
+    EXPECT_EQ(pf.st.WorkSet, (std::vector<int16_t>{0, 5, 3}));
+    EXPECT_EQ(pf.st.WorkMissing, 0);
+    EXPECT_TRUE(sortWatchList(lists, 1));
+    EXPECT_EQ(readFile(file("touroku.dat")), QByteArray(" 1301 \r\n 1333 \r\n"));
+
+    const QString result = pf.program + QStringLiteral("VEDAT/bom.csv");
+    writeFile(result, "\xEF\xBB\xBF" "1332,x\r\n1301,y\r\n");
+    env.dialogs.files.push_back(result);
+    PL222_Click(lists, 4);
+    EXPECT_EQ(pf.st.WorkSet, (std::vector<int16_t>{0, 4, 3}));
+    EXPECT_EQ(pf.st.WorkText, QStringList());
+}
+
+// A list of 32,768 lines or more loses no code when sorted.
+TEST_F(WatchLists, SortingAListOfFortyThousandLinesKeepsEveryCode)
+{
+    QByteArray list;
+    std::vector<int> codes;
+    for (int k = 0; k < 40000; ++k) {
+        codes.push_back(1001 + (k * 7919) % 8999);
+        list += QByteArray::number(codes.back()) + "\r\n";
+    }
+    writeList("touroku3.dat", list);
+    EXPECT_TRUE(sortWatchList(lists, 3));
+    std::sort(codes.begin(), codes.end());
+    QByteArray expected;
+    for (int c : codes) expected += ' ' + QByteArray::number(c) + " \r\n";
+    EXPECT_EQ(readFile(file("touroku3.dat")), expected);
 }
 
 } // namespace

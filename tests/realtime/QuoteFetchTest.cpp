@@ -78,8 +78,10 @@ TEST(QuoteFetch, ServerThatNeverAnswersTimesOut)
     QElapsedTimer t;
     t.start();
     f.reader.getVec(f.pf.st);
-    EXPECT_LT(t.elapsed(), 5000);
+    // The one-second time-out ended the wait (a timer never fires early); how much later it
+    // ended depends on the machine's load, so only a hang is a fault.
     EXPECT_GE(t.elapsed(), 900);
+    EXPECT_LT(t.elapsed(), 60000);
     ASSERT_EQ(f.env.dialogs.shown.size(), 1u);
     EXPECT_EQ(f.env.dialogs.shown[0].text, kWarning);
     EXPECT_EQ(f.pf.st.BarClose[0], 0.0f);

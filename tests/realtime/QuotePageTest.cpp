@@ -165,3 +165,22 @@ TEST(QuotePage, DecodesUtf8OrDeclaredShiftJis)
     const QByteArray sjis = QByteArray("<meta charset=Shift_JIS>") + QByteArray("\x89\x7e", 2);
     EXPECT_EQ(decodeQuotePage(sjis), QStringLiteral("<meta charset=Shift_JIS>円"));
 }
+
+// A number too large for its field is unreadable: it reads as 0, never as an infinite price.
+TEST(QuotePage, NumbersThatDoNotFitReadAsZero)
+{
+    const QString nines(40, QLatin1Char('9'));
+    const QuotePage idx = parseQuotePage(futuresPage(nines), 1001, 0);
+    EXPECT_EQ(idx.close, 0.0f);
+    EXPECT_EQ(idx.high, 0.0f);
+    EXPECT_EQ(idx.open, -5.0f);   // as for a page without the number
+    EXPECT_EQ(idx.low, -5.0f);
+
+    QString page = stockPage();
+    page.replace(QStringLiteral(R"("volume":"2,345,600株")"), QStringLiteral(R"("volume":")") + nines.left(29) + '"');
+    const QuotePage q = parseQuotePage(page, 1301, 1);
+    EXPECT_EQ(q.volume, 0.0);   // beyond the integers a double holds exactly
+    EXPECT_EQ(q.close, 1234.5f);
+    EXPECT_EQ(q.turnover, 2893456000.0);
+    EXPECT_EQ(q.pbr, 1.05f);
+}

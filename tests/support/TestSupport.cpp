@@ -24,7 +24,7 @@ Answer ScriptedDialogs::message(const QString &text, Icon icon, const QString &c
         answers.pop_front();
         return a;
     }
-    return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+    return buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel ? Answer::Yes : Answer::Ok;
 }
 
 QString ScriptedDialogs::openFile(const QString &, const QString &startDir, const QString &)

@@ -1,0 +1,154 @@
+// The whole command map of the main window, wired as the program wires it: every enabled menu
+// item, context-menu item, hidden-menu key, toolbar button and stock-page button has a command
+// behind it; disabled items stay disabled; separators are separators; and a command without a
+// handler is reported, never dropped.
+#include "app/MainWindow.h"
+#include "app/MenuTree.h"
+#include "app/Startup.h"
+#include "app/Wiring.h"
+#include "generator/DemoFolder.h"
+#include "support/BuiltElsewhere.h"
+#include "support/GuiApp.h"
+#include "support/TestSupport.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+#include <gtest/gtest.h>
+
+using namespace velor;
+
+namespace {
+
+struct CommandMap : ::testing::Test {
+    static void SetUpTestSuite() { test::ensureGuiApp(); }
+    void SetUp() override
+    {
+        demo::MarketOptions mo;
+        mo.stocks = 10;
+        ASSERT_TRUE(demo::writeDemoFolder(dir.path(), mo).has_value());
+        st.ProgramDir = dir.path() + QLatin1Char('/');
+        ASSERT_TRUE(loadDatabase(st, env.dialogs));
+        st.sites = readSites(st.ProgramDir + QStringLiteral("sites.ini"));
+        w = std::make_unique<MainWindow>(st, env.clock, env.net, env.launcher, env.sound, env.dialogs);
+        wireSubsystems(*w);
+        w->startUp();
+    }
+    QTemporaryDir dir;
+    State st;
+    test::TestEnv env;
+    std::unique_ptr<MainWindow> w;
+};
+
+// Every action under a menu, depth first, with the menus themselves left out.
+void collect(QMenu *menu, std::vector<QAction *> &out)
+{
+    for (QAction *a : menu->actions()) {
+        if (a->menu()) collect(a->menu(), out);
+        else out.push_back(a);
+    }
+}
+
+// "F005:1" -> "F005"
+QString controlOf(QAction *a) { return a->objectName().section(QLatin1Char(':'), 0, 0); }
+
+} // namespace
+
+TEST_F(CommandMap, EveryEnabledEntryHasACommand)
+{
+    std::vector<QAction *> actions;
+    for (QAction *top : w->menuBar()->actions()) collect(top->menu(), actions);
+    collect(w->chartPopup(), actions);
+    collect(w->listPopup(), actions);
+    for (QAction *a : w->actions()) actions.push_back(a);   // the hidden 連続表示 keys
+    int checked = 0, skipped = 0;
+    QStringList missing, disabled;
+    for (QAction *a : actions) {
+        if (a->isSeparator()) {
+            EXPECT_TRUE(a->text().isEmpty()) << a->objectName().toStdString();
+            continue;
+        }
+        if (!a->isEnabled()) {
+            disabled << a->objectName();
+            continue;
+        }
+        const QString control = controlOf(a);
+        if (test::commandsBuiltElsewhere().contains(control)) { ++skipped; continue; }
+        ++checked;
+        if (!w->handles(control)) missing << a->objectName();
+    }
+    for (QAction *a : w->Toolbar1->actions()) {
+        const QString key = a->data().toString();
+        if (key == QLatin1String("exit") || key == QLatin1String("vedat")) continue;   // handled by the window itself
+        if (test::commandsBuiltElsewhere().contains(QStringLiteral("tool:") + key)) { ++skipped; continue; }
+        ++checked;
+        if (!w->handles(QStringLiteral("tool:") + key)) missing << QStringLiteral("tool:") + key;
+    }
+    for (const char *button : {"cmdJMP", "Command1", "Command3"}) {
+        ++checked;
+        if (!w->handles(QString::fromLatin1(button))) missing << QString::fromLatin1(button);
+    }
+    EXPECT_EQ(missing, QStringList{});
+    EXPECT_EQ(disabled, (QStringList{"F800:1", "F806:5", "PL100:4"}));
+    // Every entry of the tree was looked at: menus, popups, hidden keys, toolbar, page buttons.
+    EXPECT_EQ(checked + skipped, 108) << checked << " checked, " << skipped << " built elsewhere";
+}
+
+TEST_F(CommandMap, TheBuiltElsewhereListNamesOnlyEntriesStillWithoutACommand)
+{
+    // When a branch wires one of these, it must also take it off the list.
+    QStringList controls;
+    for (const auto *entries : {&menuBarEntries(), &chartPopupEntries(), &listPopupEntries()})
+        for (const MenuEntry &e : *entries) controls << QString::fromLatin1(e.name);
+    for (const QString &name : test::commandsBuiltElsewhere()) {
+        EXPECT_FALSE(w->handles(name)) << "wired now, take it off the list: " << name.toStdString();
+        const bool known = controls.contains(name) || name == QLatin1String("tool:ranking") ||
+                           name == QLatin1String("Timer2") || name == QLatin1String("ReadMinuteBars");
+        EXPECT_TRUE(known) << name.toStdString();
+    }
+}
+
+TEST_F(CommandMap, SeparatorsDrawAsSeparatorsWithoutText)
+{
+    QMenu *file = w->menuBar()->findChild<QMenu *>(QStringLiteral("F000"));
+    ASSERT_NE(file, nullptr);
+    QStringList shape;
+    for (QAction *a : file->actions()) shape << (a->isSeparator() ? QStringLiteral("|") + a->text() + "|" : QStringLiteral("x"));
+    EXPECT_EQ(shape, (QStringList{"x", "x", "||", "x", "x", "x", "x", "x", "||", "x", "x", "x", "||", "x", "||", "x", "x", "||", "x"}));
+    EXPECT_TRUE(w->action("F000000")->isSeparator());
+    EXPECT_TRUE(w->action("PL099")->isSeparator());
+    EXPECT_TRUE(w->action("F765")->isSeparator());
+}
+
+TEST_F(CommandMap, ACommandWithoutAHandlerIsReportedNotDropped)
+{
+    test::unhandledAllowed() = true;
+    test::reportedCommands().clear();
+    w->click(QStringLiteral("NoSuchCommand"), 2);
+    w->click(QStringLiteral("AnotherOne"));
+    test::unhandledAllowed() = false;
+    EXPECT_EQ(w->unhandledCommands(), (QStringList{"NoSuchCommand:2", "AnotherOne"}));
+    EXPECT_EQ(test::reportedCommands(), (QStringList{"NoSuchCommand:2", "AnotherOne"}));
+}
+
+TEST_F(CommandMap, VersionAndHelpAndTheLinkMenusRunTheirCommands)
+{
+    // The link captions come from the settings; the demo's are its own texts.
+    EXPECT_EQ(w->action("F805", 0)->text(), QStringLiteral("証券会社１"));
+    EXPECT_EQ(w->action("F806", 4)->text(), QStringLiteral("お気に入りページ５"));
+    st.BrowserPath = QStringLiteral("/usr/bin/browser");
+    w->action("F800", 6)->trigger();
+    w->action("F805", 1)->trigger();
+    w->action("F888")->trigger();
+    EXPECT_EQ(env.launcher.commands, (QStringList{"/usr/bin/browser https://info.invalid/7", "/usr/bin/browser 証券会社２",
+                                                  "folder " + st.DataDir + "tmp"}));
+    w->action("VERS")->trigger();
+    QWidget *about = w->findChild<QWidget *>(QStringLiteral("frmAbout"));
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(about->isVisible());
+    EXPECT_EQ(about->windowTitle(), QStringLiteral("VELOR Pro  のﾊﾞｰｼﾞｮﾝ情報"));
+    w->action("VERS")->trigger();   // one about box at a time
+    EXPECT_EQ(w->findChildren<QWidget *>(QStringLiteral("frmAbout")).size(), 1);
+    EXPECT_TRUE(w->unhandledCommands().isEmpty());
+}

@@ -1,0 +1,114 @@
+#include "app/CommandLine.h"
+#include "common/Cp932.h"
+#include "db/PriceFile.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+using namespace velor;
+using namespace velor::test;
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString &s, std::ostream *os) { *os << s.toStdString(); }
+QT_END_NAMESPACE
+
+namespace {
+
+Bar bar(int32_t d, float o, float h, float l, float c, double v) { return Bar{d, o, h, l, c, v}; }
+
+// Two rows per list, prices 100..50000, a turnover floor of 1,000,000 yen a day.
+class ScreenCommand : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QByteArray ini = validSettings(pf.data);
+        ini.replace("0,0,20,0\r\n", "0,0,2,0\r\n").replace("100,50000,300000000\r\n", "100,50000,1000000\r\n");
+        writeFile(pf.program + "VELOR.ini", ini);
+        pf.writeMaster({{1001, QStringLiteral("日経平均"), 0}, {1301, QStringLiteral("極洋"), 1},
+                        {1332, QStringLiteral("日本水産"), 1}});
+        prices(1001, {bar(20240110, 33000, 33500, 32900, 33400, 0), bar(20240109, 33000, 33100, 32800, 33000, 0)},
+               {bar(20240105, 33000, 33500, 32800, 33000, 0)});
+        prices(1301, {bar(20240110, 105, 112, 104, 110, 20000), bar(20240109, 100, 101, 99, 100, 10000)},
+               {bar(20240105, 100, 110, 99, 110, 20000), bar(20231229, 100, 100, 100, 100, 10000)});
+        prices(1332, {bar(20240110, 200, 204, 196, 180, 50000), bar(20240109, 200, 200, 200, 200, 50000)},
+               {bar(20240105, 200, 200, 160, 180, 100000), bar(20231229, 200, 200, 200, 200, 100000)});
+    }
+    void prices(int code, const std::vector<Bar> &daily, const std::vector<Bar> &weekly)
+    {
+        PriceSections s;
+        s[0] = daily;
+        s[1] = weekly;
+        writeFile(pf.data + QString::number(code) + ".csv", formatPriceFile(s));
+    }
+    int run(QStringList args, QString &out)
+    {
+        args = QStringList{"velor", "--home", pf.program, "--now", "2024-01-10 15:30", "screen"} + args;
+        ::testing::internal::CaptureStdout();
+        const int rc = runCommand(*parseCommandLine(args), "/");
+        out = QString::fromStdString(::testing::internal::GetCapturedStdout());
+        return rc;
+    }
+    ProgramFolder pf;
+};
+
+} // namespace
+
+TEST_F(ScreenCommand, RankingPrintsTheWindowsLinesAndSavesThemAsTheWindowDoes)
+{
+    const QString stamp = " 日= 20240110 15:30:00";
+    const QStringList expected = {
+        "★値上がり率（対前日比）★　５値　" + stamp,
+        "1301,\"極洋   (1)\",1.1,105,112,104,110,2,↑",
+        "★値下がり率（対前日比）★　５値　" + stamp,
+        "1332,\"日本水産 (1)\",.9,200,204,196,180,5,↓",
+        "★出来高上昇率（対前日比）★　５値" + stamp,
+        "1301,\"極洋   (1)\",2.,105,112,104,110,2,↑",
+        "★出来高下降率（対前日比）★　５値" + stamp,
+        "★出来高（万株）★　５値  " + stamp,
+        "1332,\"日本水産 (1)\",5.,200,204,196,180,5,↓",
+        "1301,\"極洋   (1)\",2.,105,112,104,110,2,↑",
+        "★出来高（金額：億円）★　５値 " + stamp,
+        "1332,\"日本水産 (1)\",.09,200,204,196,180,5,↓",
+        "1301,\"極洋   (1)\",.022,105,112,104,110,2,↑",
+    };
+    QString out;
+    const QString file = pf.program + "VEDAT/r.csv";
+    QDir().mkpath(pf.program + "VEDAT");
+    ASSERT_EQ(run({"ranking", "--out", file}, out), 0);
+    EXPECT_EQ(out, expected.join('\n') + '\n');
+    QByteArray bytes;
+    for (const QString &l : expected) bytes += toCp932(l) + "\r\n";
+    EXPECT_EQ(readFile(file), bytes);
+}
+
+TEST_F(ScreenCommand, WeeklyPeriodScalesTheFloorByFive)
+{
+    // 1301's week (2.2 million yen) is below five days' floor; 1332's (18 million) is not.
+    const QString stamp = " 週= 20240105 15:30:00";
+    QString out;
+    ASSERT_EQ(run({"ranking", "--period", "w"}, out), 0);
+    const QStringList expected = {
+        "★値上がり率（対前日比）★　５値　" + stamp,
+        "★値下がり率（対前日比）★　５値　" + stamp,
+        "1332,\"日本水産 (1)\",.9,200,200,160,180,10,↓",
+        "★出来高上昇率（対前日比）★　５値" + stamp,
+        "★出来高下降率（対前日比）★　５値" + stamp,
+        "★出来高（万株）★　５値  " + stamp,
+        "1332,\"日本水産 (1)\",10.,200,200,160,180,10,↓",
+        "1301,\"極洋   (1)\",.,100,110,99,110,2,↑",
+        "★出来高（金額：億円）★　５値 " + stamp,
+        "1332,\"日本水産 (1)\",.18,200,200,160,180,10,↓",
+        "1301,\"極洋   (1)\",.,100,110,99,110,2,↑",
+    };
+    EXPECT_EQ(out, expected.join('\n') + '\n');
+}
+
+TEST_F(ScreenCommand, BadUsage)
+{
+    QString out;
+    const QStringList bad[] = {{}, {"nosuch"}, {"haba"}, {"haba", "4"}, {"j", "3", "1"}, {"j", "1"},
+                               {"ranking", "--period", "x"}, {"ranking", "--out"}, {"ranking", "--bogus"}};
+    for (const QStringList &args : bad) EXPECT_EQ(run(args, out), 2) << args.join(' ').toStdString();
+    EXPECT_TRUE(out.isEmpty());
+}

@@ -1,0 +1,99 @@
+// The manual: written from its text at build time into a PDF with its title.
+#include "auxiliary/ManualPdf.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+using namespace velor;
+using namespace velor::test;
+
+namespace {
+
+QGuiApplication &app()
+{
+    static int argc = 1;
+    static char name[] = "ManualPdfTest";
+    static char *argv[] = {name, nullptr};
+    static auto *a = new QGuiApplication(argc, argv);   // never destroyed: see GuiApp.h
+    return *a;
+}
+
+// The document title of a PDF's information dictionary, decoded from its UTF-16 string.
+QString pdfTitle(const QByteArray &pdf)
+{
+    const int at = int(pdf.indexOf("/Title"));
+    if (at < 0) return {};
+    const int open = int(pdf.indexOf('(', at));
+    QByteArray raw;
+    for (int i = open + 1; i < pdf.size() && pdf[i] != ')'; ++i) {
+        if (pdf[i] == '\\') {
+            ++i;
+            if (pdf[i] >= '0' && pdf[i] <= '7') {   // octal escape
+                int v = 0, n = 0;
+                while (n < 3 && pdf[i] >= '0' && pdf[i] <= '7') { v = v * 8 + (pdf[i] - '0'); ++i; ++n; }
+                --i;
+                raw += char(v);
+                continue;
+            }
+        }
+        raw += pdf[i];
+    }
+    if (raw.startsWith("\xFE\xFF")) {
+        QString out;
+        for (int i = 2; i + 1 < raw.size(); i += 2) out += QChar(char16_t((uchar(raw[i]) << 8) | uchar(raw[i + 1])));
+        return out;
+    }
+    return QString::fromLatin1(raw);
+}
+
+int pageCount(const QByteArray &pdf)
+{
+    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page[^s]"));
+    return int(QString::fromLatin1(pdf).count(page));
+}
+
+} // namespace
+
+TEST(ManualPdf, TheBuiltManualIsAPdfWithItsTitleAndManyPages)
+{
+    const QByteArray pdf = readFile(QStringLiteral(VELOR_MANUAL_PDF));
+    ASSERT_TRUE(pdf.startsWith("%PDF-1.")) << VELOR_MANUAL_PDF;
+    EXPECT_TRUE(pdf.trimmed().endsWith("%%EOF"));
+    EXPECT_EQ(pdfTitle(pdf), QStringLiteral("VELOR 使い方"));
+    EXPECT_GE(pageCount(pdf), 15);
+}
+
+TEST(ManualPdf, ChaptersAreJoinedInNameOrder)
+{
+    QTemporaryDir dir;
+    writeFile(dir.path() + "/02-b.md", "## 二章\n");
+    writeFile(dir.path() + "/01-a.md", "# 一章\n\n本文。\n");
+    writeFile(dir.path() + "/notes.txt", "not a chapter");
+    const auto text = readManualSource(dir.path());
+    ASSERT_TRUE(text.has_value());
+    EXPECT_EQ(*text, QStringLiteral("# 一章\n\n本文。\n\n\n## 二章\n\n\n"));
+}
+
+TEST(ManualPdf, WritesAOnePageManualAndRefusesAnEmptyFolder)
+{
+    app();
+    QTemporaryDir dir;
+    writeFile(dir.path() + "/src/01.md", "# 使い方\n\n| キー | 動作 |\n|---|---|\n| F1 | マニュアル |\n");
+    const QString out = dir.path() + "/VELORmanual.pdf";
+    writeFile(out, "old");
+    ASSERT_TRUE(writeManualPdf(dir.path() + "/src", out).has_value());
+    const QByteArray pdf = readFile(out);
+    EXPECT_TRUE(pdf.startsWith("%PDF-1."));
+    EXPECT_EQ(pdfTitle(pdf), QStringLiteral("VELOR 使い方"));
+    EXPECT_EQ(pageCount(pdf), 1);
+    EXPECT_FALSE(QFile::exists(out + ".part"));
+
+    QDir().mkpath(dir.path() + "/empty");
+    const auto r = writeManualPdf(dir.path() + "/empty", dir.path() + "/none.pdf");
+    ASSERT_FALSE(r.has_value());
+    EXPECT_EQ(r.error(), "no manual chapters (*.md) in " + dir.path() + "/empty");
+    EXPECT_FALSE(QFile::exists(dir.path() + "/none.pdf"));
+}

@@ -1,0 +1,256 @@
+// Ordered batch fetches through the real transport against a local server that answers out of
+// order, fails or stays silent on purpose. Nothing here depends on how fast the machine is: the
+// server decides when to answer from what it has received, never from a clock.
+#include "common/Net.h"
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QUrl>
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <functional>
+#include <set>
+
+using namespace velor;
+
+namespace {
+
+QCoreApplication &app()
+{
+    static int argc = 0;
+    static QCoreApplication instance(argc, nullptr);
+    return instance;
+}
+
+// Answers GET /p/<i> with "page <i>". Requests are held until `hold` of them wait (or all that
+// can still come), then answered last-first, so pages arrive out of order.
+class ScriptedServer {
+public:
+    int total = 0;
+    int hold = 1;
+    std::set<int> silent;    ///< never answered
+    std::set<int> missing;   ///< answered 404
+    int answerFirstAfter = 0;   ///< when > 0: page 0 waits until this many requests have come
+
+    int received = 0;
+    int maxWaiting = 0;   ///< most requests received and not yet answered at one time
+    int maxOpen = 0;      ///< most connections open at one time
+    int open = 0;
+
+    ScriptedServer()
+    {
+        app();
+        EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost));
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket *s = m_server.nextPendingConnection()) {
+                maxOpen = std::max(maxOpen, ++open);
+                QObject::connect(s, &QTcpSocket::disconnected, s, [this, s] {
+                    --open;
+                    std::erase_if(m_waiting, [s](const auto &w) { return w.second == s; });
+                    s->deleteLater();
+                });
+                QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] { onRequest(s); });
+            }
+        });
+    }
+    QString address(int i) const { return QStringLiteral("http://127.0.0.1:%1/p/%2").arg(m_server.serverPort()).arg(i); }
+    QStringList addresses() const
+    {
+        QStringList out;
+        for (int i = 0; i < total; ++i) out << address(i);
+        return out;
+    }
+
+private:
+    void onRequest(QTcpSocket *s)
+    {
+        m_buffer[s] += s->readAll();
+        if (!m_buffer[s].contains("\r\n\r\n")) return;
+        const QByteArray path = m_buffer[s].split(' ').value(1);
+        m_buffer.remove(s);
+        const int i = path.mid(3).toInt();
+        ++received;
+        m_waiting.emplace_back(i, s);
+        maxWaiting = std::max(maxWaiting, int(m_waiting.size()));
+        answerDue();
+    }
+
+    void answerDue()
+    {
+        std::vector<std::pair<int, QTcpSocket *>> due;
+        for (const auto &w : m_waiting)
+            if (!silent.count(w.first) && !(w.first == 0 && received < answerFirstAfter)) due.push_back(w);
+        const int stillToCome = total - m_answered - int(silent.size());
+        if (answerFirstAfter == 0 && int(due.size()) < std::min(hold, stillToCome)) return;
+        std::sort(due.begin(), due.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
+        for (const auto &[i, s] : due) {
+            std::erase_if(m_waiting, [s](const auto &w) { return w.second == s; });
+            ++m_answered;
+            const QByteArray body = "page " + QByteArray::number(i);
+            s->write(missing.count(i) ? QByteArray("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n")
+                                      : "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) +
+                                            "\r\nConnection: close\r\n\r\n" + body);
+            s->disconnectFromHost();
+        }
+    }
+
+    QTcpServer m_server;
+    QHash<QTcpSocket *, QByteArray> m_buffer;
+    std::vector<std::pair<int, QTcpSocket *>> m_waiting;
+    int m_answered = 0;
+};
+
+struct Delivered {
+    std::vector<int> order;
+    std::vector<QByteArray> bodies;   ///< the page, or "error: " and the address
+    std::vector<bool> timedOut;
+};
+
+Delivered fetchAll(const QStringList &addresses, int inFlight, FetchLimits limits = {5000, 1 << 20}, int stopAt = -1)
+{
+    Delivered d;
+    QtNet net;
+    net.fetchOrdered(addresses, limits, inFlight, [&](int i, const std::expected<QByteArray, NetError> &page) {
+        d.order.push_back(i);
+        d.bodies.push_back(page ? *page : "error: " + page.error().address.toUtf8());
+        d.timedOut.push_back(!page && page.error().timedOut);
+        return i != stopAt;
+    });
+    return d;
+}
+
+std::vector<int> upTo(int n)
+{
+    std::vector<int> v(size_t(n), 0);
+    for (int i = 0; i < n; ++i) v[size_t(i)] = i;
+    return v;
+}
+
+void waitFor(const std::function<bool()> &done)
+{
+    // A guard against hanging, not a measurement: the condition normally holds at once.
+    QDeadlineTimer guard(20000);
+    while (!done() && !guard.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+} // namespace
+
+TEST(FetchOrdered, PagesAnsweredLastFirstArriveInListOrderWithFourAtOnce)
+{
+    ScriptedServer server;
+    server.total = 10;
+    server.hold = 4;
+    const Delivered d = fetchAll(server.addresses(), 4);
+    EXPECT_EQ(d.order, upTo(10));
+    ASSERT_EQ(d.bodies.size(), 10u);
+    EXPECT_EQ(d.bodies[0], "page 0");
+    EXPECT_EQ(d.bodies[9], "page 9");
+    EXPECT_EQ(server.maxWaiting, 4);
+    EXPECT_GE(server.maxOpen, 4);
+}
+
+TEST(FetchOrdered, OneAndFourInFlightDeliverTheSamePages)
+{
+    ScriptedServer one;
+    one.total = 9;
+    one.missing = {4};
+    const Delivered a = fetchAll(one.addresses(), 1);
+    EXPECT_EQ(one.maxWaiting, 1);
+    EXPECT_EQ(one.maxOpen, 1);
+
+    ScriptedServer four;
+    four.total = 9;
+    four.hold = 4;
+    four.missing = {4};
+    const Delivered b = fetchAll(four.addresses(), 4);
+    EXPECT_EQ(four.maxWaiting, 4);
+    EXPECT_EQ(a.order, b.order);
+    // The same bodies apart from the port in the failing page's address.
+    for (size_t i = 0; i < a.bodies.size(); ++i)
+        if (i != 4) {
+            EXPECT_EQ(a.bodies[i], b.bodies[i]) << i;
+        }
+    EXPECT_EQ(b.bodies[4], "error: " + four.address(4).toUtf8());
+}
+
+TEST(FetchOrdered, AFailingPageIsReportedInItsPlaceAndTheRestGoOn)
+{
+    ScriptedServer server;
+    server.total = 6;
+    server.hold = 3;
+    server.missing = {2};
+    const Delivered d = fetchAll(server.addresses(), 3);
+    EXPECT_EQ(d.order, upTo(6));
+    EXPECT_EQ(d.bodies, (std::vector<QByteArray>{"page 0", "page 1", "error: " + server.address(2).toUtf8(), "page 3",
+                                                  "page 4", "page 5"}));
+    EXPECT_EQ(d.timedOut, (std::vector<bool>{false, false, false, false, false, false}));
+}
+
+TEST(FetchOrdered, APageThatNeverComesTimesOutAlone)
+{
+    ScriptedServer server;
+    server.total = 5;
+    server.silent = {2};
+    const Delivered d = fetchAll(server.addresses(), 4, FetchLimits{2000, 1 << 20});
+    EXPECT_EQ(d.order, upTo(5));
+    EXPECT_EQ(d.bodies, (std::vector<QByteArray>{"page 0", "page 1", "error: " + server.address(2).toUtf8(), "page 3", "page 4"}));
+    EXPECT_EQ(d.timedOut, (std::vector<bool>{false, false, true, false, false}));
+}
+
+TEST(FetchOrdered, StoppingAbortsWhatIsInFlight)
+{
+    // Pages from 2 on are never answered and the time-out is far away: the batch only comes back
+    // because stopping aborts them, and the server then sees every connection closed.
+    ScriptedServer server;
+    server.total = 12;
+    for (int i = 2; i < 12; ++i) server.silent.insert(i);
+    const Delivered d = fetchAll(server.addresses(), 4, FetchLimits{3600 * 1000, 1 << 20}, 1);
+    EXPECT_EQ(d.order, (std::vector<int>{0, 1}));
+    EXPECT_EQ(d.bodies, (std::vector<QByteArray>{"page 0", "page 1"}));
+    waitFor([&] { return server.open == 0; });
+    EXPECT_EQ(server.open, 0);
+    EXPECT_LE(server.received, 8);
+}
+
+TEST(FetchOrdered, NoMoreThanTwiceTheWindowIsRequestedAheadOfASlowPage)
+{
+    // Page 0 is answered only once 8 requests have come; with 4 in flight the batch may run
+    // 8 pages ahead of the one it waits for and no further, so exactly 8 have come by then.
+    ScriptedServer server;
+    server.total = 20;
+    server.answerFirstAfter = 8;
+    int receivedAtFirstPage = -1;
+    QtNet net;
+    std::vector<int> order;
+    net.fetchOrdered(server.addresses(), FetchLimits{10000, 1 << 20}, 4, [&](int i, const auto &page) {
+        if (i == 0) receivedAtFirstPage = server.received;
+        EXPECT_TRUE(page.has_value()) << i;
+        order.push_back(i);
+        return true;
+    });
+    EXPECT_EQ(receivedAtFirstPage, 8);
+    EXPECT_EQ(order, upTo(20));
+}
+
+TEST(FetchOrdered, FileAddressesTakeTheirPlaceAmongNetworkPages)
+{
+    QTemporaryDir dir;
+    test::writeFile(dir.path() + "/site/quote/1301.T", "local 1301");
+    const QString file = QUrl::fromLocalFile(dir.path() + "/site/quote/1301.T").toString();
+    const QString absent = QUrl::fromLocalFile(dir.path() + "/site/quote/9999.T").toString();
+    ScriptedServer server;
+    server.total = 2;
+    const Delivered d = fetchAll({server.address(0), file, server.address(1), absent, "gopher://x/"}, 4);
+    EXPECT_EQ(d.order, upTo(5));
+    EXPECT_EQ(d.bodies, (std::vector<QByteArray>{"page 0", "local 1301", "page 1", "error: " + absent.toUtf8(),
+                                                  "error: gopher://x/"}));
+}
+
+TEST(FetchOrdered, AnEmptyListCallsNothing)
+{
+    app();
+    EXPECT_TRUE(fetchAll({}, 4).order.empty());
+}

@@ -1,0 +1,216 @@
+#include "realtime/MinuteBars.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+#include <map>
+
+using namespace velor;
+using namespace velor::test;
+
+namespace {
+
+// The live bar of each code, as a quote page would give it.
+class TableQuote final : public LiveQuote {
+public:
+    void getVec(State &st) override
+    {
+        ++calls;
+        st.BarDate[0] = 20261207;
+        const auto it = bars.find(st.CurCode);
+        const MinuteRecord r = it == bars.end() ? MinuteRecord{} : it->second;
+        st.BarOpen[0] = r.open;
+        st.BarHigh[0] = r.high;
+        st.BarLow[0] = r.low;
+        st.BarClose[0] = r.close;
+        st.BarVolume[0] = r.volume;
+        lastQuoteMode = st.QuoteMode;
+    }
+    std::map<int, MinuteRecord> bars;
+    int calls = 0;
+    int lastQuoteMode = -1;
+};
+
+struct Fixture {
+    ProgramFolder pf;
+    TestEnv env;
+    TableQuote quote;
+    Fixture()
+    {
+        pf.writeMaster({{1001, QStringLiteral("日経平均"), 1}, {1301, QStringLiteral("極洋"), 1},
+                        {6758, QStringLiteral("ソニーＧ"), 1}, {7203, QStringLiteral("トヨタ"), 1}});
+        env.services.liveQuote = &quote;
+        quote.bars[1301] = {0, 1230, 1250.5f, 1220, 1234.5f, 2345600};
+        quote.bars[7203] = {0, 2800, 2810, 2790, 2805, 10000000};
+        quote.bars[6758] = {0, 0, 0, 0, 3000, 0};   // no first trade yet
+    }
+    void at(int y, int mo, int d, int h, int mi) { env.clock.set(QDateTime(QDate(y, mo, d), QTime(h, mi))); }
+    QString file(int code) const { return pf.program + "FUNASHI/" + QString::number(code) + ".csv"; }
+};
+
+const QByteArray kTwoRecords = " 12060905 , 1230 , 1250.5 , 1220 , 1234.5 , 2345600 \r\n"
+                               " 12060906 , 1230 , 1251 , 1220 , 1240 , 2400000 \r\n";
+
+} // namespace
+
+TEST(MinuteBars, StampIsMonthDayHourMinute)
+{
+    EXPECT_EQ(minuteStamp(QDateTime(QDate(2026, 12, 6), QTime(9, 5))), 12060905);
+    EXPECT_EQ(minuteStamp(QDateTime(QDate(2027, 1, 5), QTime(9, 35))), 1050935);
+    EXPECT_EQ(minuteStamp(QDateTime(QDate(2027, 1, 5), QTime(15, 0))), 1051500);
+}
+
+TEST(MinuteBars, RecordLineIsPrintFormSeparatedByCommas)
+{
+    EXPECT_EQ(minuteRecordLine({12060905, 1230, 1250.5f, 1220, 1234.5f, 2345600}),
+              QByteArray(" 12060905 , 1230 , 1250.5 , 1220 , 1234.5 , 2345600 \r\n"));
+    // January stamps have seven digits; a volume keeps every digit; below 1 without the zero.
+    EXPECT_EQ(minuteRecordLine({1050905, 0.5f, 0.5f, 0.5f, 0.5f, 123456789012.0}),
+              QByteArray(" 1050905 , .5 , .5 , .5 , .5 , 123456789012 \r\n"));
+}
+
+TEST(MinuteBars, ReaderSkipsACutLastLineAndMalformedLines)
+{
+    Fixture f;
+    writeFile(f.file(1301), kTwoRecords + " 12060907 , 1230 , 12");
+    auto recs = readMinuteRecords(f.file(1301));
+    ASSERT_EQ(recs.size(), 2u);
+    EXPECT_EQ(recs[1].stamp, 12060906);
+    EXPECT_FLOAT_EQ(recs[1].close, 1240.f);
+    EXPECT_DOUBLE_EQ(recs[1].volume, 2400000.0);
+    // A complete-looking last line without its end is a record cut short, not a record.
+    writeFile(f.file(1301), kTwoRecords + " 12060907 , 1230 , 1251 , 1220 , 1240 , 24");
+    EXPECT_EQ(readMinuteRecords(f.file(1301)).size(), 2u);
+    writeFile(f.file(1301), " 12060905 , 1 , 1 , 1 , 1 , 1 \r\ngarbage\r\n 1 , 2 \r\n" + kTwoRecords.mid(52));
+    recs = readMinuteRecords(f.file(1301));
+    ASSERT_EQ(recs.size(), 2u);
+    EXPECT_EQ(recs[1].stamp, 12060906);
+    EXPECT_EQ(readMinuteRecords(f.file(9999)).size(), 0u);
+}
+
+// Every point at which a kill could cut the file during an append leaves all earlier records.
+TEST(MinuteBars, AKilledAppendNeverCostsAnEarlierRecord)
+{
+    Fixture f;
+    const QString path = f.file(1301);
+    ASSERT_TRUE(appendMinuteRecord(path, {12060905, 1230, 1250.5f, 1220, 1234.5f, 2345600}));
+    ASSERT_TRUE(appendMinuteRecord(path, {12060906, 1230, 1251, 1220, 1240, 2400000}));
+    ASSERT_EQ(readFile(path), kTwoRecords);
+    const QByteArray third = minuteRecordLine({12060907, 1231, 1252, 1221, 1241, 2500000});
+    for (qsizetype cut = 0; cut < third.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        writeFile(path, kTwoRecords + third.left(cut));
+        const auto recs = readMinuteRecords(path);
+        ASSERT_EQ(recs.size(), 2u);
+        EXPECT_EQ(recs[0].stamp, 12060905);
+        EXPECT_EQ(recs[1].stamp, 12060906);
+        // The next collection drops the cut line rather than gluing the new record onto it.
+        ASSERT_TRUE(appendMinuteRecord(path, {12060908, 1232, 1253, 1222, 1242, 2600000}));
+        EXPECT_EQ(readFile(path), kTwoRecords + " 12060908 , 1232 , 1253 , 1222 , 1242 , 2600000 \r\n");
+    }
+}
+
+struct SkipCase {
+    const char *name;
+    std::vector<int32_t> stamps;
+    int32_t now;
+    bool recorded;
+};
+
+class MinuteSkip : public ::testing::TestWithParam<SkipCase> {};
+
+TEST_P(MinuteSkip, OnlyTodaysNewestRecordCounts)
+{
+    std::vector<MinuteRecord> recs;
+    for (int32_t s : GetParam().stamps) recs.push_back({s, 1, 1, 1, 1, 1});
+    EXPECT_EQ(minuteRecorded(recs, GetParam().now), GetParam().recorded);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MinuteSkip,
+    ::testing::Values(SkipCase{"Empty", {}, 12060905, false}, SkipCase{"SameMinute", {12060904, 12060905}, 12060905, true},
+                      SkipCase{"EarlierMinute", {12060904}, 12060905, false},
+                      SkipCase{"EarlierDay", {12051500}, 12060905, false},
+                      // Late December records read in January: a larger MMDD of an earlier day.
+                      SkipCase{"DecemberInJanuary", {12301455, 12301500}, 1050905, false},
+                      SkipCase{"NewYearsEveAtNewYear", {12311459}, 1010900, false},
+                      SkipCase{"JanuaryAfterDecember", {12301500, 1050905}, 1050905, true}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(MinuteBars, MakeMinuteListJoinsTheWatchListsOnceEachWithoutZero)
+{
+    Fixture f;
+    writeFile(f.pf.program + "touroku.dat", " 1301 \r\n 7203 \r\n");
+    writeFile(f.pf.program + "touroku2.dat", " 0 \r\n 7203 \r\n 6758 \r\n 1301 \r\n");
+    // touroku3.dat is missing: it adds nothing.
+    auto codes = MakeMinuteList(f.pf.st);
+    ASSERT_TRUE(codes) << codes.error().toStdString();
+    EXPECT_EQ(*codes, (std::vector<int>{1301, 7203, 6758}));
+    EXPECT_EQ(readFile(f.pf.program + "FUNASHI/Fmeigara.dat"), QByteArray(" 1301 \r\n 7203 \r\n 6758 \r\n"));
+}
+
+TEST(MinuteBars, TwoTicksInOneMinuteWriteOneRecordPerStock)
+{
+    Fixture f;
+    writeFile(f.pf.program + "touroku.dat", " 1301 \r\n 7203 \r\n");
+    writeFile(f.pf.program + "touroku2.dat", " 7203 \r\n 6758 \r\n");
+    ASSERT_TRUE(MakeMinuteList(f.pf.st));
+    f.at(2026, 12, 7, 9, 5);
+    f.pf.st.CurCode = 1001;
+    MinuteTick t = collectMinuteBars(f.pf.st, f.env.services);
+    EXPECT_EQ(t.written, 2);   // 6758 has no open yet
+    EXPECT_EQ(t.empty, 1);
+    EXPECT_EQ(f.pf.st.CurCode, 1001);
+    EXPECT_EQ(f.quote.lastQuoteMode, 1);
+    f.env.clock.advanceSeconds(50);   // 9:05:50, the same minute
+    t = collectMinuteBars(f.pf.st, f.env.services);
+    EXPECT_EQ(t.written, 0);
+    EXPECT_EQ(t.skipped, 2);
+    EXPECT_EQ(readFile(f.file(1301)), QByteArray(" 12070905 , 1230 , 1250.5 , 1220 , 1234.5 , 2345600 \r\n"));
+    EXPECT_EQ(readFile(f.file(7203)), QByteArray(" 12070905 , 2800 , 2810 , 2790 , 2805 , 10000000 \r\n"));
+    EXPECT_FALSE(QFile::exists(f.file(6758)));
+    f.env.clock.advanceSeconds(50);   // 9:06:40
+    t = collectMinuteBars(f.pf.st, f.env.services);
+    EXPECT_EQ(t.written, 2);
+    EXPECT_EQ(readMinuteRecords(f.file(7203)).size(), 2u);
+}
+
+TEST(MinuteBars, DecemberRecordsDoNotStopJanuaryCollection)
+{
+    Fixture f;
+    writeFile(f.pf.program + "touroku.dat", " 1301 \r\n");
+    ASSERT_TRUE(MakeMinuteList(f.pf.st));
+    writeFile(f.file(1301), " 12301500 , 1200 , 1210 , 1190 , 1205 , 900000 \r\n");
+    f.at(2027, 1, 5, 9, 5);
+    EXPECT_EQ(collectMinuteBars(f.pf.st, f.env.services).written, 1);
+    EXPECT_EQ(readFile(f.file(1301)), QByteArray(" 12301500 , 1200 , 1210 , 1190 , 1205 , 900000 \r\n"
+                                                 " 1050905 , 1230 , 1250.5 , 1220 , 1234.5 , 2345600 \r\n"));
+    EXPECT_EQ(collectMinuteBars(f.pf.st, f.env.services).written, 0);
+}
+
+TEST(MinuteBars, ReadMinuteBarsFillsEarliestFirstThenTheLiveBar)
+{
+    Fixture f;
+    writeFile(f.file(1301), kTwoRecords + " 12060907 , 1");
+    f.pf.st.CurCode = 1301;
+    f.pf.st.QuoteMode = 0;
+    ReadMinuteBars(f.pf.st, f.env.services, 1600);
+    const State &st = f.pf.st;
+    EXPECT_EQ(st.BarCount, 2);
+    EXPECT_EQ(st.BarDate[1], 12060905);
+    EXPECT_EQ(st.BarDate[2], 12060906);
+    EXPECT_FLOAT_EQ(st.BarHigh[1], 1250.5f);
+    EXPECT_FLOAT_EQ(st.BarClose[2], 1240.f);
+    EXPECT_DOUBLE_EQ(st.BarVolume[2], 2400000.0);
+    EXPECT_EQ(st.BarDate[0], 20261207);
+    EXPECT_FLOAT_EQ(st.BarClose[0], 1234.5f);
+    EXPECT_EQ(f.quote.lastQuoteMode, 1);
+    EXPECT_EQ(st.QuoteMode, 0);
+    ReadMinuteBars(f.pf.st, f.env.services, 1);
+    EXPECT_EQ(st.BarCount, 1);
+    f.pf.st.CurCode = 7203;   // no file: no bars, still the live bar
+    ReadMinuteBars(f.pf.st, f.env.services, 1600);
+    EXPECT_EQ(st.BarCount, 0);
+    EXPECT_FLOAT_EQ(st.BarClose[0], 2805.f);
+}
