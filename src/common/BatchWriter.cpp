@@ -1,5 +1,7 @@
 #include "common/BatchWriter.h"
 
+#include "common/TextFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -40,7 +42,7 @@ std::expected<void, QString> BatchFileOps::writeUnsynced(const QString &path, co
 {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return std::unexpected(cannotWrite(path));
-    const bool written = f.write(bytes) == bytes.size() && f.flush();
+    const bool written = writeFully(f, bytes);
     f.close();
     // A full disk can lose the tail of a write without an error from the call: the file's own
     // size is the proof.
