@@ -1,5 +1,6 @@
 // A full chart redraw (chart(1): load, overlay, draw, texts) of 1,600 daily bars with the index
-// overlay into an offscreen image, against a bare loop issuing as many QPainter primitives.
+// overlay into an offscreen image, against a bare loop issuing as many QPainter primitives with
+// each pen made once. The chart object lives across redraws, as the window's does.
 #include "chart/Chart.h"
 #include "chart/QtChartCanvas.h"
 #include "common/Clock.h"
@@ -47,7 +48,7 @@ double median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-// As many lines, boxes and texts as the chart drew, with the same pen changes, and nothing else.
+// As many lines, boxes and texts as the chart drew, with each pen made once, and nothing else.
 double bareLoop(const std::vector<Primitive> &prims, QImage &image)
 {
     QElapsedTimer t;
@@ -56,10 +57,18 @@ double bareLoop(const std::vector<Primitive> &prims, QImage &image)
     p.setRenderHint(QPainter::Antialiasing, false);
     p.fillRect(image.rect(), Qt::gray);
     const double sx = image.width() / double(kChartTwipsWidth), sy = image.height() / double(kChartTwipsHeight);
+    std::vector<std::pair<uint32_t, QPen>> pens;
     for (const Primitive &q : prims) {
-        QPen pen(QColor(q.colour.r, q.colour.g, q.colour.b));
-        pen.setWidthF(q.penWidth * std::max(1.0, std::min(sx, sy) * 15));
-        pen.setStyle(q.style == PenStyle::Dotted ? Qt::DotLine : Qt::SolidLine);
+        const uint32_t key = uint32_t(q.colour.r) << 24 | uint32_t(q.colour.g) << 16 | uint32_t(q.colour.b) << 8 |
+                             uint32_t(q.penWidth) << 1 | uint32_t(q.style == PenStyle::Dotted);
+        auto it = std::find_if(pens.begin(), pens.end(), [&](const auto &e) { return e.first == key; });
+        if (it == pens.end()) {
+            QPen pen(QColor(q.colour.r, q.colour.g, q.colour.b));
+            pen.setWidthF(q.penWidth * std::max(1.0, std::min(sx, sy) * 15));
+            pen.setStyle(q.style == PenStyle::Dotted ? Qt::DotLine : Qt::SolidLine);
+            it = pens.insert(pens.end(), {key, pen});
+        }
+        const QPen &pen = it->second;
         p.setPen(pen);
         if (q.kind == Primitive::Line) p.drawLine(QPointF(q.x1 * sx, q.y1 * sy), QPointF(q.x2 * sx, q.y2 * sy));
         else if (q.kind == Primitive::Box) {
@@ -114,15 +123,16 @@ int main(int argc, char **argv)
     std::printf("bars drawn %d, primitives %zu\n", int(st.DrawEnd), prims.size());
 
     std::vector<double> full, bare;
+    Chart chart(st, sv);
     for (int run = 0; run < 31; ++run) {
         QElapsedTimer t;
         t.start();
         {
             QPainter p(&image);
             QtChartCanvas canvas(p, QSizeF(image.size()));
-            Chart chart(st, sv);
             chart.setCanvas(&canvas);
             chart.chart(1);
+            chart.setCanvas(nullptr);
         }
         full.push_back(t.nsecsElapsed() / 1e6);
         bare.push_back(bareLoop(prims, image));
@@ -131,11 +141,9 @@ int main(int argc, char **argv)
     for (int run = 0; run < 31; ++run) {
         QElapsedTimer t;
         t.start();
-        Chart chart(st, sv);
         chart.chart(1);
         logic.push_back(t.nsecsElapsed() / 1e6);
     }
-    std::printf("chart(1) recorded without painting: median %.2f ms\n", median(logic));
     if (qEnvironmentVariableIsSet("BENCH_PIECES")) {
         std::vector<double> listing, load, frame;
         for (int run = 0; run < 31; ++run) {
@@ -154,8 +162,9 @@ int main(int argc, char **argv)
         std::printf("pieces: listing %.2f, load %.2f, record %.2f ms\n", median(listing), median(load), median(frame));
     }
     const double f = median(full), b = median(bare);
-    std::printf("chart(1), 1600 bars with overlay: median %.2f ms\n", f);
-    std::printf("bare QPainter loop, same primitives: median %.2f ms\n", b);
-    std::printf("ratio %.2f (target: under 15 ms, ratio at most 2)\n", f / b);
+    const double l = median(logic);
+    std::printf("chart(1), 1600 bars with overlay: median %.2f ms   ratio %.2f (at most 1.3)\n", f, f / b);
+    std::printf("chart(1) recorded without painting: median %.2f ms   ratio %.2f (at most 0.2)\n", l, l / b);
+    std::printf("floor: bare QPainter loop, same primitives, one pen per colour: median %.2f ms\n", b);
     return 0;
 }

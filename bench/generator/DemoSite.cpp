@@ -69,7 +69,7 @@ std::vector<QByteArray> dailyFiles(const MarketGenerator &gen, int from, int to)
             const Bar &b = s.daily[size_t(d)];
             QByteArray &f = files[size_t(d - from)];
             f += dates[size_t(d - from)] + ',' + QByteArray::number(s.entry.code) + ',' +
-                 QByteArray::number(s.entry.section) + ',' + singleText(b.open).toLatin1() + ',' +
+                 QByteArray::number(gen.sectionOn(i, d)) + ',' + singleText(b.open).toLatin1() + ',' +
                  singleText(b.high).toLatin1() + ',' + singleText(b.low).toLatin1() + ',' +
                  singleText(b.close).toLatin1() + ',' + doubleText(MarketGenerator::deliveredVolume(s, b)).toLatin1() +
                  "\r\n";

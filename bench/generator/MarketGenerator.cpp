@@ -71,6 +71,7 @@ StockSeries MarketGenerator::series(size_t i) const
     if (kind == 1) s.firstDay = m_stored - 5 - int(rng() % 55);
     if (kind == 2) s.endDay = m_stored - 20 - int(rng() % 180);
     if (kind == 4) s.firstDay = m_stored + 1 + int(rng() % std::max(m_opt.nextDays - 1, 1));
+    if (kind == 4 && m_opt.listingNextDay >= 0) s.firstDay = m_stored + m_opt.listingNextDay;
     s.firstDay = std::clamp(s.firstDay, 0, days);
 
     // Each stock's level is log-uniform from 50 to 50,000 yen; the walk is pulled back towards it
@@ -111,6 +112,13 @@ StockSeries MarketGenerator::series(size_t i) const
 double MarketGenerator::deliveredVolume(const StockSeries &s, const Bar &b)
 {
     return s.entry.code == 1001 || s.entry.code == 1002 ? std::round(b.volume * 1e6) : b.volume;
+}
+
+int16_t MarketGenerator::sectionOn(size_t i, int day) const
+{
+    const int16_t section = m_listing.at(i).section;
+    if (m_opt.sectionChangeNextDay < 0 || i < 2 || i % 50 != 5 || day < m_stored + m_opt.sectionChangeNextDay) return section;
+    return int16_t(section % 4 + 1);
 }
 
 PriceSections MarketGenerator::sections(const StockSeries &s, int uptoDay) const

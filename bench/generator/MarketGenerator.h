@@ -16,6 +16,8 @@ struct MarketOptions {
     uint64_t seed = 1;
     QDate lastStoredDay = QDate(2026, 11, 27);   ///< newest day in the database (a Friday)
     int nextDays = 10;                            ///< trading days after it, for the download site
+    int listingNextDay = -1;        ///< when >= 0: the stocks listed during the next days list on this one (0 = first)
+    int sectionChangeNextDay = -1;  ///< when >= 0: every 50th stock moves to another section from this next day on
 };
 
 /// One stock's daily bars, indexed by calendar day; days outside [firstDay, endDay) have none.
@@ -43,6 +45,8 @@ public:
     PriceSections sections(const StockSeries &s, int uptoDay) const;
     /// Raw volume as a daily file delivers it (index series are delivered in shares, not millions).
     static double deliveredVolume(const StockSeries &s, const Bar &b);
+    /// The section a stock's line carries on calendar day `day`.
+    int16_t sectionOn(size_t i, int day) const;
 private:
     MarketOptions m_opt;
     std::vector<QDate> m_calendar;

@@ -137,8 +137,26 @@ void Chart::writeTexts(int mode)
     m_texts.warnings = warningText(m_st);
     if (!m_st.ImportRunning && m_st.DownloadState != -1) {
         m_sv.shell.clearMessages();
-        m_sv.shell.prependMessage(priceListing(m_st));
+        m_sv.shell.prependMessage(listing());
     }
+}
+
+const QString &Chart::listing()
+{
+    // The minute listing also reads the previous bar's volume rules; it is made every time.
+    if (m_st.CurPeriod == 3) return m_listing = priceListing(m_st), m_listingKey = {}, m_listing;
+    // The lines read table entries BarOffset + 1 .. DrawEnd + 1 (each line's change is taken
+    // against the next older bar).
+    const int lo = std::clamp(m_st.BarOffset + 1, 0, kBarTableSize), hi = std::clamp(m_st.DrawEnd + 2, lo, kBarTableSize);
+    auto slice = [&](const auto &t) { return std::vector(t.begin() + lo, t.begin() + hi); };
+    ListingKey key{m_st.CurCode,          m_st.CurPeriod,        m_st.BarOffset,        m_st.DrawEnd,
+                   slice(m_st.BarDate),   slice(m_st.BarOpen),   slice(m_st.BarHigh),   slice(m_st.BarLow),
+                   slice(m_st.BarClose),  slice(m_st.BarVolume)};
+    if (!(key == m_listingKey)) {
+        m_listing = priceListing(m_st);
+        m_listingKey = std::move(key);
+    }
+    return m_listing;
 }
 
 } // namespace velor

@@ -45,6 +45,7 @@ private:
     void loadBars(int mode);
     void loadOverlay(int n);
     void writeTexts(int mode);
+    const QString &listing();
 
     State &m_st;
     Services &m_sv;
@@ -55,6 +56,17 @@ private:
     OverlayCloses m_overlay;
     bool m_running = false;
     int m_loaded = 0;   ///< positions 0..m_loaded-1 hold bars of the last full load
+    /// The price listing of the last redraw and everything it was made from: a redraw of the
+    /// same bars reuses it instead of formatting up to 1,600 lines again.
+    struct ListingKey {
+        int code = 0, period = -1, offset = 0, end = 0;
+        std::vector<int32_t> date;
+        std::vector<float> open, high, low, close;
+        std::vector<double> volume;
+        bool operator==(const ListingKey &) const = default;
+    };
+    ListingKey m_listingKey;
+    QString m_listing;
 };
 
 /// ReadMinuteBars through the hook, or nothing loaded when there is none.

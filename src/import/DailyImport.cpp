@@ -8,6 +8,7 @@
 #include "db/StockMaster.h"
 #include "import/DailyFile.h"
 #include "import/ImportJournal.h"
+#include "import/ImportPass.h"
 #include "import/LzhExtract.h"
 #include "import/MasterChanges.h"
 #include "import/RollUp.h"
@@ -23,48 +24,64 @@ namespace {
 constexpr int kMaxFiles = 100;
 const QString CRLF = QStringLiteral("\r\n");
 
-enum class Step { Next, Stop };
+// Why planning ended the run: shown once the days before it are written.
+struct Stop {
+    QString text;
+    Icon icon = Icon::Error;
+};
 
 class ImportRun {
 public:
-    ImportRun(State &st, Services &sv, const QString &inbox) : m_st(st), m_sv(sv), m_inbox(inbox) {}
-    /// Completes a day an interrupted run left; false when that failed.
+    ImportRun(State &st, Services &sv, const QString &inbox, BatchFileOps &ops)
+        : m_st(st), m_sv(sv), m_inbox(inbox), m_ops(ops)
+    {
+    }
+    /// Completes a pass an interrupted run left; false when that failed.
     bool resume();
-    /// Imports the listed inbox files; false when the run ended on an error.
+    /// Imports the listed inbox files in one pass; false when the run ended on an error.
     bool files(const QStringList &names, int16_t savedCode);
-    bool resumedSomething() const { return m_resumedDay != 0; }
+    bool resumedSomething() const { return !m_resumedDays.empty(); }
 
 private:
-    Step applyFile(const QString &name);
-    std::expected<QByteArray, Step> readDailyBytes(const QString &name, QString &readPath);
-    Step applyDay(const ImportJournal &j, const DailyFile &day, bool fresh);
-    Step updateStock(const DailyFile &day, const DailyLine &line, bool isNew, const std::vector<int32_t> &cal,
-                     LogAppender &log);
-    Step fail(const QString &text, Icon icon = Icon::Error)
+    std::expected<QByteArray, Stop> readDailyBytes(const QString &name, QString &readPath);
+    /// Adds the file's day to the pass, or deals with the file without one.
+    std::optional<Stop> planFile(const QString &name);
+    std::vector<int32_t> currentCalendar();
+    void advanceCalendar(const DailyFile &day, const MasterChanges &ch);
+    bool commit(int16_t savedCode);
+    bool fail(const QString &text, Icon icon = Icon::Error)
     {
         m_sv.dialogs.message(text, icon);
-        return Step::Stop;
+        return false;
     }
     void afterFile();
 
     State &m_st;
     Services &m_sv;
     QString m_inbox;
-    int32_t m_resumedDay = 0;
+    BatchFileOps &m_ops;
+    std::vector<int32_t> m_resumedDays;
+    // The pass being planned.
+    PassPlan m_plan;
+    std::optional<MasterImage> m_master;         ///< the master after the planned days
+    std::optional<QByteArray> m_calendarFile;    ///< 1001 after the planned days, once they change it
+    bool m_calendarChanged = false;
+    QStringList m_handled;                       ///< inbox files done with once the pass is written
 };
 
 bool ImportRun::resume()
 {
     const QString path = journalPath(m_st.DataDir);
     auto j = readJournal(path);
-    if (!j) return fail(j.error()), false;
+    if (!j) return fail(j.error());
     if (!j->has_value()) return true;
-    const ImportJournal &jr = **j;
-    auto day = parseDailyFile(jr.data, jr.source);
-    if (!day) return fail(day.error().text), false;
-    m_sv.shell.prependMessage(QStringLiteral("前回中断した ") + LngStr(jr.day) + QStringLiteral(" のデータの追加を続けます") + CRLF);
-    m_resumedDay = jr.day;
-    if (applyDay(jr, *day, false) == Step::Stop) return false;
+    auto plan = planFromJournal(std::move(**j));
+    if (!plan) return fail(plan.error());
+    for (const DailyFile &d : plan->days) {
+        m_sv.shell.prependMessage(QStringLiteral("前回中断した ") + LngStr(d.D) + QStringLiteral(" のデータの追加を続けます") + CRLF);
+        m_resumedDays.push_back(d.D);
+    }
+    if (!runPass(m_st, m_sv, *plan, false, m_ops)) return false;
     afterFile();
     return true;
 }
@@ -72,41 +89,74 @@ bool ImportRun::resume()
 bool ImportRun::files(const QStringList &names, int16_t savedCode)
 {
     for (const QString &name : names) {
-        if (m_st.StockCount >= m_st.MaxStocks) return fail(QStringLiteral("これ以上データを追加出来ません。")), false;
-        if (auto r = MEIGARAIN(m_st); !r) return fail(r.error()), false;
-        if (applyFile(name) == Step::Stop) return false;
-        m_st.CurCode = savedCode;
-        m_sv.shell.redrawChart(1);
+        if (!m_master) {
+            if (auto r = MEIGARAIN(m_st); !r) return commit(savedCode) && fail(r.error());
+        }
+        const int count = m_master ? int(m_master->entries.size()) : m_st.StockCount;
+        std::optional<Stop> stop;
+        if (count >= m_st.MaxStocks) stop = Stop{QStringLiteral("これ以上データを追加出来ません。")};
+        else stop = planFile(name);
+        if (stop) {
+            // The days before the one that ended the run keep their update.
+            if (!commit(savedCode)) return false;
+            return fail(stop->text, stop->icon);
+        }
     }
-    return true;
+    return commit(savedCode);
 }
 
 // The bytes of an inbox file; an archive is unpacked first (only its own CSV, which is
 // deleted again once read).
-std::expected<QByteArray, Step> ImportRun::readDailyBytes(const QString &name, QString &readPath)
+std::expected<QByteArray, Stop> ImportRun::readDailyBytes(const QString &name, QString &readPath)
 {
     const QString path = pathIn(withTrailingSeparator(m_inbox), name);
     readPath = path;
     if (!name.endsWith(QLatin1String(".lzh"), Qt::CaseInsensitive)) {
         auto b = readBytes(path, qint64(64) << 20);
-        if (!b) return std::unexpected(fail(b.error()));
+        if (!b) return std::unexpected(Stop{b.error()});
         return *b;
     }
     const QString base = name.chopped(4).right(7).toLower();
     readPath = pathIn(m_st.ProgramDir, base + QStringLiteral(".csv"));
     QString why;
     if (ExtractLzh(path, base + QStringLiteral(".csv"), readPath, m_sv.dialogs, &why) != 0)
-        return std::unexpected(fail(path + QStringLiteral("の解凍に失敗しました。") + (why.isEmpty() ? QString() : CRLF + CRLF + why)));
+        return std::unexpected(Stop{path + QStringLiteral("の解凍に失敗しました。") + (why.isEmpty() ? QString() : CRLF + CRLF + why)});
     if (!FileExist(readPath))
-        return std::unexpected(fail(QStringLiteral("書庫： ") + path + QStringLiteral(" に ") + base +
-                                    QStringLiteral(".csv がありません。読み込みを中止します。")));
+        return std::unexpected(Stop{QStringLiteral("書庫： ") + path + QStringLiteral(" に ") + base +
+                                    QStringLiteral(".csv がありません。読み込みを中止します。")});
     auto b = readBytes(readPath, kMaxLzhMember);
     QFile::remove(readPath);
-    if (!b) return std::unexpected(fail(b.error()));
+    if (!b) return std::unexpected(Stop{b.error()});
     return *b;
 }
 
-Step ImportRun::applyFile(const QString &name)
+// 1001's dates as a run that had already written the planned days would load them.
+std::vector<int32_t> ImportRun::currentCalendar()
+{
+    if (m_calendarChanged) return m_calendarFile ? calendarOfFile(*m_calendarFile) : std::vector<int32_t>{};
+    m_st.CurCode = 1001;
+    KDOPN(m_st, m_sv, 300);
+    const int calDays = std::clamp<int>(m_st.BarCount, 0, 300);   // the 300 bars just loaded, no more
+    return std::vector<int32_t>(m_st.BarDate.begin() + 1, m_st.BarDate.begin() + 1 + calDays);
+}
+
+// Applies the day's 1001 lines to the calendar file held in memory.
+void ImportRun::advanceCalendar(const DailyFile &day, const MasterChanges &ch)
+{
+    const std::vector<int32_t> cal = m_plan.calendar(m_plan.dayCount() - 1);
+    for (size_t i = 0; i < day.lines.size(); ++i) {
+        if (day.lines[i].code != 1001) continue;
+        if (!m_calendarChanged) {
+            auto stored = readStoredFile(m_st.priceFilePath(1001));
+            if (!stored) return;   // left unread: the pass reports it
+            m_calendarFile = *stored;
+        }
+        QString error;
+        if (applyDayLine(m_calendarFile, day, day.lines[i], ch.isNew[i], cal, error)) m_calendarChanged = true;
+    }
+}
+
+std::optional<Stop> ImportRun::planFile(const QString &name)
 {
     QString readPath;
     auto bytes = readDailyBytes(name, readPath);
@@ -114,38 +164,61 @@ Step ImportRun::applyFile(const QString &name)
     m_st.CurPeriod = 0;
     auto day = parseDailyFile(*bytes, readPath);
     if (!day) {
-        if (day.error().kind != DailyFileError::Empty) return fail(day.error().text);
+        if (day.error().kind != DailyFileError::Empty) return Stop{day.error().text};
         m_sv.dialogs.message(day.error().text, Icon::Error);
-        afterFile();
-        return Step::Next;
+        m_handled << name;
+        return std::nullopt;
     }
-    m_st.CurCode = 1001;
-    KDOPN(m_st, m_sv, 300);
-    const int calDays = std::clamp<int>(m_st.BarCount, 0, 300);   // the 300 bars just loaded, no more
-    std::vector<int32_t> cal(m_st.BarDate.begin() + 1, m_st.BarDate.begin() + 1 + calDays);
+    std::vector<int32_t> cal = currentCalendar();
     if (!cal.empty() && day->D <= cal.front()) {
-        if (day->D == m_resumedDay) return afterFile(), Step::Next;   // completed from the journal
+        if (std::find(m_resumedDays.begin(), m_resumedDays.end(), day->D) != m_resumedDays.end()) {
+            m_handled << name;   // completed from the journal
+            return std::nullopt;
+        }
         if (std::find(cal.begin(), cal.end(), day->D) != cal.end()) {
             m_sv.dialogs.message(QStringLiteral("日： ") + LngStr(day->D) +
                                      QStringLiteral(" のデータは既に格納されています。読み込みを中止します。"),
                                  Icon::Warning);
-            afterFile();
-            return Step::Next;
+            m_handled << name;
+            return std::nullopt;
         }
-        return fail(QStringLiteral("虫食いデータの追加機能はなくなりました"), Icon::Warning);
+        return Stop{QStringLiteral("虫食いデータの追加機能はなくなりました"), Icon::Warning};
     }
-    ImportJournal j;
-    j.day = day->D;
-    j.source = readPath;
-    j.logSize = fileSize(m_st.LogPath);
-    j.calendar = cal;
-    auto master = readBytes(m_st.MasterPath, 14 * 40000);
-    if (!master) return fail(master.error());
-    j.master = *master;
-    j.data = *bytes;
-    if (applyDay(j, *day, true) == Step::Stop) return Step::Stop;
-    afterFile();
-    return Step::Next;
+    if (!m_master) {
+        auto master = readBytes(m_st.MasterPath, 14 * 40000);
+        if (!master) return Stop{master.error()};
+        auto image = parseMaster(*master, m_st.MasterPath);
+        if (!image) return Stop{image.error()};
+        m_plan.journal.master = *master;
+        m_plan.journal.logSize = fileSize(m_st.LogPath);
+        m_master = std::move(*image);
+    }
+    MasterChanges ch = masterChanges(*m_master, *day);
+    if (int(ch.entries.size()) > m_st.MaxStocks) return Stop{QStringLiteral("これ以上データを追加出来ません。")};
+    m_master->entries = ch.entries;
+    m_plan.add(*day, readPath, name, *bytes, std::move(cal));
+    advanceCalendar(m_plan.days.back(), ch);
+    m_handled << name;
+    return std::nullopt;
+}
+
+// Writes the planned pass, then removes the inbox files it dealt with.
+bool ImportRun::commit(int16_t savedCode)
+{
+    const bool ok = runPass(m_st, m_sv, m_plan, true, m_ops);
+    if (!ok) return false;
+    for (const QString &name : m_handled) {
+        QFile::remove(pathIn(withTrailingSeparator(m_inbox), name));
+        afterFile();
+        m_st.CurCode = savedCode;
+        m_sv.shell.redrawChart(1);
+    }
+    m_plan = PassPlan{};
+    m_master.reset();
+    m_calendarFile.reset();
+    m_calendarChanged = false;
+    m_handled.clear();
+    return true;
 }
 
 void ImportRun::afterFile()
@@ -155,73 +228,11 @@ void ImportRun::afterFile()
     m_sv.shell.loadWorkSet(-m_st.WorkKind);
 }
 
-Step ImportRun::applyDay(const ImportJournal &j, const DailyFile &day, bool fresh)
-{
-    auto before = parseMaster(j.master, m_st.MasterPath);
-    if (!before) return fail(before.error());
-    const MasterChanges ch = masterChanges(*before, day);
-    if (int(ch.entries.size()) > m_st.MaxStocks) return fail(QStringLiteral("これ以上データを追加出来ません。"));
-    const QString jpath = journalPath(m_st.DataDir);
-    if (fresh)
-        if (auto r = writeJournal(jpath, j); !r) return fail(r.error());
-    m_sv.shell.prependMessage(LngStr(day.D) + QStringLiteral(" のデータを追加しています") + CRLF);
-    m_sv.shell.keepAlive();
-    LogAppender log(m_st.LogPath, j.logSize);
-    for (const QString &l : ch.logLines)
-        if (auto r = log.append(l); !r) return fail(r.error());
-    for (const QString &m : ch.messageLines) m_sv.shell.prependMessage(m);
-    if (ch.changed) {
-        if (auto r = writeMaster(m_st.MasterPath, before->header, ch.entries); !r) return fail(r.error());
-        if (auto r = MEIGARAIN(m_st); !r) return fail(r.error());
-    }
-    const int total = m_st.StockCount;
-    for (size_t k = 0; k < day.lines.size(); ++k) {
-        m_sv.shell.setProgress(std::min(int(k) + 1, total), total);
-        if (k % 64 == 0) m_sv.shell.keepAlive();
-        if (updateStock(day, day.lines[k], ch.isNew[k], j.calendar, log) == Step::Stop) return Step::Stop;
-    }
-    if (auto r = removeJournal(jpath); !r) return fail(r.error());
-    return Step::Next;
-}
-
-Step ImportRun::updateStock(const DailyFile &day, const DailyLine &line, bool isNew, const std::vector<int32_t> &cal,
-                            LogAppender &log)
-{
-    const QString path = m_st.priceFilePath(line.code);
-    QByteArray text;
-    QFile f(path);
-    const bool exists = f.exists();
-    if (isNew || !exists || f.size() == 0) {
-        text = newPriceFile(day.D, line);
-    } else {
-        auto old = readBytes(path, qint64(64) << 20);
-        std::expected<RollUpResult, QString> up = old ? rollUpPriceFile(*old, day, line, cal)
-                                                      : std::expected<RollUpResult, QString>(std::unexpected(old.error()));
-        if (up && up->alreadyHeld) return Step::Next;
-        if (!up) {
-            const QString msg = QStringLiteral("銘柄： ") + NumStr(line.code) + QStringLiteral(" の株価ファイル ") + path +
-                                QStringLiteral(" が読めないため（") + up.error() + QStringLiteral("）、") + LngStr(day.D) +
-                                QStringLiteral(" のデータを追加しませんでした。");
-            m_sv.shell.prependMessage(msg + CRLF);
-            if (auto r = log.append(LngStr(day.D) + QStringLiteral("：　") + msg); !r) return fail(r.error());
-            return Step::Next;
-        }
-        text = std::move(up->bytes);
-    }
-    if (auto r = saveBytes(path, text); !r) return fail(r.error());
-    return Step::Next;
-}
-
 QStringList inboxFiles(const QString &inbox)
 {
     QStringList names = QDir(inbox).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
     std::sort(names.begin(), names.end());
     return names;
-}
-
-void emptyInbox(const QString &inbox)
-{
-    for (const QString &n : inboxFiles(inbox)) QFile::remove(pathIn(withTrailingSeparator(inbox), n));
 }
 
 } // namespace
@@ -233,7 +244,9 @@ void refreshLastTradeDate(State &st, Services &sv)
     if (st.BarCount > 0) st.LastTradeDate = st.BarDate[1];
 }
 
-bool SHUDOU(State &st, Services &sv)
+bool SHUDOU(State &st, Services &sv) { return runImport(st, sv, realBatchFileOps()); }
+
+bool runImport(State &st, Services &sv, BatchFileOps &ops)
 {
     const int16_t savedCode = st.CurCode, savedPeriod = st.CurPeriod;
     const QString inbox = st.DataDir + QStringLiteral("tmp");
@@ -245,7 +258,8 @@ bool SHUDOU(State &st, Services &sv)
     if (st.DownloadState != -1) sv.shell.clearMessages();
     sv.shell.showProgress(true);
     st.ImportRunning = true;
-    ImportRun run(st, sv, inbox);
+    BatchWriter::removeLeftovers(st.DataDir, ops);
+    ImportRun run(st, sv, inbox, ops);
     bool ok = run.resume();
     const QStringList names = inboxFiles(inbox);
     if (ok && names.size() > kMaxFiles) {
@@ -264,7 +278,6 @@ bool SHUDOU(State &st, Services &sv)
     st.CurCode = savedCode;
     st.ImportRunning = false;
     if (!ok) return false;
-    emptyInbox(inbox);
     (void)MEIGARAIN(st);
     refreshLastTradeDate(st, sv);
     sv.shell.loadWorkSet(-st.WorkKind);

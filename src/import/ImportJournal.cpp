@@ -39,6 +39,61 @@ bool takeBlob(const QByteArray &b, qsizetype &pos, const char *key, QByteArray &
     return true;
 }
 
+QByteArray calendarText(const std::vector<int32_t> &calendar)
+{
+    QByteArray cal;
+    for (int32_t d : calendar) cal += (cal.isEmpty() ? "" : " ") + QByteArray::number(d);
+    return cal;
+}
+
+bool parseCalendar(const QByteArray &text, std::vector<int32_t> &out)
+{
+    for (const QByteArray &d : text.split(' ')) {
+        if (d.isEmpty()) continue;
+        bool ok = false;
+        out.push_back(d.toInt(&ok));
+        if (!ok) return false;
+    }
+    return true;
+}
+
+// The lines a pass of several days adds after the first day's data: the first day's inbox
+// name, then each further day. A journal without them holds one day.
+QByteArray laterDaysText(const ImportJournal &j)
+{
+    QByteArray b = "inbox=" + j.inbox.toUtf8() + "\r\n";
+    for (const JournalDay &d : j.later) {
+        b += "day=" + QByteArray::number(d.day) + "\r\n";
+        b += "source=" + d.source.toUtf8() + "\r\n";
+        b += "inbox=" + d.inbox.toUtf8() + "\r\n";
+        b += "calendar=" + calendarText(d.calendar) + "\r\n";
+        b += "data=" + QByteArray::number(d.data.size()) + "\r\n" + d.data + "\r\n";
+    }
+    return b;
+}
+
+bool readLaterDays(const QByteArray &b, qsizetype pos, ImportJournal &j)
+{
+    if (pos == b.size()) return true;
+    QByteArray inbox;
+    if (!takeLine(b, pos, "inbox", inbox)) return false;
+    j.inbox = QString::fromUtf8(inbox);
+    while (pos < b.size()) {
+        JournalDay d;
+        QByteArray day, source, name, cal;
+        if (!takeLine(b, pos, "day", day) || !takeLine(b, pos, "source", source) || !takeLine(b, pos, "inbox", name) ||
+            !takeLine(b, pos, "calendar", cal) || !takeBlob(b, pos, "data", d.data) || !parseCalendar(cal, d.calendar))
+            return false;
+        bool ok = false;
+        d.day = day.toInt(&ok);
+        if (!ok) return false;
+        d.source = QString::fromUtf8(source);
+        d.inbox = QString::fromUtf8(name);
+        j.later.push_back(std::move(d));
+    }
+    return true;
+}
+
 } // namespace
 
 QString journalPath(const QString &dataDir) { return pathIn(dataDir, QStringLiteral("VELOR.jnl")); }
@@ -55,11 +110,10 @@ std::expected<void, QString> writeJournal(const QString &path, const ImportJourn
     b += "day=" + QByteArray::number(j.day) + "\r\n";
     b += "source=" + j.source.toUtf8() + "\r\n";
     b += "log=" + QByteArray::number(j.logSize) + "\r\n";
-    QByteArray cal;
-    for (int32_t d : j.calendar) cal += (cal.isEmpty() ? "" : " ") + QByteArray::number(d);
-    b += "calendar=" + cal + "\r\n";
+    b += "calendar=" + calendarText(j.calendar) + "\r\n";
     b += "master=" + QByteArray::number(j.master.size()) + "\r\n" + j.master + "\r\n";
     b += "data=" + QByteArray::number(j.data.size()) + "\r\n" + j.data + "\r\n";
+    b += laterDaysText(j);
     return saveBytes(path, b);
 }
 
@@ -85,12 +139,7 @@ std::expected<std::optional<ImportJournal>, QString> readJournal(const QString &
     j.logSize = log.toLongLong(&ok2);
     if (!ok1 || !ok2) return std::unexpected(bad);
     j.source = QString::fromUtf8(source);
-    for (const QByteArray &d : cal.split(' ')) {
-        if (d.isEmpty()) continue;
-        bool ok = false;
-        j.calendar.push_back(d.toInt(&ok));
-        if (!ok) return std::unexpected(bad);
-    }
+    if (!parseCalendar(cal, j.calendar) || !readLaterDays(b, pos, j)) return std::unexpected(bad);
     return std::optional<ImportJournal>(std::move(j));
 }
 

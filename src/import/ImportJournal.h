@@ -13,6 +13,15 @@
 
 namespace velor {
 
+/// A further day of the same pass.
+struct JournalDay {
+    int32_t day = 0;
+    QString source;
+    QString inbox;                    ///< the inbox file's name
+    std::vector<int32_t> calendar;    ///< 1001's daily dates before this day, newest first
+    QByteArray data;
+};
+
 struct ImportJournal {
     int32_t day = 0;
     QString source;                   ///< the inbox file the day came from
@@ -20,6 +29,9 @@ struct ImportJournal {
     std::vector<int32_t> calendar;    ///< 1001's daily dates before the day, newest first
     QByteArray master;                ///< meigara.dat before the day
     QByteArray data;                  ///< the day's all-market file
+    QString inbox;                    ///< the inbox file's name (empty in a journal of one day
+                                      ///< written before passes of several days)
+    std::vector<JournalDay> later;    ///< the pass's further days, in order
 };
 
 /// DataDir + "VELOR.jnl".

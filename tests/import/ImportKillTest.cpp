@@ -91,10 +91,11 @@ TEST(ImportKill, KilledAtAnyMomentAndRunAgainGivesTheSameFiles)
     const auto reference = dataFiles(ref.path());
     ASSERT_GT(reference.size(), 300);
 
-    // First and second step, middle and end of each day, the first step of the next day, and a
-    // step past the whole run (which then ends normally and is judged by its files alike).
+    // First and second step, middle and end of each day's work, the first step of the next day,
+    // and a step past the whole run, writes included (which then ends normally and is judged by
+    // its files alike).
     const long long a = lines[0], b = a + lines[1], c = b + lines[2];
-    const std::vector<long long> steps = {1, 2, a / 2, a, a + 1, b - 1, b + lines[2] / 2, c, c + 100};
+    const std::vector<long long> steps = {1, 2, a / 2, a, a + 1, b - 1, b + lines[2] / 2, c, 100 * c};
     int killedMidway = 0;
     for (const long long step : steps) {
         QTemporaryDir work;

@@ -1,0 +1,150 @@
+#include "common/BatchWriter.h"
+
+#include "common/TextFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <filesystem>
+
+#if defined(Q_OS_WIN)
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace velor {
+
+namespace {
+
+const QString kSuffix = QStringLiteral(".vtmp");
+
+QString cannotWrite(const QString &path)
+{
+    return QStringLiteral("ファイル：　") + path + QStringLiteral(" に書き込めません。");
+}
+
+#if !defined(Q_OS_WIN)
+// fsync of an open descriptor of the path (a file or a folder).
+bool syncPath(const QString &path, int flags)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && ok;
+}
+#endif
+
+} // namespace
+
+std::expected<void, QString> BatchFileOps::writeUnsynced(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return std::unexpected(cannotWrite(path));
+    const bool written = writeFully(f, bytes);
+    f.close();
+    // A full disk can lose the tail of a write without an error from the call: the file's own
+    // size is the proof.
+    if (!written || f.error() != QFileDevice::NoError || QFileInfo(path).size() != bytes.size())
+        return std::unexpected(cannotWrite(path));
+    return {};
+}
+
+std::expected<void, QString> BatchFileOps::syncFiles(const QString &folder, const QStringList &paths)
+{
+#if defined(Q_OS_LINUX)
+    // One pass over the file system instead of one journal commit per file.
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        const bool ok = ::syncfs(fd) == 0;
+        ::close(fd);
+        if (ok) return {};
+    }
+#endif
+    for (const QString &p : paths) {
+#if defined(Q_OS_WIN)
+        QFile f(p);
+        if (!f.open(QIODevice::ReadWrite) || ::_commit(f.handle()) != 0) return std::unexpected(cannotWrite(p));
+#else
+        if (!syncPath(p, O_RDONLY)) return std::unexpected(cannotWrite(p));
+#endif
+    }
+    (void)folder;
+    return {};
+}
+
+std::expected<void, QString> BatchFileOps::rename(const QString &from, const QString &to)
+{
+    std::error_code ec;
+    std::filesystem::rename(std::filesystem::path(from.toStdU16String()), std::filesystem::path(to.toStdU16String()), ec);
+    if (ec) return std::unexpected(cannotWrite(to));
+    return {};
+}
+
+std::expected<void, QString> BatchFileOps::syncFolder(const QString &folder)
+{
+#if !defined(Q_OS_WIN)
+    if (!syncPath(folder, O_RDONLY | O_DIRECTORY)) return std::unexpected(cannotWrite(folder));
+#else
+    (void)folder;   // renames are durable once they return
+#endif
+    return {};
+}
+
+void BatchFileOps::remove(const QString &path) { QFile::remove(path); }
+
+BatchFileOps &realBatchFileOps()
+{
+    static BatchFileOps ops;
+    return ops;
+}
+
+QString BatchWriter::tempPath(const QString &target) { return target + kSuffix; }
+
+void BatchWriter::removeLeftovers(const QString &folder, BatchFileOps &ops)
+{
+    const QDir dir(folder);
+    for (const QString &n : dir.entryList({QStringLiteral("*") + kSuffix}, QDir::Files | QDir::Hidden))
+        ops.remove(dir.filePath(n));
+}
+
+std::expected<void, QString> BatchWriter::add(const QString &target, const QByteArray &bytes)
+{
+    const QString temp = tempPath(target);
+    if (auto r = m_ops.writeUnsynced(temp, bytes); !r) {
+        m_ops.remove(temp);
+        return r;
+    }
+    m_targets << target;
+    return {};
+}
+
+std::expected<void, QString> BatchWriter::commit(const std::function<void()> &step)
+{
+    if (m_targets.isEmpty()) return {};
+    QStringList temps;
+    for (const QString &t : m_targets) temps << tempPath(t);
+    if (auto r = m_ops.syncFiles(m_folder, temps); !r) {
+        discard();
+        return r;
+    }
+    while (!m_targets.isEmpty()) {
+        const QString target = m_targets.front();
+        if (auto r = m_ops.rename(tempPath(target), target); !r) {
+            discard();
+            return r;
+        }
+        m_targets.removeFirst();
+        if (step) step();
+    }
+    return m_ops.syncFolder(m_folder);
+}
+
+void BatchWriter::discard()
+{
+    for (const QString &t : m_targets) m_ops.remove(tempPath(t));
+    m_targets.clear();
+}
+
+} // namespace velor

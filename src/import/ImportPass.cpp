@@ -1,0 +1,258 @@
+#include "import/ImportPass.h"
+
+#include "common/Utils.h"
+#include "db/PriceFile.h"
+#include "db/Services.h"
+#include "db/State.h"
+#include "db/StockMaster.h"
+#include "import/MasterChanges.h"
+#include "import/RollUp.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+
+namespace velor {
+
+namespace {
+
+const QString CRLF = QStringLiteral("\r\n");
+constexpr qint64 kMaxPriceFile = qint64(64) << 20;
+
+struct FileCloser {
+    void operator()(std::FILE *f) const { std::fclose(f); }
+};
+
+// A line the day could not add to a stock's file, kept until the day's log lines are written.
+struct Unreadable {
+    int day;
+    size_t line;
+    QString text;
+};
+
+class Pass {
+public:
+    Pass(State &st, Services &sv, const PassPlan &plan, BatchFileOps &ops)
+        : m_st(st), m_sv(sv), m_plan(plan), m_batch(st.DataDir, ops)
+    {
+    }
+    bool run(bool fresh);
+
+private:
+    bool fail(const QString &text)
+    {
+        m_sv.dialogs.message(text, Icon::Error);
+        return false;
+    }
+    bool stock(int16_t code, const std::vector<std::pair<int, size_t>> &uses);
+    bool logAndMessages();
+    void step();
+
+    State &m_st;
+    Services &m_sv;
+    const PassPlan &m_plan;
+    BatchWriter m_batch;
+    std::vector<MasterChanges> m_changes;
+    std::vector<Unreadable> m_unreadable;
+    int m_steps = 0, m_done = 0, m_max = 0;
+};
+
+void Pass::step()
+{
+    ++m_done;
+    m_sv.shell.setProgress(int(std::min<qint64>(m_max, (qint64(m_done) * m_max + m_steps - 1) / std::max(m_steps, 1))),
+                           m_max);
+    if (m_done % 64 == 0) m_sv.shell.keepAlive();
+}
+
+bool Pass::run(bool fresh)
+{
+    auto before = parseMaster(m_plan.journal.master, m_st.MasterPath);
+    if (!before) return fail(before.error());
+    MasterImage master = *before;
+    bool masterChanged = false;
+    for (const DailyFile &day : m_plan.days) {
+        m_changes.push_back(masterChanges(master, day));
+        if (int(m_changes.back().entries.size()) > m_st.MaxStocks) return fail(QStringLiteral("これ以上データを追加出来ません。"));
+        master.entries = m_changes.back().entries;
+        masterChanged = masterChanged || m_changes.back().changed;
+    }
+    const QString jpath = journalPath(m_st.DataDir);
+    if (fresh)
+        if (auto r = writeJournal(jpath, m_plan.journal); !r) return fail(r.error());
+
+    // Each stock's lines in day order, then in the order of its day's file.
+    std::map<int16_t, std::vector<std::pair<int, size_t>>> uses;
+    for (int k = 0; k < m_plan.dayCount(); ++k)
+        for (size_t i = 0; i < m_plan.days[size_t(k)].lines.size(); ++i) {
+            uses[m_plan.days[size_t(k)].lines[i].code].emplace_back(k, i);
+            ++m_steps;
+        }
+    m_steps += int(uses.size());   // the renames
+    m_max = int(master.entries.size());
+    for (const auto &[code, list] : uses)
+        if (!stock(code, list)) return m_batch.discard(), false;
+    if (!logAndMessages()) return m_batch.discard(), false;
+    if (masterChanged) {
+        if (auto r = writeMaster(m_st.MasterPath, before->header, master.entries); !r) return m_batch.discard(), fail(r.error());
+        if (auto r = MEIGARAIN(m_st); !r) return m_batch.discard(), fail(r.error());
+    }
+    if (auto r = m_batch.commit([this] { step(); }); !r) return fail(r.error());
+    if (auto r = removeJournal(jpath); !r) return fail(r.error());
+    return true;
+}
+
+bool Pass::stock(int16_t code, const std::vector<std::pair<int, size_t>> &uses)
+{
+    const QString path = m_st.priceFilePath(code);
+    auto stored = readStoredFile(path);
+    std::optional<QByteArray> file;
+    QString readError;
+    if (stored) file = std::move(*stored);
+    else readError = stored.error();
+    const std::optional<QByteArray> original = file;
+    for (const auto &[k, i] : uses) {
+        const DailyFile &day = m_plan.days[size_t(k)];
+        const DailyLine &line = day.lines[i];
+        const bool isNew = m_changes[size_t(k)].isNew[i];
+        QString error = readError;
+        // A file that exists but cannot be opened is never taken for a missing one.
+        const bool ok = (readError.isEmpty() || isNew) ? applyDayLine(file, day, line, isNew, m_plan.calendar(k), error)
+                                                       : false;
+        if (isNew) readError.clear();
+        if (!ok)
+            m_unreadable.push_back({k, i, QStringLiteral("銘柄： ") + NumStr(line.code) + QStringLiteral(" の株価ファイル ") + path +
+                                              QStringLiteral(" が読めないため（") + error + QStringLiteral("）、") +
+                                              LngStr(day.D) + QStringLiteral(" のデータを追加しませんでした。")});
+        step();
+    }
+    if (file && file != original)
+        if (auto r = m_batch.add(path, *file); !r) return fail(r.error());
+    return true;
+}
+
+bool Pass::logAndMessages()
+{
+    std::stable_sort(m_unreadable.begin(), m_unreadable.end(),
+                     [](const Unreadable &a, const Unreadable &b) { return std::tie(a.day, a.line) < std::tie(b.day, b.line); });
+    LogAppender log(m_st.LogPath, m_plan.journal.logSize);
+    auto next = m_unreadable.begin();
+    for (int k = 0; k < m_plan.dayCount(); ++k) {
+        const int32_t D = m_plan.days[size_t(k)].D;
+        m_sv.shell.prependMessage(LngStr(D) + QStringLiteral(" のデータを追加しています") + CRLF);
+        m_sv.shell.keepAlive();
+        for (const QString &l : m_changes[size_t(k)].logLines)
+            if (auto r = log.append(l); !r) return fail(r.error());
+        for (const QString &m : m_changes[size_t(k)].messageLines) m_sv.shell.prependMessage(m);
+        for (; next != m_unreadable.end() && next->day == k; ++next) {
+            m_sv.shell.prependMessage(next->text + CRLF);
+            if (auto r = log.append(LngStr(D) + QStringLiteral("：　") + next->text); !r) return fail(r.error());
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+void PassPlan::add(DailyFile day, const QString &source, const QString &inbox, const QByteArray &data,
+                   std::vector<int32_t> calendar)
+{
+    if (days.empty()) {
+        journal.day = day.D;
+        journal.source = source;
+        journal.inbox = inbox;
+        journal.calendar = std::move(calendar);
+        journal.data = data;
+    } else {
+        journal.later.push_back({day.D, source, inbox, std::move(calendar), data});
+    }
+    days.push_back(std::move(day));
+}
+
+std::expected<PassPlan, QString> planFromJournal(ImportJournal journal)
+{
+    PassPlan plan;
+    auto first = parseDailyFile(journal.data, journal.source);
+    if (!first) return std::unexpected(first.error().text);
+    plan.days.push_back(std::move(*first));
+    for (const JournalDay &d : journal.later) {
+        auto day = parseDailyFile(d.data, d.source);
+        if (!day) return std::unexpected(day.error().text);
+        plan.days.push_back(std::move(*day));
+    }
+    plan.journal = std::move(journal);
+    return plan;
+}
+
+std::expected<std::optional<QByteArray>, QString> readStoredFile(const QString &path)
+{
+    errno = 0;
+    std::unique_ptr<std::FILE, FileCloser> f(std::fopen(QFile::encodeName(path).constData(), "rb"));
+    if (!f) {
+        if (errno == ENOENT) return std::optional<QByteArray>{};
+        return std::unexpected(QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    QByteArray bytes;
+    char buf[65536];
+    size_t n = 0;
+    while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) {
+        bytes.append(buf, qsizetype(n));
+        if (bytes.size() > kMaxPriceFile) return std::unexpected(QStringLiteral("大きすぎます"));
+    }
+    if (std::ferror(f.get())) return std::unexpected(QString::fromLocal8Bit(std::strerror(errno)));
+    return std::optional<QByteArray>(std::move(bytes));
+}
+
+bool applyDayLine(std::optional<QByteArray> &file, const DailyFile &day, const DailyLine &line, bool isNew,
+                  const std::vector<int32_t> &calendar, QString &error)
+{
+    if (isNew || !file || file->isEmpty()) {
+        file = newPriceFile(day.D, line);
+        return true;
+    }
+    auto up = rollUpPriceFile(*file, day, line, calendar);
+    if (!up) {
+        error = up.error();
+        return false;
+    }
+    if (!up->alreadyHeld) *file = std::move(up->bytes);
+    return true;
+}
+
+std::vector<int32_t> calendarOfFile(const QByteArray &bytes)
+{
+    std::vector<int32_t> out;
+    const char *p = bytes.constData(), *end = p + bytes.size();
+    auto nextLine = [&](const char *&b, const char *&e) {
+        if (p >= end) return false;
+        const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+        b = p;
+        e = nl ? nl : end;
+        if (e > b && e[-1] == '\r') --e;
+        p = nl ? nl + 1 : end;
+        return true;
+    };
+    const char *b = nullptr, *e = nullptr;
+    if (!nextLine(b, e)) return out;
+    const auto counts = parseHeaderLine(b, e);
+    if (!counts) return out;
+    const int m = std::min((*counts)[0], kSectionLines);
+    for (int k = 1; k <= m && nextLine(b, e); ++k) {
+        const auto bar = parseBarLine(b, e);
+        if (!bar) break;
+        out.push_back(bar->date);
+    }
+    return out;
+}
+
+bool runPass(State &st, Services &sv, const PassPlan &plan, bool fresh, BatchFileOps &ops)
+{
+    if (plan.days.empty()) return true;
+    Pass pass(st, sv, plan, ops);
+    return pass.run(fresh);
+}
+
+} // namespace velor

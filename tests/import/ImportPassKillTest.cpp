@@ -1,0 +1,108 @@
+// `velor import` of ten days in one pass, killed (SIGKILL) at progress steps spread over the
+// pass (reading and rolling up, renaming into place), then run again: the data folder must
+// equal the result of a run never killed, with no temporary file left.
+#include "common/TextFile.h"
+#include "generator/DemoFolder.h"
+#include "generator/DemoSite.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <gtest/gtest.h>
+
+using namespace velor;
+using namespace velor::test;
+
+namespace {
+
+demo::MarketOptions options()
+{
+    demo::MarketOptions mo;
+    mo.stocks = 60;
+    mo.nextDays = 10;
+    mo.listingNextDay = 2;
+    mo.sectionChangeNextDay = 4;
+    return mo;
+}
+
+void prepare(const QString &dir)
+{
+    ASSERT_TRUE(demo::writeDemoFolder(dir, options()).has_value());
+    const demo::MarketGenerator gen(options());
+    const auto files = demo::dailyFiles(gen, gen.storedDays(), gen.storedDays() + 10);
+    for (size_t i = 0; i < files.size(); ++i) writeFile(dir + QStringLiteral("/data/tmp/D%1.csv").arg(i, 2, 10, QChar('0')), files[i]);
+}
+
+QProcess *startImport(const QString &dir, long long pauseAt = 0)
+{
+    auto *p = new QProcess;
+    p->setProgram(QStringLiteral(VELOR_EXE));
+    p->setArguments({QStringLiteral("--home"), dir, QStringLiteral("import")});
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("VELOR_PAUSE_AT_STEP"));
+    if (pauseAt > 0) env.insert(QStringLiteral("VELOR_PAUSE_AT_STEP"), QString::number(pauseAt));
+    p->setProcessEnvironment(env);
+    p->start();
+    return p;
+}
+
+bool waitForPause(QProcess &p)
+{
+    QByteArray err;
+    while (p.state() != QProcess::NotRunning) {
+        p.waitForReadyRead(1000);
+        err += p.readAllStandardError();
+        if (err.contains("info: paused at step")) return true;
+    }
+    return false;
+}
+
+QMap<QString, QByteArray> dataFiles(const QString &dir)
+{
+    QMap<QString, QByteArray> m;
+    for (const QString &n : QDir(dir + "/data").entryList(QDir::Files)) m[n] = readFile(dir + "/data/" + n);
+    return m;
+}
+
+} // namespace
+
+TEST(ImportPassKill, KilledAnywhereInATenDayPassAndRunAgainGivesTheSameFiles)
+{
+    QTemporaryDir ref;
+    prepare(ref.path());
+    std::unique_ptr<QProcess> whole(startImport(ref.path()));
+    ASSERT_TRUE(whole->waitForFinished(300000));
+    ASSERT_EQ(whole->exitCode(), 0) << whole->readAllStandardError().toStdString();
+    const auto reference = dataFiles(ref.path());
+    ASSERT_GT(reference.size(), 60);
+
+    // 59 lines a day before the listing, 61 from it (of the 60 stocks one is delisted), then
+    // one step per file renamed into place: 61 files.
+    const long long lines = 2 * 59 + 8 * 61, renames = 61;
+    const std::vector<long long> steps = {1, lines / 3, lines - 1, lines, lines + 1, lines + renames / 2, lines + renames};
+    for (const long long step : steps) {
+        QTemporaryDir work;
+        prepare(work.path());
+        std::unique_ptr<QProcess> p(startImport(work.path(), step));
+        ASSERT_TRUE(p->waitForStarted());
+        ASSERT_TRUE(waitForPause(*p)) << "step " << step;
+        p->kill();
+        p->waitForFinished();
+        EXPECT_TRUE(QFile::exists(work.path() + "/data/VELOR.jnl")) << "step " << step;
+        std::unique_ptr<QProcess> again(startImport(work.path()));
+        ASSERT_TRUE(again->waitForFinished(300000));
+        EXPECT_EQ(again->exitCode(), 0) << "step " << step << ": " << again->readAllStandardError().toStdString();
+        EXPECT_EQ(dataFiles(work.path()), reference) << "step " << step;
+        EXPECT_TRUE(QDir(work.path() + "/data").entryList({QStringLiteral("*.vtmp")}, QDir::Files).isEmpty());
+        EXPECT_TRUE(QDir(work.path() + "/data/tmp").entryList(QDir::Files).isEmpty());
+    }
+    // One step past the pass: it runs to its end.
+    QTemporaryDir work;
+    prepare(work.path());
+    std::unique_ptr<QProcess> p(startImport(work.path(), lines + renames + 1));
+    EXPECT_FALSE(waitForPause(*p));
+    EXPECT_EQ(p->exitCode(), 0);
+    EXPECT_EQ(dataFiles(work.path()), reference);
+}
