@@ -97,10 +97,11 @@ private:
         }
     }
 
-    QTcpServer m_server;
     QHash<QTcpSocket *, QByteArray> m_buffer;
     std::vector<std::pair<int, QTcpSocket *>> m_waiting;
     int m_answered = 0;
+    // Last, so that it goes first: its sockets report their disconnection into the members above.
+    QTcpServer m_server;
 };
 
 struct Delivered {
