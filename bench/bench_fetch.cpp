@@ -3,7 +3,7 @@
 // pages are the demo's (site/quote of a demo folder), or generated here when no folder is given.
 #include "LocalPageServer.h"
 #include "common/Net.h"
-#include "generator/DemoQuotes.h"
+#include "demo/DemoQuotes.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

@@ -12,8 +12,8 @@
 #include "db/Services.h"
 #include "db/State.h"
 #include "db/StockMaster.h"
-#include "generator/DemoFolder.h"
-#include "generator/DemoSite.h"
+#include "demo/DemoFolder.h"
+#include "demo/DemoSite.h"
 #include "import/DailyImport.h"
 
 #include <QCoreApplication>

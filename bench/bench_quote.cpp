@@ -1,6 +1,6 @@
 // Median time to read one quote page (prices and fundamentals) held in memory, with and without
 // turning the page bytes into text first. The pages are the demo's, one per stock.
-#include "generator/DemoQuotes.h"
+#include "demo/DemoQuotes.h"
 #include "realtime/QuotePage.h"
 
 #include <QElapsedTimer>

@@ -5,7 +5,7 @@
 #include "db/PriceFile.h"
 #include "db/State.h"
 #include "db/StockMaster.h"
-#include "generator/DemoSite.h"
+#include "demo/DemoSite.h"
 #include "import/DailyImport.h"
 
 using namespace velor;

@@ -13,7 +13,7 @@
 #include "common/Sound.h"
 #include "db/Services.h"
 #include "db/State.h"
-#include "generator/DemoFolder.h"
+#include "demo/DemoFolder.h"
 
 #include <QFile>
 #include <cstdio>

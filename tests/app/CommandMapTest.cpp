@@ -6,7 +6,7 @@
 #include "app/MenuTree.h"
 #include "app/Startup.h"
 #include "app/Wiring.h"
-#include "generator/DemoFolder.h"
+#include "demo/DemoFolder.h"
 #include "support/GuiApp.h"
 #include "support/TestSupport.h"
 

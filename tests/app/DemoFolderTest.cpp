@@ -4,7 +4,7 @@
 #include "db/Settings.h"
 #include "db/Sites.h"
 #include "db/StockMaster.h"
-#include "generator/DemoFolder.h"
+#include "demo/DemoFolder.h"
 #include "support/TestSupport.h"
 
 #include <QDir>

@@ -1,5 +1,5 @@
 // The velor program as a user starts it from a shell: --version, --help and --screenshot.
-#include "generator/DemoFolder.h"
+#include "demo/DemoFolder.h"
 #include "support/TestSupport.h"
 
 #include <QDir>

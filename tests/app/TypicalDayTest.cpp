@@ -9,7 +9,7 @@
 #include "app/ScreenWiring.h"
 #include "app/Startup.h"
 #include "app/Wiring.h"
-#include "generator/DemoFolder.h"
+#include "demo/DemoFolder.h"
 #include "lists/SearchWindow.h"
 #include "realtime/RealWindow.h"
 #include "screen/RankingWindow.h"

@@ -6,7 +6,7 @@
 #include "app/RealtimeWiring.h"
 #include "app/Startup.h"
 #include "app/Wiring.h"
-#include "generator/DemoFolder.h"
+#include "demo/DemoFolder.h"
 #include "realtime/RealWindow.h"
 #include "support/GuiApp.h"
 #include "support/TestSupport.h"

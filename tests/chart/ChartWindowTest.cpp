@@ -5,7 +5,7 @@
 #include "app/Startup.h"
 #include "chart/ChartTestData.h"
 #include "chart/ChartWidget.h"
-#include "generator/DemoFolder.h"
+#include "demo/DemoFolder.h"
 #include "support/GuiApp.h"
 #include "support/TestSupport.h"
 

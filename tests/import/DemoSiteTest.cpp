@@ -1,5 +1,5 @@
-#include "generator/DemoFolder.h"
-#include "generator/DemoSite.h"
+#include "demo/DemoFolder.h"
+#include "demo/DemoSite.h"
 
 #include "db/Sites.h"
 #include "db/StockMaster.h"

@@ -3,8 +3,8 @@
 // The kill points are progress steps (VELOR_PAUSE_AT_STEP makes the command stop for good at
 // its k-th step), so where the kill lands does not depend on how fast the machine is.
 #include "common/TextFile.h"
-#include "generator/DemoFolder.h"
-#include "generator/DemoSite.h"
+#include "demo/DemoFolder.h"
+#include "demo/DemoSite.h"
 #include "import/DailyFile.h"
 #include "support/TestSupport.h"
 

@@ -2,8 +2,8 @@
 // pass (reading and rolling up, renaming into place), then run again: the data folder must
 // equal the result of a run never killed, with no temporary file left.
 #include "common/TextFile.h"
-#include "generator/DemoFolder.h"
-#include "generator/DemoSite.h"
+#include "demo/DemoFolder.h"
+#include "demo/DemoSite.h"
 #include "support/TestSupport.h"
 
 #include <QDir>

@@ -4,8 +4,8 @@
 #include "common/Cp932.h"
 #include "common/TextFile.h"
 #include "db/StockMaster.h"
-#include "generator/DemoFolder.h"
-#include "generator/DemoSite.h"
+#include "demo/DemoFolder.h"
+#include "demo/DemoSite.h"
 #include "import/DailyImport.h"
 #include "support/TestSupport.h"
 

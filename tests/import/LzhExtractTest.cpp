@@ -1,6 +1,6 @@
 #include "import/LzhExtract.h"
 
-#include "generator/DemoSite.h"
+#include "demo/DemoSite.h"
 #include "support/TestSupport.h"
 
 #include <QDir>

@@ -1,5 +1,5 @@
-#include "generator/DemoFolder.h"
-#include "generator/DemoQuotes.h"
+#include "demo/DemoFolder.h"
+#include "demo/DemoQuotes.h"
 #include "common/Utils.h"
 #include "db/Sites.h"
 #include "db/StockMaster.h"

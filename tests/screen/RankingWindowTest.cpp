@@ -5,7 +5,7 @@
 #include "app/ScreenWiring.h"
 #include "app/Startup.h"
 #include "app/Wiring.h"
-#include "generator/DemoFolder.h"
+#include "demo/DemoFolder.h"
 #include "lists/WorkingSet.h"
 #include "screen/RankingWindow.h"
 #include "support/GuiApp.h"

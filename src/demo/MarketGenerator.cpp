@@ -1,4 +1,4 @@
-#include "generator/MarketGenerator.h"
+#include "demo/MarketGenerator.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "generator/DemoSite.h"
+#include "demo/DemoSite.h"
 
 #include "common/NumText.h"
 #include "common/TextFile.h"

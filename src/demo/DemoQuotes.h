@@ -1,7 +1,7 @@
 #pragma once
 // The pages of the demo's local site that the live display, the screens and the monitor read
 // offline: a quote page and a target-price page per stock, and the futures page of the index.
-#include "generator/MarketGenerator.h"
+#include "demo/MarketGenerator.h"
 
 #include <QString>
 #include <expected>

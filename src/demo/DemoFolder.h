@@ -1,7 +1,7 @@
 #pragma once
 // Writes a complete program folder a new user can open at once: settings, sites, watch lists,
 // result folder and a data folder with the whole market.
-#include "generator/MarketGenerator.h"
+#include "demo/MarketGenerator.h"
 
 #include <QString>
 #include <expected>

@@ -1,4 +1,4 @@
-#include "generator/DemoQuotes.h"
+#include "demo/DemoQuotes.h"
 
 #include "common/NumText.h"
 #include "common/TextFile.h"

@@ -1,10 +1,10 @@
-#include "generator/DemoFolder.h"
-#include "generator/DemoSite.h"
+#include "demo/DemoFolder.h"
+#include "demo/DemoSite.h"
 
 #include "common/Cp932.h"
 #include "common/TextFile.h"
 #include "common/Utils.h"
-#include "generator/DemoQuotes.h"
+#include "demo/DemoQuotes.h"
 
 #include <QDir>
 #include <QUrl>

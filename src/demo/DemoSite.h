@@ -1,7 +1,7 @@
 #pragma once
 // The demo's local price-data site: a top page linking every stored and next trading day as
 // "data" + YYYY + "/D" + YYMMDD + ".lzh", and the next days' all-market files as LZH archives.
-#include "generator/MarketGenerator.h"
+#include "demo/MarketGenerator.h"
 
 #include <QByteArray>
 #include <QString>
