@@ -155,7 +155,8 @@ int monitorCommand(const CliOptions &o, const QString &exeDir)
         return 2;
     }
     CliSession s(o);
-    if (!s.open(exeDir)) return 1;
+    // The monitor writes nothing, so it runs beside the open window.
+    if (!s.open(exeDir, CliSession::Access::Read)) return 1;
     s.useLiveQuotes();
     ConsoleMonitorView view(*passes, waitAt >= 0 ? std::optional<int>(*wait) : std::nullopt);
     ConsoleWait waiter(view);
@@ -208,7 +209,8 @@ int minuteCommand(const CliOptions &o, const QString &exeDir)
         return 2;
     }
     CliSession s(o);
-    if (!s.open(exeDir)) return 1;
+    // Showing only reads; collecting appends to the minute files and takes the locks.
+    if (!s.open(exeDir, collect ? CliSession::Access::Write : CliSession::Access::Read)) return 1;
     s.useLiveQuotes();
     if (collect) {
         if (auto made = MakeMinuteList(s.st); !made) {

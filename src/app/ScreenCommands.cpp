@@ -155,7 +155,8 @@ int screenCommand(const CliOptions &o, const QString &exeDir)
         return 2;
     }
     CliSession s(o);
-    if (!s.open(exeDir)) return 1;
+    // A screen only reads the database: it runs beside the open window unless it writes a file.
+    if (!s.open(exeDir, r->out.isEmpty() ? CliSession::Access::Read : CliSession::Access::Write)) return 1;
     State &st = s.st;
     // As right after start-up: the chart of 1001 drawn in the chosen period.
     st.CurPeriod = int16_t(r->period);
