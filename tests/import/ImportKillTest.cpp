@@ -6,6 +6,7 @@
 #include "demo/DemoFolder.h"
 #include "demo/DemoSite.h"
 #include "import/DailyFile.h"
+#include "import/KillSupport.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -40,38 +41,6 @@ std::vector<int> prepare(const QString &dir)
         lines.push_back(day ? int(day->lines.size()) : 0);
     }
     return lines;
-}
-
-QProcess *startImport(const QString &dir, long long pauseAt = 0)
-{
-    auto *p = new QProcess;
-    p->setProgram(QStringLiteral(VELOR_EXE));
-    p->setArguments({QStringLiteral("--home"), dir, QStringLiteral("import")});
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("VELOR_PAUSE_AT_STEP"));
-    if (pauseAt > 0) env.insert(QStringLiteral("VELOR_PAUSE_AT_STEP"), QString::number(pauseAt));
-    p->setProcessEnvironment(env);
-    p->start();
-    return p;
-}
-
-// Waits until the command announces its pause (true) or ends without reaching that step (false).
-bool waitForPause(QProcess &p)
-{
-    QByteArray err;
-    while (p.state() != QProcess::NotRunning) {
-        p.waitForReadyRead(1000);
-        err += p.readAllStandardError();
-        if (err.contains("info: paused at step")) return true;
-    }
-    return false;
-}
-
-QMap<QString, QByteArray> dataFiles(const QString &dir)
-{
-    QMap<QString, QByteArray> m;
-    for (const QString &n : QDir(dir + "/data").entryList(QDir::Files)) m[n] = readFile(dir + "/data/" + n);
-    return m;
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "common/TextFile.h"
 #include "demo/DemoFolder.h"
 #include "demo/DemoSite.h"
+#include "import/KillSupport.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -33,37 +34,6 @@ void prepare(const QString &dir)
     const demo::MarketGenerator gen(options());
     const auto files = demo::dailyFiles(gen, gen.storedDays(), gen.storedDays() + 10);
     for (size_t i = 0; i < files.size(); ++i) writeFile(dir + QStringLiteral("/data/tmp/D%1.csv").arg(i, 2, 10, QChar('0')), files[i]);
-}
-
-QProcess *startImport(const QString &dir, long long pauseAt = 0)
-{
-    auto *p = new QProcess;
-    p->setProgram(QStringLiteral(VELOR_EXE));
-    p->setArguments({QStringLiteral("--home"), dir, QStringLiteral("import")});
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("VELOR_PAUSE_AT_STEP"));
-    if (pauseAt > 0) env.insert(QStringLiteral("VELOR_PAUSE_AT_STEP"), QString::number(pauseAt));
-    p->setProcessEnvironment(env);
-    p->start();
-    return p;
-}
-
-bool waitForPause(QProcess &p)
-{
-    QByteArray err;
-    while (p.state() != QProcess::NotRunning) {
-        p.waitForReadyRead(1000);
-        err += p.readAllStandardError();
-        if (err.contains("info: paused at step")) return true;
-    }
-    return false;
-}
-
-QMap<QString, QByteArray> dataFiles(const QString &dir)
-{
-    QMap<QString, QByteArray> m;
-    for (const QString &n : QDir(dir + "/data").entryList(QDir::Files)) m[n] = readFile(dir + "/data/" + n);
-    return m;
 }
 
 } // namespace
