@@ -7,6 +7,7 @@
 #include "demo/DemoFolder.h"
 #include "realtime/MinuteBars.h"
 #include "realtime/RealWindow.h"
+#include "support/DemoWindow.h"
 #include "support/GuiApp.h"
 #include "support/TestSupport.h"
 
@@ -28,18 +29,7 @@ struct MonitorWindow : ::testing::Test {
     static void SetUpTestSuite() { test::ensureGuiApp(); }
     void SetUp() override
     {
-        demo::MarketOptions mo;
-        mo.stocks = 30;
-        ASSERT_TRUE(demo::writeDemoFolder(dir.path(), mo).has_value());
-        env.clock.set(QDateTime(QDate(2026, 11, 30), QTime(10, 15)));
-        st.ProgramDir = dir.path() + QLatin1Char('/');
-        ASSERT_TRUE(loadDatabase(st, env.dialogs));
-        st.sites = readSites(st.ProgramDir + QStringLiteral("sites.ini"));
-        w = std::make_unique<MainWindow>(st, env.clock, env.net, env.launcher, env.sound, env.dialogs);
-        wireSubsystems(*w);
-        w->resize(1100, 720);
-        w->startUp();
-        w->show();
+        test::openDemoWindow(dir.path(), 30, QDateTime(QDate(2026, 11, 30), QTime(10, 15)), st, env, w);
     }
     bool marks(bool on) const
     {

@@ -8,6 +8,7 @@
 #include "app/Wiring.h"
 #include "demo/DemoFolder.h"
 #include "realtime/RealWindow.h"
+#include "support/DemoWindow.h"
 #include "support/GuiApp.h"
 #include "support/TestSupport.h"
 
@@ -31,18 +32,7 @@ struct WholeWindow : ::testing::Test {
     static void SetUpTestSuite() { test::ensureGuiApp(); }
     void SetUp() override
     {
-        demo::MarketOptions mo;
-        mo.stocks = 30;
-        ASSERT_TRUE(demo::writeDemoFolder(dir.path(), mo).has_value());
-        env.clock.set(QDateTime(QDate(2026, 11, 30), QTime(10, 15)));   // the demo's first day after its data
-        st.ProgramDir = dir.path() + QLatin1Char('/');
-        ASSERT_TRUE(loadDatabase(st, env.dialogs));
-        st.sites = readSites(st.ProgramDir + QStringLiteral("sites.ini"));
-        w = std::make_unique<MainWindow>(st, env.clock, env.net, env.launcher, env.sound, env.dialogs);
-        wireSubsystems(*w);
-        w->resize(1100, 720);
-        w->startUp();
-        w->show();
+        test::openDemoWindow(dir.path(), 30, QDateTime(QDate(2026, 11, 30), QTime(10, 15)), st, env, w);   // the demo's first day after its data
         // The monitor runs until it is stopped: a user presses 停止 once its lists are filled.
         QObject::connect(&stopper, &QTimer::timeout, [this] {
             RealWindow *m = monitorWindow(*w);

@@ -8,6 +8,7 @@
 #include "demo/DemoFolder.h"
 #include "lists/WorkingSet.h"
 #include "screen/RankingWindow.h"
+#include "support/DemoWindow.h"
 #include "support/GuiApp.h"
 #include "support/TestSupport.h"
 
@@ -26,18 +27,7 @@ struct RankingWindowTest : ::testing::Test {
     static void SetUpTestSuite() { test::ensureGuiApp(); }
     void SetUp() override
     {
-        demo::MarketOptions mo;
-        mo.stocks = 60;
-        ASSERT_TRUE(demo::writeDemoFolder(dir.path(), mo).has_value());
-        env.clock.set(QDateTime(QDate(2026, 11, 30), QTime(16, 0)));
-        st.ProgramDir = dir.path() + QLatin1Char('/');
-        ASSERT_TRUE(loadDatabase(st, env.dialogs));
-        st.sites = readSites(st.ProgramDir + QStringLiteral("sites.ini"));
-        w = std::make_unique<MainWindow>(st, env.clock, env.net, env.launcher, env.sound, env.dialogs);
-        wireSubsystems(*w);
-        w->resize(1100, 720);
-        w->startUp();
-        w->show();
+        test::openDemoWindow(dir.path(), 60, QDateTime(QDate(2026, 11, 30), QTime(16, 0)), st, env, w);
     }
     int firstDataRow(RankingWindow &r) const
     {
