@@ -114,14 +114,22 @@ bool Pass::stock(int16_t code, const std::vector<std::pair<int, size_t>> &uses)
     if (stored) file = std::move(*stored);
     else readError = stored.error();
     const std::optional<QByteArray> original = file;
+    // After a first roll-up, the stock's further days are applied to its lines in memory.
+    std::optional<RolledFile> rolled;
     for (const auto &[k, i] : uses) {
         const DailyFile &day = m_plan.days[size_t(k)];
         const DailyLine &line = day.lines[i];
         const bool isNew = m_changes[size_t(k)].isNew[i];
+        if (rolled && !isNew && rolled->apply(day, line, m_plan.calendar(k))) {
+            step();
+            continue;
+        }
+        if (rolled) file = rolled->bytes(), rolled.reset();
         QString error = readError;
         // A file that exists but cannot be opened is never taken for a missing one.
-        const bool ok = (readError.isEmpty() || isNew) ? applyDayLine(file, day, line, isNew, m_plan.calendar(k), error)
-                                                       : false;
+        const bool ok = (readError.isEmpty() || isNew)
+                            ? applyDayLine(file, day, line, isNew, m_plan.calendar(k), error, uses.size() > 1 ? &rolled : nullptr)
+                            : false;
         if (isNew) readError.clear();
         if (!ok)
             m_unreadable.push_back({k, i, QStringLiteral("銘柄： ") + NumStr(line.code) + QStringLiteral(" の株価ファイル ") + path +
@@ -129,6 +137,7 @@ bool Pass::stock(int16_t code, const std::vector<std::pair<int, size_t>> &uses)
                                               LngStr(day.D) + QStringLiteral(" のデータを追加しませんでした。")});
         step();
     }
+    if (rolled) file = rolled->bytes();
     if (file && file != original)
         if (auto r = m_batch.add(path, *file); !r) return fail(r.error());
     return true;
@@ -207,7 +216,7 @@ std::expected<std::optional<QByteArray>, QString> readStoredFile(const QString &
 }
 
 bool applyDayLine(std::optional<QByteArray> &file, const DailyFile &day, const DailyLine &line, bool isNew,
-                  const std::vector<int32_t> &calendar, QString &error)
+                  const std::vector<int32_t> &calendar, QString &error, std::optional<RolledFile> *rolled)
 {
     if (isNew || !file || file->isEmpty()) {
         file = newPriceFile(day.D, line);
@@ -218,7 +227,9 @@ bool applyDayLine(std::optional<QByteArray> &file, const DailyFile &day, const D
         error = up.error();
         return false;
     }
-    if (!up->alreadyHeld) *file = std::move(up->bytes);
+    if (up->alreadyHeld) return true;
+    if (rolled) *rolled = RolledFile::from(*up);
+    *file = std::move(up->bytes);
     return true;
 }
 

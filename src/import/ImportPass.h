@@ -6,6 +6,7 @@
 #include "common/BatchWriter.h"
 #include "import/DailyFile.h"
 #include "import/ImportJournal.h"
+#include "import/RollUp.h"
 
 #include <QByteArray>
 #include <QString>
@@ -42,8 +43,10 @@ std::expected<std::optional<QByteArray>, QString> readStoredFile(const QString &
 /// Applies one line of a day to a stock's file held in memory (nullopt: no file). A new
 /// listing, a missing or an empty file becomes a new price file. False with `error` set when
 /// the stored file cannot be rolled up (it is then left as it is).
+/// With `rolled`, a roll-up that later days can continue in memory also sets it (see
+/// RolledFile); the file's bytes are then those of the roll-up.
 bool applyDayLine(std::optional<QByteArray> &file, const DailyFile &day, const DailyLine &line, bool isNew,
-                  const std::vector<int32_t> &calendar, QString &error);
+                  const std::vector<int32_t> &calendar, QString &error, std::optional<RolledFile> *rolled = nullptr);
 
 /// 1001's daily dates as loading 300 bars of it gives them (its daily count, at most 300).
 std::vector<int32_t> calendarOfFile(const QByteArray &bytes);

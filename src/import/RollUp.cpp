@@ -18,30 +18,6 @@ struct LineView {
     const char *end;
 };
 
-// A plain decimal field that round-trips through float (prices) or double (volume) unchanged:
-// no sign, no leading zero, no trailing zero after the point, few enough significant digits.
-bool shortestField(const char *b, const char *e, int maxDigits)
-{
-    if (b == e) return false;
-    int digits = 0;
-    bool seenPoint = false, significant = false;
-    const char *p = b;
-    if (*p == '0' && p + 1 < e && p[1] != '.') return false;
-    for (; p < e; ++p) {
-        if (*p == '.') {
-            if (seenPoint || p == b || p + 1 == e) return false;
-            seenPoint = true;
-            continue;
-        }
-        if (*p < '0' || *p > '9') return false;
-        if (*p != '0') significant = true;
-        if (significant) ++digits;
-    }
-    if (seenPoint && e[-1] == '0') return false;
-    if (!significant) return e - b == 1;   // only "0" itself
-    return digits <= maxDigits;
-}
-
 QByteArray priceText(float v) { return singleText(v).toLatin1(); }
 
 struct Ohlc {
@@ -67,6 +43,7 @@ public:
     std::array<int, 3> counts{};
     std::array<size_t, 3> start{};
     QString error;
+    bool allShortest = true;   // every copied line went out as it stood
 
     bool split(const QByteArray &bytes)
     {
@@ -101,21 +78,38 @@ public:
         if (!b) fail(int(at) + 1);
         return b;
     }
-    // Appends lines from..to (1-based, inclusive) of a section in shortest form.
-    bool copy(int section, int from, int to, QByteArray &out)
+    // Appends lines from..to (1-based, inclusive) of a section in shortest form. Lines already
+    // in that form and ending in CR LF go out in runs, a run being one stretch of the old text.
+    bool copy(int section, int from, int to, QByteArray &out, const QByteArray &old)
     {
+        const char *oldEnd = old.constData() + old.size();
+        const char *run = nullptr, *runEnd = nullptr;
+        auto flush = [&] {
+            if (run) out.append(run, runEnd - run);
+            run = nullptr;
+        };
         for (int k = from; k <= to; ++k) {
             const size_t at = start[size_t(section)] + size_t(k - 1);
             const LineView &v = lines[at];
+            const bool crlf = oldEnd - v.end >= 2 && v.end[0] == '\r' && v.end[1] == '\n';
             if (isShortestBarLine(v.begin, v.end)) {
+                if (crlf) {
+                    if (!run || runEnd != v.begin) flush(), run = v.begin;
+                    runEnd = v.end + 2;
+                    continue;
+                }
+                flush();
                 out.append(v.begin, v.end - v.begin);
             } else {
+                flush();
                 const auto b = parseBarLine(v.begin, v.end);
                 if (!b) return fail(int(at) + 1);
                 out += formatBarLine(*b);
+                allShortest = false;
             }
             out += "\r\n";
         }
+        flush();
         return true;
     }
 };
@@ -124,7 +118,8 @@ bool isIndexSeries(int code) { return code == 1001 || code == 1002; }
 
 // The weekly (section 1, start WS) or monthly (section 2, start MS) bar line for the day, and
 // whether it starts a new bar.
-std::optional<std::pair<QByteArray, bool>> periodBar(OldFile &f, int section, int32_t start, const DailyFile &day,
+template <typename Lines>
+std::optional<std::pair<QByteArray, bool>> periodBar(Lines &f, int section, int32_t start, const DailyFile &day,
                                                      const DailyLine &line, const std::vector<int32_t> &calendar)
 {
     const auto w1 = f.bar(section, 1);
@@ -159,21 +154,43 @@ std::optional<std::pair<QByteArray, bool>> periodBar(OldFile &f, int section, in
 
 } // namespace
 
+// One pass over the line: each field a plain decimal that round-trips through float (prices)
+// or double (volume) unchanged: no sign, no leading zero, no trailing zero after the point, few
+// enough significant digits. Six significant digits always survive single precision; whole
+// numbers up to seven digits are exact in it. The date is a whole number.
 bool isShortestBarLine(const char *begin, const char *end)
 {
     const char *p = begin;
     for (int field = 0; field < 6; ++field) {
-        const char *comma = field < 5 ? static_cast<const char *>(std::memchr(p, ',', size_t(end - p))) : end;
-        if (!comma) return false;
-        const bool whole = std::find(p, comma, '.') == comma;
-        bool ok = false;
-        if (field == 0) ok = whole && shortestField(p, comma, 9);
-        else if (field == 5) ok = shortestField(p, comma, 15);
-        // Six significant digits always survive single precision; whole numbers up to seven
-        // digits are exact in it.
-        else ok = shortestField(p, comma, whole ? 7 : 6);
-        if (!ok) return false;
-        p = comma + 1;
+        const char *b = p;
+        int digits = 0;
+        bool point = false, significant = false;
+        for (; p < end && *p != ','; ++p) {
+            const char c = *p;
+            if (c == '.') {
+                if (point || p == b) return false;
+                point = true;
+                continue;
+            }
+            if (unsigned(c - '0') > 9) return false;
+            significant = significant || c != '0';
+            digits += significant ? 1 : 0;
+        }
+        const char *e = p;
+        if (e == b) return false;
+        if (field < 5) {
+            if (p == end) return false;
+            ++p;
+        } else if (p != end) {
+            return false;
+        }
+        if (*b == '0' && e - b > 1 && b[1] != '.') return false;
+        if (point && (field == 0 || e[-1] == '.' || e[-1] == '0')) return false;
+        if (!significant) {
+            if (e - b != 1) return false;   // only "0" itself
+            continue;
+        }
+        if (digits > (field == 0 ? 9 : field == 5 ? 15 : point ? 6 : 7)) return false;
     }
     return true;
 }
@@ -217,12 +234,114 @@ std::expected<RollUpResult, QString> rollUpPriceFile(const QByteArray &old, cons
     out.reserve(old.size() + 256);
     out += QByteArray::number(nd) + ',' + QByteArray::number(nw) + ',' + QByteArray::number(nm) + "\r\n";
     out += daily + "\r\n";
-    if (!f.copy(0, 1, kLines - 1, out)) return broken();
+    if (!f.copy(0, 1, kLines - 1, out, old)) return broken();
     out += week->first + "\r\n";
-    if (!(week->second ? f.copy(1, 1, kLines - 1, out) : f.copy(1, 2, kLines, out))) return broken();
+    if (!(week->second ? f.copy(1, 1, kLines - 1, out, old) : f.copy(1, 2, kLines, out, old))) return broken();
     out += month->first + "\r\n";
-    if (!(month->second ? f.copy(2, 1, kLines - 1, out) : f.copy(2, 2, kLines, out))) return broken();
-    return RollUpResult{out, false};
+    if (!(month->second ? f.copy(2, 1, kLines - 1, out, old) : f.copy(2, 2, kLines, out, old))) return broken();
+    const auto shortest = [](const QByteArray &l) { return isShortestBarLine(l.constBegin(), l.constEnd()); };
+    return RollUpResult{out, false,
+                        f.allShortest && shortest(daily) && shortest(week->first) && shortest(month->first)};
+}
+
+std::optional<RolledFile> RolledFile::from(const RollUpResult &r)
+{
+    if (!r.canonical || r.alreadyHeld) return std::nullopt;
+    RolledFile f;
+    f.m_base = r.bytes;
+    const char *p = f.m_base.constData(), *end = p + f.m_base.size();
+    auto next = [&]() -> std::optional<std::string_view> {
+        const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+        if (!nl || nl == p || nl[-1] != '\r') return std::nullopt;
+        const std::string_view line(p, size_t(nl - 1 - p));
+        p = nl + 1;
+        return line;
+    };
+    const auto header = next();
+    if (!header) return std::nullopt;
+    const auto counts = parseHeaderLine(header->data(), header->data() + header->size());
+    if (!counts) return std::nullopt;
+    f.m_counts = *counts;
+    for (auto &section : f.m_lines)
+        for (int k = 0; k < kLines; ++k) {
+            const auto line = next();
+            if (!line) return std::nullopt;
+            section.push_back(*line);
+        }
+    if (p != end) return std::nullopt;
+    return f;
+}
+
+std::optional<Bar> RolledFile::bar(int section, int k) const
+{
+    const std::string_view v = m_lines[size_t(section)][size_t(k - 1)];
+    return parseBarLine(v.data(), v.data() + v.size());
+}
+
+std::optional<bool> RolledFile::apply(const DailyFile &day, const DailyLine &line, const std::vector<int32_t> &calendar)
+{
+    if (!m_canonical) return std::nullopt;
+    // The same steps as rollUpPriceFile, on lines that its copy would pass through unchanged.
+    const auto d1 = bar(0, 1);
+    if (!d1) return std::nullopt;
+    if (d1->date >= day.D) return false;
+    const bool ordinary = line.code >= 1301;
+    QByteArray daily = (line.volume == 0 && ordinary) ? flatBar(day.D, d1->close)
+                                                      : barText(day.D, line.open, line.high, line.low, line.close, line.volume);
+    auto week = periodBar(*this, 1, day.WS, day, line, calendar);
+    if (!week) return std::nullopt;
+    auto month = periodBar(*this, 2, day.MS, day, line, calendar);
+    if (!month) return std::nullopt;
+
+    m_counts[0] = std::min(m_counts[0] + 1, kLines);
+    if (week->second) m_counts[1] = std::min(m_counts[1] + 1, kLines);
+    if (month->second) m_counts[2] = std::min(m_counts[2] + 1, kLines);
+    const auto put = [&](int section, QByteArray text, bool newBar) {
+        m_canonical = m_canonical && isShortestBarLine(text.constBegin(), text.constEnd());
+        const QByteArray &kept = m_added.emplace_back(std::move(text));
+        auto &lines = m_lines[size_t(section)];
+        const std::string_view v(kept.constData(), size_t(kept.size()));
+        if (newBar) {
+            lines.pop_back();
+            lines.push_front(v);
+        } else {
+            lines.front() = v;
+        }
+    };
+    put(0, std::move(daily), true);
+    put(1, std::move(week->first), week->second);
+    put(2, std::move(month->first), month->second);
+    return true;
+}
+
+QByteArray RolledFile::bytes() const
+{
+    QByteArray out;
+    out.reserve(m_base.size() + 64);
+    out += QByteArray::number(m_counts[0]) + ',' + QByteArray::number(m_counts[1]) + ',' + QByteArray::number(m_counts[2]) +
+           "\r\n";
+    // Lines still in the roll-up's text follow one another there with their CR LF: one append
+    // per stretch.
+    const char *run = nullptr, *runEnd = nullptr;
+    const char *baseBegin = m_base.constData(), *baseEnd = baseBegin + m_base.size();
+    for (const auto &section : m_lines)
+        for (const std::string_view v : section) {
+            const bool inBase = v.data() >= baseBegin && v.data() < baseEnd;
+            if (inBase && run && runEnd == v.data()) {
+                runEnd = v.data() + v.size() + 2;
+                continue;
+            }
+            if (run) out.append(run, runEnd - run);
+            run = nullptr;
+            if (inBase) {
+                run = v.data(), runEnd = v.data() + v.size() + 2;
+                continue;
+            }
+            out.append(v.data(), qsizetype(v.size()));
+            out += "\r\n";
+        }
+    if (run) out.append(run, runEnd - run);
+    return out;
 }
 
 } // namespace velor
