@@ -4,7 +4,7 @@
 
 namespace velor {
 
-QString State::priceFilePath(int code) const { return DataDir + NumStr(int16_t(code)) + QStringLiteral(".csv"); }
+QString State::priceFilePath(const QString &dataDir, int code) { return dataDir + NumStr(int16_t(code)) + QStringLiteral(".csv"); }
 
 QString State::nameOf(int code) const
 {

@@ -16,7 +16,8 @@ struct State : SettingsVars, MasterVars, BarVars, ChartVars, ListVars, QuoteVars
     Sites sites;
 
     /// The price file of a code: DataDir + code + ".csv".
-    QString priceFilePath(int code) const;
+    QString priceFilePath(int code) const { return priceFilePath(DataDir, code); }
+    static QString priceFilePath(const QString &dataDir, int code);
     /// The name field of a code (10 characters), or blanks when the code is not in the master.
     QString nameOf(int code) const;
 };

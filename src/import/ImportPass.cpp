@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <future>
 #include <map>
 
 namespace velor {
@@ -36,7 +38,7 @@ struct Unreadable {
 class Pass {
 public:
     Pass(State &st, Services &sv, const PassPlan &plan, BatchFileOps &ops)
-        : m_st(st), m_sv(sv), m_plan(plan), m_batch(st.DataDir, ops)
+        : m_st(st), m_sv(sv), m_plan(plan), m_dataDir(st.DataDir), m_batch(st.DataDir, ops)
     {
     }
     bool run(bool fresh);
@@ -47,13 +49,23 @@ private:
         m_sv.dialogs.message(text, Icon::Error);
         return false;
     }
-    bool stock(int16_t code, const std::vector<std::pair<int, size_t>> &uses);
+    // One stock's file after the pass's days, worked out without touching the disk's files.
+    struct Stock {
+        QString path;
+        std::optional<QByteArray> bytes;   // the new text; nothing when unchanged
+        std::vector<Unreadable> unreadable;
+        int steps = 0;
+    };
+    Stock stock(int16_t code, const std::vector<std::pair<int, size_t>> &uses) const;
+    bool write(Stock &s);
+    bool stocks(const std::map<int16_t, std::vector<std::pair<int, size_t>>> &uses);
     bool logAndMessages();
     void step();
 
     State &m_st;
     Services &m_sv;
     const PassPlan &m_plan;
+    const QString m_dataDir;   // the second thread's copy: the window's state may change meanwhile
     BatchWriter m_batch;
     std::vector<MasterChanges> m_changes;
     std::vector<Unreadable> m_unreadable;
@@ -93,8 +105,7 @@ bool Pass::run(bool fresh)
         }
     m_steps += int(uses.size());   // the renames
     m_max = int(master.entries.size());
-    for (const auto &[code, list] : uses)
-        if (!stock(code, list)) return m_batch.discard(), false;
+    if (!stocks(uses)) return m_batch.discard(), false;
     if (!logAndMessages()) return m_batch.discard(), false;
     if (masterChanged) {
         if (auto r = writeMaster(m_st.MasterPath, before->header, master.entries); !r) return m_batch.discard(), fail(r.error());
@@ -105,10 +116,12 @@ bool Pass::run(bool fresh)
     return true;
 }
 
-bool Pass::stock(int16_t code, const std::vector<std::pair<int, size_t>> &uses)
+Pass::Stock Pass::stock(int16_t code, const std::vector<std::pair<int, size_t>> &uses) const
 {
-    const QString path = m_st.priceFilePath(code);
-    auto stored = readStoredFile(path);
+    Stock out;
+    out.path = State::priceFilePath(m_dataDir, code);
+    out.steps = int(uses.size());
+    auto stored = readStoredFile(out.path);
     std::optional<QByteArray> file;
     QString readError;
     if (stored) file = std::move(*stored);
@@ -120,10 +133,7 @@ bool Pass::stock(int16_t code, const std::vector<std::pair<int, size_t>> &uses)
         const DailyFile &day = m_plan.days[size_t(k)];
         const DailyLine &line = day.lines[i];
         const bool isNew = m_changes[size_t(k)].isNew[i];
-        if (rolled && !isNew && rolled->apply(day, line, m_plan.calendar(k))) {
-            step();
-            continue;
-        }
+        if (rolled && !isNew && rolled->apply(day, line, m_plan.calendar(k))) continue;
         if (rolled) file = rolled->bytes(), rolled.reset();
         QString error = readError;
         // A file that exists but cannot be opened is never taken for a missing one.
@@ -132,14 +142,59 @@ bool Pass::stock(int16_t code, const std::vector<std::pair<int, size_t>> &uses)
                             : false;
         if (isNew) readError.clear();
         if (!ok)
-            m_unreadable.push_back({k, i, QStringLiteral("銘柄： ") + NumStr(line.code) + QStringLiteral(" の株価ファイル ") + path +
-                                              QStringLiteral(" が読めないため（") + error + QStringLiteral("）、") +
-                                              LngStr(day.D) + QStringLiteral(" のデータを追加しませんでした。")});
-        step();
+            out.unreadable.push_back({k, i, QStringLiteral("銘柄： ") + NumStr(line.code) + QStringLiteral(" の株価ファイル ") +
+                                                out.path + QStringLiteral(" が読めないため（") + error + QStringLiteral("）、") +
+                                                LngStr(day.D) + QStringLiteral(" のデータを追加しませんでした。")});
     }
     if (rolled) file = rolled->bytes();
-    if (file && file != original)
-        if (auto r = m_batch.add(path, *file); !r) return fail(r.error());
+    if (file && file != original) out.bytes = std::move(file);
+    return out;
+}
+
+bool Pass::write(Stock &s)
+{
+    m_unreadable.insert(m_unreadable.end(), s.unreadable.begin(), s.unreadable.end());
+    for (int k = 0; k < s.steps; ++k) step();
+    if (s.bytes)
+        if (auto r = m_batch.add(s.path, *s.bytes); !r) return fail(r.error());
+    return true;
+}
+
+bool Pass::stocks(const std::map<int16_t, std::vector<std::pair<int, size_t>>> &uses)
+{
+    // Reading and rolling up run on other threads a little ahead of the writes, so that the
+    // processor's work overlaps the disk's. Only this thread reports, steps and writes, in
+    // the stocks' order, so the results and every pause point are those of a plain loop.
+    using Entry = std::map<int16_t, std::vector<std::pair<int, size_t>>>::const_iterator;
+    constexpr int kChunk = 32;
+    auto compute = [this](Entry from, Entry to) {
+        std::vector<Stock> out;
+        for (; from != to; ++from) out.push_back(stock(from->first, from->second));
+        return out;
+    };
+    auto advance = [&](Entry e) {
+        for (int n = 0; n < kChunk && e != uses.end(); ++n) ++e;
+        return e;
+    };
+    // Two chunks are worked out at a time while this thread writes the one before.
+    constexpr int kAhead = 2;
+    std::deque<std::future<std::vector<Stock>>> ahead;
+    Entry next = uses.begin();
+    auto launch = [&] {
+        while (int(ahead.size()) < kAhead && next != uses.end()) {
+            const Entry after = advance(next);
+            ahead.push_back(std::async(std::launch::async, compute, next, after));
+            next = after;
+        }
+    };
+    launch();
+    while (!ahead.empty()) {
+        std::vector<Stock> chunk = ahead.front().get();
+        ahead.pop_front();
+        launch();
+        for (Stock &s : chunk)
+            if (!write(s)) return false;   // the futures' destructors wait for the chunks in hand
+    }
     return true;
 }
 

@@ -104,8 +104,9 @@ public:
                 flush();
                 const auto b = parseBarLine(v.begin, v.end);
                 if (!b) return fail(int(at) + 1);
-                out += formatBarLine(*b);
-                allShortest = false;
+                const QByteArray text = formatBarLine(*b);
+                allShortest = allShortest && isShortestBarLine(text.constBegin(), text.constEnd());
+                out += text;
             }
             out += "\r\n";
         }

@@ -1,6 +1,7 @@
 #include "import/RollUp.h"
 
 #include "import/ImportFixture.h"
+#include "import/ImportPass.h"
 #include "import/ImportTestData.h"
 
 #include <QDate>
@@ -235,4 +236,56 @@ TEST(RollUp, ACalendarSeriesLongerThanTheTablesImportsTheDay)
         << index.left(120).constData();
     EXPECT_EQ(index.count('\n'), 901);
     EXPECT_TRUE(m.price(1301).startsWith("4,3,2\r\n20240109,1535,1550,1528,1540,50000\r\n"));
+}
+
+// A stock's further days in one pass are applied to its lines in memory; every day must leave
+// the bytes that rolling up the file of the day before gives, and the in-memory way must really
+// be taken except where it has to hand back to the full roll-up.
+TEST(RollUp, FurtherDaysInMemoryGiveTheBytesOfRollingUpEachDay)
+{
+    const QByteArray legacy = priceText("3,2,2",
+                                        {"20240105,+1520 ,1545.0,1511,1530,118300", "20240104,1500,1525,1490,1512,98000",
+                                         "20231229,01490,1510,1482,1500,75600"},
+                                        {"20240105,1500,1545,1490,1530,216300", "20231229,1490,1510,1482,1500,75600"},
+                                        {"20240105,1500,1545,1490,1530,216300", "20231229,1490,1510,1482,1500,75600"});
+    const std::vector<const char *> month = {
+        "2024-01-09,1301,1,1535,1550,1528,1540,50000\r\n",   // new week
+        "2024-01-10,1301,1,1541,1560,1530,1555,42000\r\n",
+        "2024-01-10,1301,1,1,1,1,1,1\r\n",                   // already held: left alone
+        "2024-01-11,1301,1,1555,1555,1555,1555,0\r\n",       // no volume: flat at the close
+        "2024-01-15,1301,1,1549.5,1562,1540.25,1561,61000\r\n",
+        "2024-01-31,1301,1,1570,1580,1565,1575,30000\r\n",
+        "2024-02-01,1301,1,1576,1590,1571,1588,44000\r\n",   // new month
+        "2024-02-02,1301,1,1588,1591,1580,1590,12000\r\n",
+    };
+    std::vector<const char *> huge = month;
+    huge[1] = "2024-01-10,1301,1,1541,1560,1530,1555,1234567890123456\r\n";   // not in shortest form once stored
+    const struct { const char *name; QByteArray start; std::vector<const char *> days; int inMemory; } cases[] = {
+        {"stored in shortest form", kStock, month, 7},
+        {"old file with blanks, signs and zeros", legacy, month, 7},
+        {"a volume too long to keep its text", kStock, huge, 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<int32_t> calendar = kCalendar;
+        std::optional<QByteArray> reference = c.start, file = c.start;
+        std::optional<RolledFile> rolled;
+        int inMemory = 0;
+        for (const char *csv : c.days) {
+            const DailyFile d = dayOf(csv);
+            const std::vector<int32_t> before = calendar;
+            const auto r = rollUpPriceFile(*reference, d, d.lines[0], before);
+            ASSERT_TRUE(r.has_value());
+            if (!r->alreadyHeld) reference = r->bytes, calendar.insert(calendar.begin(), d.D);
+            if (rolled && rolled->apply(d, d.lines[0], before)) {
+                ++inMemory;
+            } else {
+                if (rolled) file = rolled->bytes(), rolled.reset();
+                QString error;
+                ASSERT_TRUE(applyDayLine(file, d, d.lines[0], false, before, error, &rolled));
+            }
+            EXPECT_EQ(rolled ? rolled->bytes() : *file, *reference) << csv;
+        }
+        EXPECT_EQ(inMemory, c.inMemory);
+    }
 }
