@@ -2,6 +2,7 @@
 // reading the same price files and replacing each by a temporary file and a rename, then one
 // sync of the folder (same bytes, no parsing). The floor with one sync per file is printed for
 // reference. The disk is synced before every timed part so that no part pays for another.
+// BENCH_ROUNDS=1 prints every timed part with its processor time.
 #include "common/Clock.h"
 #include "common/Dialogs.h"
 #include "common/Launcher.h"
