@@ -4,6 +4,9 @@
 #include "db/PriceFile.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 
@@ -155,11 +158,73 @@ std::optional<std::pair<QByteArray, bool>> periodBar(Lines &f, int section, int3
 
 } // namespace
 
+namespace {
+
+constexpr uint64_t kOnes = 0x0101010101010101ULL, kHigh = 0x8080808080808080ULL, kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+
+// The high bit of each byte of v that equals c (exact per byte: no carry crosses a byte).
+uint64_t bytesEqual(uint64_t v, unsigned char c)
+{
+    const uint64_t x = v ^ (kOnes * c);
+    return ~(((x & kLow7) + kLow7) | x) & kHigh;
+}
+
+// The high bit of each byte of v that is a decimal digit.
+uint64_t digitBytes(uint64_t v)
+{
+    const uint64_t low = v & kLow7;
+    const uint64_t atLeast0 = low + kOnes * (0x80 - '0');
+    const uint64_t above9 = low + kOnes * (0x80 - '9' - 1);
+    return atLeast0 & ~above9 & ~v & kHigh;
+}
+
+// Most stored lines hold only digits and commas; those are judged from where their commas are,
+// eight bytes at a time. Nothing when the line holds anything else.
+std::optional<bool> digitsAndCommasLine(const char *begin, const char *end)
+{
+    if constexpr (std::endian::native != std::endian::little) return std::nullopt;
+    const size_t n = size_t(end - begin);
+    std::array<size_t, 5> commas{};
+    int count = 0;
+    for (size_t at = 0; at < n; at += 8) {
+        const size_t take = std::min<size_t>(8, n - at);
+        uint64_t v = 0;
+        std::memcpy(&v, begin + at, take);
+        const uint64_t valid = take == 8 ? kHigh : kHigh & ((uint64_t(1) << (8 * take)) - 1);
+        uint64_t comma = bytesEqual(v, ',') & valid;
+        if (((digitBytes(v) | comma) & valid) != valid) return std::nullopt;
+        for (; comma; comma &= comma - 1) {
+            if (count == 5) return false;   // a seventh field
+            commas[size_t(count++)] = at + size_t(std::countr_zero(comma)) / 8;
+        }
+    }
+    if (count != 5) return false;
+    for (size_t field = 0; field < 6; ++field) {
+        const size_t b = field == 0 ? 0 : commas[field - 1] + 1, e = field == 5 ? n : commas[field];
+        const size_t length = e - b;
+        if (length == 0) return false;
+        if (begin[b] == '0') {
+            if (length > 1) return false;   // a leading zero
+            continue;                       // "0" itself
+        }
+        if (length > (field == 0 ? 9u : field == 5 ? 15u : 7u)) return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool isShortestBarLine(const char *begin, const char *end)
+{
+    if (const auto quick = digitsAndCommasLine(begin, end)) return *quick;
+    return isShortestBarLineByChar(begin, end);
+}
+
 // One pass over the line: each field a plain decimal that round-trips through float (prices)
 // or double (volume) unchanged: no sign, no leading zero, no trailing zero after the point, few
 // enough significant digits. Six significant digits always survive single precision; whole
 // numbers up to seven digits are exact in it. The date is a whole number.
-bool isShortestBarLine(const char *begin, const char *end)
+bool isShortestBarLineByChar(const char *begin, const char *end)
 {
     const char *p = begin;
     for (int field = 0; field < 6; ++field) {

@@ -61,5 +61,8 @@ private:
 
 /// True when the bar line is exactly what writing it back in shortest form gives.
 bool isShortestBarLine(const char *begin, const char *end);
+/// The same judgement one character at a time (isShortestBarLine takes a quicker way for lines
+/// of digits and commas only).
+bool isShortestBarLineByChar(const char *begin, const char *end);
 
 } // namespace velor

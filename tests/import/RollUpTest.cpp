@@ -5,6 +5,8 @@
 #include "import/ImportTestData.h"
 
 #include <QDate>
+#include <random>
+#include <string>
 #include <gtest/gtest.h>
 
 using namespace velor;
@@ -288,4 +290,38 @@ TEST(RollUp, FurtherDaysInMemoryGiveTheBytesOfRollingUpEachDay)
         }
         EXPECT_EQ(inMemory, c.inMemory);
     }
+}
+
+// The quick judgement of lines of digits and commas must agree with the character-by-character
+// one on every line, near the limits above all: lines built at the digit limits, then mutated.
+TEST(RollUp, QuickShortestCheckAgreesWithTheCharacterByCharacterOne)
+{
+    std::mt19937 rng(20261207);
+    auto pick = [&](int n) { return int(rng() % unsigned(n)); };
+    auto number = [&](int digits) {
+        std::string s(1, char('1' + pick(9)));
+        while (int(s.size()) < digits) s += char('0' + pick(10));
+        return pick(6) == 0 ? std::string("0") : s;
+    };
+    const std::string alphabet = "0123456789,.+ e0,";
+    int agreedTrue = 0, agreedFalse = 0;
+    for (int i = 0; i < 200000; ++i) {
+        std::string line = number(1 + pick(9));
+        for (int f = 1; f < 5; ++f) line += ',' + number(1 + pick(7));
+        line += ',' + number(1 + pick(15));
+        for (int m = pick(3); m > 0; --m) {
+            const size_t at = size_t(pick(int(line.size()) + 1));
+            switch (pick(3)) {
+            case 0: line.insert(at, 1, alphabet[size_t(pick(int(alphabet.size())))]); break;
+            case 1: if (at < line.size()) line.erase(at, 1); break;
+            default: if (at < line.size()) line[at] = alphabet[size_t(pick(int(alphabet.size())))];
+            }
+        }
+        const char *b = line.data(), *e = b + line.size();
+        const bool quick = isShortestBarLine(b, e), slow = isShortestBarLineByChar(b, e);
+        ASSERT_EQ(quick, slow) << line;
+        ++(quick ? agreedTrue : agreedFalse);
+    }
+    EXPECT_GT(agreedTrue, 50000);
+    EXPECT_GT(agreedFalse, 50000);
 }
