@@ -156,6 +156,27 @@ std::optional<std::pair<QByteArray, bool>> periodBar(Lines &f, int section, int3
     return std::pair{barText(day.D, o, h, l, c, vol), false};
 }
 
+// The day's three new lines: its daily bar, and its weekly and monthly bars with whether each
+// starts a new one. `d1` is the stored newest daily bar.
+struct DayBars {
+    QByteArray daily;
+    std::pair<QByteArray, bool> week, month;
+};
+
+template <typename Lines>
+std::optional<DayBars> dayBars(Lines &f, const Bar &d1, const DailyFile &day, const DailyLine &line,
+                               const std::vector<int32_t> &calendar)
+{
+    const bool ordinary = line.code >= 1301;
+    QByteArray daily = (line.volume == 0 && ordinary) ? flatBar(day.D, d1.close)
+                                                      : barText(day.D, line.open, line.high, line.low, line.close, line.volume);
+    auto week = periodBar(f, 1, day.WS, day, line, calendar);
+    if (!week) return std::nullopt;
+    auto month = periodBar(f, 2, day.MS, day, line, calendar);
+    if (!month) return std::nullopt;
+    return DayBars{std::move(daily), std::move(*week), std::move(*month)};
+}
+
 } // namespace
 
 namespace {
@@ -283,14 +304,10 @@ std::expected<RollUpResult, QString> rollUpPriceFile(const QByteArray &old, cons
     if (!d1) return broken();
     if (d1->date >= day.D) return RollUpResult{{}, true};
 
-    const bool ordinary = line.code >= 1301;
-    const QByteArray daily = (line.volume == 0 && ordinary)
-                                 ? flatBar(day.D, d1->close)
-                                 : barText(day.D, line.open, line.high, line.low, line.close, line.volume);
-    const auto week = periodBar(f, 1, day.WS, day, line, calendar);
-    if (!week) return broken();
-    const auto month = periodBar(f, 2, day.MS, day, line, calendar);
-    if (!month) return broken();
+    const auto bars = dayBars(f, *d1, day, line, calendar);
+    if (!bars) return broken();
+    const QByteArray &daily = bars->daily;
+    const auto *week = &bars->week, *month = &bars->month;
 
     const int nd = std::min(f.counts[0] + 1, kLines);
     // Only 300 lines of each section are written back, so no count may name more.
@@ -351,13 +368,9 @@ std::optional<bool> RolledFile::apply(const DailyFile &day, const DailyLine &lin
     const auto d1 = bar(0, 1);
     if (!d1) return std::nullopt;
     if (d1->date >= day.D) return false;
-    const bool ordinary = line.code >= 1301;
-    QByteArray daily = (line.volume == 0 && ordinary) ? flatBar(day.D, d1->close)
-                                                      : barText(day.D, line.open, line.high, line.low, line.close, line.volume);
-    auto week = periodBar(*this, 1, day.WS, day, line, calendar);
-    if (!week) return std::nullopt;
-    auto month = periodBar(*this, 2, day.MS, day, line, calendar);
-    if (!month) return std::nullopt;
+    auto bars = dayBars(*this, *d1, day, line, calendar);
+    if (!bars) return std::nullopt;
+    auto *week = &bars->week, *month = &bars->month;
 
     m_counts[0] = std::min(m_counts[0] + 1, kLines);
     if (week->second) m_counts[1] = std::min(m_counts[1] + 1, kLines);
@@ -374,7 +387,7 @@ std::optional<bool> RolledFile::apply(const DailyFile &day, const DailyLine &lin
             lines.front() = v;
         }
     };
-    put(0, std::move(daily), true);
+    put(0, std::move(bars->daily), true);
     put(1, std::move(week->first), week->second);
     put(2, std::move(month->first), month->second);
     return true;
