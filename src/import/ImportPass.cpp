@@ -183,7 +183,8 @@ bool Pass::stocks(const std::map<int16_t, std::vector<std::pair<int, size_t>>> &
     auto launch = [&] {
         while (int(ahead.size()) < kAhead && next != uses.end()) {
             const Entry after = advance(next);
-            ahead.push_back(std::async(std::launch::async, compute, next, after));
+            // Where no thread can be started, the chunk is worked out here when it is needed.
+            ahead.push_back(std::async(std::launch::async | std::launch::deferred, compute, next, after));
             next = after;
         }
     };
