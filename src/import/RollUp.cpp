@@ -205,19 +205,30 @@ std::optional<bool> digitsAndCommasLine(const char *begin, const char *end)
 {
     if constexpr (std::endian::native != std::endian::little) return std::nullopt;
     const size_t n = size_t(end - begin);
+    if (n < 11) return false;   // shorter than "0,0,0,0,0,0"
     std::array<size_t, 5> commas{};
     int count = 0;
-    for (size_t at = 0; at < n; at += 8) {
-        const size_t take = std::min<size_t>(8, n - at);
-        uint64_t v = 0;
-        std::memcpy(&v, begin + at, take);
-        const uint64_t valid = take == 8 ? kHigh : kHigh & ((uint64_t(1) << (8 * take)) - 1);
+    // False when a byte is neither a digit nor a comma; notes the commas.
+    auto word = [&](uint64_t v, uint64_t valid, size_t at) {
         uint64_t comma = bytesEqual(v, ',') & valid;
-        if (((digitBytes(v) | comma) & valid) != valid) return std::nullopt;
-        for (; comma; comma &= comma - 1) {
-            if (count == 5) return false;   // a seventh field
-            commas[size_t(count++)] = at + size_t(std::countr_zero(comma)) / 8;
-        }
+        if (((digitBytes(v) | comma) & valid) != valid) return false;
+        for (; comma; comma &= comma - 1, ++count)   // more than five: a seventh field, judged below
+            if (count < 5) commas[size_t(count)] = at + size_t(std::countr_zero(comma)) / 8;
+        return true;
+    };
+    size_t at = 0;
+    for (; at + 8 <= n; at += 8) {
+        uint64_t v;
+        std::memcpy(&v, begin + at, 8);
+        if (!word(v, kHigh, at)) return std::nullopt;
+    }
+    if (at < n) {
+        // The last bytes, taken from the line's last eight.
+        const size_t left = n - at;
+        uint64_t v;
+        std::memcpy(&v, end - 8, 8);
+        v >>= 8 * (8 - left);
+        if (!word(v, kHigh & ((uint64_t(1) << (8 * left)) - 1), at)) return std::nullopt;
     }
     if (count != 5) return false;
     for (size_t field = 0; field < 6; ++field) {

@@ -324,4 +324,12 @@ TEST(RollUp, QuickShortestCheckAgreesWithTheCharacterByCharacterOne)
     }
     EXPECT_GT(agreedTrue, 50000);
     EXPECT_GT(agreedFalse, 50000);
+    // Lines shorter than a word, and the shortest lines there are.
+    for (int i = 0; i < 50000; ++i) {
+        std::string line = i % 2 ? "0,0,0,0,0,0" : "";
+        for (int k = pick(12); k > 0; --k) line.insert(size_t(pick(int(line.size()) + 1)), 1, alphabet[size_t(pick(int(alphabet.size())))]);
+        if (i % 2 && pick(2)) line.erase(size_t(pick(int(line.size()))), 1);
+        const char *b = line.data(), *e = b + line.size();
+        ASSERT_EQ(isShortestBarLine(b, e), isShortestBarLineByChar(b, e)) << line;
+    }
 }
