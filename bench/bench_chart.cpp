@@ -1,6 +1,7 @@
 // A full chart redraw (chart(1): load, overlay, draw, texts) of 1,600 daily bars with the index
 // overlay into an offscreen image, against a bare loop issuing as many QPainter primitives with
 // each pen made once. The chart object lives across redraws, as the window's does.
+#include "Median.h"
 #include "chart/Chart.h"
 #include "chart/QtChartCanvas.h"
 #include "common/Clock.h"
@@ -40,12 +41,6 @@ std::vector<Bar> walk(int n, float start, uint32_t seed)
         c *= 1 + step(rng);
     }
     return bars;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 // As many lines, boxes and texts as the chart drew, with each pen made once, and nothing else.

@@ -1,6 +1,7 @@
 // Fetching quote pages in list order from a local server that answers each page after 20 ms, one
 // request at a time against four in flight: median times, their ratio and pages per second. The
 // pages are the demo's (site/quote of a demo folder), or generated here when no folder is given.
+#include "Median.h"
 #include "LocalPageServer.h"
 #include "common/Net.h"
 #include "demo/DemoQuotes.h"
@@ -18,12 +19,6 @@
 using namespace velor;
 
 namespace {
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 // Writes the quote pages of a generated market when no demo folder is given.
 bool writePages(const QString &site, int count)

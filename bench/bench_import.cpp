@@ -3,6 +3,7 @@
 // sync of the folder (same bytes, no parsing). The floor with one sync per file is printed for
 // reference. The disk is synced before every timed part so that no part pays for another.
 // BENCH_ROUNDS=1 prints every timed part with its processor time.
+#include "Median.h"
 #include "common/Clock.h"
 #include "common/Dialogs.h"
 #include "common/Launcher.h"
@@ -32,12 +33,6 @@
 using namespace velor;
 
 namespace {
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 QMap<QString, QByteArray> snapshot(const QString &dir)
 {

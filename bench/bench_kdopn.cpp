@@ -1,6 +1,7 @@
 // Loads the two newest daily bars of every stock of a database, as a whole-market screen does,
 // and compares the walk with its floor: opening each price file and reading its first three
 // lines with plain stdio. Prints the medians and the ratio.
+#include "Median.h"
 #include "db/Bars.h"
 #include "db/Services.h"
 #include "db/State.h"
@@ -14,16 +15,6 @@
 
 using namespace velor;
 using Clock_ = std::chrono::steady_clock;
-
-namespace {
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {

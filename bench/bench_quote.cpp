@@ -1,5 +1,6 @@
 // Median time to read one quote page (prices and fundamentals) held in memory, with and without
 // turning the page bytes into text first. The pages are the demo's, one per stock.
+#include "Median.h"
 #include "demo/DemoQuotes.h"
 #include "realtime/QuotePage.h"
 
@@ -9,16 +10,6 @@
 #include <vector>
 
 using namespace velor;
-
-namespace {
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-} // namespace
 
 int main()
 {

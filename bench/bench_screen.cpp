@@ -3,6 +3,7 @@
 //    in the same run (medians and their ratio);
 // 2. PER against a local HTTP server that answers each quote page after 20 ms, with one and with
 //    four requests in flight (times, their ratio, and whether the lines agree).
+#include "Median.h"
 #include "app/Startup.h"
 #include "chart/ChartTexts.h"
 #include "db/Bars.h"
@@ -25,12 +26,6 @@ using namespace velor;
 using Steady = std::chrono::steady_clock;
 
 namespace {
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 double msSince(Steady::time_point t0) { return std::chrono::duration<double, std::milli>(Steady::now() - t0).count(); }
 
