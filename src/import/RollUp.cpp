@@ -40,6 +40,28 @@ QByteArray flatBar(int32_t date, float close)
     return barText(date, c, c, c, c, 0);
 }
 
+// Appends pieces of text, joining pieces that follow one another in memory into one append.
+class Stretches {
+public:
+    explicit Stretches(QByteArray &out) : m_out(out) {}
+    void add(const char *begin, const char *end)
+    {
+        if (!m_begin || m_end != begin) flush(), m_begin = begin;
+        m_end = end;
+    }
+    void flush()
+    {
+        if (m_begin) m_out.append(m_begin, m_end - m_begin);
+        m_begin = nullptr;
+    }
+
+private:
+    QByteArray &m_out;
+    const char *m_begin = nullptr, *m_end = nullptr;
+};
+
+constexpr char kCrLf[] = "\r\n";
+
 class OldFile {
 public:
     std::vector<LineView> lines;
@@ -86,34 +108,27 @@ public:
     bool copy(int section, int from, int to, QByteArray &out, const QByteArray &old)
     {
         const char *oldEnd = old.constData() + old.size();
-        const char *run = nullptr, *runEnd = nullptr;
-        auto flush = [&] {
-            if (run) out.append(run, runEnd - run);
-            run = nullptr;
-        };
+        Stretches stretches(out);
         for (int k = from; k <= to; ++k) {
             const size_t at = start[size_t(section)] + size_t(k - 1);
             const LineView &v = lines[at];
-            const bool crlf = oldEnd - v.end >= 2 && v.end[0] == '\r' && v.end[1] == '\n';
             if (isShortestBarLine(v.begin, v.end)) {
-                if (crlf) {
-                    if (!run || runEnd != v.begin) flush(), run = v.begin;
-                    runEnd = v.end + 2;
-                    continue;
+                if (oldEnd - v.end >= 2 && v.end[0] == '\r' && v.end[1] == '\n') {
+                    stretches.add(v.begin, v.end + 2);
+                } else {
+                    stretches.add(v.begin, v.end);
+                    stretches.add(kCrLf, kCrLf + 2);
                 }
-                flush();
-                out.append(v.begin, v.end - v.begin);
-            } else {
-                flush();
-                const auto b = parseBarLine(v.begin, v.end);
-                if (!b) return fail(int(at) + 1);
-                const QByteArray text = formatBarLine(*b);
-                allShortest = allShortest && isShortestBarLine(text.constBegin(), text.constEnd());
-                out += text;
+                continue;
             }
-            out += "\r\n";
+            stretches.flush();
+            const auto b = parseBarLine(v.begin, v.end);
+            if (!b) return fail(int(at) + 1);
+            const QByteArray text = formatBarLine(*b);
+            allShortest = allShortest && isShortestBarLine(text.constBegin(), text.constEnd());
+            out += text + "\r\n";
         }
-        flush();
+        stretches.flush();
         return true;
     }
 };
@@ -388,9 +403,10 @@ std::optional<bool> RolledFile::apply(const DailyFile &day, const DailyLine &lin
     if (month->second) m_counts[2] = std::min(m_counts[2] + 1, kLines);
     const auto put = [&](int section, QByteArray text, bool newBar) {
         m_canonical = m_canonical && isShortestBarLine(text.constBegin(), text.constEnd());
+        text += kCrLf;
         const QByteArray &kept = m_added.emplace_back(std::move(text));
         auto &lines = m_lines[size_t(section)];
-        const std::string_view v(kept.constData(), size_t(kept.size()));
+        const std::string_view v(kept.constData(), size_t(kept.size() - 2));
         if (newBar) {
             lines.pop_back();
             lines.push_front(v);
@@ -410,27 +426,11 @@ QByteArray RolledFile::bytes() const
     out.reserve(m_base.size() + 64);
     out += QByteArray::number(m_counts[0]) + ',' + QByteArray::number(m_counts[1]) + ',' + QByteArray::number(m_counts[2]) +
            "\r\n";
-    // Lines still in the roll-up's text follow one another there with their CR LF: one append
-    // per stretch.
-    const char *run = nullptr, *runEnd = nullptr;
-    const char *baseBegin = m_base.constData(), *baseEnd = baseBegin + m_base.size();
+    // Every line is followed by its CR LF in memory, and the roll-up's lines follow one another.
+    Stretches stretches(out);
     for (const auto &section : m_lines)
-        for (const std::string_view v : section) {
-            const bool inBase = v.data() >= baseBegin && v.data() < baseEnd;
-            if (inBase && run && runEnd == v.data()) {
-                runEnd = v.data() + v.size() + 2;
-                continue;
-            }
-            if (run) out.append(run, runEnd - run);
-            run = nullptr;
-            if (inBase) {
-                run = v.data(), runEnd = v.data() + v.size() + 2;
-                continue;
-            }
-            out.append(v.data(), qsizetype(v.size()));
-            out += "\r\n";
-        }
-    if (run) out.append(run, runEnd - run);
+        for (const std::string_view v : section) stretches.add(v.data(), v.data() + v.size() + 2);
+    stretches.flush();
     return out;
 }
 

@@ -53,7 +53,7 @@ public:
 
 private:
     QByteArray m_base;                                  // the roll-up's text, which the views point into
-    std::deque<QByteArray> m_added;                     // lines of later days, which views point into
+    std::deque<QByteArray> m_added;                     // lines of later days with their CR LF, which views point into
     std::array<int, 3> m_counts{};
     std::array<std::deque<std::string_view>, 3> m_lines;   // each section's 300 lines, newest first
     bool m_canonical = true;
