@@ -5,6 +5,7 @@
 #include "demo/DemoFolder.h"
 #include "demo/DemoSite.h"
 #include "import/KillSupport.h"
+#include "import/TenDayMarket.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -18,20 +19,10 @@ using namespace velor::test;
 
 namespace {
 
-demo::MarketOptions options()
-{
-    demo::MarketOptions mo;
-    mo.stocks = 60;
-    mo.nextDays = 10;
-    mo.listingNextDay = 2;
-    mo.sectionChangeNextDay = 4;
-    return mo;
-}
-
 void prepare(const QString &dir)
 {
-    ASSERT_TRUE(demo::writeDemoFolder(dir, options()).has_value());
-    const demo::MarketGenerator gen(options());
+    ASSERT_TRUE(demo::writeDemoFolder(dir, tenDayMarket()).has_value());
+    const demo::MarketGenerator gen(tenDayMarket());
     const auto files = demo::dailyFiles(gen, gen.storedDays(), gen.storedDays() + 10);
     for (size_t i = 0; i < files.size(); ++i) writeFile(dir + QStringLiteral("/data/tmp/D%1.csv").arg(i, 2, 10, QChar('0')), files[i]);
 }

@@ -7,6 +7,7 @@
 #include "demo/DemoFolder.h"
 #include "demo/DemoSite.h"
 #include "import/DailyImport.h"
+#include "import/TenDayMarket.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -20,22 +21,10 @@ namespace {
 
 struct Stopped {};
 
-// Ten next days from Monday 2026-11-30: a month boundary on day 2, a new listing on day 3, a
-// section change on day 5 and a week boundary on day 6.
-demo::MarketOptions options()
-{
-    demo::MarketOptions mo;
-    mo.stocks = 60;
-    mo.nextDays = 10;
-    mo.listingNextDay = 2;
-    mo.sectionChangeNextDay = 4;
-    return mo;
-}
-
 // The stored newest day (already in the database) and the ten next days, named by date.
 std::vector<std::pair<QString, QByteArray>> inboxFiles()
 {
-    const demo::MarketGenerator gen(options());
+    const demo::MarketGenerator gen(tenDayMarket());
     const int from = gen.storedDays() - 1;
     const auto files = demo::dailyFiles(gen, from, gen.storedDays() + 10);
     std::vector<std::pair<QString, QByteArray>> out;
@@ -65,7 +54,7 @@ public:
 const QString &pristine()
 {
     static QTemporaryDir dir;
-    static const bool written = demo::writeDemoFolder(dir.path(), options()).has_value();
+    static const bool written = demo::writeDemoFolder(dir.path(), tenDayMarket()).has_value();
     EXPECT_TRUE(written);
     static const QString path = dir.path();
     return path;
