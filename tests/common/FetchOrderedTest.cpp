@@ -18,13 +18,6 @@ using namespace velor;
 
 namespace {
 
-QCoreApplication &app()
-{
-    static int argc = 0;
-    static QCoreApplication instance(argc, nullptr);
-    return instance;
-}
-
 // Answers GET /p/<i> with "page <i>". Requests are held until `hold` of them wait (or all that
 // can still come), then answered last-first, so pages arrive out of order.
 class ScriptedServer {
@@ -42,7 +35,7 @@ public:
 
     ScriptedServer()
     {
-        app();
+        test::coreApp();
         EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost));
         QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
             while (QTcpSocket *s = m_server.nextPendingConnection()) {
@@ -265,6 +258,6 @@ TEST(FetchOrdered, FileAddressesTakeTheirPlaceAmongNetworkPages)
 
 TEST(FetchOrdered, AnEmptyListCallsNothing)
 {
-    app();
+    test::coreApp();
     EXPECT_TRUE(fetchAll({}, 4).order.empty());
 }

@@ -2,6 +2,7 @@
 // how many requests are in flight, and the real wait returns as soon as 停止 is pressed.
 #include "MonitorFixture.h"
 #include "realtime/SurgeMonitor.h"
+#include "support/TestSupport.h"
 
 #include <QCoreApplication>
 #include <QTcpServer>
@@ -12,15 +13,6 @@ using namespace velor;
 using namespace velor::test;
 
 namespace {
-
-QCoreApplication &app()
-{
-    static int argc = 1;
-    static char name[] = "MonitorServerTest";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication a(argc, argv);
-    return a;
-}
 
 // Answers GET /quote/<code>.T with the page held for that path; 404 otherwise.
 class PageServer : public QTcpServer {
@@ -74,7 +66,7 @@ QStringList runOnce(int inFlight, PageServer &server, int stocks)
 
 TEST(MonitorServer, SameListsWithOneAndFourRequestsInFlight)
 {
-    app();
+    coreApp();
     PageServer server;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
     const int stocks = 40;
@@ -95,7 +87,7 @@ TEST(MonitorServer, SameListsWithOneAndFourRequestsInFlight)
 
 TEST(MonitorServer, StopEndsARealWaitAtOnce)
 {
-    app();
+    coreApp();
     MonitorFixture f(1);
     f.page(1301, "110", "100");
     EventLoopWait realWait;

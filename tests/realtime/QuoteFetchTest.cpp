@@ -16,15 +16,6 @@ using namespace velor::test;
 
 namespace {
 
-QCoreApplication &app()
-{
-    static int argc = 1;
-    static char name[] = "QuoteFetchTest";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication a(argc, argv);
-    return a;
-}
-
 const QString kWarning = QStringLiteral("目的銘柄: 1301, 極洋         のリアルタイムデータ取得に失敗しました");
 
 struct Fixture {
@@ -34,7 +25,7 @@ struct Fixture {
     QuoteReader reader{env.clock, net, env.dialogs};
     Fixture()
     {
-        app();
+        coreApp();
         pf.writeMaster({{1301, QStringLiteral("極洋"), 1}});
         pf.st.CurCode = 1301;
         pf.st.BarOffset = -1;

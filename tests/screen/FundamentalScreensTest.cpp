@@ -1,6 +1,7 @@
 #include "PageServer.h"
 #include "ScreenFixture.h"
 #include "realtime/QuotePages.h"
+#include "support/TestSupport.h"
 
 #include <QCoreApplication>
 
@@ -8,15 +9,6 @@ using namespace velor;
 using namespace velor::test;
 
 namespace {
-
-QCoreApplication &app()
-{
-    static int argc = 1;
-    static char name[] = "FundamentalScreensTest";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication a(argc, argv);
-    return a;
-}
 
 struct Figures {
     QString per = QStringLiteral("0"), yield = QStringLiteral("0"), marginBuy = QStringLiteral("0"),
@@ -52,7 +44,7 @@ protected:
     void SetUp() override
     {
         ScreenFixture::SetUp();
-        app();
+        coreApp();
         std::vector<std::tuple<int, QString, int>> master;
         for (int code = 1301; code <= 1314; ++code) master.push_back({code, QStringLiteral("S%1").arg(code), 1});
         pf.writeMaster(master);

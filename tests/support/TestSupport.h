@@ -10,6 +10,7 @@
 #include "db/State.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QHash>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -17,6 +18,17 @@
 #include <memory>
 
 namespace velor::test {
+
+/// The application object of a test program that needs an event loop without windows (local
+/// servers, network replies), created on first use.
+inline QCoreApplication &coreApp()
+{
+    static int argc = 1;
+    static char name[] = "velor-test";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    return app;
+}
 
 /// Path of a file under ../shared/fixtures.
 QString fixturePath(const QString &relative);
