@@ -107,6 +107,7 @@ TEST(FirstRun, TheProgramFolderIsLookedForInOrder)
         EXPECT_EQ(p.fallback, c.isFallback) << c.what;
     }
     qunsetenv("VELOR_HOME");
+    ASSERT_TRUE(rememberProgramFolder(chosen.path()).has_value());
     EXPECT_EQ(test::readFile(user.path("config/velor/program-folder")), chosen.path().toUtf8() + "\n");
     // A remembered folder that lost its VELOR.ini is passed over; relative XDG paths are ignored.
     QFile::remove(chosen.path() + "/VELOR.ini");
@@ -159,8 +160,8 @@ TEST(FirstRun, AnEmptyDatabaseStartsAndTheFirstDownloadBuildsIt)
     ASSERT_TRUE(demo::writeDemoFolder(dir.path() + "/demo", mo).has_value());
     const QString home = dir.path() + "/home/";
     ASSERT_TRUE(writeEmptyProgramFolder(home).has_value());
-    test::writeFile(home + "sites.ini", "[sites]\r\nDataSiteUrl=" +
-                                            QUrl::fromLocalFile(dir.path() + "/demo/site/").toString().toUtf8() + "\r\n");
+    const QByteArray site = QUrl::fromLocalFile(dir.path() + "/demo/site").toString().toUtf8();
+    test::writeFile(home + "sites.ini", "[sites]\r\nDataSiteUrl=" + site + "/\r\nQuoteUrl=" + site + "\r\nFuturesUrl=" + site + "\r\n");
 
     test::TestEnv env;
     env.clock.set(QDateTime(QDate(2026, 12, 14), QTime(18, 0)));
@@ -181,7 +182,9 @@ TEST(FirstRun, AnEmptyDatabaseStartsAndTheFirstDownloadBuildsIt)
     // The site offers ten days; an empty database takes them all, newest first until the
     // archives stop, and imports them as new listings.
     w.click(QStringLiteral("JIDOU"));
-    ASSERT_EQ(env.dialogs.texts().size(), 1u) << env.dialogs.texts().join("|").toStdString();   // the question only
+    // The question, and the import's end.
+    ASSERT_EQ(env.dialogs.texts().size(), 2u) << env.dialogs.texts().join("|").toStdString();
+    EXPECT_EQ(env.dialogs.texts()[1], QStringLiteral("データの追加が終わりました"));
     State demoSt;
     demoSt.ProgramDir = dir.path() + "/demo/";
     ASSERT_TRUE(loadDatabase(demoSt, env.dialogs));

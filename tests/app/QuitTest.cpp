@@ -170,10 +170,8 @@ TEST_F(QuitWhileBusy, CloseBoxWhileAScreenWaitsForPages)
 
 TEST_F(QuitWhileBusy, ExitCommandWhileTheMonitorRunsAPass)
 {
-    // The chart's own live page (1001) comes; the pass's pages of the stocks never do.
+    // The pass's pages of the stocks never come (1001's page is the futures page, read from disk).
     StallServer server;
-    server.folder = dir.path() + QStringLiteral("/site");
-    server.answers = [](const QByteArray &path) { return path == "/quote/1001.T"; };
     st.sites.QuoteUrl = server.base();
     int receivedAtExit = -1;
     server.onRequest = [&](const QByteArray &) {
@@ -183,7 +181,7 @@ TEST_F(QuitWhileBusy, ExitCommandWhileTheMonitorRunsAPass)
         }
     };
     EXPECT_TRUE(runUntilEnd([&] { w->click(QStringLiteral("F666")); }));
-    EXPECT_GT(receivedAtExit, 4);
+    EXPECT_GE(receivedAtExit, 4);
     EXPECT_EQ(server.received, receivedAtExit);
     RealWindow *win = monitorWindow(*w);
     ASSERT_NE(win, nullptr);
@@ -217,10 +215,8 @@ TEST_F(QuitWhileBusy, CloseBoxWhileTheMonitorWaitsBetweenPasses)
 
 TEST_F(QuitWhileBusy, QuitRequestWhileAMinuteIsCollected)
 {
-    // The chart's live page (1001) comes; the watch list's stocks' pages never do.
+    // The watch list's stocks' pages never come (1001's page is the futures page, read from disk).
     StallServer server;
-    server.folder = dir.path() + QStringLiteral("/site");
-    server.answers = [](const QByteArray &path) { return path == "/quote/1001.T"; };
     st.sites.QuoteUrl = server.base();
     int receivedAtQuit = -1;
     server.onRequest = [&](const QByteArray &) {
