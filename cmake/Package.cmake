@@ -10,13 +10,23 @@ install(FILES ${CMAKE_SOURCE_DIR}/doc/copyright DESTINATION ${CMAKE_INSTALL_DATA
 set(VELOR_CHANGELOG ${CMAKE_BINARY_DIR}/changelog)
 file(WRITE ${VELOR_CHANGELOG}
   "velor (${PROJECT_VERSION}) unstable; urgency=medium\n\n"
-  "  * Release ${PROJECT_VERSION}: the program, its manual, menu entry, icon and AppStream metadata.\n\n"
+  "  * Release ${PROJECT_VERSION}: the program, its manual, menu entry, icon and\n"
+  "    AppStream metadata.\n\n"
   " -- VELOR developers <velor@users.noreply.github.com>  Mon, 07 Dec 2026 00:00:00 +0000\n")
 add_custom_command(OUTPUT ${VELOR_CHANGELOG}.gz
   COMMAND gzip -9nf -k ${VELOR_CHANGELOG}
   DEPENDS ${VELOR_CHANGELOG} COMMENT "Compressing the change log" VERBATIM)
 add_custom_target(velor_changelog ALL DEPENDS ${VELOR_CHANGELOG}.gz)
 install(FILES ${VELOR_CHANGELOG}.gz DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/velor)
+
+# The manual page, compressed the same way.
+set(VELOR_MANPAGE ${CMAKE_BINARY_DIR}/velor.1)
+add_custom_command(OUTPUT ${VELOR_MANPAGE}.gz
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/doc/velor.1 ${VELOR_MANPAGE}
+  COMMAND gzip -9nf ${VELOR_MANPAGE}
+  DEPENDS ${CMAKE_SOURCE_DIR}/doc/velor.1 COMMENT "Compressing the manual page" VERBATIM)
+add_custom_target(velor_manpage ALL DEPENDS ${VELOR_MANPAGE}.gz)
+install(FILES ${VELOR_MANPAGE}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME velor)
