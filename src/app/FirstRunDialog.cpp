@@ -7,6 +7,7 @@
 #include "demo/MarketGenerator.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -45,8 +46,17 @@ FirstRunDialog::FirstRunDialog(const QString &dir, const QString &manualPath, Di
     connect(quitButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+void FirstRunDialog::closeEvent(QCloseEvent *e)
+{
+    // Closed while the demo is written: the program ends (the half-written folder has a name of
+    // its own and is thrown away by the next first run).
+    if (m_busy) requestQuit();
+    QDialog::closeEvent(e);
+}
+
 void FirstRunDialog::setBusy(bool busy)
 {
+    m_busy = busy;
     for (QPushButton *b : {demoButton, emptyButton, chooseButton, quitButton}) b->setEnabled(!busy);
     progress->setVisible(busy);
 }

@@ -28,6 +28,9 @@ public:
     QPushButton *demoButton = nullptr, *emptyButton = nullptr, *chooseButton = nullptr, *quitButton = nullptr;
     QProgressBar *progress = nullptr;
 
+protected:
+    void closeEvent(QCloseEvent *e) override;
+
 private:
     void finish(const QString &dir);
     void setBusy(bool busy);
@@ -36,6 +39,7 @@ private:
     Dialogs &m_dialogs;
     int m_demoStocks;
     QString m_result;
+    bool m_busy = false;
 };
 
 } // namespace velor
