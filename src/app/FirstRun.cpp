@@ -13,7 +13,7 @@ namespace velor {
 
 namespace {
 
-// An XDG variable names an absolute path; anything else is ignored, as the specification says.
+// An XDG variable must name an absolute path; anything else is ignored, as desktops do.
 QString xdgFolder(const char *variable, const QString &fallbackUnderHome)
 {
     const QString v = qEnvironmentVariable(variable);
