@@ -8,8 +8,10 @@
 #include "app/MainWindow.h"
 #include "app/QtDialogs.h"
 #include "app/RealtimeWiring.h"
+#include "app/ScreenWiring.h"
 #include "common/Quit.h"
 #include "realtime/RealWindow.h"
+#include "screen/RankingWindow.h"
 #include "support/DemoWindow.h"
 #include "support/GuiApp.h"
 #include "support/TestSupport.h"
@@ -305,4 +307,21 @@ TEST_F(QuitWhileBusy, QuitRequestWhileTheFirstRunDialogIsOpen)
     poll.stop();
     EXPECT_EQ(result, int(QDialog::Rejected));
     EXPECT_TRUE(first.programFolder().isEmpty());
+}
+
+TEST_F(QuitWhileBusy, QuitRequestStopsAScreenThatWalksTheMarket)
+{
+    // The overall ranking reads every price file and no page: it stops at the step where the
+    // quit was asked for and shows what it had.
+    w->click(QStringLiteral("F14"));   // makes the ranking window
+    RankingWindow *r = rankingWindow(*w);
+    ASSERT_NE(r, nullptr);
+    ASSERT_FALSE(r->screens().stopped());
+    QObject::connect(r->ProgressBar1, &QProgressBar::valueChanged, r, [](int v) {
+        if (v == 5) requestQuit();
+    });
+    EXPECT_TRUE(runUntilEnd([&] { w->click(QStringLiteral("F14")); }));
+    EXPECT_TRUE(r->screens().stopped());
+    EXPECT_TRUE(r->label().contains(QStringLiteral("中止: 5/") + QString::number(st.StockCount) + QStringLiteral(" 銘柄まで")))
+        << r->label().toStdString();
 }
