@@ -1,6 +1,10 @@
 #include "app/CliSession.h"
 
+#include "app/FirstRun.h"
 #include "common/Utils.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 #include <chrono>
 #include <cstdio>
@@ -55,8 +59,14 @@ CliSession::CliSession(const CliOptions &options)
 
 bool CliSession::open(const QString &exeDir, Access access)
 {
-    st.ProgramDir = resolveProgramDir(m_options.home, exeDir);
+    const ProgramFolderPlace where = locateProgramFolder(m_options.home, exeDir);
+    st.ProgramDir = where.dir;
     StartupDialogs startup(dialogs);
+    // Only the window asks a first-run question; a command says where a folder must come from.
+    if (where.fallback && !QFileInfo(st.ProgramDir + QStringLiteral("VELOR.ini")).isFile()) {
+        startup.message(noProgramFolderText(QDir::cleanPath(st.ProgramDir)), Icon::Error, {}, Buttons::Ok);
+        return false;
+    }
     if (access == Access::Write && !m_locks.lockProgramFolder(st.ProgramDir, startup)) return false;
     if (!loadDatabase(st, startup)) return false;
     if (access == Access::Write && !m_locks.lockDataFolder(st.DataDir, startup)) return false;

@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/MenuTree.h"
+#include "common/Quit.h"
 #include "common/Utils.h"
 
 #include <QAction>
@@ -235,7 +236,9 @@ void MainWindow::resizeEvent(QResizeEvent *e)
 
 void MainWindow::closeEvent(QCloseEvent *e)
 {
-    // Nothing is saved: the settings file is never written.
+    // Nothing is saved: the settings file is never written. Whatever runs (a screen waiting for
+    // pages, the monitor, a download) gives up at its next step and the program ends.
+    requestQuit();
     QApplication::closeAllWindows();
     e->accept();
 }
@@ -312,6 +315,10 @@ void MainWindow::startUp()
     m_st.CurCode = 1001;
     m_st.Starting = false;
     redrawChart(1);
+    // A new, empty program folder: say where the data comes from, above the chart's own notes.
+    if (m_st.StockCount == 0)
+        prependMessage(QStringLiteral("株価データがまだありません。「株価データをまとめて追加（自動）」（F2）か"
+                                      "「株価データをまとめて追加（手動）」で集めて下さい。\r\n"));
 }
 
 void MainWindow::redrawChart(int mode) { dispatch(QStringLiteral("chart"), mode); }

@@ -1,5 +1,7 @@
 #include "app/QtDialogs.h"
 
+#include "common/Quit.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
@@ -7,8 +9,23 @@
 
 namespace velor {
 
+namespace {
+
+// What a box answers when the program is ending: never the answer that goes on with the work.
+Answer refusal(Buttons buttons)
+{
+    switch (buttons) {
+    case Buttons::Ok: return Answer::Ok;
+    case Buttons::YesNo: return Answer::No;
+    default: return Answer::Cancel;
+    }
+}
+
+} // namespace
+
 Answer QtDialogs::message(const QString &text, Icon icon, const QString &caption, Buttons buttons)
 {
+    if (quitRequested()) return refusal(buttons);
     QMessageBox box(m_parent);
     box.setText(text);
     box.setWindowTitle(caption.isEmpty() ? QStringLiteral("VELOR") : caption);
@@ -33,7 +50,10 @@ Answer QtDialogs::message(const QString &text, Icon icon, const QString &caption
         {QMessageBox::No, u"いいえ"}};
     for (const auto &[b, text] : captions)
         if (QAbstractButton *button = box.button(b)) button->setText(QString::fromUtf16(text));
-    switch (box.exec()) {
+    const int answer = box.exec();
+    // A quit request ends the box's loop with no button pressed.
+    if (quitRequested()) return refusal(buttons);
+    switch (answer) {
     case QMessageBox::Cancel: return Answer::Cancel;
     case QMessageBox::Yes: return Answer::Yes;
     case QMessageBox::No: return Answer::No;
@@ -57,7 +77,8 @@ QString runFileDialog(QWidget *parent, const QString &title, const QString &star
     d.setLabelText(QFileDialog::FileName, QStringLiteral("ファイル名:"));
     d.setLabelText(QFileDialog::FileType, QStringLiteral("ファイルの種類:"));
     d.setLabelText(QFileDialog::LookIn, QStringLiteral("場所:"));
-    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return {};
+    if (quitRequested()) return {};
+    if (d.exec() != QDialog::Accepted || quitRequested() || d.selectedFiles().isEmpty()) return {};
     return d.selectedFiles().constFirst();
 }
 

@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 
+#include "app/FirstRun.h"
 #include "common/Dialogs.h"
 #include "common/Utils.h"
 #include "db/Settings.h"
@@ -101,12 +102,20 @@ bool loadDatabase(State &st, Dialogs &dialogs)
     return true;
 }
 
-QString resolveProgramDir(const QString &home, const QString &exeDir)
+ProgramFolderPlace locateProgramFolder(const QString &home, const QString &exeDir)
 {
-    QString dir = home;
-    if (dir.isEmpty()) dir = qEnvironmentVariable("VELOR_HOME");
-    if (dir.isEmpty()) dir = exeDir;
-    return withTrailingSeparator(QDir(dir).absolutePath());
+    const auto place = [](const QString &dir, bool fallback) {
+        return ProgramFolderPlace{withTrailingSeparator(QDir(dir).absolutePath()), fallback};
+    };
+    const auto hasSettings = [](const QString &dir) { return QFileInfo(pathIn(dir, QStringLiteral("VELOR.ini"))).isFile(); };
+    if (!home.isEmpty()) return place(home, false);
+    if (const QString env = qEnvironmentVariable("VELOR_HOME"); !env.isEmpty()) return place(env, false);
+    // A program run from its own folder (a copy unpacked beside its settings, the build tree).
+    if (hasSettings(exeDir)) return place(exeDir, false);
+    if (const QString chosen = rememberedProgramFolder(); !chosen.isEmpty() && hasSettings(chosen)) return place(chosen, false);
+    return place(userProgramFolder(), true);
 }
+
+QString resolveProgramDir(const QString &home, const QString &exeDir) { return locateProgramFolder(home, exeDir).dir; }
 
 } // namespace velor

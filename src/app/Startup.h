@@ -43,8 +43,18 @@ private:
 /// (the message has been shown through `dialogs`).
 bool loadDatabase(State &st, Dialogs &dialogs);
 
-/// The program folder: --home, else $VELOR_HOME, else the folder of the executable; with a
-/// trailing separator.
+/// Where the program folder was found.
+struct ProgramFolderPlace {
+    QString dir;             ///< with a trailing separator
+    bool fallback = false;   ///< nobody named it: the user's data folder, which a first run fills
+};
+
+/// The program folder: --home, else $VELOR_HOME, else the folder of the executable when it holds
+/// VELOR.ini, else the folder the first-run dialog remembered (when it still holds VELOR.ini),
+/// else the user's data folder $XDG_DATA_HOME/velor.
+ProgramFolderPlace locateProgramFolder(const QString &home, const QString &exeDir);
+
+/// The folder of locateProgramFolder.
 QString resolveProgramDir(const QString &home, const QString &exeDir);
 
 } // namespace velor

@@ -1,7 +1,10 @@
 // velor: opens the main window on a program folder, or runs a command without a window.
 #include "app/CommandLine.h"
+#include "app/FirstRun.h"
+#include "app/FirstRunDialog.h"
 #include "app/MainWindow.h"
 #include "app/QtDialogs.h"
+#include "app/QuitWatch.h"
 #include "app/Startup.h"
 #include "app/Wiring.h"
 #include "auxiliary/About.h"
@@ -9,6 +12,7 @@
 #include "common/Clock.h"
 #include "common/Launcher.h"
 #include "common/Net.h"
+#include "common/Quit.h"
 #include "common/Utils.h"
 
 #include <QApplication>
@@ -25,6 +29,9 @@ using namespace velor;
 
 namespace {
 
+// How long an ending may take before the process is ended the hard way.
+constexpr int kQuitGraceMs = 1500;
+
 QString exeDir(const char *argv0)
 {
     return QFileInfo(QString::fromLocal8Bit(argv0)).absolutePath();
@@ -39,13 +46,25 @@ int openWindow(const CliOptions &o, int argc, char **argv)
     QtDialogs dialogs;
     // Relative to the folder the user started in, not to the program folder made current below.
     const QString shot = o.screenshot.isEmpty() ? QString() : QFileInfo(o.screenshot).absoluteFilePath();
+    // From here on the close box, 終了 and SIGTERM/SIGHUP end the program within moments.
+    QuitWatch quitWatch(kQuitGraceMs);
     State st;
-    st.ProgramDir = resolveProgramDir(o.home, QCoreApplication::applicationDirPath());
+    const QString exe = QCoreApplication::applicationDirPath();
+    const ProgramFolderPlace where = locateProgramFolder(o.home, exe);
+    st.ProgramDir = where.dir;
+    if (where.fallback && !QFileInfo(pathIn(st.ProgramDir, QStringLiteral("VELOR.ini"))).isFile()) {
+        FirstRunDialog first(st.ProgramDir, installedManualPath(exe), dialogs);
+        first.exec();
+        if (quitRequested() || first.programFolder().isEmpty()) return 0;
+        st.ProgramDir = first.programFolder();
+    }
     ChDirTo(st.ProgramDir);
     WriterLocks locks;
     if (!locks.lockProgramFolder(st.ProgramDir, dialogs)) return 1;
+    quitWatch.addLockFile(pathIn(st.ProgramDir, QStringLiteral("velor.lock")));
     if (!loadDatabase(st, dialogs)) return 1;
     if (!locks.lockDataFolder(st.DataDir, dialogs)) return 1;
+    quitWatch.addLockFile(pathIn(st.DataDir, QStringLiteral("velor.lock")));
     st.sites = readSites(pathIn(st.ProgramDir, QStringLiteral("sites.ini")));
     std::unique_ptr<Clock> clock;
     if (!o.now.isEmpty()) clock = std::make_unique<FixedClock>(parseNow(o.now));
@@ -67,6 +86,9 @@ int openWindow(const CliOptions &o, int argc, char **argv)
             app.exit(ok ? 0 : 1);
         });
     }
+    // A request that came during start-up (a signal while the first chart was drawn) ends here:
+    // exec() would forget it.
+    if (quitRequested()) return 0;
     return app.exec();
 }
 

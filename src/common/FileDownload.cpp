@@ -68,8 +68,7 @@ private:
 std::expected<void, NetError> copyLocalFile(const QString &address, const FetchLimits &limits, const QString &path)
 {
     QFile in(localFilePathOf(address));
-    if (!in.open(QIODevice::ReadOnly))
-        return std::unexpected(NetError{address, QStringLiteral("ファイルを開けません"), false, false});
+    if (!in.open(QIODevice::ReadOnly)) return std::unexpected(localOpenError(address, in.fileName()));
     StreamedFile out(address, path);
     if (!out.open()) return std::unexpected(out.writeError());
     while (!in.atEnd()) {
@@ -88,6 +87,7 @@ std::expected<void, NetError> QtNet::fetchToFile(const QString &address, const F
     if (url.isLocalFile()) return copyLocalFile(address, limits, path);
     if (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
         return std::unexpected(NetError{address, QStringLiteral("アドレスが正しくありません"), false, false});
+    if (quitRequested()) return std::unexpected(stoppedError(address));
     StreamedFile out(address, path);
     if (!out.open()) return std::unexpected(out.writeError());
     QNetworkAccessManager nam;
@@ -107,16 +107,27 @@ std::expected<void, NetError> QtNet::fetchToFile(const QString &address, const F
     QTimer timer;
     timer.setSingleShot(true);
     QObject::connect(&timer, &QTimer::timeout, &loop, [&] { timedOut = true; reply->abort(); });
-    QObject::connect(reply, &QNetworkReply::readyRead, &loop, drain);
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop, [&] { timer.start(); });
+    QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
+        timer.start();   // the time-out counts from the last byte
+        drain();
+    });
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     timer.start(limits.timeoutMs);
     if (!reply->isFinished()) loop.exec();
-    if (!stopped && !timedOut) drain();
+    // The loop also returns when the program is asked to end: the part that came is thrown away.
+    const bool ending = !reply->isFinished();
+    if (ending) {
+        reply->disconnect(&loop);
+        reply->abort();
+    }
+    if (!stopped && !timedOut && !ending) drain();
+    const NetError failed = replyError(address, *reply);
     const auto err = reply->error();
-    const QString errText = reply->errorString();
     reply->deleteLater();
+    if (ending) return out.fail(stoppedError(address));
     if (timedOut) return out.fail(NetError{address, QStringLiteral("応答がありません（時間切れ）"), true, false});
-    if (!stopped && err != QNetworkReply::NoError) return out.fail(NetError{address, errText, false, false});
+    if (!stopped && err != QNetworkReply::NoError) return out.fail(failed);
     return out.finish();
 }
 

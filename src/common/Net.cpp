@@ -31,15 +31,35 @@ QString localFilePathOf(const QString &address)
     return path;
 }
 
+NetError localOpenError(const QString &address, const QString &path)
+{
+    NetError e{address, QStringLiteral("ファイルを開けません"), false, false};
+    e.notFound = !QFileInfo::exists(path);
+    return e;
+}
+
+NetError replyError(const QString &address, const QNetworkReply &reply)
+{
+    NetError e{address, reply.errorString(), false, false};
+    e.notFound = reply.error() == QNetworkReply::ContentNotFoundError;
+    return e;
+}
+
 std::expected<QByteArray, NetError> fetchLocalFile(const QString &address, const FetchLimits &limits)
 {
     QFile f(localFilePathOf(address));
-    if (!f.open(QIODevice::ReadOnly))
-        return std::unexpected(NetError{address, QStringLiteral("ファイルを開けません"), false, false});
+    if (!f.open(QIODevice::ReadOnly)) return std::unexpected(localOpenError(address, f.fileName()));
     QByteArray data = f.read(limits.maxBytes + 1);
     if (data.size() > limits.maxBytes)
         return std::unexpected(NetError{address, QStringLiteral("データが大きすぎます"), false, true});
     return data;
+}
+
+NetError stoppedError(const QString &address)
+{
+    NetError e{address, QStringLiteral("プログラムの終了により中断しました"), false, false};
+    e.stopped = true;
+    return e;
 }
 
 std::expected<QByteArray, NetError> QtNet::fetch(const QString &address, const FetchLimits &limits)
@@ -48,6 +68,7 @@ std::expected<QByteArray, NetError> QtNet::fetch(const QString &address, const F
     if (url.isLocalFile()) return fetchLocalFile(address, limits);
     if (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
         return std::unexpected(NetError{address, QStringLiteral("アドレスが正しくありません"), false, false});
+    if (quitRequested()) return std::unexpected(stoppedError(address));
 
     QNetworkAccessManager nam;
     QNetworkRequest req(url);
@@ -59,23 +80,32 @@ std::expected<QByteArray, NetError> QtNet::fetch(const QString &address, const F
     QTimer timer;
     timer.setSingleShot(true);
     QObject::connect(&timer, &QTimer::timeout, &loop, [&] { timedOut = true; reply->abort(); });
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop, [&] { timer.start(); });
     QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
+        timer.start();   // the time-out counts from the last byte
         data += reply->read(limits.maxBytes + 1 - data.size());
         if (data.size() > limits.maxBytes) { tooLarge = true; reply->abort(); }
     });
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     timer.start(limits.timeoutMs);
     // The window keeps handling every event while it waits (a monitor's stop button must work);
-    // the commands guard themselves against being re-entered.
+    // the commands guard themselves against being re-entered. The loop also returns when the
+    // program is asked to end, with the reply unfinished.
     if (!reply->isFinished()) loop.exec();
-    if (!tooLarge && !timedOut) data += reply->read(limits.maxBytes + 1 - data.size());
-    const auto err = reply->error();
-    const QString errText = reply->errorString();
+    const bool stopped = !reply->isFinished();
+    if (stopped) {
+        reply->disconnect(&loop);
+        reply->abort();
+    }
+    if (!tooLarge && !timedOut && !stopped) data += reply->read(limits.maxBytes + 1 - data.size());
+    const NetError failed = replyError(address, *reply);
+    const bool err = reply->error() != QNetworkReply::NoError;
     reply->deleteLater();
+    if (stopped) return std::unexpected(stoppedError(address));
     if (timedOut) return std::unexpected(NetError{address, QStringLiteral("応答がありません（時間切れ）"), true, false});
     if (tooLarge || data.size() > limits.maxBytes)
         return std::unexpected(NetError{address, QStringLiteral("データが大きすぎます"), false, true});
-    if (err != QNetworkReply::NoError) return std::unexpected(NetError{address, errText, false, false});
+    if (err) return std::unexpected(failed);
     return data;
 }
 
@@ -99,35 +129,48 @@ public:
     void run(const Net::PageHandler &onPage)
     {
         while (m_next < m_addresses.size()) {
+            if (quitRequested()) return;   // the destructor aborts what is still in flight
             startMore();
             const auto ready = m_ready.find(m_next);
             if (ready == m_ready.end()) {
                 if (m_running.empty()) return;   // cannot happen: the page awaited is always running
-                m_loop->exec();                  // until some reply finishes
+                // Until some reply finishes (exit code kReplied), or until the program is asked
+                // to end: then every loop returns at once, and waiting on would spin.
+                if (m_loop->exec() != kReplied && quitRequested()) return;
                 continue;
             }
-            const PageResult page = std::move(ready->second);
+            PageResult page = std::move(ready->second);
             m_ready.erase(ready);
+            if (page) m_held -= page->size();
             if (!onPage(m_next++, page)) return;   // the destructor aborts what is still in flight
         }
     }
 
 private:
+    static constexpr int kReplied = 1;
+
     struct Request {
         QNetworkReply *reply = nullptr;
+        QTimer *timer = nullptr;
         QByteArray data;
         bool timedOut = false;
         bool tooLarge = false;
     };
 
-    // Requests beyond the page awaited are bounded twice: by the number in flight, and by how far
-    // ahead of the caller they may run (so a slow page never lets the buffer grow without end).
+    // Every connection stays busy while the page awaited stalls, so that stalled pages overlap
+    // rather than queue; only the bytes held for their turn bound how far ahead requests run.
+    // The page awaited is always requested, whatever is held.
     void startMore()
     {
-        const qsizetype lookAhead = 2 * qsizetype(m_inFlight);
         while (m_started < m_addresses.size() && qsizetype(m_running.size()) < m_inFlight &&
-               m_started < m_next + lookAhead)
+               (m_started == m_next || m_held < m_limits.maxHeldBytes))
             start(m_started++);
+    }
+
+    void addReady(qsizetype i, PageResult page)
+    {
+        if (page) m_held += page->size();
+        m_ready.emplace(i, std::move(page));
     }
 
     void start(qsizetype i)
@@ -135,11 +178,11 @@ private:
         const QString &address = m_addresses[i];
         const QUrl url(address);
         if (url.isLocalFile()) {
-            m_ready.emplace(i, fetchLocalFile(address, m_limits));
+            addReady(i, fetchLocalFile(address, m_limits));
             return;
         }
         if (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")) {
-            m_ready.emplace(i, std::unexpected(NetError{address, QStringLiteral("アドレスが正しくありません"), false, false}));
+            addReady(i, std::unexpected(NetError{address, QStringLiteral("アドレスが正しくありません"), false, false}));
             return;
         }
         QNetworkRequest req(url);
@@ -151,23 +194,29 @@ private:
         }
         r.reply = m_nam->get(req);
         QNetworkReply *reply = r.reply;
-        auto *timer = new QTimer(reply);
-        timer->setSingleShot(true);
-        QObject::connect(timer, &QTimer::timeout, reply, [this, i] {
+        r.timer = new QTimer(reply);
+        r.timer->setSingleShot(true);
+        QObject::connect(r.timer, &QTimer::timeout, reply, [this, i] {
             const auto it = m_running.find(i);
             if (it == m_running.end()) return;
             it->second.timedOut = true;
             it->second.reply->abort();   // finishes the reply at once
         });
+        QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [this, i] {
+            if (const auto it = m_running.find(i); it != m_running.end()) it->second.timer->start();
+        });
         QObject::connect(reply, &QNetworkReply::readyRead, reply, [this, i] {
             const auto it = m_running.find(i);
             if (it == m_running.end()) return;
             Request &q = it->second;
-            q.data += q.reply->read(m_limits.maxBytes + 1 - q.data.size());
+            q.timer->start();   // the time-out counts from the last byte
+            const QByteArray chunk = q.reply->read(m_limits.maxBytes + 1 - q.data.size());
+            q.data += chunk;
+            m_held += chunk.size();
             if (q.data.size() > m_limits.maxBytes) { q.tooLarge = true; q.reply->abort(); }
         });
         QObject::connect(reply, &QNetworkReply::finished, reply, [this, i] { finish(i); });
-        timer->start(m_limits.timeoutMs);
+        r.timer->start(m_limits.timeoutMs);
     }
 
     void finish(qsizetype i)
@@ -176,18 +225,19 @@ private:
         if (it == m_running.end()) return;
         Request q = std::move(it->second);
         m_running.erase(it);
+        m_held -= q.data.size();
         const QString &address = m_addresses[i];
         if (!q.tooLarge && !q.timedOut) q.data += q.reply->read(m_limits.maxBytes + 1 - q.data.size());
         if (q.timedOut)
-            m_ready.emplace(i, std::unexpected(NetError{address, QStringLiteral("応答がありません（時間切れ）"), true, false}));
+            addReady(i, std::unexpected(NetError{address, QStringLiteral("応答がありません（時間切れ）"), true, false}));
         else if (q.tooLarge || q.data.size() > m_limits.maxBytes)
-            m_ready.emplace(i, std::unexpected(NetError{address, QStringLiteral("データが大きすぎます"), false, true}));
+            addReady(i, std::unexpected(NetError{address, QStringLiteral("データが大きすぎます"), false, true}));
         else if (q.reply->error() != QNetworkReply::NoError)
-            m_ready.emplace(i, std::unexpected(NetError{address, q.reply->errorString(), false, false}));
+            addReady(i, std::unexpected(replyError(address, *q.reply)));
         else
-            m_ready.emplace(i, std::move(q.data));
+            addReady(i, std::move(q.data));
         q.reply->deleteLater();   // we are inside its own signal
-        m_loop->quit();
+        m_loop->exit(kReplied);
     }
 
     void abortAll()
@@ -205,6 +255,7 @@ private:
     const int m_inFlight;
     qsizetype m_next = 0;      // the page the caller waits for
     qsizetype m_started = 0;   // pages requested (or read from disk) so far
+    qint64 m_held = 0;         // bytes of pages arrived or arriving and not yet handed on
     std::map<qsizetype, Request> m_running;
     std::map<qsizetype, PageResult> m_ready;
     // Made for the first network address only: a batch of file:// pages needs no event loop, so

@@ -1,11 +1,15 @@
 #pragma once
 // Fetching pages and files: http(s):// through Qt Network, file:// from disk, always with a
 // time-out and a size cap. The wait runs a local event loop so the window keeps painting.
+#include "common/Quit.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <expected>
 #include <functional>
+
+class QNetworkReply;
 
 namespace velor {
 
@@ -15,11 +19,18 @@ struct NetError {
     bool timedOut = false;
     bool tooLarge = false;
     bool writeFailed = false;   ///< the bytes arrived but could not be stored; `reason` says why
+    bool stopped = false;       ///< given up because the program is ending
+    bool notFound = false;      ///< the site holds no such page or file (404, no such file)
 };
 
 struct FetchLimits {
+    /// Counted from the last byte received (or from the request while nothing has come): a slow
+    /// but steady transfer is never cut off, a silent one is.
     int timeoutMs = 10000;
     qint64 maxBytes = 4 * 1024 * 1024;
+    /// An ordered batch keeps requesting pages ahead of one that stalls while the pages it holds
+    /// for their turn stay below this many bytes.
+    qint64 maxHeldBytes = 64 * 1024 * 1024;
 };
 
 class Net {
@@ -39,14 +50,15 @@ public:
     using PageHandler = std::function<bool(int index, const std::expected<QByteArray, NetError> &page)>;
     /// Fetches every address with up to `inFlight` requests at once, and hands the pages to
     /// `onPage` strictly in list order (page i only after pages 0..i-1), so the caller computes
-    /// exactly what a one-at-a-time run would. Stopping aborts the requests still in flight.
+    /// exactly what a one-at-a-time run would. Stopping aborts the requests still in flight; so
+    /// does a quit request, after which no further page is handed on.
     /// This default fetches one page at a time.
     virtual void fetchOrdered(const QStringList &addresses, const FetchLimits &limits, int inFlight,
                               const PageHandler &onPage)
     {
         (void)inFlight;
         for (int i = 0; i < addresses.size(); ++i)
-            if (!onPage(i, fetch(addresses[i], limits))) return;
+            if (quitRequested() || !onPage(i, fetch(addresses[i], limits))) return;
     }
 };
 
@@ -58,8 +70,8 @@ public:
 
     /// Up to `inFlight` requests at once through one access manager (at most kMaxInFlight: Qt
     /// opens no more connections to one host, and further requests would wait inside it with their
-    /// time-outs running). Pages that arrive early wait for their turn; never more than
-    /// 2 × inFlight pages are requested or held ahead of the one the caller waits for.
+    /// time-outs running). Every connection stays busy while a page stalls: pages that arrive
+    /// early wait for their turn, as long as those held stay below `limits.maxHeldBytes`.
     void fetchOrdered(const QStringList &addresses, const FetchLimits &limits, int inFlight,
                       const PageHandler &onPage) override;
 
@@ -72,6 +84,15 @@ std::expected<QByteArray, NetError> fetchLocalFile(const QString &address, const
 
 /// The file a file:// address names, read the way a web server would.
 QString localFilePathOf(const QString &address);
+
+/// A file:// address that cannot be opened (notFound when there is no such file).
+NetError localOpenError(const QString &address, const QString &path);
+
+/// The error of a failed reply (notFound for a 404).
+NetError replyError(const QString &address, const QNetworkReply &reply);
+
+/// The error of a fetch given up because the program is ending.
+NetError stoppedError(const QString &address);
 
 /// Joins a base address and a path without doubling or losing the "/" between them.
 QString joinAddress(const QString &base, const QString &path);

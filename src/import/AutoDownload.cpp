@@ -12,6 +12,10 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
+#include <functional>
+#include <map>
+
 namespace velor {
 
 namespace {
@@ -49,8 +53,10 @@ QString fetchFailed(const NetError &e)
 
 // Downloads the links into the inbox, showing each name; on a failure the files of this run
 // are removed again (nothing of an unfinished download is imported later by accident).
+// With `untilMissing` (links newest first, for an empty database) the first archive the site no
+// longer holds ends the list instead of the download.
 bool fetchAll(Services &sv, const QString &site, const QStringList &links, const QString &inbox, int timeoutMs,
-              QStringList &fetched)
+              QStringList &fetched, bool untilMissing = false)
 {
     const QString folder = withTrailingSeparator(inbox);
     for (const QString &link : links) {
@@ -63,6 +69,7 @@ bool fetchAll(Services &sv, const QString &site, const QStringList &links, const
         // Streamed to disk: however large the archive, only a small buffer is held.
         const auto saved = sv.net.fetchToFile(joinAddress(site, link), FetchLimits{timeoutMs, kMaxLzhMember},
                                               pathIn(folder, name));
+        if (!saved && untilMissing && saved.error().notFound && !fetched.isEmpty()) break;
         if (!saved) {
             for (const QString &n : fetched) QFile::remove(pathIn(folder, n));
             sv.dialogs.message(saved.error().writeFailed ? saved.error().reason : fetchFailed(saved.error()), Icon::Error);
@@ -74,6 +81,27 @@ bool fetchAll(Services &sv, const QString &site, const QStringList &links, const
 }
 
 } // namespace
+
+QStringList offeredLinks(const QByteArray &page)
+{
+    std::map<QByteArray, QByteArray, std::greater<>> byDay;   // "YYYYMMDD" → link, newest first
+    const auto digits = [](const QByteArray &t) {
+        return !t.isEmpty() && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    for (qsizetype at = page.indexOf("data"); at >= 0; at = page.indexOf("data", at + 4)) {
+        const QByteArray link = page.mid(at, 20);
+        if (link.size() < 20 || link.mid(8, 2) != "/D" || !digits(link.mid(4, 4)) || !digits(link.mid(10, 6)) ||
+            link.mid(6, 2) != link.mid(10, 2) || link[16] != '.')
+            continue;
+        byDay.emplace(link.mid(4, 4) + link.mid(12, 4), link);
+    }
+    QStringList out;
+    for (const auto &[day, link] : byDay) {
+        if (out.size() >= kMaxLinks) break;
+        out << QString::fromLatin1(link);
+    }
+    return out;
+}
 
 QStringList linksToFetch(const QByteArray &page, int32_t newestDay, bool &found)
 {
@@ -123,8 +151,15 @@ bool JIDOU(State &st, Services &sv)
     if (!page) return sv.dialogs.message(fetchFailed(page.error()), Icon::Error), false;
     const int32_t newest = newestStoredDay(st);
     bool found = false;
-    const QStringList links = linksToFetch(*page, newest, found);
-    if (!found) {
+    // An empty database has no day to start after: it takes the days the site offers.
+    const QStringList links = newest == 0 ? offeredLinks(*page) : linksToFetch(*page, newest, found);
+    if (newest == 0 && links.isEmpty()) {
+        sv.dialogs.message(QStringLiteral("ページ：　") + site + QStringLiteral(" に株価データのファイルへのリンクが見つかりません。") +
+                               CRLF + CRLF + QStringLiteral("ダウンロードを中止します。"),
+                           Icon::Error);
+        return false;
+    }
+    if (newest != 0 && !found) {
         sv.dialogs.message(QStringLiteral("ページ：　") + site + QStringLiteral(" に最新の格納日（") + LngStr(newest) +
                                QStringLiteral("）のファイルへのリンクが見つかりません。") + CRLF + CRLF +
                                QStringLiteral("ダウンロードを中止します。"),
@@ -132,7 +167,7 @@ bool JIDOU(State &st, Services &sv)
         return false;
     }
     QStringList fetched;
-    if (!fetchAll(sv, site, links, inbox, timeoutMs, fetched)) return false;
+    if (!fetchAll(sv, site, links, inbox, timeoutMs, fetched, newest == 0)) return false;
     bool ok = true;
     st.DownloadState = -1;
     if (fetched.isEmpty()) {

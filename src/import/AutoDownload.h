@@ -20,6 +20,10 @@ constexpr int kMaxLinks = 100;
 /// own link was on the page (without it there is no starting point).
 QStringList linksToFetch(const QByteArray &page, int32_t newestDay, bool &found);
 
+/// For an empty database: every archive link of the page ("data" + YYYY + "/D" + YYMMDD + "." …),
+/// newest first, at most `kMaxLinks`; the download takes them until the site no longer holds one.
+QStringList offeredLinks(const QByteArray &page);
+
 /// Asks, empties the inbox, reads the site's top page, downloads every newer archive and runs
 /// SHUDOU on them. Returns false when the run ended on an error.
 bool JIDOU(State &st, Services &sv);

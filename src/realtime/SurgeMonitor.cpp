@@ -2,6 +2,7 @@
 
 #include "common/Net.h"
 #include "common/NumText.h"
+#include "common/Quit.h"
 #include "db/Bars.h"
 #include "db/Services.h"
 #include "db/State.h"
@@ -100,6 +101,7 @@ bool SurgeMonitor::RealMeigara(int n)
         m_inLoop = true;
         for (;;) {
             m_view.pump();
+            if (quitRequested()) RealRunning = false;   // the program is ending: no further pass
             if (!RealRunning) break;
             RealPass();
             ++RealCount;
@@ -158,6 +160,7 @@ QString SurgeMonitor::statusText() const
 void SurgeMonitor::pumpSometimes(int i)
 {
     if (i % 32 == 0) m_view.pump();
+    if (quitRequested()) RealRunning = false;
 }
 
 void SurgeMonitor::basePass()
@@ -322,7 +325,7 @@ void SurgeMonitor::waitBetweenPasses()
     const int w = waitSeconds(m_waitText);
     m_view.setProgressText(QStringLiteral("待機中・・・"));
     m_view.pump();
-    if (w > 0 && RealRunning) m_wait.wait(w * 1000);
+    if (w > 0 && RealRunning && !quitRequested()) m_wait.wait(w * 1000);
 }
 
 void SurgeMonitor::Command1_Click()

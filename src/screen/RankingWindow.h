@@ -1,6 +1,7 @@
 #pragma once
 // frmRanking (検索／ランキング／絞り込み): the result list of every screen, jump to a chart,
 // step through the rows, add to a watch list, save, close, and the progress of a run.
+#include "common/Quit.h"
 #include "screen/ScreenView.h"
 #include "screen/Screens.h"
 
@@ -50,7 +51,7 @@ public:
     void setProgressMax(int maximum) override;
     void setProgress(int value) override;
     void keepAlive(bool stoppable) override;
-    bool stopRequested() const override { return m_stop; }
+    bool stopRequested() const override { return m_stop || quitRequested(); }
 
     QListWidget *List1 = nullptr;
     QPushButton *cmdUD0 = nullptr, *cmdUD1 = nullptr, *cmdSAVE = nullptr, *cmdEXIT = nullptr, *cmdSTOP = nullptr;

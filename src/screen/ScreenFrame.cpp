@@ -1,5 +1,6 @@
 #include "screen/Screens.h"
 
+#include "common/Quit.h"
 #include "common/Utils.h"
 #include "db/Bars.h"
 #include "lists/SortByValue.h"
@@ -188,6 +189,8 @@ bool Screens::walkMaster(const std::function<void(int)> &body)
 {
     for (int i = 1; i <= m_st.StockCount; ++i) {
         progress(i, false);
+        // The program is ending: the rest of the market is not worth the wait.
+        if (quitRequested()) return m_stopped = true, false;
         m_st.CurCode = m_st.StockCode[size_t(i)];
         body(i);
     }

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <csignal>
+#include <sys/types.h>
 #include <gtest/gtest.h>
 
 using namespace velor;
@@ -58,4 +60,63 @@ TEST(Program, ScreenshotPathIsTakenFromTheCurrentFolderAndAFailedWriteIsAnError)
     EXPECT_TRUE(bad.err.contains("error: 画面の画像を " + QDir::cleanPath(dir.path() + "/work/no-such-folder/shot.png").toUtf8() +
                                  " に書けませんでした。"))
         << bad.err.toStdString();
+}
+
+namespace {
+
+// Starts the window on `home` and waits until the lock file `lock` shows that start-up has gone
+// that far (the signal handlers are in place before any lock is taken).
+struct RunningWindow {
+    QProcess p;
+    bool start(const QString &home, const QString &lock)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(VELOR_PROGRAM), {"--home", home});
+        if (!p.waitForStarted(60000)) return false;
+        // A guard against hanging, not a measurement: the file normally appears at once.
+        for (int i = 0; i < 1200 && !QFile::exists(lock); ++i) {
+            if (p.waitForFinished(100)) return false;
+        }
+        return QFile::exists(lock);
+    }
+};
+
+} // namespace
+
+TEST(Program, SigtermAndSighupEndTheWindowAndReleaseTheLocks)
+{
+    QTemporaryDir dir;
+    demo::MarketOptions mo;
+    mo.stocks = 10;
+    const QString home = dir.path() + "/home";
+    ASSERT_TRUE(demo::writeDemoFolder(home, mo).has_value());
+    for (int signal : {SIGTERM, SIGHUP}) {
+        RunningWindow w;
+        ASSERT_TRUE(w.start(home, home + "/data/velor.lock")) << w.p.readAllStandardError().toStdString();
+        ::kill(pid_t(w.p.processId()), signal);
+        ASSERT_TRUE(w.p.waitForFinished(60000)) << signal;
+        EXPECT_EQ(w.p.exitStatus(), QProcess::NormalExit) << signal;
+        EXPECT_EQ(w.p.exitCode(), 0) << signal;
+        EXPECT_FALSE(QFile::exists(home + "/velor.lock")) << signal;
+        EXPECT_FALSE(QFile::exists(home + "/data/velor.lock")) << signal;
+    }
+    // Nothing is left to refuse the next writer.
+    const Finished add = runVelor({"--home", home, "watch", "add", "3", "1001"});
+    EXPECT_EQ(add.code, 0) << add.err.toStdString();
+}
+
+TEST(Program, SigtermWhileAFatalMessageIsShownEndsTheProgram)
+{
+    // The program folder's lock is taken, then the missing VELOR.ini is reported in a modal box
+    // that nobody will ever answer.
+    QTemporaryDir dir;
+    RunningWindow w;
+    ASSERT_TRUE(w.start(dir.path(), dir.path() + "/velor.lock"));
+    ::kill(pid_t(w.p.processId()), SIGTERM);
+    ASSERT_TRUE(w.p.waitForFinished(60000));
+    EXPECT_EQ(w.p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(w.p.exitCode(), 1);
+    EXPECT_FALSE(QFile::exists(dir.path() + "/velor.lock"));
 }

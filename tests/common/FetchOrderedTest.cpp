@@ -2,16 +2,20 @@
 // order, fails or stays silent on purpose. Nothing here depends on how fast the machine is: the
 // server decides when to answer from what it has received, never from a clock.
 #include "common/Net.h"
+#include "common/Quit.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QDir>
+#include <QTimer>
 #include <QUrl>
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <functional>
+#include <memory>
 #include <set>
 
 using namespace velor;
@@ -28,7 +32,10 @@ public:
     std::set<int> missing;   ///< answered 404
     int answerFirstAfter = 0;   ///< when > 0: page 0 waits until this many requests have come
 
+    std::function<void()> onReceived;   ///< called after each request has been counted
+
     int received = 0;
+    std::set<int> requestedPages;
     int maxWaiting = 0;   ///< most requests received and not yet answered at one time
     int maxOpen = 0;      ///< most connections open at one time
     int open = 0;
@@ -66,9 +73,11 @@ private:
         m_buffer.remove(s);
         const int i = path.mid(3).toInt();
         ++received;
+        requestedPages.insert(i);
         m_waiting.emplace_back(i, s);
         maxWaiting = std::max(maxWaiting, int(m_waiting.size()));
         answerDue();
+        if (onReceived) onReceived();
     }
 
     void answerDue()
@@ -222,24 +231,101 @@ TEST(FetchOrdered, StoppingAbortsWhatIsInFlight)
     EXPECT_LE(server.received, 8);
 }
 
-TEST(FetchOrdered, NoMoreThanTwiceTheWindowIsRequestedAheadOfASlowPage)
+TEST(FetchOrdered, EveryConnectionStaysBusyWhileTheFirstPageStalls)
 {
-    // Page 0 is answered only once 8 requests have come; with 4 in flight the batch may run
-    // 8 pages ahead of the one it waits for and no further, so exactly 8 have come by then.
+    // Page 0 is answered only once every other page has been requested: the batch keeps its
+    // connections busy behind the page it waits for, holding what arrives for its turn.
     ScriptedServer server;
     server.total = 20;
-    server.answerFirstAfter = 8;
+    server.answerFirstAfter = 20;
     int receivedAtFirstPage = -1;
     QtNet net;
     std::vector<int> order;
-    net.fetchOrdered(server.addresses(), FetchLimits{10000, 1 << 20}, 4, [&](int i, const auto &page) {
+    net.fetchOrdered(server.addresses(), FetchLimits{60000, 1 << 20}, 4, [&](int i, const auto &page) {
         if (i == 0) receivedAtFirstPage = server.received;
         EXPECT_TRUE(page.has_value()) << i;
         order.push_back(i);
         return true;
     });
-    EXPECT_EQ(receivedAtFirstPage, 8);
+    EXPECT_EQ(receivedAtFirstPage, 20);
     EXPECT_EQ(order, upTo(20));
+}
+
+TEST(FetchOrdered, PagesHeldAheadOfAStalledOneAreBoundedByTheirBytes)
+{
+    // Page 0 never comes. With room for 20 bytes of held pages ("page N" is 6 or 7 bytes), the
+    // batch stops requesting once that much waits for its turn, whatever number of connections
+    // is free, and goes on after the time-out.
+    ScriptedServer server;
+    server.total = 40;
+    server.silent = {0};
+    int receivedAtFirstPage = -1;
+    QtNet net;
+    std::vector<int> order;
+    FetchLimits limits{2000, 1 << 20};
+    limits.maxHeldBytes = 20;
+    net.fetchOrdered(server.addresses(), limits, 4, [&](int i, const auto &page) {
+        if (i == 0) {
+            receivedAtFirstPage = server.received;
+            EXPECT_TRUE(!page && page.error().timedOut);
+        } else {
+            EXPECT_EQ(page.value_or("error"), "page " + QByteArray::number(i));
+        }
+        order.push_back(i);
+        return true;
+    });
+    // Page 0, at most three arrived (18 bytes, below the cap) and three more in flight.
+    EXPECT_LE(receivedAtFirstPage, 7);
+    EXPECT_GE(receivedAtFirstPage, 2);
+    EXPECT_EQ(order, upTo(40));
+}
+
+TEST(FetchOrdered, StalledPagesOverlapOnEveryConnection)
+{
+    // Four pages never answer and four requests are in flight: all four stall at once, so they
+    // cost one time-out between them rather than one each. By the time the first is given up,
+    // the last stalled page (13) has long been requested.
+    ScriptedServer server;
+    server.total = 24;
+    server.silent = {1, 5, 9, 13};
+    bool lastStalledRequested = false;
+    QtNet net;
+    std::vector<int> order, timedOut;
+    net.fetchOrdered(server.addresses(), FetchLimits{3000, 1 << 20}, 4, [&](int i, const auto &page) {
+        if (i == 1) lastStalledRequested = server.requestedPages.count(13) == 1;
+        if (!page && page.error().timedOut) timedOut.push_back(i);
+        order.push_back(i);
+        return true;
+    });
+    EXPECT_TRUE(lastStalledRequested);
+    EXPECT_EQ(server.maxWaiting, 4);
+    EXPECT_EQ(order, upTo(24));
+    EXPECT_EQ(timedOut, (std::vector<int>{1, 5, 9, 13}));
+}
+
+TEST(FetchOrdered, AQuitRequestEndsTheBatchAndClosesItsConnections)
+{
+    // Pages from 2 on never answer and the time-out is an hour away: only the quit request,
+    // made when the fourth request arrives, can end the batch.
+    ScriptedServer server;
+    server.total = 12;
+    for (int i = 2; i < 12; ++i) server.silent.insert(i);
+    server.onReceived = [&] {
+        if (server.received == 4) requestQuit();
+    };
+    std::vector<int> order;
+    QtNet net;
+    net.fetchOrdered(server.addresses(), FetchLimits{3600 * 1000, 1 << 20}, 4, [&](int i, const auto &) {
+        order.push_back(i);
+        return true;
+    });
+    EXPECT_TRUE(quitRequested());
+    EXPECT_TRUE(std::all_of(order.begin(), order.end(), [](int i) { return i < 2; }));
+    const int receivedAtQuit = server.received;
+    test::forgetQuit();
+    waitFor([&] { return server.open == 0; });
+    EXPECT_EQ(server.open, 0);
+    EXPECT_EQ(server.received, receivedAtQuit);
 }
 
 TEST(FetchOrdered, FileAddressesTakeTheirPlaceAmongNetworkPages)
@@ -260,4 +346,98 @@ TEST(FetchOrdered, AnEmptyListCallsNothing)
 {
     test::coreApp();
     EXPECT_TRUE(fetchAll({}, 4).order.empty());
+}
+
+namespace {
+
+// Sends its page one byte at a time, `gapMs` apart: a slow but steady transfer. With
+// `quitOnRequest` it sends nothing and asks the program to end as the request arrives.
+class TrickleServer {
+public:
+    QByteArray body = "0123456789ABCDEF";
+    int gapMs = 150;
+    bool quitOnRequest = false;
+    int open = 0;
+
+    TrickleServer()
+    {
+        test::coreApp();
+        EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost));
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket *s = m_server.nextPendingConnection()) {
+                ++open;
+                QObject::connect(s, &QTcpSocket::disconnected, s, [this, s] {
+                    --open;
+                    s->deleteLater();
+                });
+                QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] {
+                    if (!s->readAll().contains("\r\n\r\n")) return;
+                    if (quitOnRequest) return requestQuit();
+                    s->write("HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) +
+                             "\r\nConnection: close\r\n\r\n");
+                    auto *timer = new QTimer(s);
+                    auto sent = std::make_shared<int>(0);
+                    QObject::connect(timer, &QTimer::timeout, s, [this, s, timer, sent] {
+                        s->write(body.mid((*sent)++, 1));
+                        if (*sent == body.size()) {
+                            timer->stop();
+                            s->disconnectFromHost();
+                        }
+                    });
+                    timer->start(gapMs);
+                });
+            }
+        });
+    }
+    QString address() const { return QStringLiteral("http://127.0.0.1:%1/slow").arg(m_server.serverPort()); }
+
+private:
+    QTcpServer m_server;
+};
+
+} // namespace
+
+TEST(FetchTimeOut, CountsFromTheLastByteNotFromTheStart)
+{
+    // 16 bytes 150 ms apart take 2.4 s, more than twice the one-second time-out: only a time-out
+    // that starts again with every byte lets them through.
+    TrickleServer server;
+    const FetchLimits limits{1000, 1 << 20};
+    QtNet net;
+    const auto page = net.fetch(server.address(), limits);
+    EXPECT_EQ(page ? *page : "error: " + page.error().reason.toUtf8(), server.body);
+
+    std::vector<QByteArray> batch;
+    net.fetchOrdered({server.address(), server.address()}, limits, 2, [&](int, const auto &p) {
+        batch.push_back(p ? *p : "error: " + p.error().reason.toUtf8());
+        return true;
+    });
+    EXPECT_EQ(batch, (std::vector<QByteArray>{server.body, server.body}));
+
+    QTemporaryDir dir;
+    const auto saved = net.fetchToFile(server.address(), limits, dir.path() + "/slow.lzh");
+    EXPECT_TRUE(saved.has_value()) << (saved ? std::string() : saved.error().reason.toStdString());
+    EXPECT_EQ(test::readFile(dir.path() + "/slow.lzh"), server.body);
+}
+
+TEST(FetchTimeOut, AQuitRequestEndsASingleFetchAndADownloadWithNothingKept)
+{
+    TrickleServer server;
+    server.quitOnRequest = true;
+    const FetchLimits limits{3600 * 1000, 1 << 20};
+    QtNet net;
+    const auto page = net.fetch(server.address(), limits);
+    ASSERT_FALSE(page.has_value());
+    EXPECT_TRUE(page.error().stopped);
+    test::forgetQuit();
+
+    QTemporaryDir dir;
+    const auto saved = net.fetchToFile(server.address(), limits, dir.path() + "/part.lzh");
+    ASSERT_FALSE(saved.has_value());
+    EXPECT_TRUE(saved.error().stopped);
+    EXPECT_FALSE(saved.error().writeFailed);
+    test::forgetQuit();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    waitFor([&] { return server.open == 0; });
+    EXPECT_EQ(server.open, 0);
 }

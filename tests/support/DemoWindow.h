@@ -14,9 +14,10 @@
 
 namespace velor::test {
 
-/// Writes a demo of `stocks` stocks into `dir`, loads it into `st` and opens the window at `now`.
+/// Writes a demo of `stocks` stocks into `dir`, loads it into `st` and opens the window at `now`
+/// (fetching through `net` when given, else through the fake of `env`).
 inline void openDemoWindow(const QString &dir, int stocks, const QDateTime &now, State &st, TestEnv &env,
-                           std::unique_ptr<MainWindow> &w)
+                           std::unique_ptr<MainWindow> &w, Net *net = nullptr)
 {
     demo::MarketOptions mo;
     mo.stocks = stocks;
@@ -25,7 +26,7 @@ inline void openDemoWindow(const QString &dir, int stocks, const QDateTime &now,
     st.ProgramDir = dir + QLatin1Char('/');
     ASSERT_TRUE(loadDatabase(st, env.dialogs));
     st.sites = readSites(st.ProgramDir + QStringLiteral("sites.ini"));
-    w = std::make_unique<MainWindow>(st, env.clock, env.net, env.launcher, env.sound, env.dialogs);
+    w = std::make_unique<MainWindow>(st, env.clock, net ? *net : env.net, env.launcher, env.sound, env.dialogs);
     wireSubsystems(*w);
     w->resize(1100, 720);
     w->startUp();

@@ -1,15 +1,44 @@
 #include "support/TestSupport.h"
 
 #include "common/Cp932.h"
+#include "common/Quit.h"
 #include "db/Settings.h"
 #include "db/StockMaster.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace velor::test {
+
+void forgetQuit()
+{
+    clearQuitRequest();
+    if (!QCoreApplication::instance()) return;
+    // exec() clears the loops' quit state when it starts and again when it returns.
+    QTimer::singleShot(0, QCoreApplication::instance(), [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
+}
+
+namespace {
+
+// A test that ends the program (終了, the close box) would leave every later test of the same
+// program with event loops that return at once: each test starts as in a fresh program.
+class QuitReset final : public ::testing::EmptyTestEventListener {
+    void OnTestEnd(const ::testing::TestInfo &) override
+    {
+        if (quitRequested()) forgetQuit();
+    }
+};
+
+const bool g_quitResetInstalled = [] {
+    ::testing::UnitTest::GetInstance()->listeners().Append(new QuitReset);
+    return true;
+}();
+
+} // namespace
 
 QString fixturePath(const QString &relative)
 {

@@ -30,6 +30,11 @@ inline QCoreApplication &coreApp()
     return app;
 }
 
+/// Forgets a quit request, the program's and the event loops' alike (a quit makes every later
+/// loop return at once until the application's own loop has run), so that later tests in the
+/// same program run as in a fresh one.
+void forgetQuit();
+
 /// Path of a file under ../shared/fixtures.
 QString fixturePath(const QString &relative);
 

@@ -1,0 +1,45 @@
+#pragma once
+// The first run of an installed program: its program folder does not exist yet, and the user
+// picks how to begin (a demo, an empty folder, or a folder they already have).
+#include <QDialog>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace velor {
+
+class Dialogs;
+
+class FirstRunDialog final : public QDialog {
+public:
+    /// `dir` is the folder to fill; `manualPath` the manual the demo copies.
+    FirstRunDialog(const QString &dir, const QString &manualPath, Dialogs &dialogs, QWidget *parent = nullptr);
+
+    /// The program folder made or chosen (with a trailing separator); empty until one is.
+    QString programFolder() const { return m_result; }
+    /// Stocks of the demo market (the full market unless a test asks for fewer).
+    void setDemoStocks(int n) { m_demoStocks = n; }
+
+    void makeDemo();
+    void makeEmpty();
+    void chooseExisting();
+
+    QPushButton *demoButton = nullptr, *emptyButton = nullptr, *chooseButton = nullptr, *quitButton = nullptr;
+    QProgressBar *progress = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent *e) override;
+
+private:
+    void finish(const QString &dir);
+    void setBusy(bool busy);
+
+    QString m_dir, m_manual;
+    Dialogs &m_dialogs;
+    int m_demoStocks;
+    QString m_result;
+    bool m_busy = false;
+};
+
+} // namespace velor

@@ -1,0 +1,79 @@
+// The watchdog behind every quit: a process whose window thread does not come back after a quit
+// request (or a SIGTERM) is ended the hard way, with its lock files removed so that the next start
+// is not refused. Each case runs in a child process whose main thread never returns; the grace
+// period is the watchdog's own, so nothing here depends on how fast the machine is.
+#include "app/QuitWatch.h"
+#include "common/Quit.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace velor;
+
+namespace {
+
+struct Ended { bool normally; int code; QByteArray err; };
+
+// Runs `busy` in a child that holds a QuitWatch with `lock` registered; `trigger` then runs in the
+// parent with the child's pid, once the child has its watchdog in place.
+Ended runChild(const QString &lock, const QString &errFile, void (*busy)(), void (*trigger)(pid_t))
+{
+    int ready[2];
+    if (::pipe(ready) != 0) return {false, -1, {}};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (!std::freopen(QFile::encodeName(errFile).constData(), "w", stderr)) ::_exit(90);
+        QuitWatch watch(300);
+        watch.addLockFile(lock);
+        const char c = 'r';
+        if (::write(ready[1], &c, 1) != 1) ::_exit(91);
+        busy();
+        ::_exit(92);   // never reached: the watchdog ends the process
+    }
+    ::close(ready[1]);
+    char c = 0;
+    const bool up = ::read(ready[0], &c, 1) == 1;
+    ::close(ready[0]);
+    if (up) trigger(pid);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return {WIFEXITED(status), WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::readFile(errFile)};
+}
+
+[[noreturn]] void spinAfterQuit()
+{
+    requestQuit();   // as the close box does, then a window thread that never comes back
+    for (;;) ::pause();
+}
+
+[[noreturn]] void spin()
+{
+    for (;;) ::pause();
+}
+
+} // namespace
+
+TEST(QuitWatch, AWindowThreadThatNeverReturnsIsEndedWithItsLocksRemoved)
+{
+    struct Case { const char *what; void (*busy)(); void (*trigger)(pid_t); };
+    const Case cases[] = {
+        {"quit request", [] { spinAfterQuit(); }, [](pid_t) {}},
+        {"SIGTERM", [] { spin(); }, [](pid_t p) { ::kill(p, SIGTERM); }},
+        {"SIGHUP", [] { spin(); }, [](pid_t p) { ::kill(p, SIGHUP); }},
+    };
+    for (const Case &c : cases) {
+        QTemporaryDir dir;
+        const QString lock = dir.path() + "/velor.lock";
+        test::writeFile(lock, "12345\nvelor\nhost\n");
+        const Ended e = runChild(lock, dir.path() + "/err.txt", c.busy, c.trigger);
+        EXPECT_TRUE(e.normally) << c.what;
+        EXPECT_EQ(e.code, 0) << c.what;
+        EXPECT_FALSE(QFile::exists(lock)) << c.what;
+        EXPECT_EQ(QString::fromUtf8(e.err), QStringLiteral("warning: 終了に時間がかかったため、作業の途中で終了しました。\n")) << c.what;
+    }
+}
