@@ -14,7 +14,7 @@ using namespace velor::test;
 
 namespace {
 
-struct Run {
+struct Ran {
     int code;
     QString out, err;
 };
@@ -32,14 +32,14 @@ struct AlertFolder {
         writeFile(f.pf.program + "touroku.dat", " 1301 \r\n 1302 \r\n");
     }
     QString path() const { return f.pf.program + QStringLiteral("alerts.dat"); }
-    Run run(const QStringList &args, const QString &now = QStringLiteral("2026-11-30 10:15"))
+    Ran run(const QStringList &args, const QString &now = QStringLiteral("2026-11-30 10:15"))
     {
         auto o = parseCommandLine(QStringList{"velor", "--home", f.pf.program, "--now", now} + args);
         EXPECT_TRUE(o.has_value());
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
         const int rc = o ? runCommand(*o, f.pf.program) : -1;
-        Run r{rc, QString::fromStdString(testing::internal::GetCapturedStdout()),
+        Ran r{rc, QString::fromStdString(testing::internal::GetCapturedStdout()),
               QString::fromStdString(testing::internal::GetCapturedStderr())};
         return r;
     }
@@ -85,7 +85,7 @@ TEST(AlertCommands, SetListAndClearKeepOneLinePerStock)
     };
     for (size_t i = 0; i < steps.size(); ++i) {
         const Step &s = steps[i];
-        const Run r = a.run(s.args);
+        const Ran r = a.run(s.args);
         EXPECT_EQ(r.code, s.code) << i;
         EXPECT_EQ(r.out, s.out) << i;
         EXPECT_EQ(r.err, s.err) << i;
@@ -98,7 +98,7 @@ TEST(AlertCommands, MinuteCollectPrintsAlertLinesOnceUntilThePriceComesBack)
     AlertFolder a;
     ASSERT_EQ(a.run({"alert", "set", "1301", "--above", "105"}).code, 0);
     ASSERT_EQ(a.run({"alert", "set", "1302", "--above", "500", "--below", "190"}).code, 0);
-    Run r = a.run({"minute", "collect"});
+    Ran r = a.run({"minute", "collect"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("written=2 skipped=0 empty=0\nalert: 1301 銘柄000 110 が 105 以上になりました\n"
                                     "alert: 1302 銘柄001 190 が 190 以下になりました\n"));
@@ -121,7 +121,7 @@ TEST(AlertCommands, MonitorNotifyPrintsEachAlertAsItIsRaisedThenTheLists)
 {
     AlertFolder a;
     ASSERT_EQ(a.run({"alert", "set", "1302", "--below", "195"}).code, 0);
-    const Run r = a.run({"monitor", "--notify"});
+    const Ran r = a.run({"monitor", "--notify"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     const QString one = QStringLiteral(" 1301 銘柄000 1.1 110\n"), two = QStringLiteral(" 1302 銘柄001 1.9 190\n"),
                   twoOpen = QStringLiteral(" 1302 銘柄001 .95 190\n");
@@ -132,7 +132,7 @@ TEST(AlertCommands, MonitorNotifyPrintsEachAlertAsItIsRaisedThenTheLists)
                            "alert: " + c[5] + two + QStringLiteral("alert: 1302 銘柄001 190 が 195 以下になりました\n");
     EXPECT_TRUE(r.out.startsWith(alerts + QStringLiteral("急騰銘柄（前日比）\n"))) << r.out.toStdString();
     // Without --notify: the lists alone. The monitor only reads: alerts.dat is as it was.
-    const Run plain = a.run({"monitor"});
+    const Ran plain = a.run({"monitor"});
     EXPECT_TRUE(plain.out.startsWith(QStringLiteral("急騰銘柄（前日比）\n"))) << plain.out.toStdString();
     EXPECT_EQ(readFile(a.path()), toCp932(QStringLiteral("1302,銘柄001,以下=195\r\n")));
 }
@@ -145,7 +145,7 @@ TEST(AlertCommands, OnAFullDiskSetFailsAndTheFileStaysWhole)
     {
         // The write seam: the disk takes the locks, and the new file only in part.
         DiskSpaceLimit limit(20);
-        const Run r = a.run({"alert", "set", "1302", "--below", "150"});
+        const Ran r = a.run({"alert", "set", "1302", "--below", "150"});
         EXPECT_EQ(r.code, 1);
         EXPECT_EQ(r.err, QStringLiteral("error: ファイル：　") + a.path() + QStringLiteral(" に書き込めません。\n"));
     }
@@ -153,7 +153,7 @@ TEST(AlertCommands, OnAFullDiskSetFailsAndTheFileStaysWhole)
     // A real full file system, where one can be mounted: room for the two locks, not for the list.
     SmallDisk disk(a.f.pf.dir.path(), 8192);
     if (!disk.mounted) GTEST_SKIP() << "no tmpfs can be mounted here";
-    const Run r = a.run({"alert", "set", "1302", "--below", "150"});
+    const Ran r = a.run({"alert", "set", "1302", "--below", "150"});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, QStringLiteral("error: ファイル：　") + a.path() + QStringLiteral(" に書き込めません。\n"));
     EXPECT_EQ(readFile(a.path()), before);

@@ -21,17 +21,6 @@ using namespace velor;
 
 namespace {
 
-class RecordingNotifier final : public Notifier {
-public:
-    bool notify(const Notice &n) override
-    {
-        notices.push_back(n);
-        return taken;
-    }
-    bool taken = true;
-    std::vector<Notice> notices;
-};
-
 struct AlertWindow : ::testing::Test {
     static void SetUpTestSuite() { test::ensureGuiApp(); }
     void SetUp() override
@@ -61,7 +50,7 @@ struct AlertWindow : ::testing::Test {
     State st;
     test::TestEnv env;
     std::unique_ptr<MainWindow> w;
-    RecordingNotifier notifier;
+    test::RecordingNotifier notifier;
 };
 
 } // namespace
@@ -127,13 +116,16 @@ TEST_F(AlertWindow, MonitorWithNotifyOnRaisesOneGroupedNotificationPerPass)
     st.RealParam = 0;
     RealWindow *win = nullptr;
     QStringList firstRows;
+    bool turnedOn = false;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         win = monitorWindow(*w);
         if (!win || !win->monitor().running()) return;
-        if (win->monitor().passCount() == 0) {
+        if (!turnedOn) {
+            EXPECT_EQ(win->monitor().passCount(), 0);
             EXPECT_FALSE(win->chkNotify->isChecked());   // off whenever the window opens
             win->chkNotify->setChecked(true);
+            turnedOn = true;
         }
         if (win->monitor().passCount() >= 2) {
             for (int r = 0; r < 5; ++r) firstRows << win->List[1]->item(r)->text();
@@ -145,6 +137,7 @@ TEST_F(AlertWindow, MonitorWithNotifyOnRaisesOneGroupedNotificationPerPass)
     poll.stop();
     ASSERT_NE(win, nullptr);
     EXPECT_EQ(win->chkNotify->text(), QStringLiteral("通知"));
+    EXPECT_TRUE(turnedOn);
     ASSERT_GE(notifier.notices.size(), 1u);
     // The first scored pass: five new stocks in each of the six lists, one notification.
     const Notice &n = notifier.notices[0];

@@ -14,17 +14,6 @@ using namespace velor::test;
 
 namespace {
 
-class RecordingNotifier final : public Notifier {
-public:
-    bool notify(const Notice &n) override
-    {
-        notices.push_back(n);
-        return taken;
-    }
-    bool taken = true;
-    std::vector<Notice> notices;
-};
-
 QStringList hitTexts(const State &st, const std::vector<PriceHit> &hits)
 {
     QStringList out;
