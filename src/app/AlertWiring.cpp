@@ -106,7 +106,8 @@ void ALERT_Click(MainWindow &w, AlertSession &s)
         w.services().sound.beep();
         return;
     }
-    (void)s.center.prices();
+    // Read again: a hand edit made while the window was open is not written over.
+    (void)s.center.reload();
     if (!s.center.loadError().isEmpty()) {
         // An unreadable alerts.dat is not written over by the dialog.
         w.services().dialogs.message(s.center.loadError(), Icon::Error);
