@@ -158,3 +158,23 @@ TEST(AlertCommands, OnAFullDiskSetFailsAndTheFileStaysWhole)
     EXPECT_EQ(r.err, QStringLiteral("error: ファイル：　") + a.path() + QStringLiteral(" に書き込めません。\n"));
     EXPECT_EQ(readFile(a.path()), before);
 }
+
+TEST(AlertCommands, AnUnreadableAlertsFileIsReportedAndNeverWrittenOver)
+{
+    AlertFolder a;
+    const QByteArray huge((1 << 20) + 1, '1');
+    writeFile(a.path(), huge);
+    const QString tooBig = QStringLiteral("ファイル：　") + a.path() + QStringLiteral(" が大きすぎます。\n");
+    Ran r = a.run({"alert", "list"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, QStringLiteral("error: ") + tooBig);
+    r = a.run({"alert", "set", "1301", "--above", "5"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, QStringLiteral("error: ") + tooBig);
+    // The minute bars are collected all the same; the alerts are what is skipped.
+    r = a.run({"minute", "collect"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, QStringLiteral("written=2 skipped=0 empty=0\n"));
+    EXPECT_EQ(r.err, QStringLiteral("warning: ") + tooBig);
+    EXPECT_EQ(readFile(a.path()), huge);
+}
