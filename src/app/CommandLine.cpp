@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "app/AlertCommands.h"
 #include "app/RealtimeCommands.h"
 #include "app/ListsCommands.h"
 #include "app/ChartCommands.h"
@@ -85,8 +86,10 @@ QString usageText()
         "  (no command) [--screenshot FILE]   open the main window (or grab it to a PNG after start-up)\n"
         "  demo DIR [--stocks N] [--seed S]   write a demo program folder\n"
         "  quote CODE [--mode 0|1|7|11] [--offset N]   read the stock's quote page and print its values\n"
-        "  monitor [--passes N] [--wait W]   run the surge/plunge monitor and print its six lists\n"
+        "  monitor [--passes N] [--wait W] [--notify]   run the surge/plunge monitor and print its six lists\n"
+        "                               (--notify: print each alert as \"alert: ...\" as it is raised)\n"
         "  minute collect | minute show CODE   collect one minute of bars / print a stock's minute bars\n"
+        "  alert set CODE [--above X] [--below Y] | alert clear CODE | alert list   price alerts (alerts.dat)\n"
         "  search KEYWORD               list the stocks whose name holds the keyword\n"
         "  watch list N | add N CODE | remove N CODE | sort   the watch lists 1-3\n"
         "  import                       import the inbox\n"
@@ -121,6 +124,7 @@ int runCommand(const CliOptions &o, const QString &exeDir)
     if (o.command == QLatin1String("quote")) return quoteCommand(o, exeDir);
     if (o.command == QLatin1String("monitor")) return monitorCommand(o, exeDir);
     if (o.command == QLatin1String("minute")) return minuteCommand(o, exeDir);
+    if (o.command == QLatin1String("alert")) return alertCommand(o, exeDir);
     if (o.command == QLatin1String("search")) return searchCommand(o, exeDir);
     if (o.command == QLatin1String("watch")) return watchCommand(o, exeDir);
     if (o.command == QLatin1String("chart")) return chartCommand(o, exeDir);

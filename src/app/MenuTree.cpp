@@ -160,6 +160,7 @@ const std::vector<MenuEntry> &listPopupEntries()
         {1, "F402", 1, u"登録銘柄（touroku.dat）に追加する"},
         {1, "F402", 2, u"登録銘柄（touroku2.dat）に追加する"},
         {1, "F402", 3, u"登録銘柄（touroku3.dat）に追加する"},
+        {1, "ALERT", -1, u"アラートを設定…"},
     };
     return entries;
 }

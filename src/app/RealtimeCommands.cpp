@@ -1,5 +1,6 @@
 #include "app/RealtimeCommands.h"
 
+#include "app/AlertCommands.h"
 #include "app/CliSession.h"
 #include "chart/ChartTexts.h"
 #include "common/NumText.h"
@@ -150,8 +151,9 @@ int monitorCommand(const CliOptions &o, const QString &exeDir)
     const auto passes = takeInt(args, QStringLiteral("--passes"), 2, 1, 100000);
     const int waitAt = int(args.indexOf(QStringLiteral("--wait")));
     const auto wait = takeInt(args, QStringLiteral("--wait"), -1, 0, 86400);
+    const bool notify = args.removeAll(QStringLiteral("--notify")) > 0;
     if (!passes || !wait || !args.isEmpty()) {
-        printErr(QStringLiteral("usage: velor [--home DIR] [--now \"YYYY-MM-DD HH:MM\"] monitor [--passes N] [--wait W]"));
+        printErr(QStringLiteral("usage: velor [--home DIR] [--now \"YYYY-MM-DD HH:MM\"] monitor [--passes N] [--wait W] [--notify]"));
         return 2;
     }
     CliSession s(o);
@@ -162,6 +164,8 @@ int monitorCommand(const CliOptions &o, const QString &exeDir)
     ConsoleWait waiter(view);
     SurgeMonitor monitor(s.st, s.sv, view, waiter);
     view.monitor = &monitor;
+    AlertCenter alerts(s.st);
+    if (notify) attachMonitorAlerts(s, monitor, alerts);
     // The window's chart sets the turnover floor for the time of day with the live display on.
     s.st.LiveMode = 1;
     updateTurnoverLimits(s.st, s.clock->now());
@@ -219,6 +223,7 @@ int minuteCommand(const CliOptions &o, const QString &exeDir)
         }
         const MinuteTick t = collectMinuteBars(s.st, s.sv);
         printOut(QStringLiteral("written=%1 skipped=%2 empty=%3\n").arg(t.written).arg(t.skipped).arg(t.empty));
+        printMinuteAlerts(s, t);
         if (!t.error.isEmpty()) {
             printErr(QStringLiteral("error: ") + t.error);
             return 1;

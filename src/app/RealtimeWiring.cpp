@@ -60,15 +60,19 @@ public:
     MinuteWindowControls controls;
     bool collecting = false;   // a tick that arrives while one runs (its page waits let events in) is dropped
     RealWindow *frmReal = nullptr;
+    std::function<void(RealWindow &)> monitorMade;
+    std::function<void(MinuteTick &)> minuteCollected;
 };
 
 void runMinuteSwitch(MainWindow &w, RealtimeSession &s, int index, bool timer)
 {
     if (s.collecting) return;
     s.collecting = true;
+    s.minutes.lastTick.prices.clear();
     if (timer) Timer2_Timer(s.minutes, w.state(), w.services(), s.controls);
     else funashi_Click(s.minutes, w.state(), w.services(), s.controls, index);
     s.collecting = false;
+    if (s.minuteCollected && !s.minutes.lastTick.prices.empty()) s.minuteCollected(s.minutes.lastTick);
     // Qt flips a checkable item on its own when clicked: the marks always follow the switch.
     s.controls.setMinuteChecks(s.minutes.on, !s.minutes.on);
 }
@@ -79,6 +83,7 @@ void F666_Click(MainWindow &w, RealtimeSession &s)
         s.frmReal = new RealWindow(w.state(), w.services(), &w);
         s.frmReal->onMonitorChecked = [&w](bool on) { setMark(w, "F666", -1, on); };
         s.frmReal->onAddToWatchList = [&w](int n, int code) { addToWatchListOf(w, n, code); };
+        if (s.monitorMade) s.monitorMade(*s.frmReal);
     }
     RealWindow *win = s.frmReal;
     if (win->monitor().inLoop()) {
@@ -121,6 +126,16 @@ RealWindow *monitorWindow(MainWindow &w)
     for (QObject *o : w.children())
         if (auto *s = dynamic_cast<RealtimeSession *>(o)) return s->frmReal;
     return nullptr;
+}
+
+void setRealtimeHooks(MainWindow &w, std::function<void(RealWindow &)> monitorMade,
+                      std::function<void(MinuteTick &)> minuteCollected)
+{
+    for (QObject *o : w.children())
+        if (auto *s = dynamic_cast<RealtimeSession *>(o)) {
+            s->monitorMade = std::move(monitorMade);
+            s->minuteCollected = std::move(minuteCollected);
+        }
 }
 
 QTimer *minuteTimer(MainWindow &w)

@@ -1,5 +1,6 @@
 #include "app/Wiring.h"
 
+#include "app/AlertWiring.h"
 #include "app/AuxWiring.h"
 #include "app/ChartWiring.h"
 #include "app/ImportWiring.h"
@@ -17,6 +18,7 @@ void wireSubsystems(MainWindow &w)
     wireImport(w);
     wireScreens(w);
     wireAuxiliary(w);
+    wireAlerts(w);
 }
 
 } // namespace velor

@@ -6,6 +6,7 @@
 #include <QString>
 #include <cstdint>
 #include <expected>
+#include <utility>
 #include <vector>
 
 namespace velor {
@@ -65,6 +66,7 @@ struct MinuteTick {
     int skipped = 0;    ///< stocks whose minute was already recorded
     int empty = 0;      ///< stocks without an open or close yet (or whose page failed)
     QString error;      ///< the first file that could not be written
+    std::vector<std::pair<int, float>> prices;   ///< (code, price) of each page read with a price
 };
 
 /// One collection: for each code of Fmeigara.dat (at most StockCount), unless this minute is

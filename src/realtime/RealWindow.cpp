@@ -3,6 +3,7 @@
 #include "lists/ListView.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGridLayout>
@@ -59,10 +60,13 @@ RealWindow::RealWindow(State &st, Services &sv, QWidget *mainWindow)
     Command2->setObjectName(QStringLiteral("Command2"));
     cmdEXIT = new QPushButton(QStringLiteral("閉じる"), this);
     cmdEXIT->setObjectName(QStringLiteral("cmdEXIT"));
+    chkNotify = new QCheckBox(QStringLiteral("通知"), this);
+    chkNotify->setObjectName(QStringLiteral("chkNotify"));
 
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(lblWait);
     bottom->addWidget(Text1);
+    bottom->addWidget(chkNotify);
     bottom->addWidget(ProgressBar1, 1);
     bottom->addWidget(lblProgress);
     bottom->addWidget(Command1);
@@ -97,6 +101,7 @@ void RealWindow::Form_Load()
     lblStatus->clear();
     lblProgress->clear();
     ProgressBar1->setValue(0);
+    chkNotify->setChecked(false);
     placeFromMain(250, 250);
     setListsEnabled(false);
 }

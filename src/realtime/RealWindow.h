@@ -8,6 +8,7 @@
 #include <array>
 #include <functional>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -42,6 +43,7 @@ public:
     QProgressBar *ProgressBar1 = nullptr;
     QPushButton *Command1 = nullptr, *Command2 = nullptr, *cmdEXIT = nullptr;
     QMenu *PL201 = nullptr;
+    QCheckBox *chkNotify = nullptr;   ///< 通知: desktop notifications of new top-five stocks (off at each opening)
 
     // MonitorView
     void setStatus(const QString &text) override;

@@ -142,6 +142,7 @@ void SurgeMonitor::RealPass()
     m_firstError = m_firstErrorNow;
     m_view.setStatus(statusText());
     buildLists();
+    if (onPassLists) onPassLists();
     waitBetweenPasses();
 }
 
@@ -184,6 +185,7 @@ bool SurgeMonitor::scorePass()
     m_processed = m_passed = 0;
     m_failing = 0;
     m_firstErrorNow.clear();
+    m_pagePrices.clear();
     // Which stocks need a page, in master order. With RealSwitch the stored bar decides first,
     // so only stocks in range are fetched.
     m_passStored.assign(size_t(n) + 1, true);
@@ -236,6 +238,7 @@ bool SurgeMonitor::scorePass()
             scoreEntry(i, nullptr);
         } else {
             const QuotePage q = parseQuotePage(decodeQuotePage(*page), m_st.StockCode[size_t(i)], 7);
+            if (q.close > 0) m_pagePrices.push_back({m_st.StockCode[size_t(i)], q.close});
             scoreEntry(i, &q);
         }
         next = i + 1;

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <utility>
 #include <vector>
 
 class QEventLoop;
@@ -94,6 +96,11 @@ public:
     /// Requests in flight during a pass (sites.ini MaxConnections unless set here).
     void setInFlight(int n) { m_inFlight = n; }
 
+    /// Called once a pass has filled the six lists, before the wait (alerts look at them).
+    std::function<void()> onPassLists;
+    /// The prices of the pages the last pass read: (code, price), prices of 0 left out.
+    const std::vector<std::pair<int, float>> &pagePrices() const { return m_pagePrices; }
+
     // Per master entry 1..StockCount.
     std::vector<float> RealBase, RealLast;
     std::vector<std::array<double, 7>> RealScore;
@@ -128,6 +135,7 @@ private:
     std::vector<std::array<bool, 7>> m_scored;
     std::vector<bool> m_passStored;   ///< RealSwitch: the stored bar is in range
     std::array<QStringList, 7> m_lists;
+    std::vector<std::pair<int, float>> m_pagePrices;
 };
 
 } // namespace velor

@@ -1,4 +1,5 @@
 // The velor program as a user starts it from a shell: --version, --help and --screenshot.
+#include "common/Cp932.h"
 #include "demo/DemoFolder.h"
 #include "support/TestSupport.h"
 
@@ -119,4 +120,49 @@ TEST(Program, SigtermWhileAFatalMessageIsShownEndsTheProgram)
     EXPECT_EQ(w.p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(w.p.exitCode(), 1);
     EXPECT_FALSE(QFile::exists(dir.path() + "/velor.lock"));
+}
+
+// `velor alert set` killed (SIGKILL) at each of its progress steps: alerts.dat is always the old
+// file or the new one, never a mix or a cut; a run past the last step ends normally. The kill
+// points come from the program's own progress (VELOR_PAUSE_AT_STEP), not from a stopwatch.
+TEST(Program, AlertSetKilledAtAnyStepLeavesTheOldOrTheNewFile)
+{
+    QTemporaryDir dir;
+    demo::MarketOptions mo;
+    mo.stocks = 10;
+    ASSERT_TRUE(demo::writeDemoFolder(dir.path(), mo).has_value());
+    const QString path = dir.path() + QStringLiteral("/alerts.dat");
+    const QByteArray before = toCp932(QStringLiteral("1001,日経平均,以下=30000\r\n"));
+    const QStringList args = {"--home", dir.path(), "alert", "set", "1002", "--above", "2500"};
+    QByteArray after;
+    for (int step = 1; step <= 4; ++step) {
+        test::writeFile(path, before);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VELOR_PAUSE_AT_STEP"), QString::number(step));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(VELOR_PROGRAM), args);
+        ASSERT_TRUE(p.waitForStarted());
+        QByteArray err;
+        bool paused = false;
+        while (p.state() != QProcess::NotRunning && !paused) {
+            p.waitForReadyRead(1000);
+            err += p.readAllStandardError();
+            paused = err.contains("info: paused at step");
+        }
+        if (paused) {
+            p.kill();
+            p.waitForFinished();
+        } else {
+            EXPECT_EQ(p.exitCode(), 0) << err.toStdString();
+            after = test::readFile(path);
+        }
+        EXPECT_EQ(paused, step <= 3) << "step " << step;
+        const QByteArray now = test::readFile(path);
+        if (step <= 2) EXPECT_EQ(now, before) << "step " << step;
+        else EXPECT_EQ(now, before + toCp932(QStringLiteral("1002,ＴＯＰＩＸ,以上=2500\r\n"))) << "step " << step;
+        // Nothing half-written is left beside it.
+        EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("alerts.dat*")}, QDir::Files), QStringList{"alerts.dat"}) << step;
+    }
+    EXPECT_FALSE(after.isEmpty());
 }

@@ -4,6 +4,7 @@
 #include "common/Dialogs.h"
 #include "common/Launcher.h"
 #include "common/Net.h"
+#include "common/Notifier.h"
 #include "common/Sound.h"
 #include "db/Services.h"
 #include "db/Shell.h"
@@ -69,6 +70,18 @@ public:
     void beep() override { ++beeps; }
     QStringList played;
     int beeps = 0;
+};
+
+/// Every desktop notification, in order; `taken` is what the service answers.
+class RecordingNotifier final : public Notifier {
+public:
+    bool notify(const Notice &n) override
+    {
+        notices.push_back(n);
+        return taken;
+    }
+    bool taken = true;
+    std::vector<Notice> notices;
 };
 
 /// Pages held in memory by address; file:// addresses are read from disk like the real one.

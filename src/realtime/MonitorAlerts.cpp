@@ -1,0 +1,60 @@
+#include "realtime/MonitorAlerts.h"
+
+#include "common/NumText.h"
+#include "db/State.h"
+#include "lists/ListView.h"
+#include "realtime/PriceAlerts.h"
+#include "realtime/SurgeMonitor.h"
+
+namespace velor {
+
+std::vector<MonitorEntry> MonitorAlerts::newEntries(const QDate &day, const std::vector<MonitorEntry> &tops)
+{
+    if (day != m_day) {
+        m_day = day;
+        m_seen.clear();
+    }
+    std::vector<MonitorEntry> out;
+    for (const MonitorEntry &e : tops)
+        if (m_seen.insert({e.list, e.code}).second) out.push_back(e);
+    return out;
+}
+
+std::vector<MonitorEntry> monitorTops(const SurgeMonitor &monitor, const State &st)
+{
+    std::vector<MonitorEntry> out;
+    for (int k = 1; k <= 6; ++k) {
+        const QStringList &rows = monitor.lists()[size_t(k)];
+        for (qsizetype r = 0; r < rows.size() && r < kMonitorAlertTop; ++r) {
+            const int code = int(leadingNumber(rows[r]));
+            const int i = entryOf(st, code);
+            if (i <= 0 || size_t(i) >= monitor.RealScore.size()) continue;
+            out.push_back({k, code, shortName(st, code), monitor.RealScore[size_t(i)][size_t(k)],
+                           monitor.RealPrice[size_t(i)][size_t(k)]});
+        }
+    }
+    return out;
+}
+
+QString monitorEntryText(const MonitorEntry &e)
+{
+    const QStringList captions = monitorCaptions();
+    const QString caption = e.list >= 1 && e.list <= 6 ? captions[e.list - 1] : QString();
+    return caption + QLatin1Char(' ') + QString::number(e.code) + QLatin1Char(' ') + e.name + QLatin1Char(' ') +
+           formatPattern(e.score, QStringLiteral("#.###")) + QLatin1Char(' ') + singleText(e.price);
+}
+
+Notice monitorNotice(const std::vector<MonitorEntry> &entries)
+{
+    Notice n;
+    n.summary = QStringLiteral("リアルタイム急騰急落（%1件）").arg(entries.size());
+    QStringList lines;
+    for (size_t i = 0; i < entries.size() && i < size_t(kMonitorNoticeLines); ++i) lines << monitorEntryText(entries[i]);
+    if (entries.size() > size_t(kMonitorNoticeLines))
+        lines << QStringLiteral("ほか%1件").arg(entries.size() - size_t(kMonitorNoticeLines));
+    n.body = lines.join(QLatin1Char('\n'));
+    n.code = entries.empty() ? 0 : entries.front().code;
+    return n;
+}
+
+} // namespace velor

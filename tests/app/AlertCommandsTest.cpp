@@ -1,0 +1,180 @@
+// velor alert set|clear|list, the alert: lines of velor minute collect and velor monitor
+// --notify, and alerts.dat on a full disk.
+#include "app/CommandLine.h"
+#include "common/Cp932.h"
+#include "common/TextFile.h"
+#include "realtime/MonitorFixture.h"
+
+#include "app/SmallDisk.h"
+
+#include <QUrl>
+
+using namespace velor;
+using namespace velor::test;
+
+namespace {
+
+struct Ran {
+    int code;
+    QString out, err;
+};
+
+// Two stocks whose quote pages are local files: 1301 at 110 (open 100), 1302 at 190 (open 200).
+struct AlertFolder {
+    MonitorFixture f{2};
+    AlertFolder()
+    {
+        const QString site = QUrl::fromLocalFile(f.pf.program + "site").toString();
+        writeFile(f.pf.program + "sites.ini", ("[sites]\r\nQuoteUrl=" + site + "\r\nFuturesUrl=" + site + "\r\n").toUtf8());
+        writeFile(f.pf.program + "site/quote/1301.T", monitorPage("110", "100"));
+        writeFile(f.pf.program + "site/quote/1302.T", monitorPage("190", "200"));
+        writeFile(f.pf.program + "site/cme/index.html", futuresPage(QStringLiteral("5")).toUtf8());
+        writeFile(f.pf.program + "touroku.dat", " 1301 \r\n 1302 \r\n");
+    }
+    QString path() const { return f.pf.program + QStringLiteral("alerts.dat"); }
+    Ran run(const QStringList &args, const QString &now = QStringLiteral("2026-11-30 10:15"))
+    {
+        auto o = parseCommandLine(QStringList{"velor", "--home", f.pf.program, "--now", now} + args);
+        EXPECT_TRUE(o.has_value());
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        const int rc = o ? runCommand(*o, f.pf.program) : -1;
+        Ran r{rc, QString::fromStdString(testing::internal::GetCapturedStdout()),
+              QString::fromStdString(testing::internal::GetCapturedStderr())};
+        return r;
+    }
+};
+
+const QString kUsage = QStringLiteral("usage: velor [--home DIR] alert set CODE [--above X] [--below Y] | alert clear CODE | alert list\n");
+
+} // namespace
+
+TEST(AlertCommands, SetListAndClearKeepOneLinePerStock)
+{
+    AlertFolder a;
+    struct Step { QStringList args; int code; QString out, err; QString file; };
+    const std::vector<Step> steps = {
+        {{"alert", "list"}, 0, "", "", ""},
+        {{"alert", "set", "1301", "--above", "3200", "--below", "2900.5"}, 0, "1301,銘柄000,以上=3200,以下=2900.5\n", "",
+         "1301,銘柄000,以上=3200,以下=2900.5\r\n"},
+        {{"alert", "set", "1302", "--below", "150"}, 0, "1302,銘柄001,以下=150\n", "",
+         "1301,銘柄000,以上=3200,以下=2900.5\r\n1302,銘柄001,以下=150\r\n"},
+        // Setting again replaces both levels.
+        {{"alert", "set", "1301", "--above", "120"}, 0, "1301,銘柄000,以上=120\n", "",
+         "1301,銘柄000,以上=120\r\n1302,銘柄001,以下=150\r\n"},
+        {{"alert", "list"}, 0, "1301,銘柄000,以上=120\n1302,銘柄001,以下=150\n", "",
+         "1301,銘柄000,以上=120\r\n1302,銘柄001,以下=150\r\n"},
+        {{"alert", "clear", "1301"}, 0, "", "", "1302,銘柄001,以下=150\r\n"},
+        {{"alert", "clear", "1301"}, 0, "", "warning: 1301 にアラートはありません。\n", "1302,銘柄001,以下=150\r\n"},
+        // What was not done: an unknown stock.
+        {{"alert", "set", "9999", "--above", "1"}, 1, "", "error: このコード(9999)の銘柄はありません。\n", "1302,銘柄001,以下=150\r\n"},
+        // Bad usage.
+        {{"alert", "set", "1301"}, 2, "", "error: 以上か以下の価格を入れてください。\n" + kUsage, "1302,銘柄001,以下=150\r\n"},
+        {{"alert", "set", "1301", "--above", "100", "--below", "100"}, 2, "",
+         "error: 以下の価格は以上の価格より小さくしてください。\n" + kUsage, "1302,銘柄001,以下=150\r\n"},
+        {{"alert", "set", "1301", "--above", "abc"}, 2, "", "error: --above の abc は価格として読めません。\n" + kUsage,
+         "1302,銘柄001,以下=150\r\n"},
+        {{"alert", "set", "1301", "--below", "0"}, 2, "", "error: --below の 0 は価格として読めません。\n" + kUsage,
+         "1302,銘柄001,以下=150\r\n"},
+        {{"alert", "set", "1301", "--below"}, 2, "", "error: --below に価格がありません。\n" + kUsage, "1302,銘柄001,以下=150\r\n"},
+        {{"alert", "set", "x", "--below", "5"}, 2, "", kUsage, "1302,銘柄001,以下=150\r\n"},
+        {{"alert", "clear"}, 2, "", kUsage, "1302,銘柄001,以下=150\r\n"},
+        {{"alert", "list", "1"}, 2, "", kUsage, "1302,銘柄001,以下=150\r\n"},
+        {{"alert"}, 2, "", kUsage, "1302,銘柄001,以下=150\r\n"},
+        {{"alert", "remove", "1301"}, 2, "", kUsage, "1302,銘柄001,以下=150\r\n"},
+    };
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const Step &s = steps[i];
+        const Ran r = a.run(s.args);
+        EXPECT_EQ(r.code, s.code) << i;
+        EXPECT_EQ(r.out, s.out) << i;
+        EXPECT_EQ(r.err, s.err) << i;
+        EXPECT_EQ(readFile(a.path()), toCp932(s.file)) << i;
+    }
+}
+
+TEST(AlertCommands, MinuteCollectPrintsAlertLinesOnceUntilThePriceComesBack)
+{
+    AlertFolder a;
+    ASSERT_EQ(a.run({"alert", "set", "1301", "--above", "105"}).code, 0);
+    ASSERT_EQ(a.run({"alert", "set", "1302", "--above", "500", "--below", "190"}).code, 0);
+    Ran r = a.run({"minute", "collect"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("written=2 skipped=0 empty=0\nalert: 1301 銘柄000 110 が 105 以上になりました\n"
+                                    "alert: 1302 銘柄001 190 が 190 以下になりました\n"));
+    EXPECT_EQ(readFile(a.path()), toCp932(QStringLiteral("1301,銘柄000,以上=105,済=以上\r\n1302,銘柄001,以上=500,以下=190,済=以下\r\n")));
+    // Still beyond a minute later: quiet. Back under, then over again: it fires once more.
+    r = a.run({"minute", "collect"}, QStringLiteral("2026-11-30 10:16"));
+    EXPECT_EQ(r.out, QStringLiteral("written=2 skipped=0 empty=0\n"));
+    writeFile(a.f.pf.program + "site/quote/1301.T", monitorPage("104", "100"));
+    r = a.run({"minute", "collect"}, QStringLiteral("2026-11-30 10:17"));
+    EXPECT_EQ(r.out, QStringLiteral("written=2 skipped=0 empty=0\n"));
+    writeFile(a.f.pf.program + "site/quote/1301.T", monitorPage("106", "100"));
+    r = a.run({"minute", "collect"}, QStringLiteral("2026-11-30 10:18"));
+    EXPECT_EQ(r.out, QStringLiteral("written=2 skipped=0 empty=0\nalert: 1301 銘柄000 106 が 105 以上になりました\n"));
+    // A minute already recorded reads no page, so it checks nothing.
+    r = a.run({"minute", "collect"}, QStringLiteral("2026-11-30 10:18"));
+    EXPECT_EQ(r.out, QStringLiteral("written=0 skipped=2 empty=0\n"));
+}
+
+TEST(AlertCommands, MonitorNotifyPrintsEachAlertAsItIsRaisedThenTheLists)
+{
+    AlertFolder a;
+    ASSERT_EQ(a.run({"alert", "set", "1302", "--below", "195"}).code, 0);
+    const Ran r = a.run({"monitor", "--notify"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QString one = QStringLiteral(" 1301 銘柄000 1.1 110\n"), two = QStringLiteral(" 1302 銘柄001 1.9 190\n"),
+                  twoOpen = QStringLiteral(" 1302 銘柄001 .95 190\n");
+    const QStringList c = monitorCaptions();
+    const QString alerts = "alert: " + c[0] + two + "alert: " + c[0] + one + "alert: " + c[1] + one + "alert: " + c[1] + two +
+                           "alert: " + c[2] + one + "alert: " + c[2] + twoOpen + "alert: " + c[3] + twoOpen + "alert: " +
+                           c[3] + one + "alert: " + c[4] + two + "alert: " + c[4] + one + "alert: " + c[5] + one +
+                           "alert: " + c[5] + two + QStringLiteral("alert: 1302 銘柄001 190 が 195 以下になりました\n");
+    EXPECT_TRUE(r.out.startsWith(alerts + QStringLiteral("急騰銘柄（前日比）\n"))) << r.out.toStdString();
+    // Without --notify: the lists alone. The monitor only reads: alerts.dat is as it was.
+    const Ran plain = a.run({"monitor"});
+    EXPECT_TRUE(plain.out.startsWith(QStringLiteral("急騰銘柄（前日比）\n"))) << plain.out.toStdString();
+    EXPECT_EQ(readFile(a.path()), toCp932(QStringLiteral("1302,銘柄001,以下=195\r\n")));
+}
+
+TEST(AlertCommands, OnAFullDiskSetFailsAndTheFileStaysWhole)
+{
+    AlertFolder a;
+    ASSERT_EQ(a.run({"alert", "set", "1301", "--above", "120"}).code, 0);
+    const QByteArray before = readFile(a.path());
+    {
+        // The write seam: the disk takes the locks, and the new file only in part.
+        DiskSpaceLimit limit(20);
+        const Ran r = a.run({"alert", "set", "1302", "--below", "150"});
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.err, QStringLiteral("error: ファイル：　") + a.path() + QStringLiteral(" に書き込めません。\n"));
+    }
+    EXPECT_EQ(readFile(a.path()), before);
+    // A real full file system, where one can be mounted: room for the two locks, not for the list.
+    SmallDisk disk(a.f.pf.dir.path(), 8192);
+    if (!disk.mounted) GTEST_SKIP() << "no tmpfs can be mounted here";
+    const Ran r = a.run({"alert", "set", "1302", "--below", "150"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, QStringLiteral("error: ファイル：　") + a.path() + QStringLiteral(" に書き込めません。\n"));
+    EXPECT_EQ(readFile(a.path()), before);
+}
+
+TEST(AlertCommands, AnUnreadableAlertsFileIsReportedAndNeverWrittenOver)
+{
+    AlertFolder a;
+    const QByteArray huge((1 << 20) + 1, '1');
+    writeFile(a.path(), huge);
+    const QString tooBig = QStringLiteral("ファイル：　") + a.path() + QStringLiteral(" が大きすぎます。\n");
+    Ran r = a.run({"alert", "list"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, QStringLiteral("error: ") + tooBig);
+    r = a.run({"alert", "set", "1301", "--above", "5"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, QStringLiteral("error: ") + tooBig);
+    // The minute bars are collected all the same; the alerts are what is skipped.
+    r = a.run({"minute", "collect"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, QStringLiteral("written=2 skipped=0 empty=0\n"));
+    EXPECT_EQ(r.err, QStringLiteral("warning: ") + tooBig);
+    EXPECT_EQ(readFile(a.path()), huge);
+}
