@@ -105,8 +105,11 @@ void RealWindow::setStatus(const QString &text) { lblStatus->setText(QString(tex
 void RealWindow::setProgressText(const QString &text) { lblProgress->setText(text); }
 void RealWindow::setProgress(int value, int maximum)
 {
+    // The bar repaints itself at once on every visible step, dearer than scoring the stock:
+    // the value is shown at the next pump, and a reset at once.
     ProgressBar1->setMaximum(std::max(maximum, 1));
-    ProgressBar1->setValue(std::clamp(value, 0, std::max(maximum, 1)));
+    m_progress = std::clamp(value, 0, std::max(maximum, 1));
+    if (m_progress == 0) ProgressBar1->setValue(0);
 }
 void RealWindow::setList(int k, const QStringList &rows)
 {
@@ -131,7 +134,11 @@ void RealWindow::setMonitorChecked(bool on)
 {
     if (onMonitorChecked) onMonitorChecked(on);
 }
-void RealWindow::pump() { QCoreApplication::processEvents(); }
+void RealWindow::pump()
+{
+    ProgressBar1->setValue(m_progress);
+    QCoreApplication::processEvents();
+}
 
 void RealWindow::closeEvent(QCloseEvent *e)
 {

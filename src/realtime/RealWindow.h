@@ -65,6 +65,7 @@ private:
     int px(int twips) const;
 
     QWidget *m_main;
+    int m_progress = 0;   ///< shown by the next pump
     EventLoopWait m_wait;
     SurgeMonitor m_monitor;
 };
