@@ -96,13 +96,14 @@ void RealWindow::Form_Load()
     for (int k = 1; k <= 6; ++k) List[size_t(k)]->clear();
     lblStatus->clear();
     lblProgress->clear();
+    m_progressText.clear();
     ProgressBar1->setValue(0);
     placeFromMain(250, 250);
     setListsEnabled(false);
 }
 
 void RealWindow::setStatus(const QString &text) { lblStatus->setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))); }
-void RealWindow::setProgressText(const QString &text) { lblProgress->setText(text); }
+void RealWindow::setProgressText(const QString &text) { m_progressText = text; }
 void RealWindow::setProgress(int value, int maximum)
 {
     // The bar repaints itself at once on every visible step, dearer than scoring the stock:
@@ -136,7 +137,13 @@ void RealWindow::setMonitorChecked(bool on)
 }
 void RealWindow::pump()
 {
+    // Painting a few times a second keeps the window alive; at the start and end of a pass the
+    // events always run, so that 停止 takes effect before another pass starts.
+    const bool betweenPasses = m_progress == 0 || m_progress >= ProgressBar1->maximum();
+    if (!betweenPasses && m_sincePump.isValid() && m_sincePump.elapsed() < 50) return;
+    m_sincePump.start();
     ProgressBar1->setValue(m_progress);
+    lblProgress->setText(m_progressText);
     QCoreApplication::processEvents();
 }
 
