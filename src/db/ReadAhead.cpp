@@ -14,8 +14,13 @@ PriceReadAhead::PriceReadAhead(std::vector<QByteArray> paths, int workers, qint6
         m_workers.emplace_back([this, k, n, bytesEach](std::stop_token stop) { read(stop, k, n, bytesEach); });
 }
 
-// The jthreads ask their workers to stop and join them.
-PriceReadAhead::~PriceReadAhead() = default;
+PriceReadAhead::~PriceReadAhead() { stop(); }
+
+void PriceReadAhead::stop()
+{
+    for (std::jthread &t : m_workers) t.request_stop();
+    wait();
+}
 
 void PriceReadAhead::read(std::stop_token stop, int first, int step, qint64 bytesEach)
 {

@@ -16,13 +16,15 @@ public:
     /// Starts reading the first `bytesEach` bytes of each file, about in the given order:
     /// `workers` threads take every `workers`-th file, so the disk has several reads in hand.
     explicit PriceReadAhead(std::vector<QByteArray> paths, int workers = kWorkers, qint64 bytesEach = kBytesEach);
-    /// Stops after the file in hand and joins the worker.
+    /// As stop().
     ~PriceReadAhead();
     PriceReadAhead(const PriceReadAhead &) = delete;
     PriceReadAhead &operator=(const PriceReadAhead &) = delete;
 
     /// Waits until every file has been read.
     void wait();
+    /// Stops after the files in hand (at quit: the list is not worth waiting for).
+    void stop();
     /// Files read so far (missing ones are not counted).
     int filesRead() const { return m_read.load(); }
 
