@@ -1,5 +1,5 @@
 #pragma once
-// Reading the beginning of every price file on a worker thread while the window shows, so that
+// Reading the beginning of every price file on worker threads while the window shows, so that
 // the first screen after start finds them in the system's file cache instead of waiting for the
 // disk one file at a time. Only reads; a file that is missing or replaced meanwhile is skipped.
 #include <QByteArray>
