@@ -2,7 +2,10 @@
 // reading the same price files and replacing each by a temporary file and a rename, then one
 // sync of the folder (same bytes, no parsing). The floor with one sync per file is printed for
 // reference. The disk is synced before every timed part so that no part pays for another.
+// With the program's path as third argument, `velor import` is also timed as a whole process,
+// start to exit, on a quiet machine and with the other core busy.
 // BENCH_ROUNDS=1 prints every timed part with its processor time.
+// usage: bench_import [ROUNDS] [STOCKS] [VELOR]
 #include "Median.h"
 #include "common/Clock.h"
 #include "common/Dialogs.h"
@@ -22,10 +25,13 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+#include <thread>
 #include <sys/resource.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -71,6 +77,21 @@ void batchFloor(const QString &dir, const QStringList &paths)
     ::fsync(fd);
     ::close(fd);
 }
+
+// Keeps one core busy for as long as it lives.
+class BusyCore {
+public:
+    BusyCore()
+        : m_thread([](std::stop_token stop) {
+              volatile unsigned long x = 0;
+              while (!stop.stop_requested())
+                  for (int i = 0; i < 100000; ++i) x = x + 1;
+          })
+    {
+    }
+private:
+    std::jthread m_thread;
+};
 
 struct Run {
     QString program, data;
@@ -178,5 +199,43 @@ int main(int argc, char **argv)
                 median(tenRatio));
     std::printf("  reference: read + rewrite, sync per file  median %9.1f ms   ratio %.2f\n", pf, pf / fl);
     std::printf("  (ratios: median over the rounds of the import against the mean of the floors beside it)\n");
+    if (argc <= 3) return 0;
+
+    // The whole process as the user starts it, `velor import` from start to exit, on a quiet
+    // machine and with the other core kept busy (the import's readers then compete with it).
+    const QString velor = QString::fromLocal8Bit(argv[3]);
+    auto processImport = [&] {
+        QProcess p;
+        p.setStandardOutputFile(QProcess::nullDevice());
+        p.setStandardErrorFile(QProcess::nullDevice());
+        p.start(velor, {QStringLiteral("--home"), run.program, QStringLiteral("import")});
+        return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    };
+    for (const bool busy : {false, true}) {
+        std::vector<double> one1, ten1, ratio1, ratio10;
+        std::optional<BusyCore> spin;
+        if (busy) spin.emplace();
+        for (int r = 0; r < runs; ++r) {
+            const double f1 = floorRun();
+            fresh();
+            saveBytes(data + "tmp/D261130.csv", days.front());
+            ::sync();
+            one1.push_back(timed(processImport));
+            const double f2 = floorRun();
+            fresh();
+            for (size_t d = 0; d < days.size(); ++d)
+                saveBytes(data + "tmp/" + gen.calendar()[size_t(gen.storedDays()) + d].toString("'D'yyMMdd'.csv'"), days[d]);
+            ::sync();
+            ten1.push_back(timed(processImport));
+            const double f3 = floorRun();
+            ratio1.push_back(one1.back() * 2 / (f1 + f2));
+            ratio10.push_back(ten1.back() * 2 / (f2 + f3));
+        }
+        std::printf("  whole process, %s: one day median %.0f ms ratio %.2f (at most 1.2); ten days median %.0f ms "
+                    "ratio %.2f (at most 1.5)\n",
+                    busy ? "other core busy" : "quiet          ", median(one1), median(ratio1), median(ten1),
+                    median(ratio10));
+        std::fflush(stdout);
+    }
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "db/Shell.h"
 #include "db/State.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
 #include <functional>
@@ -108,6 +109,8 @@ private:
     QMenu *m_chartPopup = nullptr;
     QMenu *m_listPopup = nullptr;
     double m_scale = 1.0;
+    int m_progress = 0;   ///< shown by the next keepAlive
+    QElapsedTimer m_sincePaint;
 };
 
 } // namespace velor

@@ -14,6 +14,7 @@
 #include "common/Net.h"
 #include "common/Quit.h"
 #include "common/Utils.h"
+#include "db/ReadAhead.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -77,6 +78,8 @@ int openWindow(const CliOptions &o, int argc, char **argv)
     wireSubsystems(w);
     w.startUp();
     w.show();
+    // The first screen would otherwise wait for the disk file by file.
+    PriceReadAhead readAhead(masterPriceFiles(st));
     if (!shot.isEmpty()) {
         // Let the window lay itself out and paint once, then keep the picture and end.
         QTimer::singleShot(500, &w, [&] {

@@ -100,6 +100,7 @@ void RealWindow::Form_Load()
     for (int k = 1; k <= 6; ++k) List[size_t(k)]->clear();
     lblStatus->clear();
     lblProgress->clear();
+    m_progressText.clear();
     ProgressBar1->setValue(0);
     chkNotify->setChecked(false);
     placeFromMain(250, 250);
@@ -107,11 +108,14 @@ void RealWindow::Form_Load()
 }
 
 void RealWindow::setStatus(const QString &text) { lblStatus->setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))); }
-void RealWindow::setProgressText(const QString &text) { lblProgress->setText(text); }
+void RealWindow::setProgressText(const QString &text) { m_progressText = text; }
 void RealWindow::setProgress(int value, int maximum)
 {
+    // The bar repaints itself at once on every visible step, dearer than scoring the stock:
+    // the value is shown at the next pump, and a reset at once.
     ProgressBar1->setMaximum(std::max(maximum, 1));
-    ProgressBar1->setValue(std::clamp(value, 0, std::max(maximum, 1)));
+    m_progress = std::clamp(value, 0, std::max(maximum, 1));
+    if (m_progress == 0) ProgressBar1->setValue(0);
 }
 void RealWindow::setList(int k, const QStringList &rows)
 {
@@ -136,7 +140,17 @@ void RealWindow::setMonitorChecked(bool on)
 {
     if (onMonitorChecked) onMonitorChecked(on);
 }
-void RealWindow::pump() { QCoreApplication::processEvents(); }
+void RealWindow::pump()
+{
+    // Painting a few times a second keeps the window alive; at the start and end of a pass the
+    // events always run, so that 停止 takes effect before another pass starts.
+    const bool betweenPasses = m_progress == 0 || m_progress >= ProgressBar1->maximum();
+    if (!betweenPasses && m_sincePump.isValid() && m_sincePump.elapsed() < 50) return;
+    m_sincePump.start();
+    ProgressBar1->setValue(m_progress);
+    lblProgress->setText(m_progressText);
+    QCoreApplication::processEvents();
+}
 
 void RealWindow::closeEvent(QCloseEvent *e)
 {

@@ -4,6 +4,7 @@
 // SurgeMonitor; this turns events into its calls and shows what it reports.
 #include "realtime/SurgeMonitor.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -67,6 +68,9 @@ private:
     int px(int twips) const;
 
     QWidget *m_main;
+    int m_progress = 0;   ///< shown by the next pump, with the text
+    QString m_progressText;
+    QElapsedTimer m_sincePump;
     EventLoopWait m_wait;
     SurgeMonitor m_monitor;
 };

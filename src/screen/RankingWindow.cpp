@@ -227,7 +227,13 @@ void RankingWindow::showProgress(bool visible)
 
 void RankingWindow::setProgressMax(int maximum) { ProgressBar1->setMaximum(std::max(1, maximum)); }
 
-void RankingWindow::setProgress(int value) { ProgressBar1->setValue(std::min(value, ProgressBar1->maximum())); }
+void RankingWindow::setProgress(int value)
+{
+    // The bar repaints itself at once on every visible step, which cost more than the screen's
+    // own work: the value is shown when the window paints (keepAlive), and at the start.
+    m_progress = std::min(value, ProgressBar1->maximum());
+    if (m_progress == 0) ProgressBar1->setValue(0);
+}
 
 void RankingWindow::keepAlive(bool stoppable)
 {
@@ -238,6 +244,7 @@ void RankingWindow::keepAlive(bool stoppable)
     // Painting a few times a second keeps the window alive without slowing the run down.
     if (m_sinceRepaint.isValid() && m_sinceRepaint.elapsed() < 50) return;
     m_sinceRepaint.start();
+    ProgressBar1->setValue(m_progress);
     QApplication::processEvents(stoppable ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
 }
 

@@ -78,6 +78,7 @@ private:
     bool m_stop = false;
     bool m_stoppable = false;
     QElapsedTimer m_sinceRepaint;
+    int m_progress = 0;   ///< shown by the next paint
     double m_scale = 1.0;
 };
 
