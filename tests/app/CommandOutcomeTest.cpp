@@ -76,7 +76,7 @@ TEST(CommandOutcome, AFifoInPlaceOfAFileIsRefusedAtOnce)
         {"inbox archive", "data/tmp/D240109.lzh", {"import"}, 1,
          u"error: ファイル：　%1 は通常のファイルではありません。\n"},
         {"price file", "data/1301.csv", {"export", "1301"}, 1,
-         u"error: 銘柄:1301:極洋 のデータファイル %1 は通常のファイルではありません\n"},
+         u"error: 銘柄:1301:極洋         のデータファイル %1 は通常のファイルではありません\n"},
         {"minute file shown", "FUNASHI/1301.csv", {"minute", "show", "1301"}, 0,
          u"warning: ファイル：　%1 は通常のファイルではありません。\n"},
     };

@@ -122,12 +122,12 @@ TEST_F(ScreenCommand, ThePriceBandAndTheTurnoverFloorIncludeTheirEdges)
         prices(1332, {bar(20240110, c.c1332, c.c1332, c.c1332, c.c1332, c.v1332), bar(20240109, 40000, 40000, 40000, 40000, 20)}, {});
         QString out;
         ASSERT_EQ(run({"ranking"}, out), 0) << c.name;
-        // The turnover list keeps every admitted stock, whatever its value.
+        // Every stock rose: the list of risers holds exactly the admitted ones.
         const QStringList lines = out.split('\n');
-        const qsizetype head = lines.indexOf(QStringLiteral("★出来高（金額：億円）★　５値  日= 20240110 15:30:00"));
+        const qsizetype head = lines.indexOf(QStringLiteral("★値上がり率（対前日比）★　５値　 日= 20240110 15:30:00"));
         ASSERT_GE(head, 0) << out.toStdString();
         QStringList listed;
-        for (qsizetype i = head + 1; i < lines.size() && !lines[i].isEmpty(); ++i) listed << lines[i].section(',', 0, 0);
+        for (qsizetype i = head + 1; i < lines.size() && !lines[i].startsWith(QStringLiteral("★")); ++i) listed << lines[i].section(',', 0, 0);
         listed.sort();
         EXPECT_EQ(listed, c.listed) << c.name;
     }
