@@ -94,6 +94,7 @@ TEST_F(WholeWindow, RealTimeDisplayShowsTheLiveBarAndTheFundamentals)
 TEST_F(WholeWindow, AutomaticDownloadBringsTheNextDaysIntoTheChart)
 {
     typeCode(QStringLiteral("1301"));
+    env.clock.set(QDateTime(QDate(2026, 12, 11), QTime(20, 0)));   // no new day lies after today
     w->click(QStringLiteral("JIDOU"));
     ASSERT_FALSE(env.dialogs.shown.empty());
     EXPECT_EQ(env.dialogs.shown.back().text, QStringLiteral("データの追加が終わりました"));
