@@ -30,7 +30,11 @@ int run(const CliOptions &o, const QString &exeDir, const std::function<bool(Sta
     if (!session.open(exeDir)) return 1;
     const bool ok = body(session.st, session.sv);
     printPane(session.shell.messages());
-    return ok ? 0 : 1;
+    // One rule for scripts: 1 exactly when an error was said (a run that only skipped something,
+    // or found nothing to do, says so as a warning and succeeds).
+    const int errors = session.dialogs.errorCount(), warnings = session.dialogs.warningCount();
+    if (!ok && errors == 0 && warnings == 0) std::fprintf(stderr, "error: %s\n", "取り込みを完了できませんでした。");
+    return errors > 0 || (!ok && warnings == 0) ? 1 : 0;
 }
 
 } // namespace

@@ -32,6 +32,20 @@ std::optional<int> takeInt(QStringList &args, const QString &name, int fallback,
     return v;
 }
 
+// Every message is an error: the command failed whenever it says something.
+class FailureDialogs final : public Dialogs {
+public:
+    explicit FailureDialogs(Dialogs &inner) : m_inner(inner) {}
+    Answer message(const QString &text, Icon icon = Icon::None, const QString & = {}, Buttons = Buttons::Ok) override
+    {
+        return m_inner.report(text, icon, true);
+    }
+    QString openFile(const QString &, const QString &, const QString &) override { return {}; }
+    QString saveFile(const QString &, const QString &, const QString &) override { return {}; }
+private:
+    Dialogs &m_inner;
+};
+
 QString quoteUsage()
 {
     return QStringLiteral("usage: velor [--home DIR] [--now \"YYYY-MM-DD HH:MM\"] quote CODE [--mode 0|1|7|11] [--offset N]");
@@ -81,13 +95,19 @@ int quoteCommand(const CliOptions &o, const QString &exeDir)
     }
     CliSession s(o);
     if (!s.open(exeDir, CliSession::Access::Read)) return 1;
-    s.useLiveQuotes();
+    // The command's one page is all it was asked for: a page that failed is an error here.
+    FailureDialogs failing(s.dialogs);
+    QuoteReader reader(*s.clock, s.net, failing);
     s.st.CurCode = int16_t(code);
     s.st.QuoteMode = int16_t(*mode);
     s.st.BarOffset = int16_t(*offset);
-    s.sv.liveQuote->getVec(s.st);
+    reader.getVec(s.st);
     std::fputs(quoteValuesText(s.st).toUtf8().constData(), stdout);
-    return s.quotes.lastFetchFailed() ? 1 : 0;
+    if (reader.lastPageWithoutValues())
+        failing.message(QStringLiteral("目的銘柄: ") + QString::number(code) + QStringLiteral(", ") + s.st.nameOf(code) +
+                        QStringLiteral(" のページ ") + QuoteReader::pageAddress(s.st, code) +
+                        QStringLiteral(" に値が見つかりません。"));
+    return reader.lastFetchFailed() || reader.lastPageWithoutValues() ? 1 : 0;
 }
 
 namespace {
@@ -162,7 +182,10 @@ int monitorCommand(const CliOptions &o, const QString &exeDir)
     s.useLiveQuotes();
     ConsoleMonitorView view(*passes, waitAt >= 0 ? std::optional<int>(*wait) : std::nullopt);
     ConsoleWait waiter(view);
-    SurgeMonitor monitor(s.st, s.sv, view, waiter);
+    // The monitor's only message is its refusal to run, which ends the command: an error here.
+    FailureDialogs failing(s.dialogs);
+    Services msv{*s.clock, s.net, s.launcher, s.sound, failing, s.shell, s.sv.liveQuote};
+    SurgeMonitor monitor(s.st, msv, view, waiter);
     view.monitor = &monitor;
     AlertCenter alerts(s.st);
     if (notify) attachMonitorAlerts(s, monitor, alerts);
@@ -171,10 +194,12 @@ int monitorCommand(const CliOptions &o, const QString &exeDir)
     updateTurnoverLimits(s.st, s.clock->now());
     if (!monitor.RealMeigara(0)) return 1;
     printOut(monitorListsText(monitor));
+    // Lists built without a single page read are no result: that is a failure, not a skip.
+    const bool noneRead = monitor.failedPages() > 0 && monitor.failedPages() >= monitor.pagesAsked();
     if (monitor.failedPages() > 0)
-        printErr(QStringLiteral("warning: 取得失敗=") + QString::number(monitor.failedPages()) + QStringLiteral("件　") +
-                 monitor.firstError());
-    return 0;
+        printErr(QLatin1String(noneRead ? "error: " : "warning: ") + QStringLiteral("取得失敗=") +
+                 QString::number(monitor.failedPages()) + QStringLiteral("件　") + monitor.firstError());
+    return noneRead ? 1 : 0;
 }
 
 QString monitorListsText(const SurgeMonitor &monitor)
@@ -222,7 +247,7 @@ int minuteCommand(const CliOptions &o, const QString &exeDir)
             return 1;
         }
         const MinuteTick t = collectMinuteBars(s.st, s.sv);
-        printOut(QStringLiteral("written=%1 skipped=%2 empty=%3\n").arg(t.written).arg(t.skipped).arg(t.empty));
+        printOut(QStringLiteral("written=%1 skipped=%2 empty=%3 failed=%4\n").arg(t.written).arg(t.skipped).arg(t.empty).arg(t.failed));
         printMinuteAlerts(s, t);
         if (!t.error.isEmpty()) {
             printErr(QStringLiteral("error: ") + t.error);
@@ -234,7 +259,8 @@ int minuteCommand(const CliOptions &o, const QString &exeDir)
     s.st.CurPeriod = 3;
     ReadMinuteBars(s.st, s.sv, 1600);
     printOut(minuteBarsText(s.st));
-    return s.quotes.lastFetchFailed() ? 1 : 0;
+    // The stored bars are shown; a live bar that could not be read is a skip, said as a warning.
+    return 0;
 }
 
 } // namespace velor

@@ -190,7 +190,7 @@ int screenCommand(const CliOptions &o, const QString &exeDir)
             return 1;
         }
     }
-    return 0;
+    return s.dialogs.errorCount() > 0 ? 1 : 0;
 }
 
 } // namespace velor

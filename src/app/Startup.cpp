@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include "app/FirstRun.h"
+#include "app/Leftovers.h"
 #include "common/Dialogs.h"
 #include "common/Utils.h"
 #include "db/Settings.h"
@@ -9,17 +10,59 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSysInfo>
 #include <QThread>
+
+#if defined(Q_OS_UNIX)
+#include <cerrno>
+#include <csignal>
+#endif
 
 namespace velor {
 
 namespace {
 
-bool ownerUnknown(const QLockFile &lock)
+bool ownerUnknown(const QString &file)
 {
     qint64 pid = 0;
     QString host, app;
-    return !lock.getLockInfo(&pid, &host, &app);
+    return !QLockFile(file).getLockInfo(&pid, &host, &app);
+}
+
+// Whether the process named in a lock file of this machine has ended.
+bool ownerEnded(const QString &file)
+{
+    qint64 pid = 0;
+    QString host, app;
+    if (!QLockFile(file).getLockInfo(&pid, &host, &app) || pid <= 0) return false;
+    if (!host.isEmpty() && host != QSysInfo::machineHostName()) return false;
+#if defined(Q_OS_UNIX)
+    return ::kill(pid_t(pid), 0) == -1 && errno == ESRCH;
+#else
+    return false;   // Qt's own check of the process decides there
+#endif
+}
+
+// Removes the files of a lock whose owner is gone that Qt would keep refusing on: a lock or
+// Qt's "<lock>.rmlock" (left by a copy killed while it took over a stale lock) without its
+// owner's details, or with an owner that has ended. A copy that is just starting writes its
+// details at once, so a file still without them a moment later is left over. True when
+// something was removed.
+bool removeLeftLockFiles(const QString &lockPath)
+{
+    const QStringList files{lockPath + QStringLiteral(".rmlock"), lockPath};
+    QStringList suspects;
+    for (const QString &f : files)
+        if (QFileInfo::exists(f) && (ownerUnknown(f) || ownerEnded(f))) suspects << f;
+    if (suspects.isEmpty()) return false;
+    QThread::msleep(300);
+    bool removed = false;
+    for (const QString &f : suspects) {
+        if (!QFileInfo::exists(f) || !(ownerUnknown(f) || ownerEnded(f))) continue;
+        QLockFile gone(f);
+        removed = gone.removeStaleLockFile() || removed;
+    }
+    return removed;
 }
 
 } // namespace
@@ -27,18 +70,13 @@ bool ownerUnknown(const QLockFile &lock)
 bool InstanceLock::tryLock(const QString &dir)
 {
     m_failure = Failure::None;
-    m_lock = std::make_unique<QLockFile>(pathIn(dir, QStringLiteral("velor.lock")));
+    const QString path = pathIn(dir, QStringLiteral("velor.lock"));
+    m_lock = std::make_unique<QLockFile>(path);
     // A lock whose owner has died is taken over (Qt checks the process named in it); age alone
     // never makes a lock stale, since a copy may run for days.
     m_lock->setStaleLockTime(0);
     if (m_lock->tryLock(100)) return true;
-    if (m_lock->error() == QLockFile::LockFailedError && ownerUnknown(*m_lock)) {
-        // A copy killed while it created the lock leaves it without its owner's details, and Qt
-        // would then refuse every later start. A copy that is just starting writes them at once,
-        // so a lock still without them a moment later is stale.
-        QThread::msleep(300);
-        if (ownerUnknown(*m_lock) && m_lock->removeStaleLockFile() && m_lock->tryLock(100)) return true;
-    }
+    if (m_lock->error() == QLockFile::LockFailedError && removeLeftLockFiles(path) && m_lock->tryLock(100)) return true;
     switch (m_lock->error()) {
     case QLockFile::PermissionError: m_failure = Failure::NotWritable; break;
     case QLockFile::UnknownError: m_failure = Failure::WriteFailed; break;   // e.g. a full disk
@@ -81,8 +119,12 @@ bool WriterLocks::lockProgramFolder(const QString &programDir, Dialogs &dialogs)
 bool WriterLocks::lockDataFolder(const QString &dataDir, Dialogs &dialogs)
 {
     // A data folder that is the program folder itself is locked already.
-    if (!m_programDir.isEmpty() && QFileInfo(dataDir).canonicalFilePath() == m_programDir) return true;
-    if (m_data.tryLock(dataDir)) return true;
+    const bool locked = !m_programDir.isEmpty() && QFileInfo(dataDir).canonicalFilePath() == m_programDir;
+    if (locked || m_data.tryLock(dataDir)) {
+        // Both folders are this copy's now: what a killed copy left there is its to clear.
+        if (!m_programDir.isEmpty()) removeLeftoverTemporaries(m_programDir, dataDir);
+        return true;
+    }
     const auto f = m_data.failure();
     const QString held = QStringLiteral("データフォルダー：　") + dataDir +
                          QStringLiteral(" は別のプログラムフォルダーから起動された VELOR が使っています。") +

@@ -20,10 +20,7 @@ namespace {
 
 const QString kSuffix = QStringLiteral(".vtmp");
 
-QString cannotWrite(const QString &path)
-{
-    return QStringLiteral("ファイル：　") + path + QStringLiteral(" に書き込めません。");
-}
+QString cannotWrite(const QString &path) { return cannotWriteText(path); }
 
 #if !defined(Q_OS_WIN)
 // fsync of an open descriptor of the path (a file or a folder).

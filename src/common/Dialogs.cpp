@@ -16,6 +16,7 @@ QString consolePrefix(Icon icon)
 Answer ConsoleDialogs::message(const QString &text, Icon icon, const QString &, Buttons buttons)
 {
     if (icon == Icon::Error) ++m_errors;
+    if (icon == Icon::Warning) ++m_warnings;
     QString line = consolePrefix(icon) + QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" "));
     std::fprintf(stderr, "%s\n", line.toUtf8().constData());
     std::fflush(stderr);
@@ -26,6 +27,11 @@ Answer ConsoleDialogs::message(const QString &text, Icon icon, const QString &, 
     case Buttons::YesNoCancel: return m_yes ? Answer::Yes : Answer::No;
     }
     return Answer::Ok;
+}
+
+Answer ConsoleDialogs::report(const QString &text, Icon, bool failed)
+{
+    return message(text, failed ? Icon::Error : Icon::Warning);
 }
 
 } // namespace velor

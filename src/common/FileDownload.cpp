@@ -55,7 +55,7 @@ public:
     }
     NetError writeError() const
     {
-        return NetError{m_address, QStringLiteral("ファイル：　") + m_path + QStringLiteral(" に書き込めません。"), false, false, true};
+        return NetError{m_address, cannotWriteText(m_path), false, false, true};
     }
 
 private:

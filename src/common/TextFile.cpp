@@ -3,21 +3,45 @@
 #include "common/Cp932.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QStorageInfo>
 #include <algorithm>
+#include <cerrno>
+
+#if !defined(Q_OS_WIN)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace velor {
 
 namespace {
 
 qint64 g_spaceLeft = -1;   // bytes a simulated full disk still takes; negative: no limit
+thread_local int t_writeErrno = 0;   // the system's reason for the last write that failed
 
-QString cannotWrite(const QString &path)
-{
-    return QStringLiteral("ファイル：　") + path + QStringLiteral(" に書き込めません。");
-}
+QString cannotWrite(const QString &path) { return cannotWriteText(path); }
 
 } // namespace
+
+bool diskFull(const QString &path)
+{
+    if (g_spaceLeft == 0) return true;   // the simulated disk has taken its last byte
+    if (t_writeErrno == ENOSPC || t_writeErrno == EDQUOT) return true;
+    // Creating a file or a folder entry on a full disk fails before any write could say why.
+    const QStorageInfo disk(QFileInfo(path).absolutePath());
+    return disk.isValid() && disk.isReady() && disk.bytesAvailable() < 4096;
+}
+
+QString cannotWriteText(const QString &path)
+{
+    const bool full = diskFull(path);
+    t_writeErrno = 0;   // said once: a later failure finds its own cause
+    return QStringLiteral("ファイル：　") + path + QStringLiteral(" に書き込めません。") +
+           (full ? QStringLiteral("ディスクがいっぱいです。") : QString());
+}
 
 DiskSpaceLimit::DiskSpaceLimit(qint64 bytes) : m_outer(g_spaceLeft) { g_spaceLeft = bytes; }
 DiskSpaceLimit::~DiskSpaceLimit() { g_spaceLeft = m_outer; }
@@ -30,13 +54,57 @@ bool writeFully(QFileDevice &f, const QByteArray &bytes)
         take = std::min(take, g_spaceLeft);
         g_spaceLeft -= take;
     }
+    errno = 0;
     const qint64 written = take > 0 ? f.write(bytes.constData(), take) : 0;
+    int why = written == take ? 0 : errno;
     const bool flushed = f.flush();
+    if (!flushed && why == 0) why = errno;
+    t_writeErrno = why;
     return written == bytes.size() && flushed && f.error() == QFileDevice::NoError;
+}
+
+QString notRegularText(const QString &path)
+{
+    return QStringLiteral("ファイル：　") + path + QStringLiteral(" は通常のファイルではありません。");
+}
+
+std::expected<void, QString> refuseNonRegular(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) return std::unexpected(notRegularText(path));
+    return {};
+}
+
+std::FILE *openRegularFile(const QString &path, bool &notRegular)
+{
+    notRegular = false;
+#if defined(Q_OS_WIN)
+    if (!refuseNonRegular(path)) {
+        notRegular = true;
+        return nullptr;
+    }
+    return std::fopen(QFile::encodeName(path).constData(), "rb");
+#else
+    // Opened without waiting and checked on the open descriptor itself, so nothing can swap a
+    // FIFO in between.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat sb {};
+    if (::fstat(fd, &sb) != 0 || !S_ISREG(sb.st_mode)) {
+        notRegular = true;
+        ::close(fd);
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE *f = ::fdopen(fd, "rb");
+    if (!f) ::close(fd);
+    return f;
+#endif
 }
 
 std::expected<QByteArray, QString> readBytes(const QString &path, qint64 maxBytes)
 {
+    if (auto r = refuseNonRegular(path); !r) return std::unexpected(r.error());
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return std::unexpected(QStringLiteral("ファイル：　") + path + QStringLiteral(" を読めません。"));

@@ -4,11 +4,26 @@
 #include <QFileDevice>
 #include <QString>
 #include <QStringList>
+#include <cstdio>
 #include <expected>
 
 namespace velor {
 
-/// The whole file as bytes, or a message naming the file.
+/// The message for a file that could not be written: it names the file, and says so when the
+/// disk (or the user's quota) is full, which is the usual cause.
+QString cannotWriteText(const QString &path);
+/// Whether the last failed write found the disk full (or the disk holding `path` is).
+bool diskFull(const QString &path);
+/// The message for a path where a regular file was expected and something else (a FIFO, a
+/// device, a socket) stands.
+QString notRegularText(const QString &path);
+/// An error (notRegularText) when something other than a regular file stands at the path:
+/// opening a FIFO waits for a writer without limit. A missing file is no error here.
+std::expected<void, QString> refuseNonRegular(const QString &path);
+/// fopen(path, "rb") that never waits: nullptr with `notRegular` set when the path is not a
+/// regular file, nullptr alone when it cannot be opened.
+std::FILE *openRegularFile(const QString &path, bool &notRegular);
+/// The whole file as bytes, or a message naming the file (a non-regular file is refused).
 std::expected<QByteArray, QString> readBytes(const QString &path, qint64 maxBytes = qint64(1) << 30);
 /// Replaces the file atomically (a crash leaves the old file or the new one, never half); the new
 /// file is flushed and its size checked before it replaces the old one.

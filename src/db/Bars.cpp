@@ -1,5 +1,6 @@
 #include "db/Bars.h"
 
+#include "common/TextFile.h"
 #include "common/Utils.h"
 #include "db/PriceFile.h"
 #include "db/Services.h"
@@ -42,7 +43,14 @@ void reportBroken(State &st, Services &sv, const QString &path, qint64 lineNo)
 void KDOPN(State &st, Services &sv, int n)
 {
     const QString path = st.priceFilePath(st.CurCode);
-    std::unique_ptr<std::FILE, FileCloser> f(std::fopen(QFile::encodeName(path).constData(), "rb"));
+    bool notRegular = false;
+    std::unique_ptr<std::FILE, FileCloser> f(openRegularFile(path, notRegular));
+    if (notRegular) {
+        sv.shell.prependMessage(QStringLiteral("銘柄:") + NumStr(st.CurCode) + ':' + st.nameOf(st.CurCode) +
+                                QStringLiteral(" のデータファイル ") + path + QStringLiteral(" は通常のファイルではありません\r\n"));
+        st.BarCount = 0;
+        return;
+    }
     if (!f) {
         sv.shell.prependMessage(QStringLiteral("銘柄:") + NumStr(st.CurCode) + ':' + st.nameOf(st.CurCode) +
                                 QStringLiteral(" のデータファイルがありません") + QStringLiteral("\r\n"));

@@ -83,7 +83,7 @@ int32_t dateOfText(const QByteArray &text)
     return y * 10000 + m * 100 + d;
 }
 
-std::expected<DailyFile, DailyFileError> parseDailyFile(const QByteArray &bytes, const QString &path)
+std::expected<DailyFile, DailyFileError> parseDailyFile(const QByteArray &bytes, const QString &path, int32_t today)
 {
     QList<QByteArray> raw = bytes.split('\n');
     DailyFile out;
@@ -105,6 +105,11 @@ std::expected<DailyFile, DailyFileError> parseDailyFile(const QByteArray &bytes,
             if (out.D == 0)
                 return std::unexpected(DailyFileError{
                     DailyFileError::BadDate, QStringLiteral("データファイルの形式が正しくありません。読み込みを中止します。")});
+            if (today > 0 && out.D > today)
+                return bad(lineNo, QStringLiteral("日付 ") + QString::number(out.D) + QStringLiteral(" が今日 ") +
+                                       QString::number(today) + QStringLiteral(" より後です"));
+        } else if (dateOfText(trimmed(f[0])) != out.D) {
+            return bad(lineNo, QStringLiteral("日付が最初の行の ") + QString::number(out.D) + QStringLiteral(" と違います"));
         }
         if (f.size() != 8) return bad(lineNo, QStringLiteral("項目の数が ") + QString::number(f.size()) + QStringLiteral(" です"));
         DailyLine dl;
@@ -120,8 +125,10 @@ std::expected<DailyFile, DailyFileError> parseDailyFile(const QByteArray &bytes,
         if (!wholeNumber(trimmed(dl.open), dl.o) || !wholeNumber(trimmed(dl.high), dl.h) ||
             !wholeNumber(trimmed(dl.low), dl.l) || !wholeNumber(trimmed(dl.close), dl.c))
             return bad(lineNo, QStringLiteral("価格が数ではありません"));
+        if (dl.o < 0 || dl.h < 0 || dl.l < 0 || dl.c < 0) return bad(lineNo, QStringLiteral("価格が負の数です"));
         for (QByteArray *t : {&dl.open, &dl.high, &dl.low, &dl.close}) *t = storedText(*t);
         if (!wholeNumber(trimmed(f[7]), dl.volume)) return bad(lineNo, QStringLiteral("出来高が数ではありません"));
+        if (dl.volume < 0) return bad(lineNo, QStringLiteral("出来高が負の数です"));
         if (code == 1001 || code == 1002) dl.volume /= 1000000.0;
         out.lines.push_back(std::move(dl));
     }

@@ -41,7 +41,10 @@ int32_t WeekStart(int32_t D);
 /// D from the first field "YYYY?MM?DD" (characters 1-4, 6-7, 9-10); 0 when unreadable.
 int32_t dateOfText(const QByteArray &text);
 
-/// Reads and checks a whole daily file. `path` names the file in messages.
-std::expected<DailyFile, DailyFileError> parseDailyFile(const QByteArray &bytes, const QString &path);
+/// Reads and checks a whole daily file. `path` names the file in messages. Every line must carry
+/// the first line's date and no negative price; with `today` (YYYYMMDD, 0: unchecked) the day
+/// must not lie after it. One implausible line would otherwise be stored for every stock.
+std::expected<DailyFile, DailyFileError> parseDailyFile(const QByteArray &bytes, const QString &path,
+                                                        int32_t today = 0);
 
 } // namespace velor

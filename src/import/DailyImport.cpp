@@ -1,5 +1,6 @@
 #include "import/DailyImport.h"
 
+#include "common/Clock.h"
 #include "common/TextFile.h"
 #include "common/Utils.h"
 #include "db/Bars.h"
@@ -51,7 +52,7 @@ private:
     bool commit(int16_t savedCode);
     bool fail(const QString &text, Icon icon = Icon::Error)
     {
-        m_sv.dialogs.message(text, icon);
+        m_sv.dialogs.report(text, icon, true);
         return false;
     }
     void afterFile();
@@ -111,6 +112,7 @@ std::expected<QByteArray, Stop> ImportRun::readDailyBytes(const QString &name, Q
 {
     const QString path = pathIn(withTrailingSeparator(m_inbox), name);
     readPath = path;
+    if (auto r = refuseNonRegular(path); !r) return std::unexpected(Stop{r.error()});   // a FIFO would wait for ever
     if (!name.endsWith(QLatin1String(".lzh"), Qt::CaseInsensitive)) {
         auto b = readBytes(path, qint64(64) << 20);
         if (!b) return std::unexpected(Stop{b.error()});
@@ -162,10 +164,11 @@ std::optional<Stop> ImportRun::planFile(const QString &name)
     auto bytes = readDailyBytes(name, readPath);
     if (!bytes) return bytes.error();
     m_st.CurPeriod = 0;
-    auto day = parseDailyFile(*bytes, readPath);
+    const QDate today = m_sv.clock.now().date();
+    auto day = parseDailyFile(*bytes, readPath, today.year() * 10000 + today.month() * 100 + today.day());
     if (!day) {
         if (day.error().kind != DailyFileError::Empty) return Stop{day.error().text};
-        m_sv.dialogs.message(day.error().text, Icon::Error);
+        m_sv.dialogs.report(day.error().text, Icon::Error, false);   // skipped; the next file goes on
         m_handled << name;
         return std::nullopt;
     }
@@ -263,10 +266,10 @@ bool runImport(State &st, Services &sv, BatchFileOps &ops)
     bool ok = run.resume();
     const QStringList names = inboxFiles(inbox);
     if (ok && names.size() > kMaxFiles) {
-        sv.dialogs.message(QStringLiteral("1回の追加データ数が制限値（") + QString::number(kMaxFiles) + QStringLiteral("）を超えました。") +
+        sv.dialogs.report(QStringLiteral("1回の追加データ数が制限値（") + QString::number(kMaxFiles) + QStringLiteral("）を超えました。") +
                                CRLF + CRLF + QStringLiteral("全てのデータを追加出来ません。") + CRLF +
                                QStringLiteral("データ追加終了後再度実行して下さい。"),
-                           Icon::Warning);
+                           Icon::Warning, true);
         ok = false;
     } else if (ok && names.isEmpty() && !run.resumedSomething()) {
         sv.dialogs.message(QStringLiteral("データがありません！"), Icon::Warning);

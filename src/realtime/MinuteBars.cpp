@@ -1,5 +1,6 @@
 #include "realtime/MinuteBars.h"
 
+#include "common/Dialogs.h"
 #include "common/NumText.h"
 #include "common/TextFile.h"
 #include "common/Utils.h"
@@ -59,9 +60,31 @@ bool parseRecord(const QByteArray &line, MinuteRecord &r)
     return true;
 }
 
-QString cannotWrite(const QString &path)
+QString cannotWrite(const QString &path) { return cannotWriteText(QDir::toNativeSeparators(path)); }
+
+// A line without its line end that is still a whole record: six numbers, the last one closed by
+// the blank of its print form (or the line's CR). A record cut short inside its last number
+// would read as a wrong volume, so it is not whole.
+bool wholeRecord(QByteArray line, MinuteRecord &r)
 {
-    return QStringLiteral("ファイル：　") + QDir::toNativeSeparators(path) + QStringLiteral(" に書き込めません。");
+    const bool hadCr = line.endsWith('\r');
+    if (hadCr) line.chop(1);
+    if (!hadCr && !(line.endsWith(' ') || line.endsWith('\t'))) return false;
+    return parseRecord(line, r);
+}
+
+// Where the file's last line starts: just after its last LF, 0 when it has none.
+qint64 lastLineStart(QFile &f, qint64 size)
+{
+    for (qint64 end = size; end > 0;) {
+        const qint64 from = std::max<qint64>(0, end - 4096);
+        if (!f.seek(from)) return 0;
+        const QByteArray chunk = f.read(end - from);
+        const qsizetype lf = chunk.lastIndexOf('\n');
+        if (lf >= 0) return from + lf + 1;
+        end = from;
+    }
+    return 0;
 }
 
 } // namespace
@@ -88,57 +111,74 @@ QByteArray minuteRecordLine(const MinuteRecord &r)
     return line.toLatin1() + "\r\n";
 }
 
-std::vector<MinuteRecord> readMinuteRecords(const QString &path, size_t max)
+std::expected<std::vector<MinuteRecord>, QString> readMinuteFile(const QString &path, size_t max)
 {
     std::vector<MinuteRecord> out;
+    if (auto r = refuseNonRegular(path); !r) return std::unexpected(r.error());
     QFile f(path);
     if (max == 0 || !f.open(QIODevice::ReadOnly)) return out;
-    const QByteArray bytes = f.read(kMaxMinuteFileBytes);
+    // Other readers of text files drop a byte-order mark an editor put in; so does this one.
+    const QByteArray bytes = withoutByteOrderMark(f.read(kMaxMinuteFileBytes));
     qsizetype start = 0;
     while (start < bytes.size() && out.size() < max) {
-        const qsizetype end = bytes.indexOf('\n', start);
-        if (end < 0) break;   // no line end: a record cut short by an interrupted write
+        qsizetype end = bytes.indexOf('\n', start);
+        const bool ended = end >= 0;
+        if (!ended) end = bytes.size();
+        const QByteArray line = bytes.mid(start, end - start);
         MinuteRecord r;
-        if (parseRecord(bytes.mid(start, end - start), r)) out.push_back(r);
+        // A last line without its end is a record only when it is whole (see wholeRecord).
+        if (ended ? parseRecord(line, r) : wholeRecord(line, r)) out.push_back(r);
         start = end + 1;
     }
     return out;
 }
 
+std::vector<MinuteRecord> readMinuteRecords(const QString &path, size_t max)
+{
+    return readMinuteFile(path, max).value_or(std::vector<MinuteRecord>{});
+}
+
 std::expected<void, QString> appendMinuteRecord(const QString &path, const MinuteRecord &r)
 {
+    if (auto n = refuseNonRegular(path); !n) return std::unexpected(n.error());
     QDir().mkpath(QFileInfo(path).absolutePath());
+    const bool existed = QFileInfo::exists(path);
     QFile f(path);
     if (!f.open(QIODevice::ReadWrite)) return std::unexpected(cannotWrite(path));
     qint64 size = f.size();
-    if (size > 0) {
-        // An interrupted append can leave a line without its end; it is no record (the reader
-        // skips it), and the new record must not be glued onto it, so it is cut off first.
-        const qint64 tailFrom = std::max<qint64>(0, size - 4096);
-        f.seek(tailFrom);
-        const QByteArray tail = f.read(size - tailFrom);
-        if (!tail.endsWith('\n')) {
-            const qsizetype lf = tail.lastIndexOf('\n');
-            if (lf >= 0 || tailFrom == 0) {
-                size = tailFrom + lf + 1;
-                if (!f.resize(size)) return std::unexpected(cannotWrite(path));
-            }
+    QByteArray lead;   // what ends a last line left without its end
+    const qint64 lineStart = size > 0 ? lastLineStart(f, size) : 0;
+    if (lineStart < size) {
+        // A whole record that only lacks its line end (a hand-edited file) is kept and ended; a
+        // line cut short by an interrupted append is no record, and the new one must not be
+        // glued onto it, so it is cut off, however long it is.
+        QByteArray last;
+        if (f.seek(lineStart)) last = f.read(size - lineStart);
+        MinuteRecord kept;
+        if (wholeRecord(lineStart == 0 ? withoutByteOrderMark(last) : last, kept)) {
+            lead = last.endsWith('\r') ? QByteArray("\n") : QByteArray("\r\n");
+        } else {
+            size = lineStart;
+            if (!f.resize(size)) return std::unexpected(cannotWrite(path));
         }
     }
-    const QByteArray line = minuteRecordLine(r);
-    const bool ok = f.seek(size) && f.write(line) == line.size() && f.flush() && f.size() == size + line.size();
+    const QByteArray bytes = lead + minuteRecordLine(r);
+    const bool ok = f.seek(size) && writeFully(f, bytes) && f.size() == size + bytes.size();
     if (!ok) {
+        const QString why = cannotWrite(path);
         f.resize(size);   // never leave part of a line behind
-        return std::unexpected(cannotWrite(path));
+        f.close();
+        if (!existed) QFile::remove(path);   // nor an empty file that was not there before
+        return std::unexpected(why);
     }
     return {};
 }
 
 bool minuteRecorded(const std::vector<MinuteRecord> &records, int32_t now)
 {
-    if (records.empty()) return false;
-    const int32_t newest = records.back().stamp;
-    return newest / 10000 == now / 10000 && newest >= now;
+    // Only this very minute counts: a later stamp (a clock set back, a hand-edited 23:59) is no
+    // reason to stop collecting for the rest of the day.
+    return std::any_of(records.begin(), records.end(), [now](const MinuteRecord &r) { return r.stamp == now; });
 }
 
 std::expected<std::vector<int>, QString> MakeMinuteList(const State &st)
@@ -179,7 +219,9 @@ void ReadMinuteBars(State &st, Services &sv, int n)
     const int16_t savedMode = st.QuoteMode;
     st.QuoteMode = 1;
     const int room = std::clamp(n, 0, int(st.BarDate.size()) - 2);
-    const auto records = readMinuteRecords(minuteFilePath(st, st.CurCode), size_t(room));
+    auto read = readMinuteFile(minuteFilePath(st, st.CurCode), size_t(room));
+    if (!read) sv.dialogs.message(read.error(), Icon::Warning);
+    const std::vector<MinuteRecord> records = read.value_or(std::vector<MinuteRecord>{});
     for (size_t k = 0; k < records.size(); ++k) {
         const MinuteRecord &r = records[k];
         st.BarDate[k + 1] = r.stamp;
@@ -212,7 +254,13 @@ MinuteTick collectMinuteBars(State &st, Services &sv)
         st.CurCode = int16_t(code);
         const int32_t now = minuteStamp(sv.clock.now());
         const QString path = minuteFilePath(st, code);
-        if (minuteRecorded(readMinuteRecords(path), now)) {
+        auto stored = readMinuteFile(path);
+        if (!stored) {
+            ++tick.failed;
+            if (tick.error.isEmpty()) tick.error = stored.error();
+            continue;
+        }
+        if (minuteRecorded(*stored, now)) {
             ++tick.skipped;
             continue;
         }
@@ -226,6 +274,7 @@ MinuteTick collectMinuteBars(State &st, Services &sv)
         }
         const MinuteRecord r{now, st.BarOpen[0], st.BarHigh[0], st.BarLow[0], st.BarClose[0], st.BarVolume[0]};
         if (auto w = appendMinuteRecord(path, r); !w) {
+            ++tick.failed;
             if (tick.error.isEmpty()) tick.error = w.error();
             continue;
         }

@@ -34,19 +34,24 @@ int32_t minuteStamp(const QDateTime &t);
 /// The stored line of a record: each number in its print form, separated by ",", then CR LF.
 QByteArray minuteRecordLine(const MinuteRecord &r);
 
-/// The records of a minute file in file order, at most `max`. Lines that are not six numbers,
-/// and a last line without its line end (a record cut short), are left out. A missing file
-/// gives no records.
+/// The records of a minute file in file order, at most `max`. A leading UTF-8 byte-order mark
+/// is skipped; lines that are not six numbers, and a last line without its line end that was cut
+/// short inside its last number, are left out. A missing file gives no records; something other
+/// than a regular file in its place (a FIFO) is refused with a message.
+std::expected<std::vector<MinuteRecord>, QString> readMinuteFile(const QString &path, size_t max = SIZE_MAX);
+/// The same, with no records where the file is refused.
 std::vector<MinuteRecord> readMinuteRecords(const QString &path, size_t max = SIZE_MAX);
 
-/// Appends one record, creating the folder and the file when missing. The whole line goes out
-/// in one write and the file's new size is checked; a failed write is cut off again, so the file
-/// never keeps part of a line. A line cut short earlier stays on its own line.
+/// Appends one record on a line of its own, creating the folder and the file when missing. The
+/// whole line goes out in one write and the file's new size is checked; a failed write is cut
+/// off again (a file the append created is removed), so the file never keeps part of a line.
+/// A whole last record without its line end gets one; a line cut short earlier, of any length,
+/// is cut off.
 std::expected<void, QString> appendMinuteRecord(const QString &path, const MinuteRecord &r);
 
-/// Whether the minute `now` is already recorded. Records are appended in time order, so the
-/// newest record decides: it counts only when it carries today's month and day (a larger MMDD
-/// of an earlier day, such as late December seen in January, does not stop today's collection).
+/// Whether the minute `now` is already recorded: some record carries exactly its stamp. A later
+/// stamp (a larger MMDD of an earlier day, such as late December seen in January, or 23:59
+/// today) does not stop the collection.
 bool minuteRecorded(const std::vector<MinuteRecord> &records, int32_t now);
 
 /// MakeMinuteList: writes Fmeigara.dat from watch lists 1, 2 and 3 (missing lists add nothing):
@@ -65,6 +70,7 @@ struct MinuteTick {
     int written = 0;    ///< records appended
     int skipped = 0;    ///< stocks whose minute was already recorded
     int empty = 0;      ///< stocks without an open or close yet (or whose page failed)
+    int failed = 0;     ///< stocks whose minute file could not be read or written
     QString error;      ///< the first file that could not be written
     std::vector<std::pair<int, float>> prices;   ///< (code, price) of each page read with a price
 };

@@ -55,6 +55,16 @@ int sectionOf(const State &st, int code)
     return i > 0 && i < int(st.StockSection.size()) ? st.StockSection[size_t(i)] : 0;
 }
 
+// Whether a page gave anything at all: a page of junk reads as all zeros.
+bool hasAnyValue(const QuotePage &q)
+{
+    const double values[] = {q.open, q.high, q.low, q.close, q.volume, q.turnover, q.yield, q.dps, q.per, q.pbr,
+                             q.eps, q.bps, q.minBuy, q.yearHigh, q.yearLow, double(q.marginBuy), double(q.marginSell)};
+    for (double v : values)
+        if (v != 0) return true;
+    return !q.marginDate.isEmpty();
+}
+
 } // namespace
 
 QString QuoteReader::pageAddress(const State &st, int code)
@@ -67,7 +77,7 @@ void QuoteReader::getVec(State &st)
 {
     if (!(st.BarOffset < 0 || st.QuoteMode != 0)) return;
     if (m_busy) return;
-    m_failed = false;
+    m_failed = m_noValues = false;
     const QDateTime now = m_clock.now();
     const QDate d = now.date();
     resetLiveValues(st, d.year() * 10000 + d.month() * 100 + d.day());
@@ -96,7 +106,9 @@ void QuoteReader::fetchAndRead(State &st)
         return;
     }
     const QString text = decodeQuotePage(*page);
-    applyQuotePage(st, parseQuotePage(text, code, st.QuoteMode));
+    const QuotePage q = parseQuotePage(text, code, st.QuoteMode);
+    m_noValues = !hasAnyValue(q);
+    applyQuotePage(st, q);
 }
 
 } // namespace velor

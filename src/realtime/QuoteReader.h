@@ -33,6 +33,8 @@ public:
 
     /// Whether the last getVec that fetched reported a failure.
     bool lastFetchFailed() const { return m_failed; }
+    /// Whether the last getVec read a page that held none of the values looked for.
+    bool lastPageWithoutValues() const { return m_noValues; }
 
     /// The address getVec reads for a code (the futures page for 1001).
     static QString pageAddress(const State &st, int code);
@@ -45,6 +47,7 @@ private:
     Dialogs &m_dialogs;
     bool m_busy = false;    // a fetch is waiting: events it lets through must not start another
     bool m_failed = false;
+    bool m_noValues = false;
 };
 
 } // namespace velor

@@ -139,6 +139,7 @@ void SurgeMonitor::RealPass()
     }
     if (!scorePass()) return;
     m_failed = m_failing;
+    m_asked = m_asking;
     m_firstError = m_firstErrorNow;
     m_view.setStatus(statusText());
     buildLists();
@@ -212,6 +213,7 @@ bool SurgeMonitor::scorePass()
         }
     }
 
+    m_asking = int(addresses.size());
     int next = 1;
     auto upTo = [&](int limit) {
         for (; next < limit; ++next) {

@@ -90,6 +90,8 @@ public:
     int passCount() const { return RealCount; }
     const std::array<QStringList, 7> &lists() const { return m_lists; }
     int failedPages() const { return m_failed; }
+    /// Pages the last scoring pass asked for (failed ones included).
+    int pagesAsked() const { return m_asked; }
     const QString &firstError() const { return m_firstError; }
     int listClicked() const { return RealList; }
 
@@ -131,6 +133,7 @@ private:
     int m_inFlight = 0;
     int m_processed = 0, m_passed = 0;
     int m_failed = 0, m_failing = 0;
+    int m_asked = 0, m_asking = 0;
     QString m_firstError, m_firstErrorNow;
     std::vector<std::array<bool, 7>> m_scored;
     std::vector<bool> m_passStored;   ///< RealSwitch: the stored bar is in range

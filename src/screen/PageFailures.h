@@ -13,6 +13,7 @@ struct PageFailures {
     int count = 0;   ///< pages (addresses) that failed at least once
     QString firstAddress;
     QString firstReason;
+    int read = 0;    ///< pages that came back with something in them
     void add(const QString &address, const QString &reason)
     {
         if (m_seen.contains(address)) return;
@@ -47,6 +48,7 @@ private:
     {
         if (!page) failures.add(address, page.error().reason);
         else if (page->isEmpty()) failures.add(address, QStringLiteral("ページが空です"));
+        else ++failures.read;
     }
     Net &m_inner;
 };

@@ -208,7 +208,9 @@ void Screens::run(const std::function<void()> &body)
     body();
     m_liveRows = false;
     m_running = false;
-    if (m_net.failures.count > 0) m_sv.dialogs.message(failuresText(m_net.failures), Icon::Warning);
+    // A run that read no page at all did not do what was asked.
+    if (m_net.failures.count > 0)
+        m_sv.dialogs.report(failuresText(m_net.failures), Icon::Warning, m_net.failures.read == 0);
 }
 
 } // namespace velor

@@ -2,7 +2,10 @@
 #include "app/Startup.h"
 #include "support/TestSupport.h"
 
+#include <QLockFile>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace velor;
 
@@ -46,6 +49,50 @@ TEST(Startup, ALockLeftHalfWrittenByAKilledCopyIsTakenOver)
     EXPECT_TRUE(lock.tryLock(dir.path()));
     InstanceLock second;
     EXPECT_FALSE(second.tryLock(dir.path()));   // and it now holds like any other lock
+}
+
+namespace {
+
+// The bytes of a lock file as Qt writes them, naming a process that has ended.
+QByteArray lockOfEndedProcess()
+{
+    QTemporaryDir dir;
+    QLockFile real(dir.path() + "/x.lock");
+    EXPECT_TRUE(real.tryLock(0));
+    QList<QByteArray> lines = test::readFile(dir.path() + "/x.lock").split('\n');
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    lines[0] = QByteArray::number(child);
+    return lines.join('\n');
+}
+
+} // namespace
+
+// A copy killed while it takes over a stale lock leaves Qt's "velor.lock.rmlock" behind, which
+// Qt would honour for 30 seconds: a lock whose owner is gone is taken over at once, whatever of
+// its files is left.
+TEST(Startup, ALockWhoseOwnerIsGoneIsTakenOverWhateverFileIsLeft)
+{
+    const QByteArray ended = lockOfEndedProcess();
+    const struct { const char *name; QByteArray lock, rmlock; bool hasRmlock; } cases[] = {
+        {"ended owner, empty rmlock", ended, QByteArray(), true},
+        {"ended owner, rmlock cut short", ended, ended.left(3), true},
+        {"ended owner, rmlock of an ended copy", ended, ended, true},
+        {"empty lock, empty rmlock", QByteArray(), QByteArray(), true},
+        {"ended owner alone", ended, QByteArray(), false},
+    };
+    for (const auto &c : cases) {
+        QTemporaryDir dir;
+        test::writeFile(dir.path() + "/velor.lock", c.lock);
+        if (c.hasRmlock) test::writeFile(dir.path() + "/velor.lock.rmlock", c.rmlock);
+        InstanceLock lock;
+        EXPECT_TRUE(lock.tryLock(dir.path())) << c.name;
+        EXPECT_EQ(lock.failure(), InstanceLock::Failure::None) << c.name;
+        InstanceLock second;
+        EXPECT_FALSE(second.tryLock(dir.path())) << c.name;   // now held like any other lock
+        EXPECT_EQ(second.failure(), InstanceLock::Failure::Held) << c.name;
+    }
 }
 
 TEST(CommandLine, CommandsOnABrokenProgramFolderFailWithAnError)

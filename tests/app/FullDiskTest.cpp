@@ -2,6 +2,7 @@
 // nothing stored is lost. Run on a real small file system where one can be mounted, and always
 // through the write seam.
 #include "app/CommandLine.h"
+#include "common/BatchWriter.h"
 #include "common/TextFile.h"
 #include "common/Utils.h"
 #include "import/ImportFixture.h"
@@ -87,7 +88,7 @@ TEST(FullDisk, LzhExtractionOntoAFullDiskFailsAndLeavesNoFile)
     DiskSpaceLimit limit(100);
     const auto r = extractLzhMember(lzh("D240109.lzh"), QStringLiteral("D240109.csv"), target);
     ASSERT_FALSE(r.has_value());
-    EXPECT_EQ(r.error().detail, QStringLiteral("ファイル：　") + target + QStringLiteral(" に書き込めません。"));
+    EXPECT_EQ(r.error().detail, QStringLiteral("ファイル：　") + target + QStringLiteral(" に書き込めません。ディスクがいっぱいです。"));
     EXPECT_FALSE(QFileInfo::exists(target));
 }
 
@@ -114,6 +115,71 @@ TEST(FullDisk, ImportStoppedByAFullDiskAnywhereCompletesToTheSameFiles)
         }
         EXPECT_FALSE(m.env.dialogs.texts().contains(QStringLiteral("データの追加が終わりました"))) << room;
         EXPECT_EQ(m.inboxNames(), QStringList{QStringLiteral("D240109.lzh")}) << room;
+        ASSERT_TRUE(m.run()) << room;
+        EXPECT_EQ(m.snapshot(), expected) << room;
+    }
+}
+
+// The messages of a full disk say so, not only which file could not be written.
+TEST(FullDisk, AFullDiskIsNamedAsTheCause)
+{
+    ProgramFolder pf;
+    const QString path = pf.program + QStringLiteral("f.txt");
+    const QString full = QStringLiteral("ファイル：　") + path + QStringLiteral(" に書き込めません。ディスクがいっぱいです。");
+    DiskSpaceLimit limit(3);
+    const auto saved = saveBytes(path, "0123456789\r\n");
+    ASSERT_FALSE(saved.has_value());
+    EXPECT_EQ(saved.error(), full);
+    const auto appended = appendLineCp932(path, QStringLiteral("0123456789"));
+    ASSERT_FALSE(appended.has_value());
+    EXPECT_EQ(appended.error(), full);
+    const auto batch = BatchFileOps().writeUnsynced(path, "0123456789\r\n");
+    ASSERT_FALSE(batch.has_value());
+    EXPECT_EQ(batch.error(), full);
+    // Any other failure names the file alone: a folder where the file should be.
+    QDir().mkpath(pf.program + QStringLiteral("d.txt"));
+    DiskSpaceLimit room(1 << 20);
+    const auto other = saveBytes(pf.program + QStringLiteral("d.txt"), "x");
+    ASSERT_FALSE(other.has_value());
+    EXPECT_EQ(other.error(), QStringLiteral("ファイル：　") + pf.program + QStringLiteral("d.txt に書き込めません。"));
+}
+
+// Several days whose writes are the price files' batch alone (no new listing, no section
+// change, so no log line and no master): wherever the disk fills, no cut-short temporary may be
+// renamed over a price file. The run fails, every file keeps its old bytes, and a run with
+// room gives exactly the uninterrupted run's files.
+TEST(FullDisk, ABatchCutShortByAFullDiskReplacesNoPriceFile)
+{
+    auto fill = [](Market &m) {
+        for (const char *d : {"2024-01-08", "2024-01-09", "2024-01-10"}) {
+            QByteArray day;
+            for (const char *line : {",1001,0,33000,33100,32900,33050,2500000000\r\n", ",1301,1,1535,1550,1528,1540,50000\r\n",
+                                     ",1302,1,201,205,199,204,12000\r\n", ",1303,2,88,90,87,89,0\r\n"})
+                day += d + QByteArray(line);
+            m.inbox(QStringLiteral("D") + QString::fromLatin1(d).remove('-').mid(2) + QStringLiteral(".csv"), day);
+        }
+    };
+    Market ref;
+    fill(ref);
+    qint64 total = 0;
+    {
+        DiskSpaceLimit roomy(qint64(1) << 40);
+        ASSERT_TRUE(ref.run());
+        total = (qint64(1) << 40) - roomy.left();
+    }
+    const auto expected = ref.snapshot();
+    ASSERT_GT(total, 20000);
+    for (qint64 room : {qint64(0), total / 5, total * 2 / 5, total / 2, total * 3 / 5, total * 4 / 5, total - 12, total - 5, total - 1}) {
+        Market m;
+        fill(m);
+        const auto before = m.snapshot();
+        {
+            DiskSpaceLimit limit(room);
+            EXPECT_FALSE(m.run()) << room;
+        }
+        for (auto it = before.begin(); it != before.end(); ++it)
+            EXPECT_EQ(readFile(m.data + it.key()), it.value()) << room << " " << it.key().toStdString();
+        EXPECT_EQ(m.inboxNames().size(), 3) << room;
         ASSERT_TRUE(m.run()) << room;
         EXPECT_EQ(m.snapshot(), expected) << room;
     }

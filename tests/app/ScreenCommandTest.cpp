@@ -1,7 +1,10 @@
 #include "app/CommandLine.h"
 #include "common/Cp932.h"
 #include "db/PriceFile.h"
+#include "support/RunCommand.h"
 #include "support/TestSupport.h"
+
+#include <QUrl>
 
 #include <QDir>
 #include <gtest/gtest.h>
@@ -102,6 +105,52 @@ TEST_F(ScreenCommand, WeeklyPeriodScalesTheFloorByFive)
         "1301,\"極洋   (1)\",.,100,110,99,110,2,↑",
     };
     EXPECT_EQ(out, expected.join('\n') + '\n');
+}
+
+// The price band and the turnover floor both include their edges: a close exactly at
+// FilterMinPrice or FilterMaxPrice and a turnover exactly at the floor are listed.
+TEST_F(ScreenCommand, ThePriceBandAndTheTurnoverFloorIncludeTheirEdges)
+{
+    const struct { const char *name; float c1301; double v1301; float c1332; double v1332; QStringList listed; } cases[] = {
+        {"both edges", 100, 10000, 50000, 20, {"1301", "1332"}},
+        {"turnover just under the floor", 100, 9999, 50000, 20, {"1332"}},
+        {"close just above the band", 100, 10000, 50001, 20, {"1301"}},
+        {"close just under the band", 99.5f, 20000, 50000, 20, {"1332"}},
+    };
+    for (const auto &c : cases) {
+        prices(1301, {bar(20240110, c.c1301, c.c1301, c.c1301, c.c1301, c.v1301), bar(20240109, 90, 90, 90, 90, 10000)}, {});
+        prices(1332, {bar(20240110, c.c1332, c.c1332, c.c1332, c.c1332, c.v1332), bar(20240109, 40000, 40000, 40000, 40000, 20)}, {});
+        QString out;
+        ASSERT_EQ(run({"ranking"}, out), 0) << c.name;
+        // Every stock rose: the list of risers holds exactly the admitted ones.
+        const QStringList lines = out.split('\n');
+        const qsizetype head = lines.indexOf(QStringLiteral("★値上がり率（対前日比）★　５値　 日= 20240110 15:30:00"));
+        ASSERT_GE(head, 0) << out.toStdString();
+        QStringList listed;
+        for (qsizetype i = head + 1; i < lines.size() && !lines[i].startsWith(QStringLiteral("★")); ++i) listed << lines[i].section(',', 0, 0);
+        listed.sort();
+        EXPECT_EQ(listed, c.listed) << c.name;
+    }
+}
+
+// A screen that read no page at all did not do what was asked (exit 1, "error:"); one that read
+// some says how many failed as a warning and succeeds.
+TEST_F(ScreenCommand, PagesThatFailedGiveAWarningAndNoPageReadAnError)
+{
+    const QString site = QUrl::fromLocalFile(pf.program + "site").toString();
+    writeFile(pf.program + "sites.ini", ("[sites]\r\nQuoteUrl=" + site + "\r\n").toUtf8());
+    const QString args = QStringLiteral("2024-01-10 15:30");
+    const CommandRun none = runVelorCommand(pf.program, {"screen", "per"}, args);
+    EXPECT_EQ(none.code, 1);
+    EXPECT_TRUE(none.err.startsWith(QStringLiteral("error: ページを取得できなかった銘柄が 2 件ありました。 最初のアドレス: ") + site +
+                                    QStringLiteral("/quote/1301.T 理由: ")))
+        << none.err.toStdString();
+    writeFile(pf.program + "site/quote/1332.T", "<html>no values</html>");
+    const CommandRun some = runVelorCommand(pf.program, {"screen", "per"}, args);
+    EXPECT_EQ(some.code, 0);
+    EXPECT_TRUE(some.err.startsWith(QStringLiteral("warning: ページを取得できなかった銘柄が 1 件ありました。 最初のアドレス: ") + site +
+                                    QStringLiteral("/quote/1301.T 理由: ")))
+        << some.err.toStdString();
 }
 
 TEST_F(ScreenCommand, BadUsage)

@@ -67,8 +67,11 @@ TEST(TypicalDay, FromTheMorningDownloadToExit)
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     EXPECT_TRUE(w.windowTitle().startsWith(QStringLiteral("1001 ")));
 
-    // Morning: F2 brings in the ten days after 20261127.
+    // F2 brings in the ten days after 20261127, on the evening of the last of them (no day after
+    // today is imported); the rest of the day runs on the morning clock.
+    env.clock.set(QDateTime(QDate(2026, 12, 11), QTime(20, 0)));
     QTest::keyClick(&w, Qt::Key_F2);
+    env.clock.set(QDateTime(QDate(2026, 11, 30), QTime(10, 15)));
     ASSERT_FALSE(env.dialogs.shown.empty());
     EXPECT_EQ(env.dialogs.shown.back().text, QStringLiteral("データの追加が終わりました"));
     EXPECT_TRUE(test::readFile(dir.path() + "/data/1001.csv").contains("\r\n20261211,"));

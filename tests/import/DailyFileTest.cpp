@@ -70,6 +70,13 @@ TEST(DailyFile, RefusesBadLinesNamingFileAndLine)
         {"2024-01-09,1301,1,1520,1545,1511,,100", u"価格が数ではありません"},
         {"2024-01-09,1301,1,1520,1545,1511,1530,1e", u"出来高が数ではありません"},
         {"2024-01-09,1301,1,1520,1545,1511,1530,nan", u"出来高が数ではありません"},
+        // Implausible lines: another day than the first line's, negative prices and volumes.
+        {"2024-01-10,1301,1,1520,1545,1511,1530,100", u"日付が最初の行の 20240109 と違います"},
+        {"2024-01-9,1301,1,1520,1545,1511,1530,100", u"日付が最初の行の 20240109 と違います"},
+        {",1301,1,1520,1545,1511,1530,100", u"日付が最初の行の 20240109 と違います"},
+        {"2024-01-09,1301,1,-1520,1545,1511,1530,100", u"価格が負の数です"},
+        {"2024-01-09,1301,1,1520,1545,1511,-0.1,100", u"価格が負の数です"},
+        {"2024-01-09,1301,1,1520,1545,1511,1530,-1", u"出来高が負の数です"},
     };
     for (const auto &c : cases) {
         const auto f = parseDailyFile(QByteArray("2024-01-09,1001,0,1,1,1,1,1\r\n") + c.second + "\r\n", "in.csv");
@@ -105,4 +112,24 @@ TEST(DailyFile, PriceTextsDropBlanksSignsAndTrailingZeros)
     EXPECT_EQ(QList<QByteArray>({b.open, b.high, b.low, b.close}), QList<QByteArray>({"33102.95", "33861.25", "0", "0.5"}));
     EXPECT_EQ(a.o, 22271.0f);
     EXPECT_EQ(a.c, 22300.5f);
+}
+
+// A day after today (by the program's clock) would be stored for every stock and make every real
+// day after it look like a hole: refused on its first line. Today itself is a day like any other.
+TEST(DailyFile, ADayAfterTodayIsRefusedOnItsFirstLine)
+{
+    const QByteArray file = "\r\n2099-12-31,1001,0,1,1,1,1,1\r\n2099-12-31,1301,1,1,1,1,1,1\r\n";
+    const auto f = parseDailyFile(file, "tmp/D991231.csv", 20261207);
+    ASSERT_FALSE(f.has_value());
+    EXPECT_EQ(f.error().kind, DailyFileError::BadLine);
+    EXPECT_EQ(f.error().text, QStringLiteral("データファイル： tmp/D991231.csv の 2 行目が正しくありません（日付 20991231 が今日 "
+                                             "20261207 より後です）。読み込みを中止します。"));
+    const struct { const char *first; int32_t today; bool ok; } cases[] = {
+        {"2026-12-08", 20261207, false}, {"2026-12-07", 20261207, true}, {"2026-12-06", 20261207, true},
+        {"2027-01-01", 20261231, false}, {"2026-12-08", 0, true},
+    };
+    for (const auto &c : cases) {
+        const auto g = parseDailyFile(QByteArray(c.first) + ",1301,1,1,1,1,1,1\r\n", "a.csv", c.today);
+        EXPECT_EQ(g.has_value(), c.ok) << c.first << " " << c.today;
+    }
 }

@@ -57,6 +57,7 @@ TEST(DemoSite, TheDemoFolderDownloadsItsNextTenDaysOffline)
     st.LogPath = st.DataDir + "VELOR.log";
     st.sites = readSites(program + "sites.ini");
     ASSERT_TRUE(MEIGARAIN(st).has_value());
+    env.clock.set(QDateTime(QDate(2026, 12, 11), QTime(20, 0)));   // the evening of the last new day
     ASSERT_TRUE(JIDOU(st, env.services));
     EXPECT_EQ(env.net.requested.size(), 11);
     EXPECT_TRUE(readFile(st.DataDir + "1001.csv").startsWith("300,300,300\r\n20261211,"));

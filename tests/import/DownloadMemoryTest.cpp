@@ -153,7 +153,7 @@ TEST_F(StreamedDownload, AFullDiskIsAWriteFailureAndLeavesTheOldFile)
     const auto r = net.fetchToFile(site.base() + "data2024/D240109.lzh", FetchLimits{10000, 4 << 20}, path);
     ASSERT_FALSE(r.has_value());
     EXPECT_TRUE(r.error().writeFailed);
-    EXPECT_EQ(r.error().reason, QStringLiteral("ファイル：　") + path + QStringLiteral(" に書き込めません。"));
+    EXPECT_EQ(r.error().reason, QStringLiteral("ファイル：　") + path + QStringLiteral(" に書き込めません。ディスクがいっぱいです。"));
     EXPECT_EQ(readFile(path), QByteArray("old"));
 }
 

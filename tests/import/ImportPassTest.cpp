@@ -80,6 +80,7 @@ struct DemoMarket {
         program = dir.path() + '/';
         data = program + "data/";
         copyFolder(pristine(), dir.path());
+        env.clock.set(QDateTime(QDate(2026, 12, 11), QTime(20, 0)));   // no new day lies after today
         load();
     }
     // State as a new process reads it.

@@ -23,6 +23,7 @@ TEST(ImportLimits, AHundredFilesAreImported)
 {
     Market m({{1001, QStringLiteral("日経平均"), 0}, {1301, QStringLiteral("AB"), 1}});
     fillInbox(m, 100);
+    m.env.clock.set(QDateTime(QDate(2024, 5, 24), QTime(18, 0)));   // the evening of the last day
     ASSERT_TRUE(m.run());
     const QList<QByteArray> lines = m.price(1301).split('\n');
     EXPECT_EQ(lines[0], "103,22,6\r");
@@ -55,6 +56,14 @@ TEST(ImportRefusals, RunEndingAndSkippingCases)
         {"a.csv", "2024-01-09,1301,1,1,1,1,1,1\r\n2024-01-09,1302,1,1,1,1,1\r\n", false,
          u"データファイル： %1 の 2 行目が正しくありません（項目の数が 7 です）。読み込みを中止します。", Icon::Error},
         {"a.lzh", "2024-01-09,1301,1,1,1,1,1,1\r\n", false, u"%1 は正しい書庫ファイルではありません。", Icon::Error},
+        // Implausible days change nothing: one after today (the clock reads 2024-01-10), lines of
+        // two days, a negative price.
+        {"a.csv", "2024-01-11,1301,1,1,1,1,1,1\r\n", false,
+         u"データファイル： %1 の 1 行目が正しくありません（日付 20240111 が今日 20240110 より後です）。読み込みを中止します。", Icon::Error},
+        {"a.csv", "2024-01-09,1301,1,1,1,1,1,1\r\n2024-01-10,1302,1,1,1,1,1,1\r\n", false,
+         u"データファイル： %1 の 2 行目が正しくありません（日付が最初の行の 20240109 と違います）。読み込みを中止します。", Icon::Error},
+        {"a.csv", "2024-01-09,1301,1,1,1,-1,1,1\r\n", false,
+         u"データファイル： %1 の 1 行目が正しくありません（価格が負の数です）。読み込みを中止します。", Icon::Error},
     };
     for (const auto &c : cases) {
         Market m;

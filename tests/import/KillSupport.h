@@ -15,7 +15,8 @@ inline QProcess *startImport(const QString &dir, long long pauseAt = 0)
 {
     auto *p = new QProcess;
     p->setProgram(QStringLiteral(VELOR_EXE));
-    p->setArguments({QStringLiteral("--home"), dir, QStringLiteral("import")});
+    // The evening of the demo's last new day: no day of it lies after today.
+    p->setArguments({QStringLiteral("--home"), dir, QStringLiteral("--now"), QStringLiteral("2026-12-11 20:00"), QStringLiteral("import")});
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("VELOR_PAUSE_AT_STEP"));
     if (pauseAt > 0) env.insert(QStringLiteral("VELOR_PAUSE_AT_STEP"), QString::number(pauseAt));

@@ -1,4 +1,5 @@
 #include "realtime/MinuteBars.h"
+#include "common/TextFile.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -98,16 +99,20 @@ TEST(MinuteBars, AKilledAppendNeverCostsAnEarlierRecord)
     ASSERT_TRUE(appendMinuteRecord(path, {12060906, 1230, 1251, 1220, 1240, 2400000}));
     ASSERT_EQ(readFile(path), kTwoRecords);
     const QByteArray third = minuteRecordLine({12060907, 1231, 1252, 1221, 1241, 2500000});
+    const QByteArray next = " 12060908 , 1232 , 1253 , 1222 , 1242 , 2600000 \r\n";
     for (qsizetype cut = 0; cut < third.size(); ++cut) {
         SCOPED_TRACE(cut);
         writeFile(path, kTwoRecords + third.left(cut));
+        // Cut after the closing blank of its last number, the record is whole: only its line
+        // end is missing, and it is kept (a hand-edited file looks the same).
+        const bool whole = cut >= third.size() - 2;
         const auto recs = readMinuteRecords(path);
-        ASSERT_EQ(recs.size(), 2u);
+        ASSERT_EQ(recs.size(), whole ? 3u : 2u);
         EXPECT_EQ(recs[0].stamp, 12060905);
         EXPECT_EQ(recs[1].stamp, 12060906);
         // The next collection drops the cut line rather than gluing the new record onto it.
         ASSERT_TRUE(appendMinuteRecord(path, {12060908, 1232, 1253, 1222, 1242, 2600000}));
-        EXPECT_EQ(readFile(path), kTwoRecords + " 12060908 , 1232 , 1253 , 1222 , 1242 , 2600000 \r\n");
+        EXPECT_EQ(readFile(path), whole ? kTwoRecords + third + next : kTwoRecords + next);
     }
 }
 
@@ -135,7 +140,10 @@ INSTANTIATE_TEST_SUITE_P(
                       // Late December records read in January: a larger MMDD of an earlier day.
                       SkipCase{"DecemberInJanuary", {12301455, 12301500}, 1050905, false},
                       SkipCase{"NewYearsEveAtNewYear", {12311459}, 1010900, false},
-                      SkipCase{"JanuaryAfterDecember", {12301500, 1050905}, 1050905, true}),
+                      SkipCase{"JanuaryAfterDecember", {12301500, 1050905}, 1050905, true},
+                      // A stamp later than the clock (23:59 today) is no reason to skip.
+                      SkipCase{"LaterToday", {12062359}, 12060905, false},
+                      SkipCase{"LaterTodayThenNow", {12060904, 12062359, 12060905}, 12060905, true}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(MinuteBars, MakeMinuteListJoinsTheWatchListsOnceEachWithoutZero)
@@ -213,4 +221,109 @@ TEST(MinuteBars, ReadMinuteBarsFillsEarliestFirstThenTheLiveBar)
     ReadMinuteBars(f.pf.st, f.env.services, 1600);
     EXPECT_EQ(st.BarCount, 0);
     EXPECT_FLOAT_EQ(st.BarClose[0], 2805.f);
+}
+
+// Hand-edited files: a UTF-8 byte-order mark does not hide the first record, and a last record
+// that only lacks its CR LF keeps it; the new record always gets a line of its own.
+TEST(MinuteBars, HandEditedFilesKeepEveryReadableRecord)
+{
+    Fixture f;
+    const QString path = f.file(1301);
+    const QByteArray bom = "\xEF\xBB\xBF";
+    const QByteArray third = " 12060907 , 1231 , 1252 , 1221 , 1241 , 2500000 \r\n";
+    const QByteArray next = " 12060908 , 1232 , 1253 , 1222 , 1242 , 2600000 \r\n";
+    const struct { const char *name; QByteArray before; size_t records; QByteArray after; } cases[] = {
+        {"byte-order mark", bom + kTwoRecords, 2, bom + kTwoRecords + next},
+        {"byte-order mark, one record without line end", bom + kTwoRecords.left(52), 1, bom + kTwoRecords.left(52) + "\r\n" + next},
+        {"last record without CR LF", kTwoRecords + third.chopped(2), 3, kTwoRecords + third + next},
+        {"last record without LF", kTwoRecords + third.chopped(1), 3, kTwoRecords + third + next},
+        {"last record without its closing blank", kTwoRecords + third.chopped(3), 2, kTwoRecords + next},
+    };
+    for (const auto &c : cases) {
+        writeFile(path, c.before);
+        const auto recs = readMinuteRecords(path);
+        ASSERT_EQ(recs.size(), c.records) << c.name;
+        EXPECT_EQ(recs[0].stamp, 12060905) << c.name;
+        ASSERT_TRUE(appendMinuteRecord(path, {12060908, 1232, 1253, 1222, 1242, 2600000})) << c.name;
+        EXPECT_EQ(readFile(path), c.after) << c.name;
+        EXPECT_EQ(readMinuteRecords(path).back().stamp, 12060908) << c.name;
+    }
+}
+
+// A line without its end that is no record is cut off before the new record, however long it
+// is (beyond the 4,096 bytes looked at first) and wherever it starts (also at the file's start).
+TEST(MinuteBars, ACutLineOfAnyLengthIsCutOffBeforeTheNewRecord)
+{
+    Fixture f;
+    const QString path = f.file(1301);
+    const MinuteRecord rec{12060908, 1232, 1253, 1222, 1242, 2600000};
+    const QByteArray next = minuteRecordLine(rec);
+    const QByteArray first = " 12060905 , 1230 , 1250.5 , 1220 , 1234.5 , 2345600 ";
+    // 1..n bytes of a first record without a line end (the whole record excepted).
+    for (qsizetype n = 1; n < first.size(); ++n) {
+        writeFile(path, first.left(n));
+        ASSERT_TRUE(appendMinuteRecord(path, rec)) << n;
+        EXPECT_EQ(readFile(path), next) << n;
+        ASSERT_EQ(readMinuteRecords(path).size(), 1u) << n;
+    }
+    for (qsizetype length : {4095, 4096, 4097, 5000, 9000}) {
+        const QByteArray junk(length, '7');
+        for (const QByteArray &head : {QByteArray(), kTwoRecords}) {
+            writeFile(path, head + junk);
+            ASSERT_TRUE(appendMinuteRecord(path, rec)) << length;
+            EXPECT_EQ(readFile(path), head + next) << length;
+        }
+    }
+}
+
+// On a full disk an append fails, says so, and leaves the file's bytes as they were; a file it
+// would have created is not left behind empty. The simulated disk takes each size in turn.
+TEST(MinuteBars, AnAppendOnAFullDiskLeavesEveryByteAsItWas)
+{
+    Fixture f;
+    const QString path = f.file(1301);
+    const MinuteRecord rec{12060908, 1232, 1253, 1222, 1242, 2600000};
+    const qint64 size = minuteRecordLine(rec).size();
+    const QByteArray unended = kTwoRecords + " 12060907 , 1231 , 1252 , 1221 , 1241 , 2500000 ";
+    for (qint64 room = 0; room < size; ++room) {
+        for (const QByteArray &before : {kTwoRecords, unended}) {
+            writeFile(path, before);
+            DiskSpaceLimit limit(room);
+            const auto r = appendMinuteRecord(path, rec);
+            ASSERT_FALSE(r.has_value()) << room;
+            EXPECT_EQ(r.error(), QStringLiteral("ファイル：　") + QDir::toNativeSeparators(path) +
+                                     QStringLiteral(" に書き込めません。ディスクがいっぱいです。")) << room;
+            EXPECT_EQ(readFile(path), before) << room;
+        }
+        QFile::remove(path);
+        DiskSpaceLimit limit(room);
+        EXPECT_FALSE(appendMinuteRecord(path, rec).has_value()) << room;
+        EXPECT_FALSE(QFile::exists(path)) << room;
+    }
+}
+
+// A collection on a full disk counts the records it could not write and leaves no empty files.
+TEST(MinuteBars, CollectionOnAFullDiskCountsItsFailedWrites)
+{
+    Fixture f;
+    writeFile(f.pf.program + "touroku.dat", " 1301 \r\n 7203 \r\n 6758 \r\n");
+    ASSERT_TRUE(MakeMinuteList(f.pf.st));
+    writeFile(f.file(7203), " 12070904 , 2800 , 2810 , 2790 , 2805 , 9000000 \r\n");
+    f.at(2026, 12, 7, 9, 5);
+    MinuteTick t;
+    {
+        DiskSpaceLimit full(0);
+        t = collectMinuteBars(f.pf.st, f.env.services);
+    }
+    EXPECT_EQ(t.written, 0);
+    EXPECT_EQ(t.failed, 2);
+    EXPECT_EQ(t.empty, 1);
+    EXPECT_EQ(t.error, QStringLiteral("ファイル：　") + QDir::toNativeSeparators(f.file(1301)) +
+                           QStringLiteral(" に書き込めません。ディスクがいっぱいです。"));
+    EXPECT_FALSE(QFile::exists(f.file(1301)));
+    EXPECT_EQ(readFile(f.file(7203)), QByteArray(" 12070904 , 2800 , 2810 , 2790 , 2805 , 9000000 \r\n"));
+    // With room again the same minute is written.
+    t = collectMinuteBars(f.pf.st, f.env.services);
+    EXPECT_EQ(t.written, 2);
+    EXPECT_EQ(t.failed, 0);
 }

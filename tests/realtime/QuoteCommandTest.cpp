@@ -89,12 +89,13 @@ TEST(QuoteCommand, ModeAndOffset)
     EXPECT_TRUE(out.startsWith("BarDate0=0\nBarOpen0=0\n")) << out.toStdString();   // nothing fetched
 }
 
-TEST(QuoteCommand, MissingPageWarnsOnStandardError)
+// The one page the command was asked for could not be read: an error, with exit 1.
+TEST(QuoteCommand, MissingPageIsAnErrorOnStandardError)
 {
     CommandFolder f;
     QString out, err;
     EXPECT_EQ(f.run({"1001"}, &out, &err), 1);
-    EXPECT_EQ(err, QStringLiteral("warning: 目的銘柄: 1001, 日経平均       のリアルタイムデータ取得に失敗しました\n"));
+    EXPECT_EQ(err, QStringLiteral("error: 目的銘柄: 1001, 日経平均       のリアルタイムデータ取得に失敗しました\n"));
     EXPECT_TRUE(out.contains("\nBarClose0=0\n"));
 }
 
