@@ -131,6 +131,16 @@ QStringList linksToFetch(const QByteArray &page, int32_t newestDay, bool &found)
     return out;
 }
 
+// Drops the links of days after `today` (YYYYMMDD): such a file cannot be a finished trading day,
+// and the import would refuse it and every day after it. Each link is "dataYYYY/DYYMMDD.lzh".
+QStringList upToToday(const QStringList &links, int32_t today)
+{
+    QStringList out;
+    for (const QString &link : links)
+        if ((link.mid(4, 4) + link.mid(12, 4)).toInt() <= today) out << link;
+    return out;
+}
+
 bool JIDOU(State &st, Services &sv)
 {
     // A damaged journal would refuse the import anyway: say so before anything is fetched.
@@ -152,8 +162,10 @@ bool JIDOU(State &st, Services &sv)
     const int32_t newest = newestStoredDay(st);
     bool found = false;
     // An empty database has no day to start after: it takes the days the site offers.
-    const QStringList links = newest == 0 ? offeredLinks(*page) : linksToFetch(*page, newest, found);
-    if (newest == 0 && links.isEmpty()) {
+    const QStringList offered = newest == 0 ? offeredLinks(*page) : linksToFetch(*page, newest, found);
+    const QDate today = sv.clock.now().date();
+    const QStringList links = upToToday(offered, today.year() * 10000 + today.month() * 100 + today.day());
+    if (newest == 0 && offered.isEmpty()) {
         sv.dialogs.message(QStringLiteral("ページ：　") + site + QStringLiteral(" に株価データのファイルへのリンクが見つかりません。") +
                                CRLF + CRLF + QStringLiteral("ダウンロードを中止します。"),
                            Icon::Error);

@@ -81,6 +81,21 @@ TEST(AutoDownload, FetchesTheNewerDaysInOrderAndImportsThem)
     EXPECT_EQ(m.st.DownloadState, 0);
 }
 
+TEST(AutoDownload, ADayAfterTodayIsLeftOnTheSite)
+{
+    DownloadMarket m;
+    m.env.clock.set(QDateTime(QDate(2024, 1, 9), QTime(20, 0)));
+    ASSERT_TRUE(m.download());
+    EXPECT_EQ(m.env.net.requested, (QStringList{kSite, kSite + "data2024/D240109.lzh"}));
+    EXPECT_TRUE(m.price(1001).startsWith("4,3,2\r\n20240109,")) << m.price(1001).left(40).toStdString();
+    // The next day, the day after it is fetched.
+    m.env.clock.set(QDateTime(QDate(2024, 1, 10), QTime(20, 0)));
+    m.env.net.requested.clear();
+    ASSERT_TRUE(m.download());
+    EXPECT_EQ(m.env.net.requested, (QStringList{kSite, kSite + "data2024/D240110.lzh"}));
+    EXPECT_TRUE(m.price(1001).startsWith("5,3,2\r\n20240110,"));
+}
+
 TEST(AutoDownload, NothingNewCancelAndMissingStart)
 {
     {
