@@ -5,6 +5,7 @@
 #include "common/NumText.h"
 #include "db/State.h"
 #include "realtime/MinuteBars.h"
+#include "realtime/MinuteSwitch.h"
 #include "realtime/QuoteReader.h"
 #include "realtime/SurgeMonitor.h"
 
@@ -137,6 +138,20 @@ private:
     EventLoopWait m_real;
 };
 
+// The monitor's refusal before nine ends the command with exit code 1, so it prints as an error.
+class RefusalDialogs final : public Dialogs {
+public:
+    explicit RefusalDialogs(Dialogs &inner) : m_inner(inner) {}
+    Answer message(const QString &text, Icon icon, const QString &caption, Buttons buttons) override
+    {
+        return m_inner.message(text, icon == Icon::Warning ? Icon::Error : icon, caption, buttons);
+    }
+    QString openFile(const QString &t, const QString &d, const QString &f) override { return m_inner.openFile(t, d, f); }
+    QString saveFile(const QString &t, const QString &p, const QString &f) override { return m_inner.saveFile(t, p, f); }
+private:
+    Dialogs &m_inner;
+};
+
 QString minuteUsage()
 {
     return QStringLiteral("usage: velor [--home DIR] [--now \"YYYY-MM-DD HH:MM\"] minute collect | minute show CODE");
@@ -160,9 +175,13 @@ int monitorCommand(const CliOptions &o, const QString &exeDir)
     s.useLiveQuotes();
     ConsoleMonitorView view(*passes, waitAt >= 0 ? std::optional<int>(*wait) : std::nullopt);
     ConsoleWait waiter(view);
-    SurgeMonitor monitor(s.st, s.sv, view, waiter);
+    RefusalDialogs refusal(s.dialogs);
+    Services sv{s.sv.clock, s.sv.net, s.sv.launcher, s.sv.sound, refusal, s.sv.shell, s.sv.liveQuote};
+    SurgeMonitor monitor(s.st, sv, view, waiter);
     view.monitor = &monitor;
-    // The window's chart sets the turnover floor for the time of day with the live display on.
+    // As in the window: the start-up chart sets the floor from the settings, then the live display
+    // rescales it for the time of day (outside the trading bands it stays as set).
+    updateTurnoverLimits(s.st, s.clock->now());
     s.st.LiveMode = 1;
     updateTurnoverLimits(s.st, s.clock->now());
     if (!monitor.RealMeigara(0)) return 1;
@@ -182,6 +201,11 @@ QString monitorListsText(const SurgeMonitor &monitor)
         for (const QString &row : monitor.lists()[size_t(k)]) out += row + '\n';
     }
     return out;
+}
+
+QString minuteTickText(const MinuteTick &t)
+{
+    return QStringLiteral("記録=%1 記録済み=%2 値なし=%3").arg(t.written).arg(t.skipped).arg(t.empty);
 }
 
 QString minuteBarsText(const State &st)
@@ -217,8 +241,10 @@ int minuteCommand(const CliOptions &o, const QString &exeDir)
             printErr(QStringLiteral("error: ") + made.error());
             return 1;
         }
-        const MinuteTick t = collectMinuteBars(s.st, s.sv);
-        printOut(QStringLiteral("written=%1 skipped=%2 empty=%3\n").arg(t.written).arg(t.skipped).arg(t.empty));
+        QString failures;
+        const MinuteTick t = collectCounted(s.st, s.sv, failures);
+        printOut(minuteTickText(t) + QLatin1Char('\n'));
+        if (!failures.isEmpty()) printErr(QStringLiteral("warning: ") + failures);
         if (!t.error.isEmpty()) {
             printErr(QStringLiteral("error: ") + t.error);
             return 1;
