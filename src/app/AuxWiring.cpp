@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 #include "auxiliary/AboutWindow.h"
 #include "auxiliary/Links.h"
+#include "common/WindowPlace.h"
 
 #include <QPointer>
 
@@ -16,7 +17,9 @@ void showAbout(MainWindow &w, QPointer<AboutWindow> &about)
     if (!about) {
         about = new AboutWindow(w.state(), w.services(), &w);
         about->setAttribute(Qt::WA_DeleteOnClose);
-        about->move(w.frameGeometry().topLeft() + QPoint(w.px(800), w.px(800)));
+        const QPoint wanted = w.frameGeometry().topLeft() + QPoint(w.px(800), w.px(800));
+        const QSize frame = expectedFrame(about->size(), w.frameGeometry(), w.geometry());
+        about->move(keptInside(wanted, frame, availableAreaAt(w.frameGeometry().center())).topLeft());
     }
     about->show();
     about->raise();

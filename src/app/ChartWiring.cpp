@@ -12,6 +12,10 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QTextBrowser>
+#include <QScrollBar>
+#include <QTextDocument>
+
+#include <memory>
 
 namespace velor {
 
@@ -77,6 +81,24 @@ void showWorldIndex(MainWindow &w, ChartSession &s)
     FetchLimits limits;
     limits.timeoutMs = st.sites.FetchTimeoutSeconds * 1000;
     if (auto page = w.services().net.fetch(address, limits)) w.WebBrowser1->setHtml(QString::fromUtf8(*page));
+    // The page is made for a pane a little wider than this one: a smaller type keeps its last
+    // column (前日比) in view, a vertical scroll bar or not.
+    // Measured on a copy: the pane itself lays its text out only once it is shown.
+    QTextBrowser *pane = w.WebBrowser1;
+    const QRect box = pane->contentsRect();
+    QFont f = pane->font();
+    for (int px = f.pixelSize(); px >= 7; --px) {
+        f.setPixelSize(px);
+        std::unique_ptr<QTextDocument> probe(pane->document()->clone());
+        probe->setDefaultFont(f);
+        probe->setTextWidth(box.width());
+        const bool scrolls = probe->size().height() > box.height();
+        const int room = box.width() - (scrolls ? pane->verticalScrollBar()->sizeHint().width() : 0);
+        if (probe->idealWidth() <= room || px == 7) {
+            pane->setFont(f);
+            break;
+        }
+    }
 }
 
 void applyTexts(MainWindow &w, ChartSession &s)

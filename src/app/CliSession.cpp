@@ -17,17 +17,21 @@ namespace {
 
 // Start-up messages that end the program carry no icon in the window; on the command line they
 // are what makes the command fail, so they print as errors.
+// A refusal to take the program's lock (the window shows it with the warning icon) ends the
+// command with exit code 1 as well, so it prints as an error too.
 class StartupDialogs final : public Dialogs {
 public:
-    explicit StartupDialogs(Dialogs &inner) : m_inner(inner) {}
+    StartupDialogs(Dialogs &inner, bool refusals) : m_inner(inner), m_refusals(refusals) {}
     Answer message(const QString &text, Icon icon, const QString &caption, Buttons buttons) override
     {
-        return m_inner.message(text, icon == Icon::None ? Icon::Error : icon, caption, buttons);
+        const bool fatal = icon == Icon::None || (m_refusals && icon == Icon::Warning);
+        return m_inner.message(text, fatal ? Icon::Error : icon, caption, buttons);
     }
     QString openFile(const QString &t, const QString &d, const QString &f) override { return m_inner.openFile(t, d, f); }
     QString saveFile(const QString &t, const QString &p, const QString &f) override { return m_inner.saveFile(t, p, f); }
 private:
     Dialogs &m_inner;
+    bool m_refusals;
 };
 
 std::unique_ptr<Clock> makeClock(const QString &now)
@@ -61,15 +65,15 @@ bool CliSession::open(const QString &exeDir, Access access)
 {
     const ProgramFolderPlace where = locateProgramFolder(m_options.home, exeDir);
     st.ProgramDir = where.dir;
-    StartupDialogs startup(dialogs);
+    StartupDialogs startup(dialogs, false), refusal(dialogs, true);
     // Only the window asks a first-run question; a command says where a folder must come from.
     if (where.fallback && !QFileInfo(st.ProgramDir + QStringLiteral("VELOR.ini")).isFile()) {
         startup.message(noProgramFolderText(QDir::cleanPath(st.ProgramDir)), Icon::Error, {}, Buttons::Ok);
         return false;
     }
-    if (access == Access::Write && !m_locks.lockProgramFolder(st.ProgramDir, startup)) return false;
+    if (access == Access::Write && !m_locks.lockProgramFolder(st.ProgramDir, refusal)) return false;
     if (!loadDatabase(st, startup)) return false;
-    if (access == Access::Write && !m_locks.lockDataFolder(st.DataDir, startup)) return false;
+    if (access == Access::Write && !m_locks.lockDataFolder(st.DataDir, refusal)) return false;
     st.sites = readSites(pathIn(st.ProgramDir, QStringLiteral("sites.ini")));
     return true;
 }

@@ -1,6 +1,7 @@
 #include "app/ListsWiring.h"
 
 #include "app/MainWindow.h"
+#include "lists/ListView.h"
 #include "lists/ListWidgetView.h"
 #include "lists/SearchWindow.h"
 #include "lists/StockList.h"
@@ -15,6 +16,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QTimer>
 
 namespace velor {
 
@@ -88,18 +90,26 @@ protected:
     }
 
 private:
-    // ↑/↓/Home/End show the stock they land on, as F11/F12 do; other keys keep their default.
+    // ↑/↓/PageUp/PageDown/Home/End show the stock they land on, as F11/F12 do. Other keys keep
+    // their default, and when that moves the selection (typing a row's first characters), the
+    // stock it lands on is shown too.
     bool keyMove(QKeyEvent *k)
     {
         const int count = m_w.List1->count();
         const int row = m_w.List1->currentRow();
+        const int rowHeight = std::max(1, m_w.List1->sizeHintForRow(0));
+        const int page = std::max(1, m_w.List1->viewport()->height() / rowHeight - 1);
         int to = -1;
         switch (k->key()) {
         case Qt::Key_Up: to = row < 0 ? -1 : std::max(0, row - 1); break;
         case Qt::Key_Down: to = std::min(count - 1, row + 1); break;
+        case Qt::Key_PageUp: to = count > 0 ? std::max(0, row - page) : -1; break;
+        case Qt::Key_PageDown: to = std::min(count - 1, std::max(row, 0) + page); break;
         case Qt::Key_Home: to = count > 0 ? 0 : -1; break;
         case Qt::Key_End: to = count - 1; break;
-        default: return false;
+        default:
+            QTimer::singleShot(0, this, [this, row] { showMovedSelection(row); });
+            return false;
         }
         if (k->modifiers() != Qt::NoModifier && k->modifiers() != Qt::KeypadModifier) return false;
         if (to >= 0 && to != row) {
@@ -107,6 +117,15 @@ private:
             List1_LeftClick(m_lists, to);
         }
         return true;
+    }
+
+    // After a key the list handled itself: a selection that moved to another stock shows it.
+    void showMovedSelection(int before)
+    {
+        const int now = m_w.List1->currentRow();
+        if (now < 0 || now == before || now >= m_w.List1->count()) return;
+        if (leadingNumber(m_w.List1->item(now)->text()) == m_lists.st.CurCode) return;   // the chart moved it
+        List1_LeftClick(m_lists, now);
     }
 
     MainWindow &m_w;

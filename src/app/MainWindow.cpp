@@ -34,6 +34,13 @@ constexpr int kToolbarTwips = 840;
 constexpr int kDesignWidth = 12495;
 constexpr int kDesignHeight = 9700;
 
+// Swallows the tool-tip request of a button whose documented tip is empty.
+class NoToolTip final : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject *, QEvent *e) override { return e->type() == QEvent::ToolTip; }
+};
+
 } // namespace
 
 MainWindow::MainWindow(State &st, Clock &clock, Net &net, Launcher &launcher, Sound &sound, Dialogs &dialogs,
@@ -47,6 +54,8 @@ MainWindow::MainWindow(State &st, Clock &clock, Net &net, Launcher &launcher, So
     buildToolbar();
     buildControls();
     resize(px(kDesignWidth), px(kDesignHeight) + menuBar()->sizeHint().height());
+    // The controls sit at fixed design places: a smaller window would cut the list and buttons off.
+    setMinimumSize(size());
     move(px(100), px(100));
     placeControls();
     on(QStringLiteral("F040"), [this](int) { close(); });
@@ -305,8 +314,14 @@ void MainWindow::startUp()
         {"search", u""}, {"chart", u"日足、週足、月足、分足の切替"}, {"kindx", u"RSI、RCI、乖離率、サイコロジカルの切替"},
         {"correl", u"縦軸表示形式の切替"}, {"showd", u""}, {"ranking", u"ランキング（全般）の計算"},
         {"vedat", u"検索／ランキング／絞り込み結果フォルダを開く"}, {"exit", u""}};
-    for (const auto &[key, tip] : tips)
-        if (QAction *a = toolAction(QString::fromLatin1(key))) a->setToolTip(QString::fromUtf16(tip));
+    auto *noTip = new NoToolTip(Toolbar1);
+    for (const auto &[key, tip] : tips) {
+        QAction *a = toolAction(QString::fromLatin1(key));
+        if (!a) continue;
+        a->setToolTip(QString::fromUtf16(tip));
+        // Qt would show the caption in place of an empty tip; these buttons have none.
+        if (QWidget *button = Toolbar1->widgetForAction(a); button && !*tip) button->installEventFilter(noTip);
+    }
     // The display commands and the working set run through their handlers once they exist.
     dispatch(QStringLiteral("startup:modes"), -1);
     m_st.CurCode = 1001;

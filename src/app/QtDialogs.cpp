@@ -5,6 +5,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
+#include <QLocale>
 #include <QMessageBox>
 
 namespace velor {
@@ -63,6 +67,25 @@ Answer QtDialogs::message(const QString &text, Icon icon, const QString &caption
 
 namespace {
 
+// Type and date columns as the system would show them in Japanese; the names, sizes and the
+// headers (which Qt's translation covers) pass through.
+class JapaneseFileColumns final : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        const auto *files = qobject_cast<const QFileSystemModel *>(sourceModel());
+        if (role != Qt::DisplayRole || !files || (index.column() != 2 && index.column() != 3))
+            return QIdentityProxyModel::data(index, role);
+        const QFileInfo info = files->fileInfo(mapToSource(index));
+        if (index.column() == 3)
+            return QLocale(QLocale::Japanese, QLocale::Japan).toString(info.lastModified(), QStringLiteral("yyyy/MM/dd H:mm"));
+        if (info.isDir()) return QStringLiteral("フォルダー");
+        const QString suffix = info.suffix();
+        return suffix.isEmpty() ? QStringLiteral("ファイル") : suffix.toUpper() + QStringLiteral(" ファイル");
+    }
+};
+
 // A file dialog with Japanese captions (the system's own dialog, where there is one, is already
 // in the user's language).
 QString runFileDialog(QWidget *parent, const QString &title, const QString &start, const QString &filter, bool save)
@@ -77,12 +100,17 @@ QString runFileDialog(QWidget *parent, const QString &title, const QString &star
     d.setLabelText(QFileDialog::FileName, QStringLiteral("ファイル名:"));
     d.setLabelText(QFileDialog::FileType, QStringLiteral("ファイルの種類:"));
     d.setLabelText(QFileDialog::LookIn, QStringLiteral("場所:"));
+    // Qt's own dialog (where no native one is used) takes file types and dates from the
+    // system's language.
+    d.setProxyModel(japaneseFileColumns(&d));
     if (quitRequested()) return {};
     if (d.exec() != QDialog::Accepted || quitRequested() || d.selectedFiles().isEmpty()) return {};
     return d.selectedFiles().constFirst();
 }
 
 } // namespace
+
+QAbstractProxyModel *japaneseFileColumns(QObject *parent) { return new JapaneseFileColumns(parent); }
 
 QString QtDialogs::openFile(const QString &title, const QString &startDir, const QString &filter)
 {

@@ -6,6 +6,8 @@
 #include <QWidget>
 #include <memory>
 
+class QAbstractProxyModel;
+class QObject;
 class QSoundEffect;
 
 namespace velor {
@@ -21,6 +23,11 @@ public:
 private:
     QPointer<QWidget> m_parent;
 };
+
+/// The file dialog's columns in Japanese whatever the system's language: the type of a file from
+/// its extension ("CSV ファイル", "フォルダー") and dates as 2026/12/07 18:05. Its source is the
+/// dialog's QFileSystemModel.
+QAbstractProxyModel *japaneseFileColumns(QObject *parent);
 
 /// Wave files through Qt Multimedia; silently nothing without an audio device.
 class QtSound final : public Sound {

@@ -6,6 +6,7 @@
 #include "common/NumText.h"
 #include "db/State.h"
 #include "realtime/MinuteBars.h"
+#include "realtime/MinuteSwitch.h"
 #include "realtime/QuoteReader.h"
 #include "realtime/SurgeMonitor.h"
 
@@ -189,7 +190,9 @@ int monitorCommand(const CliOptions &o, const QString &exeDir)
     view.monitor = &monitor;
     AlertCenter alerts(s.st);
     if (notify) attachMonitorAlerts(s, monitor, alerts);
-    // The window's chart sets the turnover floor for the time of day with the live display on.
+    // As in the window: the start-up chart sets the floor from the settings, then the live display
+    // rescales it for the time of day (outside the trading bands it stays as set).
+    updateTurnoverLimits(s.st, s.clock->now());
     s.st.LiveMode = 1;
     updateTurnoverLimits(s.st, s.clock->now());
     if (!monitor.RealMeigara(0)) return 1;
@@ -211,6 +214,11 @@ QString monitorListsText(const SurgeMonitor &monitor)
         for (const QString &row : monitor.lists()[size_t(k)]) out += row + '\n';
     }
     return out;
+}
+
+QString minuteTickText(const MinuteTick &t)
+{
+    return QStringLiteral("記録=%1 記録済み=%2 値なし=%3 失敗=%4").arg(t.written).arg(t.skipped).arg(t.empty).arg(t.failed);
 }
 
 QString minuteBarsText(const State &st)
@@ -246,9 +254,11 @@ int minuteCommand(const CliOptions &o, const QString &exeDir)
             printErr(QStringLiteral("error: ") + made.error());
             return 1;
         }
-        const MinuteTick t = collectMinuteBars(s.st, s.sv);
-        printOut(QStringLiteral("written=%1 skipped=%2 empty=%3 failed=%4\n").arg(t.written).arg(t.skipped).arg(t.empty).arg(t.failed));
+        QString failures;
+        const MinuteTick t = collectCounted(s.st, s.sv, failures);
+        printOut(minuteTickText(t) + QLatin1Char('\n'));
         printMinuteAlerts(s, t);
+        if (!failures.isEmpty()) printErr(QStringLiteral("warning: ") + failures);
         if (!t.error.isEmpty()) {
             printErr(QStringLiteral("error: ") + t.error);
             return 1;

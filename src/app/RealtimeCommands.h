@@ -5,6 +5,7 @@
 namespace velor {
 
 struct State;
+struct MinuteTick;
 class SurgeMonitor;
 
 /// The quote command; exit code 0, 1 when the page could not be read, 2 on bad usage.
@@ -24,5 +25,8 @@ QString monitorListsText(const SurgeMonitor &monitor);
 /// live bar 0 last).
 int minuteCommand(const CliOptions &options, const QString &exeDir);
 QString minuteBarsText(const State &st);
+/// What one collection did, for the user: records written, stocks already recorded this
+/// minute, stocks without a price yet.
+QString minuteTickText(const MinuteTick &t);
 
 } // namespace velor

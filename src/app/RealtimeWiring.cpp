@@ -62,6 +62,8 @@ public:
     RealWindow *frmReal = nullptr;
     std::function<void(RealWindow &)> monitorMade;
     std::function<void(MinuteTick &)> minuteCollected;
+    int16_t liveBefore = 0;    // the live display before F666 switched it on
+    bool inF666 = false;       // F666_Click is waiting for RealMeigara(0) and restores the display itself
 };
 
 void runMinuteSwitch(MainWindow &w, RealtimeSession &s, int index, bool timer)
@@ -84,6 +86,13 @@ void F666_Click(MainWindow &w, RealtimeSession &s)
         s.frmReal->onMonitorChecked = [&w](bool on) { setMark(w, "F666", -1, on); };
         s.frmReal->onAddToWatchList = [&w](int n, int code) { addToWatchListOf(w, n, code); };
         if (s.monitorMade) s.monitorMade(*s.frmReal);
+        // 閉じる after 停止 (or during a 再計算 run) comes when F666_Click has already put the live
+        // display back, and the monitor's restore would switch it on behind the menu's back:
+        // the display, its marks and the title go back to what they were before the monitor.
+        RealtimeSession *session = &s;
+        s.frmReal->onClosed = [&w, session] {
+            if (!session->inF666) w.click(QStringLiteral("vec"), session->liveBefore ? 1 : 2);
+        };
     }
     RealWindow *win = s.frmReal;
     if (win->monitor().inLoop()) {
@@ -94,11 +103,14 @@ void F666_Click(MainWindow &w, RealtimeSession &s)
     }
     State &st = w.state();
     const int16_t live = st.LiveMode;
+    s.liveBefore = live;
     w.click(QStringLiteral("vec"), 1);
     setMark(w, "F666", -1, true);
     win->Form_Load();
     win->show();
+    s.inF666 = true;
     win->monitor().RealMeigara(0);
+    s.inF666 = false;
     setMark(w, "F666", -1, false);
     w.click(QStringLiteral("vec"), live ? 1 : 2);
 }

@@ -163,6 +163,9 @@ int screenCommand(const CliOptions &o, const QString &exeDir)
     st.CurCode = 1001;
     KDOPN(st, s.sv, 2);
     st.LastTradeDate = st.BarDate[1];
+    // The start-up chart sets the floors from the settings; switching live on later only rescales
+    // them inside the trading bands and leaves them as they are at any other time.
+    updateTurnoverLimits(st, s.clock->now());
     if (r->live) {
         st.LiveMode = 1;
         st.BarOffset = -1;

@@ -28,6 +28,7 @@ public:
     {
         if (m_window && m_window->screens().running()) {
             m_w.services().sound.beep();
+            m_window->screens().refuseWhileRunning();
             return;
         }
         if (!m_window) {
@@ -38,9 +39,12 @@ public:
                     m_w.redrawChart(1);
                 },
                 [this](int n, int code) { addToWatchList(m_lists, n, code); }, &m_w);
-            m_window->placeBeside(m_w.frameGeometry());
         }
+        // Placed each time it opens (閉じる only hides it, and the main window may have moved),
+        // once shown, when its frame is known.
+        const bool opening = !m_window->isVisible();
         m_window->show();
+        if (opening) m_window->placeBeside(m_w.frameGeometry());
         m_window->raise();
         screen(m_window->screens());
     }

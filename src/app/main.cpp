@@ -67,8 +67,10 @@ int openWindow(const CliOptions &o, int argc, char **argv)
     if (!locks.lockDataFolder(st.DataDir, dialogs)) return 1;
     quitWatch.addLockFile(pathIn(st.DataDir, QStringLiteral("velor.lock")));
     st.sites = readSites(pathIn(st.ProgramDir, QStringLiteral("sites.ini")));
+    // --now sets the clock at start-up and lets it run on, so the minute timer reaches the next
+    // minute and the monitor's passes take time as they would.
     std::unique_ptr<Clock> clock;
-    if (!o.now.isEmpty()) clock = std::make_unique<FixedClock>(parseNow(o.now));
+    if (!o.now.isEmpty()) clock = std::make_unique<RunningClock>(parseNow(o.now));
     else clock = std::make_unique<SystemClock>();
     QtNet net;
     SystemLauncher launcher;
@@ -106,7 +108,7 @@ int main(int argc, char **argv)
         return 0;
     }
     if (arguments.size() == 2 && (arguments[1] == QLatin1String("--help") || arguments[1] == QLatin1String("-h"))) {
-        std::printf("%s", qUtf8Printable(usageText()));
+        std::printf("%s\n", qUtf8Printable(usageText()));
         return 0;
     }
     auto options = parseCommandLine(arguments);

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <array>
 
 namespace velor {
@@ -26,7 +27,10 @@ QString manualPath(const State &st) { return pathIn(st.ProgramDir, QStringLitera
 bool openInBrowser(const State &st, Services &sv, const QString &address)
 {
     if (sv.launcher.openUrl(st.BrowserPath, address)) return true;
-    sv.dialogs.message(launchFailedText(LaunchKind::Browser, st.BrowserPath), Icon::Error);
+    // Name what was to be opened too: the manual's path or the link's address from the settings.
+    const QString target = QFileInfo(address).isAbsolute() ? QDir::toNativeSeparators(address) : address;
+    sv.dialogs.message(launchFailedText(LaunchKind::Browser, st.BrowserPath) + QStringLiteral("\r\n開けなかったもの：　") + target,
+                       Icon::Error);
     return false;
 }
 

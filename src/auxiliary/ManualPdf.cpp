@@ -11,6 +11,15 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QUrl>
+#include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+#include <QTextFrame>
+#include <QTextTable>
+#include <algorithm>
+#include <vector>
 
 namespace velor {
 
@@ -53,12 +62,123 @@ void fitPictures(QTextDocument &doc)
 
 } // namespace
 
-std::expected<void, QString> writeManualPdf(const QString &sourceDir, const QString &pdfPath)
+namespace {
+
+// An A4 page in document units (1/96 inch), with 2 cm margins and room for the page number.
+constexpr double kPageWidth = 210 / 25.4 * 96, kPageHeight = 297 / 25.4 * 96;
+constexpr double kMargin = 20 / 25.4 * 96, kBottomMargin = 30 / 25.4 * 96;
+
+int pageOf(double y) { return int(y / kPageHeight); }
+
+void breakBefore(const QTextBlock &b)
+{
+    QTextCursor c(b);
+    QTextBlockFormat f = b.blockFormat();
+    f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    c.setBlockFormat(f);
+}
+
+// The top-level pieces of the document in order: blocks and tables, each with its extent.
+struct Piece {
+    QTextBlock block;          // valid for a paragraph or heading
+    QTextFrame *frame = nullptr;
+    QRectF rect;
+    int heading() const { return block.isValid() ? block.blockFormat().headingLevel() : 0; }
+    bool breaksBefore() const
+    {
+        const auto policy = block.isValid() ? block.blockFormat().pageBreakPolicy() : frame->frameFormat().pageBreakPolicy();
+        return policy & QTextFormat::PageBreak_AlwaysBefore;
+    }
+};
+
+// The extent of the ink, without the space kept below a paragraph or a table: that space may
+// reach into the next page without putting anything there.
+std::vector<Piece> pieces(QTextDocument &doc)
+{
+    std::vector<Piece> out;
+    QAbstractTextDocumentLayout *layout = doc.documentLayout();
+    for (auto it = doc.rootFrame()->begin(); !it.atEnd(); ++it) {
+        if (QTextFrame *f = it.currentFrame()) {
+            out.push_back({QTextBlock(), f, layout->frameBoundingRect(f).adjusted(0, 0, 0, -f->frameFormat().bottomMargin())});
+        } else if (const QTextBlock b = it.currentBlock(); b.isValid()) {
+            out.push_back({b, nullptr, layout->blockBoundingRect(b).adjusted(0, 0, 0, -b.blockFormat().bottomMargin())});
+        }
+    }
+    return out;
+}
+
+void setBreak(const Piece &p)
+{
+    if (p.block.isValid()) return breakBefore(p.block);
+    QTextFrameFormat f = p.frame->frameFormat();
+    f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    p.frame->setFrameFormat(f);
+}
+
+// One change that makes the pages read better, or false when there is none left: a table that
+// fits on a page is not split; a heading is not left at the foot of a page; a chapter does not
+// end with a page holding a line or two.
+bool improvePages(QTextDocument &doc)
+{
+    const std::vector<Piece> all = pieces(doc);
+    const double usable = kPageHeight - kMargin - kBottomMargin;
+    const double thin = 3 * QFontMetricsF(doc.defaultFont()).lineSpacing();
+    for (size_t i = 0; i < all.size(); ++i) {
+        const Piece &p = all[i];
+        const bool split = pageOf(p.rect.top()) != pageOf(p.rect.bottom() - 1);
+        if (p.frame && split && p.rect.height() < usable && !p.breaksBefore()) {
+            // A heading or line that introduces the table goes with it.
+            const size_t at = i > 0 && all[i - 1].heading() > 1 && !all[i - 1].breaksBefore() ? i - 1 : i;
+            setBreak(all[at]);
+            return true;
+        }
+        if (p.heading() > 1 && i + 1 < all.size() && pageOf(all[i + 1].rect.top()) > pageOf(p.rect.top()) &&
+            !p.breaksBefore()) {
+            setBreak(p);
+            return true;
+        }
+        // The last piece of a chapter (or of the manual) alone at the top of a page: take the
+        // piece before it along, so the page holds more than a line or two.
+        const bool chapterEnds = i + 1 == all.size() || all[i + 1].heading() == 1;
+        if (!chapterEnds || i == 0) continue;
+        const int page = pageOf(p.rect.bottom() - 1);
+        if (pageOf(all[i - 1].rect.top()) == page || all[i - 1].breaksBefore() || all[i - 1].heading() == 1) continue;
+        double onPage = p.rect.bottom() - (page * kPageHeight + kMargin);
+        if (onPage >= thin) continue;
+        size_t move = i - 1;
+        if (move > 0 && all[move - 1].heading() > 1 && !all[move - 1].breaksBefore() &&
+            pageOf(all[move - 1].rect.top()) == pageOf(all[move].rect.top()))
+            --move;
+        setBreak(all[move]);
+        return true;
+    }
+    return false;
+}
+
+// As QTextDocument::print draws a page, with the page number centred below the text.
+void printPage(int index, int number, QPainter &painter, QTextDocument &doc)
+{
+    painter.save();
+    painter.translate(0, -index * kPageHeight);
+    const QRectF view(0, index * kPageHeight, kPageWidth, kPageHeight);
+    QAbstractTextDocumentLayout::PaintContext ctx;
+    painter.setClipRect(view);
+    ctx.clip = view;
+    ctx.palette.setColor(QPalette::Text, Qt::black);
+    doc.documentLayout()->draw(&painter, ctx);
+    painter.setClipping(false);
+    painter.setFont(doc.defaultFont());
+    painter.drawText(QRectF(0, view.bottom() - kBottomMargin + kMargin / 3, kPageWidth, kMargin), Qt::AlignHCenter | Qt::AlignTop,
+                     QString::number(number));
+    painter.restore();
+}
+
+} // namespace
+
+std::expected<void, QString> manualDocument(const QString &sourceDir, QTextDocument &doc)
 {
     auto source = readManualSource(sourceDir);
     if (!source) return std::unexpected(source.error());
-
-    QTextDocument doc;
     QFont font(QStringLiteral("IPAPGothic"));
     font.setFamilies({QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans CJK JP")});
     font.setPointSizeF(10.5);
@@ -71,15 +191,59 @@ std::expected<void, QString> writeManualPdf(const QString &sourceDir, const QStr
     bool first = true;
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
         if (b.blockFormat().headingLevel() != 1) continue;
-        if (!first) {
-            QTextCursor c(b);
-            QTextBlockFormat f = b.blockFormat();
-            f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-            c.setBlockFormat(f);
-        }
+        if (!first) breakBefore(b);
         first = false;
     }
     doc.setMetaInformation(QTextDocument::DocumentTitle, QString::fromUtf16(kManualTitle));
+    doc.setPageSize(QSizeF(kPageWidth, kPageHeight));
+    QTextFrameFormat root = doc.rootFrame()->frameFormat();
+    root.setLeftMargin(kMargin);
+    root.setRightMargin(kMargin);
+    root.setTopMargin(kMargin);
+    root.setBottomMargin(kBottomMargin);
+    doc.rootFrame()->setFrameFormat(root);
+    // Each change moves something to a later page, so this ends; the bound is a guard.
+    for (int round = 0; round < 500 && improvePages(doc); ++round) {
+    }
+    return {};
+}
+
+namespace {
+
+// Every page of the layout, blank ones included (the space below the last piece of a page can
+// make the layout count one more).
+std::vector<ManualPage> layoutPages(QTextDocument &doc)
+{
+    std::vector<ManualPage> pages(size_t(std::max(doc.pageCount(), 1)));
+    const double usable = kPageHeight - kMargin - kBottomMargin;
+    for (const Piece &p : pieces(doc)) {
+        const int first = pageOf(p.rect.top()), last = pageOf(p.rect.bottom() - 1);
+        for (int k = first; k <= last && k < int(pages.size()); ++k) {
+            ManualPage &mp = pages[size_t(k)];
+            mp.index = k;
+            const double bottom = std::min(p.rect.bottom(), (k + 1) * kPageHeight);
+            mp.textHeight = std::max(mp.textHeight, bottom - (k * kPageHeight + kMargin));
+            if (p.frame && first != last && p.rect.height() < usable) ++mp.splitTables;
+            if (p.heading() == 1 && k == first) mp.chapterStart = true;
+        }
+    }
+    return pages;
+}
+
+} // namespace
+
+std::vector<ManualPage> manualPages(QTextDocument &doc)
+{
+    std::vector<ManualPage> printed;
+    for (const ManualPage &p : layoutPages(doc))
+        if (p.textHeight > 0) printed.push_back(p);
+    return printed;
+}
+
+std::expected<void, QString> writeManualPdf(const QString &sourceDir, const QString &pdfPath)
+{
+    QTextDocument doc;
+    if (auto made = manualDocument(sourceDir, doc); !made) return std::unexpected(made.error());
 
     const QString part = pdfPath + QStringLiteral(".part");
     {
@@ -88,7 +252,18 @@ std::expected<void, QString> writeManualPdf(const QString &sourceDir, const QStr
         writer.setCreator(QStringLiteral("VELOR"));
         writer.setResolution(300);
         writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-        doc.print(&writer);
+        QPainter painter(&writer);
+        if (!painter.isActive()) return std::unexpected(QStringLiteral("cannot write ") + part);
+        // The layout measured its text at the screen's resolution; the page is drawn at the PDF's.
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        const double sourceDpi = screen ? screen->logicalDotsPerInchY() : 96.0;
+        painter.scale(writer.logicalDpiX() / sourceDpi, writer.logicalDpiY() / sourceDpi);
+        // Pages of the layout that hold nothing are left out; the numbers count printed pages.
+        const std::vector<ManualPage> pages = manualPages(doc);
+        for (size_t k = 0; k < pages.size(); ++k) {
+            if (k > 0) writer.newPage();
+            printPage(pages[k].index, int(k) + 1, painter, doc);
+        }
     }
     QFile written(part);
     if (!written.open(QIODevice::ReadOnly)) return std::unexpected(QStringLiteral("cannot read back ") + part);

@@ -3,6 +3,9 @@
 // one PDF.
 #include <QString>
 #include <expected>
+#include <vector>
+
+class QTextDocument;
 
 namespace velor {
 
@@ -16,5 +19,20 @@ std::expected<QString, QString> readManualSource(const QString &sourceDir);
 /// is written beside its place and checked before it replaces an older one. Needs a
 /// QGuiApplication for the fonts.
 std::expected<void, QString> writeManualPdf(const QString &sourceDir, const QString &pdfPath);
+
+/// The manual of `sourceDir` laid out in its A4 pages, as the PDF prints it: each chapter on a
+/// new page, no table that fits on a page split across two, no heading at the foot of a page,
+/// no chapter ending with a page of a line or two.
+std::expected<void, QString> manualDocument(const QString &sourceDir, QTextDocument &doc);
+
+/// What each page of a laid-out manual holds (for checking the layout).
+struct ManualPage {
+    int index = 0;           ///< the page of the layout
+    double textHeight = 0;   ///< from the top margin to the end of the last text on the page
+    int splitTables = 0;     ///< tables shorter than a page that run on from this page or onto it
+    bool chapterStart = false;
+};
+/// The pages that are printed, in order (a page of the layout without any text is left out).
+std::vector<ManualPage> manualPages(QTextDocument &doc);
 
 } // namespace velor

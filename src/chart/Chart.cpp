@@ -48,6 +48,8 @@ void clearTables(State &st, int n)
 
 } // namespace
 
+QString noQuoteText() { return QStringLiteral("リアルタイムの株価がありません（保存済みの株価を表示）"); }
+
 void readMinuteBars(State &st, const ChartHooks &hooks, int n)
 {
     st.BarCount = 0;
@@ -71,17 +73,26 @@ bool Chart::chart(int mode)
     const int16_t savedQuoteMode = m_st.QuoteMode, savedOffset = m_st.BarOffset;
     if ((mode == 1 || mode == 10) && hooks.syncList) hooks.syncList();
     loadBars(mode);
+    // A stock the quote reader gives nothing for (section 4, the TOPIX series, before the market
+    // opens, a page that failed) is drawn from its stored bars, with a line saying so, rather
+    // than with a live candle of zeros.
+    const bool noQuote = m_st.BarOffset == -1 && m_st.CurPeriod != 3 && m_st.BarClose[0] == 0 && m_st.BarCount > 0;
+    if (noQuote) m_st.BarOffset = 0;
     m_st.DrawEnd = int16_t(computeDrawEnd(m_st.BarOffset, effectiveDispBars(m_st.DispBars), m_st.BarCount));
     m_frame = computeFrame(m_st);
     m_frame.loaded = std::min<int>(m_loaded, m_st.BarCount);
     // The quote page was read during the load; the index overlay must not read the index's one.
     m_st.QuoteMode = savedQuoteMode;
-    m_st.BarOffset = savedOffset;
+    m_st.BarOffset = noQuote ? 0 : savedOffset;
     loadOverlay(loadCount(m_st));
     ChartCanvas &canvas = m_target ? *m_target : static_cast<ChartCanvas &>(m_scene);
     paintChart(m_st, m_frame, m_overlay, canvas);
     m_st.LastCode = m_st.CurCode;
     writeTexts(mode);
+    if (noQuote) {
+        m_texts.warnings += (m_texts.warnings.isEmpty() ? QString() : QStringLiteral("\r\n")) + noQuoteText();
+        m_st.BarOffset = savedOffset;
+    }
     m_running = false;
     return true;
 }

@@ -72,4 +72,7 @@ private:
 /// ReadMinuteBars through the hook, or nothing loaded when there is none.
 void readMinuteBars(State &st, const ChartHooks &hooks, int n);
 
+/// The warning line of a stock drawn from its stored bars because no live quote came.
+QString noQuoteText();
+
 } // namespace velor

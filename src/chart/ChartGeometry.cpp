@@ -113,6 +113,7 @@ ChartFrame computeFrame(const State &st)
     ChartFrame f;
     const int disp = effectiveDispBars(st.DispBars);
     f.first = st.CurPeriod == 3 ? 0 : st.BarOffset;
+    f.firstInside = st.CurPeriod == 3;
     f.drawEnd = st.DrawEnd;
     f.loaded = st.BarCount;
     findExtremes(st, f);

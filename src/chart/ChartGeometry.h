@@ -30,8 +30,12 @@ struct ChartFrame {
     double pitch = 1120;
     double volScale = 0;
 
+    /// The minute chart's first column ends at the right edge instead of being centred on it, so
+    /// a chart of a few wide minute bars stays inside the pane and clear of the 前日終値 label.
+    bool firstInside = false;
+
     /// Right side of the column of position i.
-    double R(int i) const { return geo::XR + pitch / 2 - pitch * (i - first); }
+    double R(int i) const { return geo::XR + (firstInside ? 0 : pitch / 2) - pitch * (i - first); }
     /// Centre of the candle of position i.
     double centre(int i) const { return R(i) - pitch / 2; }
     /// y of a price.

@@ -4,6 +4,7 @@
 #include "common/NumText.h"
 #include "db/State.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace velor {
@@ -67,6 +68,8 @@ void paintCandles(const State &st, const ChartFrame &f, ChartCanvas &c)
     const int to = minute ? f.drawEnd : f.drawEnd - 1;
     for (int i = from; i <= to && inTables(i); ++i) {
         const size_t e = size_t(i + 1);
+        // The minute chart walks one position past its last record: no candle at zero there.
+        if (minute && st.BarHigh[e] == 0 && st.BarLow[e] == 0) continue;
         const double r = f.R(i);
         c.line(r - 3 * f.pitch / 8, f.y(st.BarHigh[e]), r - 3 * f.pitch / 8, f.y(st.BarLow[e]), blue);
         c.box(r, f.y(st.BarOpen[e]), r - f.pitch, f.y(st.BarClose[e]),
@@ -75,8 +78,10 @@ void paintCandles(const State &st, const ChartFrame &f, ChartCanvas &c)
     if (!minute) return;
     const double y = f.y(st.PrevClose);
     c.line(geo::X0, y, geo::XR, y, cyan);
-    c.text(6650, y - 100, QStringLiteral("前日終値"), black);
-    c.text(6650, y + 100, formatPattern(st.PrevClose, QStringLiteral("#########.#")), black);
+    // At the foot of the pane the two lines would run into the indicator's name below it.
+    const double ly = std::min(y, geo::Y0 - 500);
+    c.text(6650, ly - 100, QStringLiteral("前日終値"), black);
+    c.text(6650, ly + 100, formatPattern(st.PrevClose, QStringLiteral("#########.#")), black);
 }
 
 void paintAverage(const State &st, const ChartFrame &f, int width, Rgb colour, bool withVolume, ChartCanvas &c)

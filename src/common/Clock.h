@@ -1,6 +1,7 @@
 #pragma once
 // The one way to ask what time it is, so that tests and reproducible runs can fix it.
 #include <QDateTime>
+#include <functional>
 
 namespace velor {
 
@@ -24,6 +25,18 @@ public:
     void advanceSeconds(qint64 s) { m_t = m_t.addSecs(s); }
 private:
     QDateTime m_t;
+};
+
+/// A clock set to a given time that then runs on as time passes (`--now` in the window).
+class RunningClock final : public Clock {
+public:
+    /// `elapsedMs` tells how many milliseconds have passed since the clock was made; by default
+    /// the system's monotonic timer.
+    explicit RunningClock(QDateTime start, std::function<qint64()> elapsedMs = {});
+    QDateTime now() const override;
+private:
+    QDateTime m_start;
+    std::function<qint64()> m_elapsedMs;
 };
 
 /// Parses "YYYY-MM-DD HH:MM" (local time); an invalid QDateTime when the text is not of that form.

@@ -36,15 +36,72 @@ template <typename T> std::string shortest(T v)
     return neg ? "-" + out : out;
 }
 
+// How many significant digits a plain or exponent decimal text carries.
+int significantDigits(const std::string &s)
+{
+    int n = 0;
+    bool leading = true;
+    for (char c : s) {
+        if (c == 'e') break;
+        if (c < '0' || c > '9') continue;
+        if (leading && c == '0') continue;
+        leading = false;
+        ++n;
+    }
+    return n;
+}
+
+// A single-precision value as text has at most seven significant digits, however many the
+// shortest round trip would need (7045.1694f prints as 7045.169).
+std::string singleDigits(float v)
+{
+    std::string s = shortest(v);
+    if (significantDigits(s) <= 7) return s;
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, double(v), std::chars_format::general, 7);
+    return shortest(std::stod(std::string(buf, res.ptr)));
+}
+
+// |v| with exactly `frac` decimals, halves away from zero, rounded from the exact decimal digits
+// of the double: scaling by a power of ten in double can move the last digit of a large value.
+std::string roundedFixed(double mag, int frac)
+{
+    static thread_local char buf[1500];
+    auto digits = [&](int precision) {
+        auto res = std::to_chars(buf, buf + sizeof buf, mag, std::chars_format::fixed, precision);
+        return std::string(buf, res.ptr);
+    };
+    constexpr int kGuard = 17;
+    std::string s = digits(frac + 1 + kGuard);
+    const std::string guard = s.substr(s.size() - kGuard);
+    // The guard digits absorb to_chars' own rounding unless they are all 0 or all 9.
+    if (guard.find_first_not_of('0') == std::string::npos || guard.find_first_not_of('9') == std::string::npos)
+        s = digits(1074);   // every double's expansion ends within 1074 decimals: exact
+    const size_t point = s.find('.');
+    const char next = s[point + 1 + size_t(frac)];
+    std::string out = s.substr(0, frac > 0 ? point + 1 + size_t(frac) : point);
+    if (next >= '5') {
+        int i = int(out.size()) - 1;
+        for (; i >= 0; --i) {
+            if (out[size_t(i)] == '.') continue;
+            if (out[size_t(i)] == '9') { out[size_t(i)] = '0'; continue; }
+            ++out[size_t(i)];
+            break;
+        }
+        if (i < 0) out.insert(out.begin(), '1');
+    }
+    return out;
+}
+
 } // namespace
 
-QString singleText(float v) { return QString::fromStdString(shortest(v)); }
+QString singleText(float v) { return QString::fromStdString(singleDigits(v)); }
 QString doubleText(double v) { return QString::fromStdString(shortest(v)); }
 
 QString printForm(double v)
 {
     // Seven significant digits, the way a single-precision value prints.
-    QString body = QString::fromStdString(shortest(float(v)));
+    QString body = QString::fromStdString(singleDigits(float(v)));
     if (body.startsWith("0.")) body.remove(0, 1);
     else if (body.startsWith("-0.")) body.remove(1, 1);
     return (v >= 0 ? QStringLiteral(" ") : QString()) + body + QStringLiteral(" ");
@@ -71,13 +128,9 @@ QString formatPattern(double v, const QString &pattern)
     const int minFrac = int(fracPart.count('0'));
 
     const bool neg = v < 0;
-    char buf[512];
     // Halves round away from zero, as the classic formatter does.
-    const double scale = std::pow(10.0, maxFrac);
-    double mag = std::fabs(v);
-    if (mag * scale < 9e15) mag = std::round(mag * scale) / scale;
-    std::snprintf(buf, sizeof buf, "%.*f", maxFrac, mag);
-    std::string s(buf);
+    const double mag = std::fabs(v);
+    std::string s = std::isfinite(mag) ? roundedFixed(mag, maxFrac) : std::string("0");
     std::string ip = s, fp;
     if (const auto p = s.find('.'); p != std::string::npos) { ip = s.substr(0, p); fp = s.substr(p + 1); }
     while (int(fp.size()) > minFrac && !fp.empty() && fp.back() == '0') fp.pop_back();

@@ -8,6 +8,7 @@
 #include "lists/WorkingSet.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace velor {
 
@@ -88,13 +89,15 @@ void DelM_Click(Lists &c)
 {
     State &st = c.st;
     const int row = c.view.currentRow();
+    // A reload of the same list (the volume switch, an import) records its request as negative;
+    // the list shown is still that watch list.
+    const int n = std::abs(st.ListChoice);
     // A text line or no selection names no stock either.
-    if (st.ListChoice < 1 || st.ListChoice > 3 || row < 0 || row + 1 > st.WorkCount ||
-        st.WorkSet[size_t(row + 1)] < 1) {
+    if (n < 1 || n > 3 || st.WorkKind != n || row < 0 || row + 1 > st.WorkCount || st.WorkSet[size_t(row + 1)] < 1) {
         c.sv.sound.beep();
         return;
     }
-    removeFromWatchList(c, st.ListChoice, st.StockCode[size_t(st.WorkSet[size_t(row + 1)])]);
+    removeFromWatchList(c, n, st.StockCode[size_t(st.WorkSet[size_t(row + 1)])]);
 }
 
 bool sortWatchList(Lists &c, int n)

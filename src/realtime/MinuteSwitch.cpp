@@ -23,7 +23,33 @@ void deleteMinuteFiles(const State &st)
     for (const QString &name : folder.entryList({QStringLiteral("*.csv")}, QDir::Files)) folder.remove(name);
 }
 
+// Counts the pages of one collection that could not be read; the first one is named.
+class FailureCount final : public QuoteFailureSink {
+public:
+    void quoteFailed(const QString &address, const QString &reason) override
+    {
+        if (count++ > 0) return;
+        firstAddress = address;
+        firstReason = reason;
+    }
+    int count = 0;
+    QString firstAddress, firstReason;
+};
+
 } // namespace
+
+MinuteTick collectCounted(State &st, Services &sv, QString &failures)
+{
+    FailureCount counted;
+    if (sv.liveQuote) sv.liveQuote->setFailureSink(&counted);
+    MinuteTick tick = collectMinuteBars(st, sv);
+    if (sv.liveQuote) sv.liveQuote->setFailureSink(nullptr);
+    failures = counted.count == 0 ? QString()
+                                  : QStringLiteral("分足: ページを取得できなかった銘柄が ") + QString::number(counted.count) +
+                                        QStringLiteral(" 件ありました。最初のアドレス: ") + counted.firstAddress +
+                                        QStringLiteral("　理由: ") + counted.firstReason;
+    return tick;
+}
 
 QString minuteResetQuestion()
 {
@@ -68,10 +94,13 @@ void funashi_Click(MinuteSwitch &sw, State &st, Services &sv, MinuteControls &ui
         sw.MinuteAsk = false;
     }
     const bool reported = !sw.lastTick.error.isEmpty();
-    sw.lastTick = collectMinuteBars(st, sv);
+    QString failures;
+    sw.lastTick = collectCounted(st, sv, failures);
     // Told once until a tick writes again: a full disk must not raise a box every 50 seconds.
     if (!sw.lastTick.error.isEmpty() && !reported) sv.dialogs.message(sw.lastTick.error, Icon::Error);
     sv.shell.redrawChart(1);
+    // Pages that failed are one line in the message pane, after the redraw that rewrites it.
+    if (!failures.isEmpty()) sv.shell.prependMessage(failures + QStringLiteral("\r\n"));
 }
 
 void Timer2_Timer(MinuteSwitch &sw, State &st, Services &sv, MinuteControls &ui)

@@ -33,6 +33,11 @@ struct MinuteSwitch {
 /// Collection interval of Timer2.
 constexpr int kMinuteTimerMs = 50000;
 
+/// collectMinuteBars with the pages that could not be read counted instead of shown one by one:
+/// `failures` becomes the one line that reports them (count, first address, its reason), or
+/// stays empty when every page was read.
+MinuteTick collectCounted(State &st, Services &sv, QString &failures);
+
 /// The question asked at the first start after switching on.
 QString minuteResetQuestion();
 

@@ -97,8 +97,13 @@ void QuoteReader::fetchAndRead(State &st)
     // An hour is more than any page needs, and keeps the milliseconds within an int.
     limits.timeoutMs = std::clamp(st.sites.FetchTimeoutSeconds, 1, 3600) * 1000;
     limits.maxBytes = kQuotePageMaxBytes;
-    const auto page = m_net.fetch(pageAddress(st, code), limits);
+    const QString address = pageAddress(st, code);
+    const auto page = m_net.fetch(address, limits);
     m_failed = !page || page->isEmpty();
+    if (m_failed && m_sink) {
+        m_sink->quoteFailed(address, page ? QStringLiteral("ページが空です") : page.error().reason);
+        return;
+    }
     if (m_failed) {
         m_dialogs.message(QStringLiteral("目的銘柄: ") + QString::number(code) + QStringLiteral(", ") + st.nameOf(code) +
                               QStringLiteral(" のリアルタイムデータ取得に失敗しました"),

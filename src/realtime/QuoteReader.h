@@ -30,6 +30,7 @@ public:
     /// BarOffset, QuoteMode, the time of day and the stock's section allow; a failed fetch shows
     /// the warning once and leaves the values 0.
     void getVec(State &st) override;
+    void setFailureSink(QuoteFailureSink *sink) override { m_sink = sink; }
 
     /// Whether the last getVec that fetched reported a failure.
     bool lastFetchFailed() const { return m_failed; }
@@ -48,6 +49,7 @@ private:
     bool m_busy = false;    // a fetch is waiting: events it lets through must not start another
     bool m_failed = false;
     bool m_noValues = false;
+    QuoteFailureSink *m_sink = nullptr;
 };
 
 } // namespace velor

@@ -1,5 +1,6 @@
 #include "realtime/RealWindow.h"
 
+#include "common/WindowPlace.h"
 #include "lists/ListView.h"
 
 #include <QAction>
@@ -133,9 +134,17 @@ void RealWindow::placeFromMain(int right, int down)
 {
     if (!m_main) return;
     const QPoint corner = m_main->frameGeometry().topLeft();
-    move(corner.x() + px(right), down < 0 ? pos().y() : corner.y() + px(down));
+    const QPoint wanted(corner.x() + px(right), down < 0 ? pos().y() : corner.y() + px(down));
+    const QSize frame = isVisible() ? frameGeometry().size() : expectedFrame(size(), m_main->frameGeometry(), m_main->geometry());
+    const QRect fit = keptInside(wanted, frame, availableAreaAt(m_main->frameGeometry().center()));
+    if (fit.size() != frame) resize(size() - (frame - fit.size()));
+    move(fit.topLeft());
 }
-void RealWindow::closeWindow() { hide(); }
+void RealWindow::closeWindow()
+{
+    hide();
+    if (onClosed) onClosed();
+}
 void RealWindow::setMonitorChecked(bool on)
 {
     if (onMonitorChecked) onMonitorChecked(on);

@@ -34,6 +34,8 @@ public:
     std::function<void(bool)> onMonitorChecked;
     /// PL202 n with the code of the selected row of the list right-clicked last.
     std::function<void(int n, int code)> onAddToWatchList;
+    /// 閉じる (or the close box) has put the saved state back and hidden the window.
+    std::function<void()> onClosed;
 
     std::array<QListWidget *, 7> List{};   ///< List[1]..List[6]
     std::array<QLabel *, 7> Caption{};

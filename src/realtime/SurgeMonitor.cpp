@@ -343,6 +343,8 @@ void SurgeMonitor::Command1_Click()
     m_view.setListsEnabled(true);
     m_view.placeFromMain(9500, -1);
     m_view.setRecalcEnabled(true);
+    // The wait's "待機中・・・" is no longer true.
+    m_view.setProgressText(QStringLiteral("停止中"));
     m_wait.wake();
 }
 

@@ -1,6 +1,7 @@
 #include "screen/RankingWindow.h"
 
 #include "common/Utils.h"
+#include "common/WindowPlace.h"
 #include "lists/ListView.h"
 #include "screen/ResultFile.h"
 
@@ -103,8 +104,11 @@ int RankingWindow::px(int twips) const { return int(std::lround(twips / 15.0 * m
 
 void RankingWindow::placeBeside(const QRect &f)
 {
-    move(f.x() + f.width() + px(50), f.y());
     resize(width(), f.height());
+    const QRect frame = frameGeometry();
+    const QRect fit = keptInside(QPoint(f.x() + f.width() + px(50), f.y()), frame.size(), availableAreaAt(f.center()));
+    if (fit.size() != frame.size()) resize(size() - (frame.size() - fit.size()));
+    move(fit.topLeft());
 }
 
 void RankingWindow::resizeEvent(QResizeEvent *e)

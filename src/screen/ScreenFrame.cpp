@@ -36,8 +36,28 @@ QString Screens::nowText() const
     return timeText(t.hour(), t.minute(), t.second());
 }
 
+QString screenRefusedText()
+{
+    return QStringLiteral("実行中の検索／ランキング／絞り込みが終わるまで、次の検索は始められません（中止は Esc）");
+}
+
+void Screens::refuseWhileRunning()
+{
+    if (!m_running) return;
+    m_refused = true;
+    m_view.setLabel(m_startLabel + QStringLiteral("\r\n") + screenRefusedText());
+}
+
 QString Screens::BeginScreen(const QString &title)
 {
+    // The stamp dates the run by the stock on display. The tables may still hold whatever stock
+    // an earlier run (or the monitor) loaded last, so that stock's stored bars are read again,
+    // quietly and without a page.
+    if (FileExist(m_st.priceFilePath(m_st.CurCode))) {
+        TextShell quiet;
+        Services stored{m_qsv.clock, m_qsv.net, m_qsv.launcher, m_qsv.sound, m_quiet, quiet, &m_noQuote};
+        load(2, stored);
+    }
     const int k = std::clamp(ref(), 0, kBarTableSize - 1);
     int32_t date = m_st.BarDate[size_t(k)];
     // The live bar is today's even before a page has filled it.
@@ -47,6 +67,7 @@ QString Screens::BeginScreen(const QString &title)
     }
     const QString stamp = stampText(m_st.CurPeriod, date, nowText());
     m_savedCode = m_st.CurCode;
+    m_shownAtStart = m_st.LastCode;
     m_view.clearLines();
     m_view.addLine(m_st.BarOffset < 0 || m_st.QuoteMode != 0
                        ? QStringLiteral("検索／ランキング／絞り込み中（リアルタイム）")
@@ -56,7 +77,8 @@ QString Screens::BeginScreen(const QString &title)
     m_view.setProgressMax(m_st.StockCount);
     m_view.setProgress(0);
     m_view.showProgress(true);
-    m_view.setLabel(startLabel(m_st.FilterMinPrice, m_st.FilterMaxPrice, m_st.MinTurnover, nowText()));
+    m_startLabel = startLabel(m_st.FilterMinPrice, m_st.FilterMaxPrice, m_st.MinTurnover, nowText());
+    m_view.setLabel(m_startLabel);
     m_view.keepAlive(false);
     return stamp;
 }
@@ -64,12 +86,14 @@ QString Screens::BeginScreen(const QString &title)
 void Screens::EndScreen()
 {
     m_view.showProgress(false);
-    QString label = m_view.label() + QStringLiteral(" , ") + nowText();
+    QString label = m_startLabel + QStringLiteral(" , ") + nowText();
     if (m_stopped)
         label += QStringLiteral("\r\n中止: ") + QString::number(m_examined) + QLatin1Char('/') +
                  QString::number(m_st.StockCount) + QStringLiteral(" 銘柄まで");
+    if (m_refused) label += QStringLiteral("\r\n") + screenRefusedText();
     m_view.setLabel(label);
-    m_st.CurCode = m_savedCode;
+    // A stock the user had drawn while the pages were awaited stays the current one.
+    m_st.CurCode = m_st.LastCode != m_shownAtStart ? m_st.LastCode : m_savedCode;
     PlayDone(m_sv.sound, m_st.DoneSound, pathIn(m_st.ProgramDir, QStringLiteral("DONE.wav")));
 }
 
@@ -203,6 +227,7 @@ void Screens::run(const std::function<void()> &body)
     m_running = true;
     m_stopped = false;
     m_examined = 0;
+    m_refused = false;
     m_net.failures = {};
     m_liveRows = false;
     body();

@@ -53,6 +53,8 @@ public:
     bool stopped() const { return m_stopped; }
     /// Pages that failed during the last run.
     const PageFailures &failures() const { return m_net.failures; }
+    /// A screen asked for while one runs is not started: the label says so, until the run ends.
+    void refuseWhileRunning();
 
     std::vector<double> Score1, Score2, Score3, Score4;
     std::vector<int16_t> RankIndex;
@@ -108,6 +110,9 @@ private:
     /// Rows take the live bar read by the walk instead of fetching the page a second time.
     bool m_liveRows = false;
     int16_t m_savedCode = 0;
+    int16_t m_shownAtStart = 0;   ///< LastCode at BeginScreen: a chart drawn since is the user's choice
+    QString m_startLabel;
+    bool m_refused = false;
     bool m_running = false;
     bool m_stopped = false;
     int m_examined = 0;
@@ -115,6 +120,9 @@ private:
 
 /// SortByValue's order (stable, ascending, values compared in single precision) in n log n time.
 void sortScores(std::span<const double> value, std::span<int16_t> index, int count);
+
+/// The label's line when a screen is asked for while another runs.
+QString screenRefusedText();
 
 /// The caption of the ranking window.
 inline constexpr char16_t kRankingCaption[] = u"検索／ランキング／絞り込み";

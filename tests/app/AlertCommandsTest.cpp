@@ -100,21 +100,21 @@ TEST(AlertCommands, MinuteCollectPrintsAlertLinesOnceUntilThePriceComesBack)
     ASSERT_EQ(a.run({"alert", "set", "1302", "--above", "500", "--below", "190"}).code, 0);
     Ran r = a.run({"minute", "collect"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, QStringLiteral("written=2 skipped=0 empty=0\nalert: 1301 銘柄000 110 が 105 以上になりました\n"
+    EXPECT_EQ(r.out, QStringLiteral("記録=2 記録済み=0 値なし=0 失敗=0\nalert: 1301 銘柄000 110 が 105 以上になりました\n"
                                     "alert: 1302 銘柄001 190 が 190 以下になりました\n"));
     EXPECT_EQ(readFile(a.path()), toCp932(QStringLiteral("1301,銘柄000,以上=105,済=以上\r\n1302,銘柄001,以上=500,以下=190,済=以下\r\n")));
     // Still beyond a minute later: quiet. Back under, then over again: it fires once more.
     r = a.run({"minute", "collect"}, QStringLiteral("2026-11-30 10:16"));
-    EXPECT_EQ(r.out, QStringLiteral("written=2 skipped=0 empty=0\n"));
+    EXPECT_EQ(r.out, QStringLiteral("記録=2 記録済み=0 値なし=0 失敗=0\n"));
     writeFile(a.f.pf.program + "site/quote/1301.T", monitorPage("104", "100"));
     r = a.run({"minute", "collect"}, QStringLiteral("2026-11-30 10:17"));
-    EXPECT_EQ(r.out, QStringLiteral("written=2 skipped=0 empty=0\n"));
+    EXPECT_EQ(r.out, QStringLiteral("記録=2 記録済み=0 値なし=0 失敗=0\n"));
     writeFile(a.f.pf.program + "site/quote/1301.T", monitorPage("106", "100"));
     r = a.run({"minute", "collect"}, QStringLiteral("2026-11-30 10:18"));
-    EXPECT_EQ(r.out, QStringLiteral("written=2 skipped=0 empty=0\nalert: 1301 銘柄000 106 が 105 以上になりました\n"));
+    EXPECT_EQ(r.out, QStringLiteral("記録=2 記録済み=0 値なし=0 失敗=0\nalert: 1301 銘柄000 106 が 105 以上になりました\n"));
     // A minute already recorded reads no page, so it checks nothing.
     r = a.run({"minute", "collect"}, QStringLiteral("2026-11-30 10:18"));
-    EXPECT_EQ(r.out, QStringLiteral("written=0 skipped=2 empty=0\n"));
+    EXPECT_EQ(r.out, QStringLiteral("記録=0 記録済み=2 値なし=0 失敗=0\n"));
 }
 
 TEST(AlertCommands, MonitorNotifyPrintsEachAlertAsItIsRaisedThenTheLists)
@@ -174,7 +174,7 @@ TEST(AlertCommands, AnUnreadableAlertsFileIsReportedAndNeverWrittenOver)
     // The minute bars are collected all the same; the alerts are what is skipped.
     r = a.run({"minute", "collect"});
     EXPECT_EQ(r.code, 0);
-    EXPECT_EQ(r.out, QStringLiteral("written=2 skipped=0 empty=0\n"));
+    EXPECT_EQ(r.out, QStringLiteral("記録=2 記録済み=0 値なし=0 失敗=0\n"));
     EXPECT_EQ(r.err, QStringLiteral("warning: ") + tooBig);
     EXPECT_EQ(readFile(a.path()), huge);
 }

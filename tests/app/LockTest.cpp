@@ -54,7 +54,7 @@ TEST_F(Locks, ASecondProgramFolderOnTheSameDataFolderIsRefused)
     const QByteArray before = readFile(pf.data + "1301.csv");
     const Outcome r = runVelor(second.path(), {QStringLiteral("import")});
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, QStringLiteral("warning: データフォルダー：　") + pf.data +
+    EXPECT_EQ(r.err, QStringLiteral("error: データフォルダー：　") + pf.data +
                          QStringLiteral(" は別のプログラムフォルダーから起動された VELOR が使っています。"
                                         "その VELOR を終了してから起動して下さい。\n"));
     EXPECT_TRUE(QFileInfo::exists(pf.data + "tmp/D240109.csv"));
@@ -81,7 +81,8 @@ TEST_F(Locks, ReadingCommandsRunBesideTheOpenWindowAndWritingOnesDoNot)
     for (const QStringList &args : reading) EXPECT_EQ(runVelor(pf.program, args).code, 0) << args.join(' ').toStdString();
     const Outcome add = runVelor(pf.program, {QStringLiteral("watch"), QStringLiteral("add"), QStringLiteral("1"), QStringLiteral("1001")});
     EXPECT_EQ(add.code, 1);
-    EXPECT_EQ(add.err, QStringLiteral("warning: このアプリケーションは既に実行されています。\n"));
+    // Refused with exit code 1: an error, not a warning.
+    EXPECT_EQ(add.err, QStringLiteral("error: このアプリケーションは既に実行されています。\n"));
     EXPECT_EQ(readFile(pf.program + "touroku.dat"), QByteArray(" 1301 \r\n"));
 }
 

@@ -1,9 +1,16 @@
 #include "app/MainWindow.h"
 #include "app/MenuTree.h"
+#include "app/QtDialogs.h"
 #include "support/GuiApp.h"
 #include "support/TestSupport.h"
 
+#include <QAbstractProxyModel>
 #include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileSystemModel>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +22,8 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QToolBar>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 using namespace velor;
@@ -101,7 +110,18 @@ TEST_F(WindowFixture, ToolbarButtonsAndStartUpTexts)
     EXPECT_EQ(st.CurCode, 1001);
     EXPECT_EQ(w->toolAction("chart")->toolTip(), "日足、週足、月足、分足の切替");
     EXPECT_EQ(w->toolAction("vedat")->toolTip(), "検索／ランキング／絞り込み結果フォルダを開く");
-    EXPECT_EQ(w->toolAction("search")->toolTip(), "名前検索");   // no tip of its own: Qt shows the caption
+    // 名前検索, 出来高制限 and 終了 have no tip: Qt's fall-back to the caption must not show.
+    const auto tipShown = [&](const char *key) {
+        QToolTip::hideText();
+        QWidget *button = w->Toolbar1->widgetForAction(w->toolAction(QString::fromLatin1(key)));
+        QHelpEvent e(QEvent::ToolTip, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(button, &e);
+        const QString shown = QToolTip::isVisible() ? QToolTip::text() : QString();
+        QToolTip::hideText();
+        return shown;
+    };
+    for (const char *key : {"search", "showd", "exit"}) EXPECT_EQ(tipShown(key), QString()) << key;
+    EXPECT_EQ(tipShown("chart"), "日足、週足、月足、分足の切替");   // last: a tip fades out, it does not vanish at once
     EXPECT_EQ(w->action("F805", 2)->text(), "証券C");
     EXPECT_EQ(w->action("F806", 4)->text(), "F5");
     EXPECT_FALSE(w->ProgressBar1->isVisible());
@@ -166,3 +186,32 @@ TEST_F(WindowFixture, BothWarningLinesFitAboveThePriceListing)
 }
 
 } // namespace
+
+TEST(FileDialogColumns, TypesAndDatesAreJapaneseWhateverTheSystemLanguage)
+{
+    test::ensureGuiApp();
+    QTemporaryDir dir;
+    test::writeFile(dir.path() + "/r.csv", "1301\r\n");
+    QDir().mkpath(dir.path() + "/VEDAT");
+    const QDateTime stamp(QDate(2026, 12, 7), QTime(18, 5));
+    {
+        QFile f(dir.path() + "/r.csv");
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(stamp, QFileDevice::FileModificationTime));
+    }
+    QFileSystemModel files;
+    QSignalSpy loaded(&files, &QFileSystemModel::directoryLoaded);
+    const QModelIndex root = files.setRootPath(dir.path());
+    std::unique_ptr<QAbstractProxyModel> columns(japaneseFileColumns(nullptr));
+    columns->setSourceModel(&files);
+    // The model reads the folder in the background; it says when it has.
+    ASSERT_TRUE(loaded.count() > 0 || loaded.wait(60000));
+    const QModelIndex csv = columns->mapFromSource(files.index(dir.path() + "/r.csv"));
+    const QModelIndex folder = columns->mapFromSource(files.index(dir.path() + "/VEDAT"));
+    ASSERT_TRUE(csv.isValid());
+    EXPECT_EQ(columns->index(csv.row(), 0, csv.parent()).data().toString(), "r.csv");
+    EXPECT_EQ(columns->index(csv.row(), 2, csv.parent()).data().toString(), "CSV ファイル");
+    EXPECT_EQ(columns->index(csv.row(), 3, csv.parent()).data().toString(), "2026/12/07 18:05");
+    EXPECT_EQ(columns->index(folder.row(), 2, folder.parent()).data().toString(), "フォルダー");
+    (void)root;
+}

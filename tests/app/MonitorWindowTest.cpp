@@ -12,6 +12,8 @@
 #include "support/TestSupport.h"
 
 #include <QAction>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -100,6 +102,41 @@ TEST_F(MonitorWindow, StopThenRecalculate)
     EXPECT_EQ(win->monitor().passCount(), 2);
     win->cmdEXIT->click();
     EXPECT_FALSE(win->isVisible());
+}
+
+TEST_F(MonitorWindow, AfterStopTheWindowStaysOnTheScreenAndClosingLeavesTheDisplayAsTheMenuSays)
+{
+    st.RealParam = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        RealWindow *win = monitorWindow(*w);
+        if (win && win->monitor().running() && win->monitor().passCount() >= 2) win->Command1->click();
+    });
+    poll.start(0);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    auto closedAsTheMenuSays = [&](const char *how) {
+        EXPECT_EQ(st.LiveMode, 0) << how;
+        EXPECT_EQ(st.BarOffset, 0) << how;
+        EXPECT_TRUE(w->action("vec", 2)->isChecked()) << how;
+        EXPECT_FALSE(w->action("vec", 1)->isChecked()) << how;
+        EXPECT_TRUE(w->windowTitle().endsWith(QStringLiteral("リアルタイム=オフ"))) << how << w->windowTitle().toStdString();
+    };
+    // 停止, then 閉じる.
+    w->click(QStringLiteral("F666"));
+    RealWindow *win = monitorWindow(*w);
+    ASSERT_NE(win, nullptr);
+    EXPECT_TRUE(screen.contains(win->frameGeometry())) << win->frameGeometry().x() << "+" << win->frameGeometry().width();
+    EXPECT_EQ(win->lblProgress->text(), QStringLiteral("停止中"));
+    EXPECT_TRUE(w->action("vec", 2)->isChecked());
+    win->cmdEXIT->click();
+    closedAsTheMenuSays("stop, close");
+    // 停止, 再計算 (which stops again after two passes), 閉じる.
+    w->click(QStringLiteral("F666"));
+    win->Command2->click();
+    EXPECT_TRUE(screen.contains(win->frameGeometry()));
+    win->cmdEXIT->click();
+    poll.stop();
+    closedAsTheMenuSays("stop, recalculate, close");
 }
 
 TEST_F(MonitorWindow, MinuteSwitchKeepsExactlyOneMarkAndDrawsCollectedBars)

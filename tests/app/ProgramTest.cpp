@@ -41,6 +41,8 @@ TEST(Program, VersionAndHelp)
     EXPECT_TRUE(h.out.startsWith("usage: velor [--home DIR] [--now \"YYYY-MM-DD HH:MM\"] [--yes] [COMMAND]\n"
                                  "       velor --version | --help\n"))
         << h.out.toStdString();
+    // The last line ends like every other, so the shell's prompt starts on a line of its own.
+    EXPECT_TRUE(h.out.endsWith("jvol J1 J2\n")) << h.out.right(40).toStdString();
     EXPECT_TRUE(h.err.isEmpty());
 }
 

@@ -55,6 +55,23 @@ TEST(RealtimeCommands, MonitorPrintsTheSixListsAfterTheirCaptions)
     EXPECT_TRUE(err.startsWith(QStringLiteral("warning: 取得失敗=1件　目的銘柄: 1001, "))) << err.toStdString();
 }
 
+TEST(RealtimeCommands, MonitorKeepsTheSettingsFloorOutsideTheTradingBands)
+{
+    // Floor 50 million yen (settings line 6); each stock trades 20 million. From 10:00 the floor
+    // is a fifth of it; after 15:00 (and before 7:00) the window keeps the settings' value.
+    CommandFolder c;
+    const QString captionsOnly = QStringLiteral("急騰銘柄（前日比）\n急落銘柄（前日比）\n急騰銘柄（当日比）\n急落銘柄（当日比）\n"
+                                                "急騰銘柄（前回ループ比）\n急落銘柄（前回ループ比）\n");
+    for (const char *now : {"2026-11-30 15:00", "2026-11-30 15:30", "2026-11-30 23:00", "2026-11-30 06:59"}) {
+        QString out, err;
+        ASSERT_EQ(c.run("monitor", {}, QString::fromLatin1(now), &out, &err), 0) << now << err.toStdString();
+        EXPECT_EQ(out, captionsOnly) << now;
+    }
+    QString out, err;
+    ASSERT_EQ(c.run("monitor", {}, "2026-11-30 10:15", &out, &err), 0);
+    EXPECT_NE(out, captionsOnly);
+}
+
 TEST(RealtimeCommands, MonitorRefusesBeforeNineAndChecksUsage)
 {
     CommandFolder c;
@@ -73,10 +90,10 @@ TEST(RealtimeCommands, MinuteCollectThenShow)
     CommandFolder c;
     QString out, err;
     ASSERT_EQ(c.run("minute", {"collect"}, "2026-11-30 10:15", &out, &err), 0) << err.toStdString();
-    EXPECT_EQ(out, QStringLiteral("written=2 skipped=0 empty=0 failed=0\n"));
+    EXPECT_EQ(out, QStringLiteral("記録=2 記録済み=0 値なし=0 失敗=0\n"));
     EXPECT_EQ(readFile(c.f.pf.program + "FUNASHI/Fmeigara.dat"), QByteArray(" 1301 \r\n 1302 \r\n"));
     ASSERT_EQ(c.run("minute", {"collect"}, "2026-11-30 10:15", &out, &err), 0);
-    EXPECT_EQ(out, QStringLiteral("written=0 skipped=2 empty=0 failed=0\n"));
+    EXPECT_EQ(out, QStringLiteral("記録=0 記録済み=2 値なし=0 失敗=0\n"));
     ASSERT_EQ(c.run("minute", {"collect"}, "2026-11-30 10:16", &out, &err), 0);
     EXPECT_EQ(readFile(c.f.pf.program + "FUNASHI/1301.csv"),
               QByteArray(" 11301015 , 100 , 110 , 100 , 110 , 150000 \r\n 11301016 , 100 , 110 , 100 , 110 , 150000 \r\n"));

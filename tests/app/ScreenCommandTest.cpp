@@ -1,12 +1,12 @@
 #include "app/CommandLine.h"
 #include "common/Cp932.h"
 #include "db/PriceFile.h"
+#include "realtime/MonitorFixture.h"
 #include "support/RunCommand.h"
 #include "support/TestSupport.h"
 
-#include <QUrl>
-
 #include <QDir>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 using namespace velor;
@@ -44,9 +44,9 @@ protected:
         s[1] = weekly;
         writeFile(pf.data + QString::number(code) + ".csv", formatPriceFile(s));
     }
-    int run(QStringList args, QString &out)
+    int run(QStringList args, QString &out, const QString &now = QStringLiteral("2024-01-10 15:30"))
     {
-        args = QStringList{"velor", "--home", pf.program, "--now", "2024-01-10 15:30", "screen"} + args;
+        args = QStringList{"velor", "--home", pf.program, "--now", now, "screen"} + args;
         ::testing::internal::CaptureStdout();
         const int rc = runCommand(*parseCommandLine(args), "/");
         out = QString::fromStdString(::testing::internal::GetCapturedStdout());
@@ -160,4 +160,30 @@ TEST_F(ScreenCommand, BadUsage)
                                {"ranking", "--period", "x"}, {"ranking", "--out"}, {"ranking", "--bogus"}};
     for (const QStringList &args : bad) EXPECT_EQ(run(args, out), 2) << args.join(' ').toStdString();
     EXPECT_TRUE(out.isEmpty());
+}
+
+TEST_F(ScreenCommand, LiveScreensKeepTheSettingsFloorOutsideTheTradingBandsAsTheWindowDoes)
+{
+    // Quote pages on disk: 1301 rose to 120 on 600,000 yen today (under the 1,000,000 floor),
+    // 1332 traded 28.5 million.
+    const QString site = QUrl::fromLocalFile(pf.program + "site").toString();
+    writeFile(pf.program + "sites.ini", ("[sites]\r\nQuoteUrl=" + site + "\r\nFuturesUrl=" + site + "\r\n").toUtf8());
+    writeFile(pf.program + "site/quote/1301.T", monitorPage("120", "100", "5,000", "600"));
+    writeFile(pf.program + "site/quote/1332.T", monitorPage("190", "200", "150,000", "28,500"));
+    writeFile(pf.program + "site/cme/index.html", futuresPage().toUtf8());
+    // The floor scales with the time of day only from 9:30 to 15:00 (before 9:30 from 7:00 it is 0);
+    // at any other time the window keeps the value its start-up chart set from the settings.
+    struct Case { const char *now; bool lists1301; };
+    const Case cases[] = {{"2024-01-10 15:30", false}, {"2024-01-10 23:00", false}, {"2024-01-10 06:59", false},
+                          {"2024-01-10 15:00", false}, {"2024-01-10 10:15", true},  {"2024-01-10 09:15", true}};
+    for (const Case &c : cases) {
+        QString out;
+        ASSERT_EQ(run({"ranking", "--live"}, out, QString::fromLatin1(c.now)), 0) << c.now;
+        // The rise list: its title, then its rows up to the next title.
+        const QStringList lines = out.split('\n');
+        ASSERT_TRUE(lines[0].startsWith(QStringLiteral("★値上がり率"))) << c.now;
+        QStringList risers;
+        for (int k = 1; k < lines.size() && !lines[k].startsWith(QStringLiteral("★")); ++k) risers << lines[k].section(',', 0, 0);
+        EXPECT_EQ(risers, c.lists1301 ? QStringList({"1301", "1332"}) : QStringList({"1332"})) << c.now << "\n" << out.toStdString();
+    }
 }

@@ -4,16 +4,20 @@
 #include "app/MainWindow.h"
 #include "app/MenuTree.h"
 #include "app/RealtimeWiring.h"
+#include "app/ScreenWiring.h"
 #include "app/Startup.h"
 #include "app/Wiring.h"
 #include "demo/DemoFolder.h"
 #include "realtime/RealWindow.h"
+#include "screen/RankingWindow.h"
 #include "support/DemoWindow.h"
 #include "support/GuiApp.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -22,6 +26,8 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QTest>
+#include <QTextBrowser>
+#include <QTextDocument>
 #include <gtest/gtest.h>
 
 using namespace velor;
@@ -176,4 +182,38 @@ TEST_F(WholeWindow, ALongRandomRunOfCommandsKeepsTheStateInRange)
         ASSERT_TRUE(st.BarOffset >= -1) << step;
         ASSERT_TRUE(st.BarCount >= 0 && st.BarCount <= 300) << step;
     }
+}
+
+TEST_F(WholeWindow, TheRankingWindowIsPlacedEachTimeItOpensAndOnTheScreen)
+{
+    w->toolbarClick(QStringLiteral("ranking"));
+    RankingWindow *r = rankingWindow(*w);
+    ASSERT_NE(r, nullptr);
+    const QRect placed = r->frameGeometry();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(placed)) << placed.x() << "," << placed.y() << " " << placed.width() << "x" << placed.height()
+                                         << " on " << screen.width() << "x" << screen.height();
+    r->cmdEXIT->click();
+    ASSERT_FALSE(r->isVisible());
+    r->move(placed.topLeft() + QPoint(-40, 30));   // where the user left it before closing
+    w->click(QStringLiteral("F175"));               // 当日上昇率 opens it again
+    ASSERT_EQ(rankingWindow(*w), r);
+    EXPECT_TRUE(r->isVisible());
+    EXPECT_EQ(r->frameGeometry(), placed);
+}
+
+TEST_F(WholeWindow, NothingIsCutOffTheWorldPaneOrTheMainWindow)
+{
+    // The world-index pane shows every column of its table at the design size.
+    QTextDocument *world = w->WebBrowser1->document();
+    ASSERT_FALSE(world->toPlainText().isEmpty());
+    EXPECT_LE(world->idealWidth(), w->WebBrowser1->viewport()->width());
+    // The main window cannot be made smaller than the size its controls are placed in.
+    const QSize design = w->minimumSize();
+    EXPECT_GE(design.width(), 800);
+    EXPECT_GE(design.height(), 600);
+    w->resize(design.width() / 2, design.height() / 2);
+    EXPECT_EQ(w->size(), design);
+    EXPECT_GE(w->List1->geometry().bottom(), w->List1->geometry().top() + 300);
+    EXPECT_LE(w->List1->geometry().bottom(), w->centralWidget()->height());
 }

@@ -102,16 +102,18 @@ TEST_F(LinksFixture, EveryFailedStartSaysWhatCouldNotBeStarted)
         EXPECT_EQ(s.icon, Icon::Error) << s.text.toStdString();
     }
     const QString noBrowser = "ブラウザ：　/usr/bin/browser がないため既定のブラウザで開こうとしましたが、起動できませんでした。";
-    EXPECT_EQ(texts, (QStringList{noBrowser,
+    // Each names what could not be opened: the link's address, the folder, the log, the manual.
+    EXPECT_EQ(texts, (QStringList{noBrowser + "\r\n開けなかったもの：　https://info.example/2",
                                   "フォルダ：　" + QDir::toNativeSeparators(pf.data + "tmp") + " を開けませんでした。",
                                   "エディタで " + QDir::toNativeSeparators(pf.data + "VELOR.log") + " を開けませんでした。",
-                                  noBrowser}));
+                                  noBrowser + "\r\n開けなかったもの：　" + QDir::toNativeSeparators(pf.program + "VELORmanual.pdf")}));
     // A browser program that exists but would not start is named as such.
     pf.st.BrowserPath = QStringLiteral("/bin/sh");
     env.dialogs.shown.clear();
     F805_Click(pf.st, sv, 0);
     ASSERT_EQ(env.dialogs.shown.size(), 1u);
-    EXPECT_EQ(env.dialogs.shown[0].text, "ブラウザ：　" + pf.st.BrowserPath + " を起動できませんでした。");
+    EXPECT_EQ(env.dialogs.shown[0].text,
+              "ブラウザ：　" + pf.st.BrowserPath + " を起動できませんでした。\r\n開けなかったもの：　https://b0.example");
 }
 
 TEST(SystemInfo, ProcessorAndMemoryAreReadFromThePlatformFiles)

@@ -3,8 +3,10 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QRegularExpression>
+#include <QTextDocument>
 #include <gtest/gtest.h>
 
 using namespace velor;
@@ -96,4 +98,46 @@ TEST(ManualPdf, WritesAOnePageManualAndRefusesAnEmptyFolder)
     ASSERT_FALSE(r.has_value());
     EXPECT_EQ(r.error(), "no manual chapters (*.md) in " + dir.path() + "/empty");
     EXPECT_FALSE(QFile::exists(dir.path() + "/none.pdf"));
+}
+
+namespace {
+
+// Every page of a laid-out manual: tables whole, and no chapter ending with a page of a line or two.
+void expectReadablePages(const QString &sourceDir)
+{
+    QTextDocument doc;
+    ASSERT_TRUE(manualDocument(sourceDir, doc).has_value());
+    const std::vector<ManualPage> pages = manualPages(doc);
+    ASSERT_FALSE(pages.empty());
+    const double lines3 = 3 * QFontMetricsF(doc.defaultFont()).lineSpacing();
+    for (size_t k = 0; k < pages.size(); ++k) {
+        EXPECT_EQ(pages[k].splitTables, 0) << sourceDir.toStdString() << " page " << k + 1;
+        const bool lastOfChapter = k + 1 == pages.size() || pages[k + 1].chapterStart;
+        if (lastOfChapter && !pages[k].chapterStart) {
+            EXPECT_GE(pages[k].textHeight, lines3) << sourceDir.toStdString() << " page " << k + 1;
+        }
+    }
+}
+
+} // namespace
+
+TEST(ManualPdf, PagesKeepTablesWholeAndNoChapterEndsWithALoneLine)
+{
+    app();
+    // Chapters of growing length, each a run of paragraphs, a twelve-row table and a last line:
+    // one of them lands the table on a page end, others end a line or two into a page.
+    QTemporaryDir dir;
+    QString md;
+    for (int chapter = 1; chapter <= 12; ++chapter) {
+        md += QStringLiteral("# 第%1章\n\n").arg(chapter);
+        for (int p = 0; p < 8 + chapter * 3; ++p)
+            md += QStringLiteral("段落 %1 の本文です。説明の文が続きます。\n\n").arg(p);
+        md += QStringLiteral("## 表\n\n| キー | 動作 |\n|---|---|\n");
+        for (int r = 0; r < 12; ++r) md += QStringLiteral("| F%1 | 動作 %1 |\n").arg(r);
+        md += QStringLiteral("\n最後の一行。\n\n");
+    }
+    writeFile(dir.path() + "/01.md", md.toUtf8());
+    expectReadablePages(dir.path());
+    // And the manual itself.
+    expectReadablePages(QStringLiteral(VELOR_MANUAL_SOURCE));
 }

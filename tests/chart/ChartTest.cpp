@@ -187,3 +187,72 @@ TEST_F(ChartFixture, LoadReachesEveryPositionTheDrawingReads)
         EXPECT_EQ(kairi, 51) << offset;
     }
 }
+
+TEST_F(ChartFixture, LiveDisplayWithoutAQuoteDrawsTheStoredBarsAndSaysSo)
+{
+    // A section 4 stock (or 1002, or a page that failed) gives no live bar: the reader leaves it 0.
+    pf.st.LiveMode = 1;
+    pf.st.BarOffset = -1;
+    Chart chart(pf.st, env.services);
+    ASSERT_TRUE(chart.chart(1));
+    EXPECT_EQ(pf.st.BarOffset, -1);   // the live display stays on for the next stock
+    EXPECT_TRUE(chart.texts().panel.startsWith(QStringLiteral("始値：1000\r\n"))) << chart.texts().panel.toStdString();
+    EXPECT_FALSE(chart.texts().panel.contains(QStringLiteral("-100"))) << chart.texts().panel.toStdString();
+    EXPECT_TRUE(chart.texts().warnings.endsWith(noQuoteText())) << chart.texts().warnings.toStdString();
+    EXPECT_EQ(noQuoteText(), QStringLiteral("リアルタイムの株価がありません（保存済みの株価を表示）"));
+    // No candle at zero: every box lies above the price axis' bottom.
+    const auto &prims = chart.scene().primitives();
+    EXPECT_EQ(std::count_if(prims.begin(), prims.end(), [](const Primitive &p) { return p.kind == Primitive::Box; }), 101);
+    EXPECT_TRUE(env.shell.messages().startsWith(QStringLiteral("0,20240329,1000,"))) << env.shell.messages().left(60).toStdString();
+    // With a live bar the live candle is drawn as before, and nothing is said.
+    pf.st.BarOffset = -1;
+    class Quote final : public LiveQuote {
+    public:
+        void getVec(State &st) override
+        {
+            st.BarDate[0] = 20240401;
+            st.BarOpen[0] = st.BarHigh[0] = st.BarLow[0] = 1000;
+            st.BarClose[0] = 1010;
+            st.BarVolume[0] = 1e5;
+        }
+    } quote;
+    env.services.liveQuote = &quote;
+    ASSERT_TRUE(chart.chart(1));
+    EXPECT_FALSE(chart.texts().warnings.contains(noQuoteText()));
+    EXPECT_TRUE(chart.texts().panel.startsWith(QStringLiteral("始値：1000\r\n高値：1000\r\n安値：1000\r\n終値：1010\r\n")))
+        << chart.texts().panel.toStdString();
+}
+
+TEST_F(ChartFixture, AMinuteChartOfOneOrTwoBarsStaysInsideThePane)
+{
+    pf.st.CurPeriod = 3;
+    for (int bars : {1, 2}) {
+        Chart chart(pf.st, env.services);
+        chart.hooks.readMinuteBars = [&](int) {
+            test::setBar(pf.st, 0, 11301015, 1001, 1003, 1000, 1002, 100);
+            if (bars == 2) test::setBar(pf.st, 1, 11301016, 1002, 1004, 1001, 1003, 300);
+            pf.st.BarCount = int16_t(bars);
+        };
+        for (int disp : {100, 5}) {
+            pf.st.DispBars = int16_t(disp);
+            chart.chart(1);
+            const auto &prims = chart.scene().primitives();
+            int boxes = 0;
+            for (const Primitive &p : prims) {
+                if (p.kind != Primitive::Box) continue;
+                ++boxes;
+                // Inside the price pane: right of its left edge, left of its right edge, no candle at zero.
+                EXPECT_GE(std::min(p.x1, p.x2), 1000) << bars << " bars, " << disp;
+                EXPECT_LE(std::max(p.x1, p.x2), 6600) << bars << " bars, " << disp;
+                EXPECT_GE(std::min(p.y1, p.y2), 500) << bars << " bars, " << disp;
+                EXPECT_LE(std::max(p.y1, p.y2), 5500) << bars << " bars, " << disp;
+            }
+            EXPECT_EQ(boxes, bars) << disp;
+            // The previous close (1000) is the lowest price: its label stays clear of the indicator's name.
+            EXPECT_TRUE(std::any_of(prims.begin(), prims.end(), [](const Primitive &p) {
+                return p.kind == Primitive::Text && p.text == QStringLiteral("前日終値") && p.x1 == 6650 && p.y1 <= 4900;
+            }));
+        }
+    }
+    pf.st.DispBars = 100;
+}

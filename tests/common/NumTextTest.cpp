@@ -44,6 +44,31 @@ TEST(NumText, PrintFormAndShortestText)
     EXPECT_EQ(doubleText(-2.5), QStringLiteral("-2.5"));
 }
 
+TEST(NumText, SingleTextHasAtMostSevenSignificantDigitsAndPatternsRoundFromTheDecimalDigits)
+{
+    // Shortest round trips that need eight or nine digits print as a single does: seven.
+    const std::pair<float, const char *> singles[] = {
+        {70451694.f / 10000.f, "7045.169"}, {1.0f / 3.0f, "0.3333333"}, {16777217.f, "16777220"},
+        {-2.0f / 3.0f, "-0.6666667"},       {123456.7f, "123456.7"},     {1e-9f, "0.000000001"},
+        {0.1f, "0.1"},                       {33833.12f, "33833.12"},     {3e10f, "30000000000"},
+    };
+    for (const auto &[v, want] : singles) EXPECT_EQ(singleText(v), QString::fromLatin1(want)) << want;
+    EXPECT_EQ(printForm(70451694.0 / 10000), QStringLiteral(" 7045.169 "));
+
+    struct Case { double v; const char *pattern; const char *want; };
+    const Case cases[] = {
+        {979902949090.94849, "##########.###", "979902949090.948"},   // x1000 in double gives ...949
+        {979902949090.9995, "##########.###", "979902949091."},       // the carry runs into the whole part
+        {0.0005, "#.###", ".001"},      // the double is a hair above the half
+        {2.675, "#.##", "2.67"},        // and this one a hair below
+        {1.5, "0", "2"}, {2.5, "0", "3"}, {-0.5, "#.#", "-.5"}, {-0.04, "#.#", "."},
+        {99.95, "##0.0", "100.0"},      // 99.9500000000000028...
+        {1e20, "#", "100000000000000000000"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(formatPattern(c.v, QString::fromUtf8(c.pattern)), QString::fromUtf8(c.want)) << c.v << " " << c.pattern;
+}
+
 TEST(Cp932, RoundTripAndWidth)
 {
     const QString name = QStringLiteral("新規銘柄　");

@@ -146,6 +146,28 @@ TEST_F(ListsWindow, ArrowHomeAndEndKeysShowTheStockTheyLandOn)
     EXPECT_EQ(redraws.size(), 5u);
 }
 
+TEST_F(ListsWindow, PageKeysAndTypedCodesShowTheStockTheyLandOn)
+{
+    struct Step { Qt::Key key; int row; int code; };
+    const Step steps[] = {{Qt::Key_PageDown, 2, 1332}, {Qt::Key_PageUp, 0, 1001}, {Qt::Key_PageDown, 2, 1332}};
+    for (const Step &s : steps) {
+        QKeyEvent k(QEvent::KeyPress, s.key, Qt::NoModifier);
+        QApplication::sendEvent(w->List1, &k);
+        EXPECT_EQ(w->List1->currentRow(), s.row) << s.key;
+        EXPECT_EQ(pf.st.CurCode, s.code) << s.key;
+        EXPECT_EQ(w->txtCODE->text(), QString::number(s.code)) << s.key;
+    }
+    // Typing the start of a row moves the selection the list's own way; the chart follows.
+    QKeyEvent typed(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" 1301"));
+    QApplication::sendEvent(w->List1, &typed);
+    QApplication::processEvents();
+    EXPECT_EQ(w->List1->currentRow(), 1);
+    EXPECT_EQ(pf.st.CurCode, 1301);
+    // F11 goes on from the row the keys left.
+    w->action("RHyouji", 0)->trigger();
+    EXPECT_EQ(pf.st.CurCode, 1332);
+}
+
 TEST_F(ListsWindow, F11StepsToTheNextRow)
 {
     w->action("RHyouji", 0)->trigger();

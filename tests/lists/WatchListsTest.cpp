@@ -191,5 +191,19 @@ TEST_F(WatchLists, SortingAListOfFortyThousandLinesKeepsEveryCode)
     EXPECT_EQ(readFile(file("touroku3.dat")), expected);
 }
 
+TEST_F(WatchLists, DeleteWorksAfterTheListWasReloadedByTheVolumeSwitch)
+{
+    // 分足オン/オフ toggle the volume switch, which reloads the list with a negative request.
+    writeList("touroku.dat", " 1301 \r\n 1332 \r\n");
+    PL222_Click(lists, 1);
+    PL222_Click(lists, -1);
+    ASSERT_EQ(pf.st.ListChoice, -1);
+    view.setCurrentRow(0);
+    DelM_Click(lists);
+    EXPECT_EQ(env.sound.beeps, 0);
+    EXPECT_EQ(readFile(file("touroku.dat")), QByteArray(" 1332 \r\n"));
+    EXPECT_EQ(pf.st.WorkKind, 1);
+}
+
 } // namespace
 } // namespace velor::test

@@ -1,4 +1,5 @@
 #include "realtime/MinuteSwitch.h"
+#include "realtime/QuoteReader.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
@@ -143,4 +144,36 @@ TEST(MinuteSwitch, OffReturnsToDaily)
     Timer2_Timer(f.sw, f.pf.st, f.env.services, f.ui);
     EXPECT_TRUE(f.sw.MinuteAsk);
     EXPECT_EQ(f.quote.calls, fetched);
+}
+
+TEST(MinuteSwitch, FailedPagesAreOneLineWithTheCountNotABoxPerPageEveryTick)
+{
+    Fixture f;
+    f.pf.writeMaster({{1001, QStringLiteral("日経平均"), 1}, {1301, QStringLiteral("極洋"), 1}, {1332, QStringLiteral("日本水産"), 1}});
+    writeFile(f.pf.program + "touroku.dat", " 1301 \r\n 1332 \r\n");
+    // The real reader over a net without these pages: every page fails.
+    f.pf.st.sites.QuoteUrl = QStringLiteral("https://quotes.test");
+    QuoteReader reader(f.env.clock, f.env.net, f.env.dialogs);
+    f.env.services.liveQuote = &reader;
+    f.env.dialogs.answers.push_back(Answer::No);
+    funashi_Click(f.sw, f.pf.st, f.env.services, f.ui, 0);
+    const QString line = QStringLiteral("分足: ページを取得できなかった銘柄が 2 件ありました。最初のアドレス: "
+                                        "https://quotes.test/quote/1301.T　理由: 見つかりません\r\n");
+    EXPECT_EQ(f.env.shell.messages(), line);
+    f.env.clock.advanceSeconds(50);
+    Timer2_Timer(f.sw, f.pf.st, f.env.services, f.ui);
+    f.env.clock.advanceSeconds(50);
+    Timer2_Timer(f.sw, f.pf.st, f.env.services, f.ui);
+    // Only the reset question was a box; each tick's line replaces the last one with the redraw.
+    EXPECT_EQ(f.env.dialogs.texts(), QStringList{minuteResetQuestion()});
+    EXPECT_TRUE(f.env.shell.messages().startsWith(line));
+    EXPECT_EQ(f.env.net.requested.size(), 6);
+    EXPECT_FALSE(QFile::exists(f.file("1301.csv")));
+    // Once the pages are back, no line.
+    f.env.net.pages[QStringLiteral("https://quotes.test/quote/1301.T")] = QByteArray("x");
+    f.env.net.pages[QStringLiteral("https://quotes.test/quote/1332.T")] = QByteArray("x");
+    f.env.shell.clearMessages();
+    f.env.clock.advanceSeconds(50);
+    Timer2_Timer(f.sw, f.pf.st, f.env.services, f.ui);
+    EXPECT_EQ(f.env.shell.messages(), QString());
 }

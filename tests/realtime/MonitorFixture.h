@@ -26,7 +26,11 @@ inline QByteArray monitorPage(const QString &close, const QString &open, const Q
 class RecordingMonitorView final : public MonitorView {
 public:
     void setStatus(const QString &t) override { status = t; }
-    void setProgressText(const QString &t) override { progressText = t; }
+    void setProgressText(const QString &t) override
+    {
+        progressText = t;
+        progressTexts << t;
+    }
     void setProgress(int v, int m) override { progress = v; progressMax = m; }
     void setList(int k, const QStringList &rows) override { lists[size_t(k)] = rows; }
     void setListsEnabled(bool on) override { listsEnabled = on; }
@@ -43,6 +47,7 @@ public:
     SurgeMonitor *monitor = nullptr;
     int stopAfter = 2;
     QString status, progressText, waitText;
+    QStringList progressTexts;   ///< every progress text in order
     int progress = 0, progressMax = 0, closed = 0;
     bool listsEnabled = true, recalcEnabled = true, monitorChecked = false;
     std::array<QStringList, 7> lists;

@@ -59,7 +59,9 @@ TEST(SurgeMonitor, ScoresAgainstCloseOpenAndThePreviousPass)
     EXPECT_EQ(f.monitor.lists()[5], QStringList{QStringLiteral("1301,\"銘柄000(1)\" , 1.1,  121,  15")});
     EXPECT_EQ(f.monitor.lists()[6], f.monitor.lists()[5]);
     EXPECT_FLOAT_EQ(f.monitor.RealLast[3], 121.f);
-    EXPECT_EQ(f.view.progressText, QStringLiteral("待機中・・・"));
+    // It waited between passes, and once stopped it says so rather than that it waits.
+    EXPECT_TRUE(f.view.progressTexts.contains(QStringLiteral("待機中・・・")));
+    EXPECT_EQ(f.view.progressText, QStringLiteral("停止中"));
     EXPECT_EQ(f.wait.waits, (std::vector<int>{1000, 1000}));
 }
 
@@ -87,7 +89,9 @@ TEST(SurgeMonitor, RisersHold26RowsAndFallers25)
         EXPECT_TRUE(rows.last().startsWith(k % 2 ? "1315," : "1325,")) << rows.last().toStdString();
     }
     EXPECT_EQ(f.monitor.lists()[2].first(), QStringLiteral("1301,\"銘柄000(1)\" , .6,  60,  15"));
-    EXPECT_EQ(f.view.progressText, QStringLiteral("待機中・・・"));
+    // It waited between passes, and once stopped it says so rather than that it waits.
+    EXPECT_TRUE(f.view.progressTexts.contains(QStringLiteral("待機中・・・")));
+    EXPECT_EQ(f.view.progressText, QStringLiteral("停止中"));
 }
 
 TEST(SurgeMonitor, WaitFactorZeroMeansNoWaitOtherwiseSeconds)
@@ -147,7 +151,9 @@ TEST(SurgeMonitor, SwitchFiltersOnTheStoredBarBeforeFetching)
     f.pf.st.RealMinPrice = 101;   // every stored close is 100
     EXPECT_TRUE(f.monitor.RealMeigara(0));
     EXPECT_TRUE(f.env.net.requested.isEmpty());
-    EXPECT_EQ(f.view.progressText, QStringLiteral("待機中・・・"));
+    // It waited between passes, and once stopped it says so rather than that it waits.
+    EXPECT_TRUE(f.view.progressTexts.contains(QStringLiteral("待機中・・・")));
+    EXPECT_EQ(f.view.progressText, QStringLiteral("停止中"));
     f.pf.st.RealMinPrice = 100;
     f.page(1301, "110", "100");
     f.page(1302, "110", "100");
@@ -189,4 +195,17 @@ TEST(SurgeMonitor, ListClickShowsTheStock)
     EXPECT_EQ(f.monitor.listMouseDown(4, QString(), false), 0);
     EXPECT_EQ(f.monitor.listClicked(), 4);
     EXPECT_EQ(f.env.shell.redraws().size(), 1u);
+}
+
+TEST(SurgeMonitor, RowVolumesPrintAsSinglesAndStopLeavesNoWaitingStatus)
+{
+    MonitorFixture f(1);
+    // 70,451,694 shares: 7045.1694 in single precision, whose text has seven digits.
+    f.env.net.pages[f.address(1301)] = monitorPage(QStringLiteral("110"), QStringLiteral("100"), QStringLiteral("70,451,694"));
+    f.pf.st.RealParam = 1;
+    EXPECT_TRUE(f.monitor.RealMeigara(0));
+    ASSERT_EQ(f.monitor.lists()[1].size(), 1);
+    EXPECT_EQ(f.monitor.lists()[1][0], QStringLiteral("1301,\"銘柄000(1)\" , 1.1,  110,  7045.169"));
+    // Stopped after the wait: the progress text no longer says "待機中・・・".
+    EXPECT_EQ(f.view.progressText, QStringLiteral("停止中"));
 }

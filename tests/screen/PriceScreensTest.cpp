@@ -2,6 +2,9 @@
 
 #include "chart/ChartTexts.h"
 
+#include <functional>
+#include <utility>
+
 using namespace velor;
 using namespace velor::test;
 
@@ -221,4 +224,61 @@ TEST_F(PriceScreens, LiveRankingReportsFailedQuotePagesOnce)
     EXPECT_EQ(env.dialogs.shown[0].text,
               QStringLiteral("ページを取得できなかった銘柄が 5 件ありました。\r\n最初のアドレス: "
                              "http://quote.test/quote/1301.T\r\n理由: 見つかりません"));
+}
+
+TEST_F(PriceScreens, AStampDatesTheRunByTheStockOnDisplayNotByTheLastStockOfTheRunBefore)
+{
+    screens().SHINKI_HAISHI();   // its last row loads 1400, whose newest bar is of 20240109
+    ASSERT_EQ(pf.st.CurCode, 1001);
+    screens().Toujitu();
+    ASSERT_FALSE(view.lines().isEmpty());
+    EXPECT_TRUE(view.lines()[0].endsWith(stamp())) << view.lines()[0].toStdString();
+}
+
+namespace {
+
+// Runs `during` once, at the first page the run asks for: the user acting while it waits.
+class ActingNet final : public Net {
+public:
+    explicit ActingNet(Net &inner) : m_inner(inner) {}
+    std::expected<QByteArray, NetError> fetch(const QString &address, const FetchLimits &limits) override
+    {
+        if (during) std::exchange(during, {})();
+        return m_inner.fetch(address, limits);
+    }
+    std::function<void()> during;
+private:
+    Net &m_inner;
+};
+
+} // namespace
+
+TEST_F(PriceScreens, WhatTheUserDoesWhileARunWaitsForPagesStands)
+{
+    pf.st.LiveMode = 1;
+    pf.st.BarOffset = -1;
+    pf.st.sites.QuoteUrl = QStringLiteral("http://quote.test");
+    ActingNet net(env.net);
+    Services sv{env.clock, net, env.launcher, env.sound, env.dialogs, env.shell, nullptr};
+    Screens s(pf.st, sv, view);
+    // The user picks 1332 in the stock list (the chart draws it and records it as shown) and
+    // asks for another screen, which is not started.
+    net.during = [&] {
+        pf.st.CurCode = 1332;
+        pf.st.LastCode = 1332;
+        s.refuseWhileRunning();
+        EXPECT_TRUE(view.label().endsWith(QStringLiteral("\r\n") + screenRefusedText()));
+    };
+    s.RANKING();
+    EXPECT_EQ(pf.st.CurCode, 1332);
+    const QStringList label = view.label().split(QStringLiteral("\r\n"));
+    EXPECT_EQ(label.last(), screenRefusedText());
+    EXPECT_EQ(screenRefusedText(), QStringLiteral("実行中の検索／ランキング／絞り込みが終わるまで、次の検索は始められません（中止は Esc）"));
+    // A run without either: the stock of its start comes back, the label says nothing of a refusal.
+    pf.st.CurCode = 1001;
+    s.RANKING();
+    EXPECT_EQ(pf.st.CurCode, 1001);
+    EXPECT_FALSE(view.label().contains(screenRefusedText()));
+    s.refuseWhileRunning();   // not running: nothing to say
+    EXPECT_FALSE(view.label().contains(screenRefusedText()));
 }

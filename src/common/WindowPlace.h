@@ -1,0 +1,26 @@
+#pragma once
+// Windows placed relative to the main window by fixed offsets must still land on the screen:
+// the offsets were made for one screen size, and a smaller screen would cut the window off.
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
+namespace velor {
+
+/// The frame of `size` whose rules put its top-left corner at `wanted`, moved just enough to lie
+/// within `available` (a screen's area without its panels); a frame larger than that area is
+/// shrunk to it. An empty `available` leaves the frame where the rules put it.
+QRect keptInside(const QPoint &wanted, const QSize &size, const QRect &available);
+
+/// The frame size of a window that has not been shown yet (so it has no frame of its own): its
+/// size plus the frame the shown window `like` has around its own.
+inline QSize expectedFrame(const QSize &size, const QRect &likeFrame, const QRect &likeGeometry)
+{
+    return size + (likeFrame.size() - likeGeometry.size());
+}
+
+/// The available area of the screen that holds `p`, else of the primary screen; empty when the
+/// program has no screen.
+QRect availableAreaAt(const QPoint &p);
+
+} // namespace velor
