@@ -186,7 +186,8 @@ TEST(TypicalDay, FromTheMorningDownloadToExit)
     EXPECT_EQ(monitor->monitor().passCount(), 2);
     EXPECT_EQ(monitor->lblStatus->text(),
               u"LOOP Count=1,  時刻　10:15:00\n絞込最低株価、最高株価=100,50000\n絞込出来高（億円）=0.1"_s);
-    EXPECT_EQ(monitor->lblProgress->text(), u"待機中・・・"_s);
+    // Stopped: the progress text says so, not that it waits for the next pass.
+    EXPECT_EQ(monitor->lblProgress->text(), u"停止中"_s);
     const struct { const char16_t *caption, *first, *second; } lists[] = {
         {u"急騰銘柄（前日比）", u"4490,\"中央通信 (1)\" , 1.143,  160,  314.16", u"1880,\"北海運輸 (1)\" , 1.079,  599,  1030.39"},
         {u"急落銘柄（前日比）", u"6229,\"中央物産 (1)\" , .919,  362,  1387.28", u"9709,\"大和製薬 (1)\" , .923,  2651,  84.39"},

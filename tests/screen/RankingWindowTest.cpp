@@ -17,7 +17,11 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QGuiApplication>
+#include <QScreen>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace velor;
 
@@ -51,7 +55,12 @@ TEST_F(RankingWindowTest, RankingButtonFillsTheWindowAndARowShowsItsChart)
     ASSERT_NE(r, nullptr);
     EXPECT_TRUE(r->isVisible());
     EXPECT_EQ(r->windowTitle(), QStringLiteral("検索／ランキング／絞り込み"));
-    EXPECT_EQ(r->x(), w->frameGeometry().right() + 1 + r->width() * 0 + int(std::lround(50 / 15.0)));
+    // Beside the main window (50 twips right of it) where the screen has room; else moved in just
+    // far enough to be whole on the screen.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const int byRule = w->frameGeometry().right() + 1 + int(std::lround(50 / 15.0));
+    EXPECT_EQ(r->frameGeometry().x(), std::min(byRule, screen.right() + 1 - r->frameGeometry().width()));
+    EXPECT_TRUE(screen.contains(r->frameGeometry()));
     ASSERT_GT(r->List1->count(), 6);
     EXPECT_TRUE(r->List1->item(0)->text().startsWith(QStringLiteral("★値上がり率（対前日比）★　５値　 日= ")));
     EXPECT_FALSE(r->ProgressBar1->isVisible());
