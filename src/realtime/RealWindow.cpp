@@ -109,7 +109,13 @@ void RealWindow::Form_Load()
 }
 
 void RealWindow::setStatus(const QString &text) { lblStatus->setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))); }
-void RealWindow::setProgressText(const QString &text) { m_progressText = text; }
+void RealWindow::setProgressText(const QString &text)
+{
+    // Within a pass the text waits for the next pump (it changes stock by stock); between passes
+    // (a stop, the wait) it is shown at once, since no pump may follow.
+    m_progressText = text;
+    if (m_progress == 0 || m_progress >= ProgressBar1->maximum()) lblProgress->setText(text);
+}
 void RealWindow::setProgress(int value, int maximum)
 {
     // The bar repaints itself at once on every visible step, dearer than scoring the stock:

@@ -147,7 +147,7 @@ TEST(AlertCommands, OnAFullDiskSetFailsAndTheFileStaysWhole)
         DiskSpaceLimit limit(20);
         const Ran r = a.run({"alert", "set", "1302", "--below", "150"});
         EXPECT_EQ(r.code, 1);
-        EXPECT_EQ(r.err, QStringLiteral("error: ファイル：　") + a.path() + QStringLiteral(" に書き込めません。\n"));
+        EXPECT_EQ(r.err, QStringLiteral("error: ファイル：　") + a.path() + QStringLiteral(" に書き込めません。ディスクがいっぱいです。\n"));
     }
     EXPECT_EQ(readFile(a.path()), before);
     // A real full file system, where one can be mounted: room for the two locks, not for the list.
@@ -155,7 +155,7 @@ TEST(AlertCommands, OnAFullDiskSetFailsAndTheFileStaysWhole)
     if (!disk.mounted) GTEST_SKIP() << "no tmpfs can be mounted here";
     const Ran r = a.run({"alert", "set", "1302", "--below", "150"});
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, QStringLiteral("error: ファイル：　") + a.path() + QStringLiteral(" に書き込めません。\n"));
+    EXPECT_EQ(r.err, QStringLiteral("error: ファイル：　") + a.path() + QStringLiteral(" に書き込めません。ディスクがいっぱいです。\n"));
     EXPECT_EQ(readFile(a.path()), before);
 }
 

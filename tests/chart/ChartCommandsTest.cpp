@@ -91,7 +91,7 @@ TEST_F(CommandFixture, ExportWritesOneLinePerLoadedPosition)
     const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 31);
     EXPECT_EQ(lines[0], QStringLiteral("position,date,open,high,low,close,volume,rsi1,rsi2,rci1,rci2,kairi1,kairi2,psyc1,psyc2"));
-    EXPECT_EQ(lines[1], QStringLiteral("0,20240300,129,130,128,129,1000,1,1,1,1,1.0487804,1.1072961,1,1"));
+    EXPECT_EQ(lines[1], QStringLiteral("0,20240300,129,130,128,129,1000,1,1,1,1,1.04878,1.107296,1,1"));
     EXPECT_EQ(lines[30], QStringLiteral("29,20240271,100,101,99,100,1000,0.5,0.5,0,0,1,1,0.5,0.5"));
 }
 

@@ -35,7 +35,7 @@ TEST(QuoteCommand, ValuesInTheirShortestForm)
               QStringLiteral("BarDate0=20240110\nBarOpen0=1230\nBarHigh0=1250.5\nBarLow0=1220\nBarClose0=1234.5\n"
                              "BarVolume0=2345600\nCurTurnover=2893456000\nQuoteYield=2.35\nQuoteDPS=30\nQuotePER=15.2\n"
                              "QuotePBR=1.05\nQuoteEPS=-12.5\nQuoteBPS=1176.4\nQuoteMinBuy=123450\nQuoteYearHigh=1450\n"
-                             "QuoteYearLow=980\nMarginDate=11/27\nMarginBuy=1234500\nMarginSell=456700\nMarginRatio=2.7030873\n"));
+                             "QuoteYearLow=980\nMarginDate=11/27\nMarginBuy=1234500\nMarginSell=456700\nMarginRatio=2.703087\n"));
 }
 
 namespace {
@@ -74,7 +74,7 @@ TEST(QuoteCommand, ReadsTheStockPage)
     EXPECT_EQ(f.run({"1301"}, &out, &err), 0);
     EXPECT_TRUE(out.startsWith("BarDate0=20240110\nBarOpen0=1230\n")) << out.toStdString();
     EXPECT_TRUE(out.contains("\nQuotePER=15.2\n"));
-    EXPECT_TRUE(out.contains("\nMarginRatio=2.7030873\n"));
+    EXPECT_TRUE(out.contains("\nMarginRatio=2.703087\n"));
     EXPECT_EQ(err, QString());
 }
 
