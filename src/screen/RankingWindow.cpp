@@ -246,7 +246,9 @@ void RankingWindow::keepAlive(bool stoppable)
         cmdSTOP->show();
     }
     // Painting a few times a second keeps the window alive without slowing the run down.
-    if (m_sinceRepaint.isValid() && m_sinceRepaint.elapsed() < 50) return;
+    // A run's first step is always shown, so the bar moves as soon as the work does.
+    const bool firstStep = ProgressBar1->value() == 0 && m_progress > 0;
+    if (!firstStep && m_sinceRepaint.isValid() && m_sinceRepaint.elapsed() < 50) return;
     m_sinceRepaint.start();
     ProgressBar1->setValue(m_progress);
     QApplication::processEvents(stoppable ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
