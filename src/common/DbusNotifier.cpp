@@ -2,6 +2,9 @@
 
 #include <QDBusArgument>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QEventLoop>
+#include <QTimer>
 #include <QVariantMap>
 
 namespace velor {
@@ -30,6 +33,23 @@ QDBusMessage call(const QString &method)
     return QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
 }
 
+// Sends the call and waits for its answer at most `ms`, letting window events run meanwhile. The
+// wait ends on our own timer: a bus or service that never answers cannot hold the program, even
+// where the bus library's own time-out does not fire.
+QDBusMessage callWithin(const QDBusConnection &bus, const QDBusMessage &m, int ms)
+{
+    QDBusPendingCallWatcher watcher(bus.asyncCall(m, ms));
+    if (!watcher.isFinished()) {
+        QEventLoop loop;
+        QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    if (!watcher.isFinished()) return QDBusMessage::createError(QStringLiteral("org.freedesktop.DBus.Error.Timeout"),
+                                                               QStringLiteral("no answer"));
+    return watcher.reply();
+}
+
 } // namespace
 
 DbusNotifier::DbusNotifier(const QDBusConnection &bus, const QImage &icon, QObject *parent)
@@ -45,7 +65,7 @@ DbusNotifier::DbusNotifier(const QDBusConnection &bus, const QImage &icon, QObje
 std::optional<QStringList> DbusNotifier::capabilities()
 {
     if (!m_capabilities) {
-        const QDBusMessage r = m_bus.call(call(QStringLiteral("GetCapabilities")), QDBus::BlockWithGui, timeoutMs);
+        const QDBusMessage r = callWithin(m_bus, call(QStringLiteral("GetCapabilities")), timeoutMs);
         if (r.type() != QDBusMessage::ReplyMessage || r.arguments().isEmpty()) return std::nullopt;
         m_capabilities = r.arguments().first().toStringList();
     }
@@ -66,7 +86,7 @@ bool DbusNotifier::notify(const Notice &notice)
     m << QStringLiteral("VELOR") << uint(0) << QStringLiteral("velor") << notice.summary << body
       << (notice.code > 0 ? QStringList{QStringLiteral("default"), QStringLiteral("表示")} : QStringList()) << hints
       << int(-1);
-    const QDBusMessage r = m_bus.call(m, QDBus::BlockWithGui, timeoutMs);
+    const QDBusMessage r = callWithin(m_bus, m, timeoutMs);
     if (r.type() != QDBusMessage::ReplyMessage || r.arguments().isEmpty()) {
         m_capabilities.reset();   // the service went away; the next one may differ
         return false;
