@@ -18,7 +18,7 @@ public:
     /// A message about how a run went: `failed` when it ended without doing what was asked, else
     /// it went on and skipped something. The window shows `icon`; the command line says error or
     /// warning from `failed` alone, so that its exit code and its words agree.
-    virtual Answer report(const QString &text, Icon icon, bool failed) { return message(text, icon); }
+    virtual Answer report(const QString &text, Icon icon, bool /*failed*/) { return message(text, icon); }
     /// Asks for a file to open; empty when cancelled.
     virtual QString openFile(const QString &title, const QString &startDir, const QString &filter) = 0;
     /// Asks for a file to save to; empty when cancelled.
