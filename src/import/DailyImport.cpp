@@ -199,7 +199,7 @@ std::optional<Stop> ImportRun::planFile(const QString &name)
     MasterChanges ch = masterChanges(*m_master, *day);
     if (int(ch.entries.size()) > m_st.MaxStocks) return Stop{QStringLiteral("これ以上データを追加出来ません。")};
     m_master->entries = ch.entries;
-    m_plan.add(*day, readPath, name, *bytes, std::move(cal));
+    m_plan.add(std::move(*day), readPath, name, *bytes, std::move(cal));
     advanceCalendar(m_plan.days.back(), ch);
     m_handled << name;
     return std::nullopt;
@@ -210,8 +210,9 @@ bool ImportRun::commit(int16_t savedCode)
 {
     const bool ok = runPass(m_st, m_sv, m_plan, true, m_ops);
     if (!ok) return false;
-    for (const QString &name : m_handled) {
-        QFile::remove(pathIn(withTrailingSeparator(m_inbox), name));
+    for (const QString &name : m_handled) QFile::remove(pathIn(withTrailingSeparator(m_inbox), name));
+    // One refresh for the whole pass: after each of its files the state would be the same.
+    if (!m_handled.isEmpty()) {
         afterFile();
         m_st.CurCode = savedCode;
         m_sv.shell.redrawChart(1);

@@ -78,3 +78,15 @@ TEST(Cp932, RoundTripAndWidth)
     EXPECT_EQ(fromCp932(bytes), name);
     EXPECT_EQ(cp932Width(QStringLiteral("ｱｲ①")), 4);   // half-width kana 1 byte each, ① is a CP932 extension
 }
+
+// The converters are kept between calls: what one call leaves unfinished must not reach the next.
+TEST(Cp932, EachCallStandsAlone)
+{
+    const QByteArray cut("\x82\xa0" "ab\x82", 5);   // ends inside a two-byte character
+    EXPECT_EQ(fromCp932(cut), QStringLiteral("あab"));
+    EXPECT_EQ(fromCp932(QByteArray("\xb1\x82\xa2", 3)), QStringLiteral("ｱい"));
+    EXPECT_EQ(fromCp932("C:\\~x"), QStringLiteral("C:\\~x"));
+    EXPECT_EQ(toCp932(QStringLiteral("a\u20acb")), QByteArray("a?b"));   // no CP932 form
+    EXPECT_EQ(toCp932(QStringView(u"a\0b", 3)), QByteArray("a?b"));
+    EXPECT_EQ(toCp932(QStringLiteral("い")), QByteArray("\x82\xa2"));
+}

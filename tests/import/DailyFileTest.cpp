@@ -1,7 +1,10 @@
+#include "common/NumText.h"
 #include "import/DailyFile.h"
 
 #include <QList>
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <random>
 
 using namespace velor;
 
@@ -132,4 +135,28 @@ TEST(DailyFile, ADayAfterTodayIsRefusedOnItsFirstLine)
         const auto g = parseDailyFile(QByteArray(c.first) + ",1301,1,1,1,1,1,1\r\n", "a.csv", c.today);
         EXPECT_EQ(g.has_value(), c.ok) << c.first << " " << c.today;
     }
+}
+
+// Texts already in shortest form are kept without formatting them again: whatever the digits,
+// the kept text must be the one the formatter gives for the value read.
+TEST(DailyFile, PriceTextsKeptAsGivenAreThoseTheFormatterGives)
+{
+    std::mt19937 rng(7);
+    QByteArray file;
+    QList<QByteArray> given;
+    for (int code = 1301; code < 1301 + 2000; ++code) {
+        QByteArray t;
+        const int digits = 1 + int(rng() % 18), point = int(rng() % (digits + 2));
+        for (int i = 0; i < digits; ++i) {
+            if (i == point && i > 0) t += '.';
+            t += char('0' + (i == 0 && rng() % 4 ? 1 + rng() % 9 : rng() % 10));
+        }
+        if (rng() % 5 == 0 && !t.contains('.')) t = "0.0000" + t;
+        given << t;
+        file += "2026-11-30," + QByteArray::number(code) + ",1," + t + ',' + t + ',' + t + ',' + t + ",100\r\n";
+    }
+    const auto f = parseDailyFile(file, "x.csv");
+    ASSERT_TRUE(f.has_value()) << f.error().text.toStdString();
+    for (int i = 0; i < given.size(); ++i)
+        ASSERT_EQ(f->lines[size_t(i)].close, doubleText(std::strtod(given[i].constData(), nullptr)).toLatin1()) << given[i].constData();
 }
