@@ -78,8 +78,9 @@ void paintCandles(const State &st, const ChartFrame &f, ChartCanvas &c)
     if (!minute) return;
     const double y = f.y(st.PrevClose);
     c.line(geo::X0, y, geo::XR, y, cyan);
-    // At the foot of the pane the two lines would run into the indicator's name below it.
-    const double ly = std::min(y, geo::Y0 - 500);
+    // At the foot of the pane the two lines would run into the indicator's name below it (5200):
+    // the lower one ends a text's height (about 180) above it.
+    const double ly = std::min(y, geo::Y0 - 700);
     c.text(6650, ly - 100, QStringLiteral("前日終値"), black);
     c.text(6650, ly + 100, formatPattern(st.PrevClose, QStringLiteral("#########.#")), black);
 }
