@@ -10,6 +10,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QUrl>
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
@@ -115,6 +116,55 @@ void setBreak(const Piece &p)
     p.frame->setFrameFormat(f);
 }
 
+// Where a table row's text lies: from the top of its first lines to the foot of its last.
+std::pair<double, double> rowExtent(QTextDocument &doc, QTextTable &table, int row)
+{
+    QAbstractTextDocumentLayout *layout = doc.documentLayout();
+    double top = 1e300, bottom = -1e300;
+    for (int c = 0; c < table.columns(); ++c) {
+        const QTextTableCell cell = table.cellAt(row, c);
+        for (QTextBlock b = doc.findBlock(cell.firstPosition()); b.isValid() && b.position() <= cell.lastPosition(); b = b.next()) {
+            const QRectF r = layout->blockBoundingRect(b).adjusted(0, 0, 0, -b.blockFormat().bottomMargin());
+            top = std::min(top, r.top());
+            bottom = std::max(bottom, r.bottom());
+        }
+    }
+    return {top, bottom};
+}
+
+// The first row (after the header) that starts on one page and ends on the next, or 0.
+int firstSplitRow(QTextDocument &doc, QTextTable &table)
+{
+    for (int r = 1; r < table.rows(); ++r)
+        if (const auto [top, bottom] = rowExtent(doc, table, r); pageOf(top) != pageOf(bottom - 1)) return r;
+    return 0;
+}
+
+// A table longer than a page is cut before its first row that would run onto the next page; the
+// rest becomes a table of its own, under the same header row, starting on that page.
+void splitTableAt(QTextDocument &doc, QTextTable &table, int row)
+{
+    const int rows = table.rows(), cols = table.columns();
+    QTextTableFormat format = table.format();
+    format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    QTextCursor at(&doc);
+    at.setPosition(table.lastPosition() + 1);
+    QTextTable *rest = at.insertTable(1 + rows - row, cols, format);
+    auto copyRow = [&](int from, int to) {
+        for (int c = 0; c < cols; ++c) {
+            const QTextTableCell source = table.cellAt(from, c);
+            QTextCursor text = source.firstCursorPosition();
+            text.setPosition(source.lastCursorPosition().position(), QTextCursor::KeepAnchor);
+            QTextTableCell target = rest->cellAt(to, c);
+            target.setFormat(source.format());
+            target.firstCursorPosition().insertFragment(text.selection());
+        }
+    };
+    copyRow(0, 0);
+    for (int r = row; r < rows; ++r) copyRow(r, 1 + r - row);
+    table.removeRows(row, rows - row);
+}
+
 // One change that makes the pages read better, or false when there is none left: a table that
 // fits on a page is not split; a heading is not left at the foot of a page; a chapter does not
 // end with a page holding a line or two.
@@ -126,6 +176,11 @@ bool improvePages(QTextDocument &doc)
     for (size_t i = 0; i < all.size(); ++i) {
         const Piece &p = all[i];
         const bool split = pageOf(p.rect.top()) != pageOf(p.rect.bottom() - 1);
+        if (auto *table = qobject_cast<QTextTable *>(p.frame); table && split && p.rect.height() >= usable)
+            if (const int row = firstSplitRow(doc, *table); row > 0) {
+                splitTableAt(doc, *table, row);
+                return true;
+            }
         if (p.frame && split && p.rect.height() < usable && !p.breaksBefore()) {
             // A heading or line that introduces the table goes with it.
             const size_t at = i > 0 && all[i - 1].heading() > 1 && !all[i - 1].breaksBefore() ? i - 1 : i;
@@ -226,6 +281,10 @@ std::vector<ManualPage> layoutPages(QTextDocument &doc)
             if (p.frame && first != last && p.rect.height() < usable) ++mp.splitTables;
             if (p.heading() == 1 && k == first) mp.chapterStart = true;
         }
+        if (auto *table = qobject_cast<QTextTable *>(p.frame))
+            for (int r = 0; r < table->rows(); ++r)
+                if (const auto [top, bottom] = rowExtent(doc, *table, r); pageOf(top) != pageOf(bottom - 1) && pageOf(top) < int(pages.size()))
+                    ++pages[size_t(pageOf(top))].splitRows;
     }
     return pages;
 }

@@ -30,6 +30,7 @@ struct ManualPage {
     int index = 0;           ///< the page of the layout
     double textHeight = 0;   ///< from the top margin to the end of the last text on the page
     int splitTables = 0;     ///< tables shorter than a page that run on from this page or onto it
+    int splitRows = 0;       ///< table rows that start on this page and end on the next
     bool chapterStart = false;
 };
 /// The pages that are printed, in order (a page of the layout without any text is left out).

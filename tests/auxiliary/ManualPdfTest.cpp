@@ -6,7 +6,11 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QRegularExpression>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFrame>
+#include <QTextTable>
 #include <gtest/gtest.h>
 
 using namespace velor;
@@ -49,6 +53,14 @@ QString pdfTitle(const QByteArray &pdf)
         return out;
     }
     return QString::fromLatin1(raw);
+}
+
+QString cellText(QTextTable &table, int row, int column)
+{
+    const QTextTableCell cell = table.cellAt(row, column);
+    QTextCursor c = cell.firstCursorPosition();
+    c.setPosition(cell.lastCursorPosition().position(), QTextCursor::KeepAnchor);
+    return c.selectedText();
 }
 
 int pageCount(const QByteArray &pdf)
@@ -112,6 +124,7 @@ void expectReadablePages(const QString &sourceDir)
     const double lines3 = 3 * QFontMetricsF(doc.defaultFont()).lineSpacing();
     for (size_t k = 0; k < pages.size(); ++k) {
         EXPECT_EQ(pages[k].splitTables, 0) << sourceDir.toStdString() << " page " << k + 1;
+        EXPECT_EQ(pages[k].splitRows, 0) << sourceDir.toStdString() << " page " << k + 1;
         const bool lastOfChapter = k + 1 == pages.size() || pages[k + 1].chapterStart;
         if (lastOfChapter && !pages[k].chapterStart) {
             EXPECT_GE(pages[k].textHeight, lines3) << sourceDir.toStdString() << " page " << k + 1;
@@ -140,4 +153,36 @@ TEST(ManualPdf, PagesKeepTablesWholeAndNoChapterEndsWithALoneLine)
     expectReadablePages(dir.path());
     // And the manual itself.
     expectReadablePages(QStringLiteral(VELOR_MANUAL_SOURCE));
+}
+
+// A table longer than a page goes on under its header on the next page, no row cut in two, every
+// row once and in order, and the heading after it keeps its form.
+TEST(ManualPdf, ATableLongerThanAPageContinuesUnderItsHeader)
+{
+    app();
+    QTemporaryDir dir;
+    QString md = QStringLiteral("# 困ったとき\n\n## メッセージ\n\n| メッセージ | 原因と対処 |\n|---|---|\n");
+    for (int r = 0; r < 70; ++r)
+        md += QStringLiteral("| 行 %1 のメッセージが長く続いて二行目に入るまで書かれています | 原因 %1 と対処の説明が二行目まで続きます。もう少し長く書きます |\n").arg(r);
+    md += QStringLiteral("\n## 次の節\n\n本文。\n");
+    writeFile(dir.path() + "/01.md", md.toUtf8());
+    expectReadablePages(dir.path());
+    QTextDocument doc;
+    ASSERT_TRUE(manualDocument(dir.path(), doc).has_value());
+    QStringList firstColumn;
+    int tables = 0;
+    for (auto it = doc.rootFrame()->begin(); !it.atEnd(); ++it)
+        if (auto *table = qobject_cast<QTextTable *>(it.currentFrame())) {
+            ++tables;
+            EXPECT_EQ(cellText(*table, 0, 0), QStringLiteral("メッセージ"));
+            for (int r = 1; r < table->rows(); ++r) firstColumn << cellText(*table, r, 0).section(' ', 1, 1);
+        }
+    EXPECT_GE(tables, 2);
+    QStringList expected;
+    for (int r = 0; r < 70; ++r) expected << QString::number(r);
+    EXPECT_EQ(firstColumn, expected);
+    const QTextBlock heading = doc.findBlock(doc.toPlainText().indexOf(QStringLiteral("次の節")));
+    EXPECT_EQ(heading.blockFormat().headingLevel(), 2);
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+        if (b.blockFormat().headingLevel() > 0) EXPECT_FALSE(b.text().isEmpty());
 }
