@@ -7,9 +7,12 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QIdentityProxyModel>
 #include <QLocale>
 #include <QMessageBox>
+#include <algorithm>
 
 namespace velor {
 
@@ -103,6 +106,15 @@ QString runFileDialog(QWidget *parent, const QString &title, const QString &star
     // Qt's own dialog (where no native one is used) takes file types and dates from the
     // system's language.
     d.setProxyModel(japaneseFileColumns(&d));
+    // Wide enough for "CSV ファイル" and "2026/12/07 18:05", which the default widths cut short,
+    // and the dialog wide enough to show them beside the names.
+    d.resize(std::max(d.width(), 800), d.height());
+    for (auto *view : d.findChildren<QTreeView *>()) {
+        const QFontMetrics fm(view->font());
+        QHeaderView *header = view->header();
+        header->resizeSection(2, std::max(header->sectionSize(2), fm.horizontalAdvance(QStringLiteral("XLSX ファイル")) + 16));
+        header->resizeSection(3, std::max(header->sectionSize(3), fm.horizontalAdvance(QStringLiteral("2026/12/07 18:05")) + 16));
+    }
     if (quitRequested()) return {};
     if (d.exec() != QDialog::Accepted || quitRequested() || d.selectedFiles().isEmpty()) return {};
     return d.selectedFiles().constFirst();

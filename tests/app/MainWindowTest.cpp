@@ -8,7 +8,10 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileSystemModel>
+#include <QTimer>
+#include <QTreeView>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QApplication>
@@ -214,4 +217,33 @@ TEST(FileDialogColumns, TypesAndDatesAreJapaneseWhateverTheSystemLanguage)
     EXPECT_EQ(columns->index(csv.row(), 3, csv.parent()).data().toString(), "2026/12/07 18:05");
     EXPECT_EQ(columns->index(folder.row(), 2, folder.parent()).data().toString(), "フォルダー");
     (void)root;
+
+    // The same in the open dialog itself: the row of r.csv in its detail view, read once the
+    // dialog has listed the folder, then the dialog is cancelled.
+    QStringList shown;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        for (auto *view : dialog->findChildren<QTreeView *>()) {
+            const QAbstractItemModel *m = view->model();
+            const QModelIndex top = view->rootIndex();
+            for (int r = 0; r < m->rowCount(top); ++r) {
+                if (m->index(r, 0, top).data().toString() != "r.csv") continue;
+                for (int c = 0; c < 4; ++c) shown << m->index(r, c, top).data().toString();
+                poll.stop();
+                dialog->reject();
+                return;
+            }
+        }
+    });
+    poll.start(20);
+    QTimer::singleShot(60000, [&] {
+        if (auto *w = QApplication::activeModalWidget()) w->close();
+    });
+    QtDialogs dialogs;
+    EXPECT_TRUE(dialogs.openFile(QStringLiteral("開く"), dir.path(), QStringLiteral("結果ファイル (*.csv)")).isEmpty());
+    ASSERT_EQ(shown.size(), 4);
+    EXPECT_EQ(shown[2], "CSV ファイル");
+    EXPECT_EQ(shown[3], "2026/12/07 18:05");
 }
