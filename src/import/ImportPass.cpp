@@ -1,5 +1,6 @@
 #include "import/ImportPass.h"
 
+#include "common/TextFile.h"
 #include "common/Utils.h"
 #include "db/PriceFile.h"
 #include "db/Services.h"
@@ -255,8 +256,11 @@ std::expected<PassPlan, QString> planFromJournal(ImportJournal journal)
 std::expected<std::optional<QByteArray>, QString> readStoredFile(const QString &path)
 {
     errno = 0;
-    std::unique_ptr<std::FILE, FileCloser> f(std::fopen(QFile::encodeName(path).constData(), "rb"));
+    // A FIFO or device in the data folder would hold the import for ever: refused unopened.
+    bool notRegular = false;
+    std::unique_ptr<std::FILE, FileCloser> f(openRegularFile(path, notRegular));
     if (!f) {
+        if (notRegular) return std::unexpected(QStringLiteral("通常のファイルではありません"));
         if (errno == ENOENT) return std::optional<QByteArray>{};
         return std::unexpected(QString::fromLocal8Bit(std::strerror(errno)));
     }
