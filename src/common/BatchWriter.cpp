@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <filesystem>
 
 #if defined(Q_OS_WIN)
@@ -39,11 +38,12 @@ std::expected<void, QString> BatchFileOps::writeUnsynced(const QString &path, co
 {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return std::unexpected(cannotWrite(path));
-    const bool written = writeFully(f, bytes);
-    f.close();
+    const bool written = writeFully(f, bytes) && f.flush();
     // A full disk can lose the tail of a write without an error from the call: the file's own
-    // size is the proof.
-    if (!written || f.error() != QFileDevice::NoError || QFileInfo(path).size() != bytes.size())
+    // size (asked of the open file, without looking its name up again) is the proof.
+    const qint64 size = f.size();
+    f.close();
+    if (!written || f.error() != QFileDevice::NoError || size != bytes.size())
         return std::unexpected(cannotWrite(path));
     return {};
 }

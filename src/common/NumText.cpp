@@ -97,6 +97,16 @@ std::string roundedFixed(double mag, int frac)
 
 QString singleText(float v) { return QString::fromStdString(singleDigits(v)); }
 QString doubleText(double v) { return QString::fromStdString(shortest(v)); }
+QByteArray singleBytes(float v)
+{
+    const std::string s = singleDigits(v);
+    return QByteArray(s.data(), qsizetype(s.size()));
+}
+QByteArray doubleBytes(double v)
+{
+    const std::string s = shortest(v);
+    return QByteArray(s.data(), qsizetype(s.size()));
+}
 
 QString printForm(double v)
 {

@@ -1,5 +1,6 @@
 #pragma once
 // The one place where numbers become text: stored files, the chart, the listings.
+#include <QByteArray>
 #include <QString>
 
 namespace velor {
@@ -8,6 +9,9 @@ namespace velor {
 QString singleText(float v);
 /// Shortest decimal text that reads back to the same double ("118300", "0.1", "1e+20" never: plain digits).
 QString doubleText(double v);
+/// The same texts as bytes, for the stored files (without going through a QString).
+QByteArray singleBytes(float v);
+QByteArray doubleBytes(double v);
 /// The chart's print form: one blank before a non-negative number, one blank after every number,
 /// no zero before the point of a magnitude below 1 (0.8 -> " .8 ", -0.25 -> "-.25 ").
 /// Values print with at most 7 significant digits, as single-precision numbers do.

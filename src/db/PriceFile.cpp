@@ -55,8 +55,8 @@ std::optional<std::array<int, 3>> parseHeaderLine(const char *begin, const char 
 QByteArray formatBarLine(const Bar &b)
 {
     QByteArray s = QByteArray::number(b.date);
-    for (float v : {b.open, b.high, b.low, b.close}) s += ',' + singleText(v).toLatin1();
-    s += ',' + doubleText(b.volume).toLatin1();
+    for (float v : {b.open, b.high, b.low, b.close}) s.append(',').append(singleBytes(v));
+    s.append(',').append(doubleBytes(b.volume));
     return s;
 }
 

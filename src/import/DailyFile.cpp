@@ -65,7 +65,7 @@ QByteArray storedText(std::string_view raw)
     double v = 0;
     if (!wholeNumber(t, v)) return QByteArray(raw.data(), qsizetype(raw.size()));
     if (isPlainShortest(t)) return QByteArray(t.data(), qsizetype(t.size()));
-    return doubleText(v).toLatin1();
+    return doubleBytes(v);
 }
 
 int32_t dateOfView(std::string_view text)

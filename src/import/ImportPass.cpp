@@ -17,6 +17,7 @@
 #include <deque>
 #include <future>
 #include <map>
+#include <sys/stat.h>
 
 namespace velor {
 
@@ -264,7 +265,13 @@ std::expected<std::optional<QByteArray>, QString> readStoredFile(const QString &
         if (errno == ENOENT) return std::optional<QByteArray>{};
         return std::unexpected(QString::fromLocal8Bit(std::strerror(errno)));
     }
+    // Read straight into a buffer of the file's size; a file that grows meanwhile goes on below.
     QByteArray bytes;
+    struct stat sb {};
+    if (::fstat(::fileno(f.get()), &sb) == 0 && sb.st_size > 0 && sb.st_size <= kMaxPriceFile) {
+        bytes.resize(qsizetype(sb.st_size));
+        bytes.resize(qsizetype(std::fread(bytes.data(), 1, size_t(bytes.size()), f.get())));
+    }
     char buf[65536];
     size_t n = 0;
     while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) {

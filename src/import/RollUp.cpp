@@ -21,7 +21,7 @@ struct LineView {
     const char *end;
 };
 
-QByteArray priceText(float v) { return singleText(v).toLatin1(); }
+QByteArray priceText(float v) { return singleBytes(v); }
 
 struct Ohlc {
     QByteArray o, h, l, c;
@@ -31,7 +31,11 @@ struct Ohlc {
 QByteArray barText(int32_t date, const QByteArray &o, const QByteArray &h, const QByteArray &l, const QByteArray &c,
                    double volume)
 {
-    return QByteArray::number(date) + ',' + o + ',' + h + ',' + l + ',' + c + ',' + doubleText(volume).toLatin1();
+    const QByteArray v = doubleBytes(volume);
+    QByteArray out;
+    out.reserve(10 + o.size() + h.size() + l.size() + c.size() + v.size() + 5);
+    out.append(QByteArray::number(date)).append(',').append(o).append(',').append(h).append(',').append(l).append(',');
+    return out.append(c).append(',').append(v);
 }
 
 QByteArray flatBar(int32_t date, float close)
@@ -152,20 +156,30 @@ std::optional<std::pair<QByteArray, bool>> periodBar(Lines &f, int section, int3
     QByteArray o = line.open, h = line.high, l = line.low, c = line.close;
     float hv = line.h, lv = line.l;
     double vol = V;
+    // The texts are made once, from the values the walk over the period's days ends with.
+    std::optional<float> ov;
+    bool higher = false, lower = false, fromWeek = false;
     const size_t limit = std::min(calendar.size(), size_t(kLines));
     for (size_t p = 1; p <= limit && calendar[p - 1] >= start; ++p) {
         const auto dp = f.bar(0, int(p));
         if (!dp) return std::nullopt;
         if (V != 0) {
             if (dp->volume > 0 || isIndexSeries(line.code)) {
-                o = priceText(dp->open);
-                if (dp->high > hv) hv = dp->high, h = priceText(dp->high);
-                if (dp->low < lv) lv = dp->low, l = priceText(dp->low);
+                ov = dp->open;
+                if (dp->high > hv) hv = dp->high, higher = true;
+                if (dp->low < lv) lv = dp->low, lower = true;
             }
         } else {
-            o = priceText(w1->open), h = priceText(w1->high), l = priceText(w1->low), c = priceText(w1->close);
+            fromWeek = true;
         }
         vol += dp->volume;
+    }
+    if (fromWeek) {
+        o = priceText(w1->open), h = priceText(w1->high), l = priceText(w1->low), c = priceText(w1->close);
+    } else {
+        if (ov) o = priceText(*ov);
+        if (higher) h = priceText(hv);
+        if (lower) l = priceText(lv);
     }
     if (vol == 0 && ordinary) return std::pair{flatBar(day.D, w1->close), false};
     return std::pair{barText(day.D, o, h, l, c, vol), false};
@@ -384,7 +398,15 @@ std::optional<RolledFile> RolledFile::from(const RollUpResult &r)
 std::optional<Bar> RolledFile::bar(int section, int k) const
 {
     const std::string_view v = m_lines[size_t(section)][size_t(k - 1)];
-    return parseBarLine(v.data(), v.data() + v.size());
+    if (section != 0) return parseBarLine(v.data(), v.data() + v.size());
+    // Each day applied walks the newest weeks of daily bars again: each of them is parsed once.
+    if (m_daily.size() < size_t(k)) m_daily.resize(size_t(k));
+    ParsedBar &b = m_daily[size_t(k - 1)];
+    if (!b.parsed) {
+        b.bar = parseBarLine(v.data(), v.data() + v.size());
+        b.parsed = true;
+    }
+    return b.bar;
 }
 
 std::optional<bool> RolledFile::apply(const DailyFile &day, const DailyLine &line, const std::vector<int32_t> &calendar)
@@ -410,8 +432,10 @@ std::optional<bool> RolledFile::apply(const DailyFile &day, const DailyLine &lin
         if (newBar) {
             lines.pop_back();
             lines.push_front(v);
+            if (section == 0) m_daily.push_front({});
         } else {
             lines.front() = v;
+            if (section == 0 && !m_daily.empty()) m_daily.front() = {};
         }
     };
     put(0, std::move(bars->daily), true);

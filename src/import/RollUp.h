@@ -56,6 +56,11 @@ private:
     std::deque<QByteArray> m_added;                     // lines of later days with their CR LF, which views point into
     std::array<int, 3> m_counts{};
     std::array<std::deque<std::string_view>, 3> m_lines;   // each section's 300 lines, newest first
+    struct ParsedBar {
+        bool parsed = false;
+        std::optional<Bar> bar;
+    };
+    mutable std::deque<ParsedBar> m_daily;   // the newest daily lines' bars, as far as read
     bool m_canonical = true;
 };
 
