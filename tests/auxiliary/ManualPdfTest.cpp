@@ -183,6 +183,9 @@ TEST(ManualPdf, ATableLongerThanAPageContinuesUnderItsHeader)
     EXPECT_EQ(firstColumn, expected);
     const QTextBlock heading = doc.findBlock(doc.toPlainText().indexOf(QStringLiteral("次の節")));
     EXPECT_EQ(heading.blockFormat().headingLevel(), 2);
-    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
-        if (b.blockFormat().headingLevel() > 0) EXPECT_FALSE(b.text().isEmpty());
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        if (b.blockFormat().headingLevel() > 0) {
+            EXPECT_FALSE(b.text().isEmpty());
+        }
+    }
 }
