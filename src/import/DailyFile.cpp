@@ -68,23 +68,6 @@ QByteArray storedText(std::string_view raw)
     return doubleBytes(v);
 }
 
-int32_t dateOfView(std::string_view text)
-{
-    if (text.size() < 10) return 0;
-    auto digits = [&](size_t from, size_t count, int &out) {
-        out = 0;
-        for (size_t i = from; i < from + count; ++i) {
-            if (text[i] < '0' || text[i] > '9') return false;
-            out = out * 10 + (text[i] - '0');
-        }
-        return true;
-    };
-    int y = 0, m = 0, d = 0;
-    if (!digits(0, 4, y) || !digits(5, 2, m) || !digits(8, 2, d)) return 0;
-    if (!QDate(y, m, d).isValid()) return 0;
-    return y * 10000 + m * 100 + d;
-}
-
 bool isBlankLine(std::string_view l)
 {
     for (char ch : l)
@@ -113,7 +96,22 @@ int32_t WeekStart(int32_t D)
     return py * 10000 + pm * 100 + day;
 }
 
-int32_t dateOfText(const QByteArray &text) { return dateOfView(std::string_view(text.constData(), size_t(text.size()))); }
+int32_t dateOfText(std::string_view text)
+{
+    if (text.size() < 10) return 0;
+    auto digits = [&](size_t from, size_t count, int &out) {
+        out = 0;
+        for (size_t i = from; i < from + count; ++i) {
+            if (text[i] < '0' || text[i] > '9') return false;
+            out = out * 10 + (text[i] - '0');
+        }
+        return true;
+    };
+    int y = 0, m = 0, d = 0;
+    if (!digits(0, 4, y) || !digits(5, 2, m) || !digits(8, 2, d)) return 0;
+    if (!QDate(y, m, d).isValid()) return 0;
+    return y * 10000 + m * 100 + d;
+}
 
 std::expected<DailyFile, DailyFileError> parseDailyFile(const QByteArray &bytes, const QString &path, int32_t today)
 {
@@ -146,14 +144,14 @@ std::expected<DailyFile, DailyFileError> parseDailyFile(const QByteArray &bytes,
         }
         ++count;
         if (out.D == 0) {
-            out.D = dateOfView(trimmed(f[0]));
+            out.D = dateOfText(trimmed(f[0]));
             if (out.D == 0)
                 return std::unexpected(DailyFileError{
                     DailyFileError::BadDate, QStringLiteral("データファイルの形式が正しくありません。読み込みを中止します。")});
             if (today > 0 && out.D > today)
                 return bad(lineNo, QStringLiteral("日付 ") + QString::number(out.D) + QStringLiteral(" が今日 ") +
                                        QString::number(today) + QStringLiteral(" より後です"));
-        } else if (dateOfView(trimmed(f[0])) != out.D) {
+        } else if (dateOfText(trimmed(f[0])) != out.D) {
             return bad(lineNo, QStringLiteral("日付が最初の行の ") + QString::number(out.D) + QStringLiteral(" と違います"));
         }
         if (count != 8) return bad(lineNo, QStringLiteral("項目の数が ") + QString::number(count) + QStringLiteral(" です"));

@@ -5,6 +5,7 @@
 #include <QString>
 #include <cstdint>
 #include <expected>
+#include <string_view>
 #include <vector>
 
 namespace velor {
@@ -39,7 +40,7 @@ struct DailyFileError {
 int32_t WeekStart(int32_t D);
 
 /// D from the first field "YYYY?MM?DD" (characters 1-4, 6-7, 9-10); 0 when unreadable.
-int32_t dateOfText(const QByteArray &text);
+int32_t dateOfText(std::string_view text);
 
 /// Reads and checks a whole daily file. `path` names the file in messages. Every line must carry
 /// the first line's date and no negative price; with `today` (YYYYMMDD, 0: unchecked) the day

@@ -23,11 +23,6 @@ struct LineView {
 
 QByteArray priceText(float v) { return singleBytes(v); }
 
-struct Ohlc {
-    QByteArray o, h, l, c;
-    float ho = 0, hh = 0, hl = 0;   // open/high/low as numbers
-};
-
 QByteArray barText(int32_t date, const QByteArray &o, const QByteArray &h, const QByteArray &l, const QByteArray &c,
                    double volume)
 {
