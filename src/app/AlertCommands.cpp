@@ -39,9 +39,7 @@ int usage(const QString &why = {})
 
 std::optional<int> codeArg(const QString &text)
 {
-    bool ok = false;
-    const int v = text.toInt(&ok);
-    return ok && v >= 1 && v <= 9999 ? std::optional<int>(v) : std::nullopt;
+    return codeFromInput(text);
 }
 
 // "--name VALUE" taken out of args as a level; nullopt (with the reason) when it is bad.
@@ -63,7 +61,7 @@ std::optional<float> takeLevel(QStringList &args, const QString &name, QString &
 bool knownStock(CliSession &s, int code)
 {
     if (entryOf(s.st, code) != 0) return true;
-    s.dialogs.message(QStringLiteral("このコード(") + QString::number(code) + QStringLiteral(")の銘柄はありません。"), Icon::Error);
+    s.dialogs.message(QStringLiteral("このコード(") + codeText(code) + QStringLiteral(")の銘柄はありません。"), Icon::Error);
     return false;
 }
 
@@ -98,7 +96,7 @@ int clearCommand(CliSession &s, const QString &exeDir, const QStringList &args)
     if (auto r = center.reload(); !r) return failed(r.error());
     if (!center.prices().clear(*code)) {
         // Nothing to remove: the stock is without an alert, as asked.
-        printErr(QStringLiteral("warning: ") + QString::number(*code) + QStringLiteral(" にアラートはありません。"));
+        printErr(QStringLiteral("warning: ") + codeText(*code) + QStringLiteral(" にアラートはありません。"));
         return 0;
     }
     if (auto r = center.save(); !r) return failed(r.error());

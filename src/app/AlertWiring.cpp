@@ -115,7 +115,7 @@ void ALERT_Click(MainWindow &w, AlertSession &s)
     }
     if (s.dialog) s.dialog->close();   // one stock at a time
     // Shown without waiting: the monitor and the minute bars go on while it is open.
-    auto *dlg = new AlertDialog(QString::number(code) + QLatin1Char(' ') + shortName(w.state(), code),
+    auto *dlg = new AlertDialog(codeText(code) + QLatin1Char(' ') + shortName(w.state(), code),
                                 s.center.prices().find(code), &w);
     dlg->setAttribute(Qt::WA_DeleteOnClose);
     s.dialog = dlg;
@@ -152,8 +152,8 @@ AlertCenter *alertCenterOf(MainWindow &w)
 
 void showAlertStock(MainWindow &w, int code)
 {
-    if (code < 1 || code > 9999) return;
-    w.state().CurCode = int16_t(code);
+    if (!isStockCode(code)) return;
+    w.state().CurCode = code;
     w.redrawChart(1);
     if (w.isMinimized()) w.showNormal();
     w.raise();

@@ -71,7 +71,7 @@ void prepare(CliSession &s, const ChartRequest &r)
     KDOPN(st, s.sv, 2);
     st.LastTradeDate = st.BarDate[1];
     s.shell.clearMessages();
-    st.CurCode = int16_t(r.code);
+    st.CurCode = r.code;
     st.BarOffset = int16_t(r.offset);
     // The live bar is drawn from the quote page, as in the window with real-time display on.
     if (r.offset == -1) s.useLiveQuotes();
@@ -103,8 +103,8 @@ std::expected<ChartRequest, QString> parseChartArgs(const QStringList &args, boo
             continue;
         }
         if (haveCode) return std::unexpected(QStringLiteral("error: 銘柄コードは一つだけ指定してください。"));
-        auto code = intIn(a, 1, 9999, QStringLiteral("銘柄コード"));
-        if (!code) return std::unexpected(code.error());
+        const auto code = codeFromInput(a);
+        if (!code) return std::unexpected(QStringLiteral("error: 銘柄コード は 1 から 9999 までの数か、英字を含む 4 文字のコード（130A など）です。"));
         r.code = *code;
         haveCode = true;
     }
@@ -165,7 +165,7 @@ int exportCommand(const CliOptions &o, const QString &exeDir)
     if (!s.open(exeDir, CliSession::Access::Read)) return 1;
     State &st = s.st;
     st.CurPeriod = int16_t(r->period);
-    st.CurCode = int16_t(r->code);
+    st.CurCode = r->code;
     KDOPN(st, s.sv, kMaxDispBars);
     if (st.BarCount == 0) {
         printErr(QStringLiteral("error: ") + s.shell.messages().trimmed());

@@ -23,7 +23,7 @@ int usage()
     return 2;
 }
 
-// A watch-list number 1..3 or a code 1..9999 given as an argument; 0 when it is neither.
+// A watch-list number 1..3 given as an argument; 0 when it is not one.
 int argNumber(const QString &text, int low, int high)
 {
     bool ok = false;
@@ -44,21 +44,21 @@ int listCommand(CliSession &s, int n)
         return 1;
     }
     for (long long v : *numbers)
-        if (v != 0) printOut(QString::number(v));
+        if (v != 0) printOut(v > 0 && v < kCodeSpace && hasLetter(int(v)) ? codeText(int(v)) : QString::number(v));
     return 0;
 }
 
 int addCommand(Lists &l, CliSession &s, int n, int code)
 {
     if (entryOf(s.st, code) == 0) {
-        s.dialogs.message(QStringLiteral("このコード(") + QString::number(code) + QStringLiteral(")の銘柄はありません。"),
+        s.dialogs.message(QStringLiteral("このコード(") + codeText(code) + QStringLiteral(")の銘柄はありません。"),
                           Icon::Error);
         return 1;
     }
     switch (addToWatchList(l, n, code)) {
     case AddResult::Added: return 0;
     case AddResult::AlreadyListed:
-        s.dialogs.message(QStringLiteral("コード ") + QString::number(code) + QStringLiteral(" はすでに ") +
+        s.dialogs.message(QStringLiteral("コード ") + codeText(code) + QStringLiteral(" はすでに ") +
                               FileNameOf(watchListPath(s.st, n)) + QStringLiteral(" にあります。"),
                           Icon::Warning);
         return 0;
@@ -99,7 +99,7 @@ int watchCommand(const CliOptions &o, const QString &exeDir)
                          (verb == QLatin1String("sort") && a.size() == 1);
     if (!shapeOk) return usage();
     const int n = verb == QLatin1String("sort") ? 1 : argNumber(a[1], 1, 3);
-    const int code = a.size() == 3 ? argNumber(a[2], 1, 9999) : 1;
+    const int code = a.size() == 3 ? codeFromInput(a[2]).value_or(0) : 1;
     if (n == 0 || code == 0) return usage();
     CliSession s(o);
     if (!s.open(exeDir, verb == QLatin1String("list") ? CliSession::Access::Read : CliSession::Access::Write)) return 1;

@@ -55,7 +55,7 @@ public:
 
     void showCode(int code)
     {
-        m_lists.st.CurCode = int16_t(code);
+        m_lists.st.CurCode = code;
         m_lists.sv.shell.redrawChart(1);
     }
 
@@ -124,7 +124,7 @@ private:
     {
         const int now = m_w.List1->currentRow();
         if (now < 0 || now == before || now >= m_w.List1->count()) return;
-        if (leadingNumber(m_w.List1->item(now)->text()) == m_lists.st.CurCode) return;   // the chart moved it
+        if (leadingCode(m_w.List1->item(now)->text()) == m_lists.st.CurCode) return;   // the chart moved it
         List1_LeftClick(m_lists, now);
     }
 

@@ -88,9 +88,8 @@ int quoteCommand(const CliOptions &o, const QString &exeDir)
     QStringList args = o.args;
     const auto mode = takeInt(args, QStringLiteral("--mode"), 0, 0, 11);
     const auto offset = takeInt(args, QStringLiteral("--offset"), -1, -1, 1600);
-    bool codeOk = false;
-    const int code = args.size() == 1 ? args[0].toInt(&codeOk) : 0;
-    if (!mode || !offset || !codeOk || code < 1 || code > 9999 || (*mode != 0 && *mode != 1 && *mode != 7 && *mode != 11)) {
+    const int code = args.size() == 1 ? codeFromInput(args[0]).value_or(0) : 0;
+    if (!mode || !offset || code == 0 || (*mode != 0 && *mode != 1 && *mode != 7 && *mode != 11)) {
         printErr(quoteUsage());
         return 2;
     }
@@ -99,13 +98,13 @@ int quoteCommand(const CliOptions &o, const QString &exeDir)
     // The command's one page is all it was asked for: a page that failed is an error here.
     FailureDialogs failing(s.dialogs);
     QuoteReader reader(*s.clock, s.net, failing);
-    s.st.CurCode = int16_t(code);
+    s.st.CurCode = code;
     s.st.QuoteMode = int16_t(*mode);
     s.st.BarOffset = int16_t(*offset);
     reader.getVec(s.st);
     std::fputs(quoteValuesText(s.st).toUtf8().constData(), stdout);
     if (reader.lastPageWithoutValues())
-        failing.message(QStringLiteral("目的銘柄: ") + QString::number(code) + QStringLiteral(", ") + s.st.nameOf(code) +
+        failing.message(QStringLiteral("目的銘柄: ") + codeText(code) + QStringLiteral(", ") + s.st.nameOf(code) +
                         QStringLiteral(" のページ ") + QuoteReader::pageAddress(s.st, code) +
                         QStringLiteral(" に値が見つかりません。"));
     return reader.lastFetchFailed() || reader.lastPageWithoutValues() ? 1 : 0;
@@ -239,9 +238,8 @@ int minuteCommand(const CliOptions &o, const QString &exeDir)
 {
     const QStringList &args = o.args;
     const bool collect = args.size() == 1 && args[0] == QLatin1String("collect");
-    bool codeOk = false;
-    const int code = args.size() == 2 && args[0] == QLatin1String("show") ? args[1].toInt(&codeOk) : 0;
-    if (!collect && (!codeOk || code < 1 || code > 9999)) {
+    const int code = args.size() == 2 && args[0] == QLatin1String("show") ? codeFromInput(args[1]).value_or(0) : 0;
+    if (!collect && code == 0) {
         printErr(minuteUsage());
         return 2;
     }
@@ -265,7 +263,7 @@ int minuteCommand(const CliOptions &o, const QString &exeDir)
         }
         return 0;
     }
-    s.st.CurCode = int16_t(code);
+    s.st.CurCode = code;
     s.st.CurPeriod = 3;
     ReadMinuteBars(s.st, s.sv, 1600);
     printOut(minuteBarsText(s.st));

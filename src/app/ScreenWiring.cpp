@@ -35,7 +35,7 @@ public:
             m_window = new RankingWindow(
                 m_w.state(), m_w.services(),
                 [this](int code) {
-                    m_w.state().CurCode = int16_t(code);
+                    m_w.state().CurCode = code;
                     m_w.redrawChart(1);
                 },
                 [this](int n, int code) { addToWatchList(m_lists, n, code); }, &m_w);

@@ -14,7 +14,8 @@ struct Tables {
     std::vector<int32_t> date;
     std::vector<float> open, high, low, close;
     std::vector<double> volume;
-    int16_t count = 0, code = 0;
+    int16_t count = 0;
+    int code = 0;
     double turnover = 0;
 };
 
@@ -141,7 +142,7 @@ void Chart::writeTexts(int mode)
     updateTurnoverLimits(m_st, now);
     m_texts.status = statusLine(m_st, now);
     if (m_texts.full) {
-        m_texts.code = QString::number(m_st.CurCode);
+        m_texts.code = codeText(m_st.CurCode);
         m_texts.name = nameLabel(m_st);
         m_texts.panel = infoPanel(m_st);
     }

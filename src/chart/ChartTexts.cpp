@@ -40,7 +40,7 @@ size_t elem(int p) { return size_t(std::clamp(p + 1, 0, kBarTableSize - 1)); }
 
 int sectionOf(const State &st, int code)
 {
-    const int e = (code >= 0 && code < 10000) ? st.StockIndex[size_t(code)] : 0;
+    const int e = st.entryOf(code);
     return (e > 0 && size_t(e) < st.StockSection.size()) ? st.StockSection[size_t(e)] : 0;
 }
 
@@ -83,7 +83,7 @@ static QString titleFolder(const QString &folder) { return QDir::toNativeSeparat
 QString windowTitle(const State &st)
 {
     const bool live = st.LiveMode != 0 || st.CurPeriod == 3;
-    return NumStr(st.CurCode) + QLatin1Char(' ') + st.nameOf(st.CurCode).left(5) +
+    return codeText(st.CurCode) + QLatin1Char(' ') + st.nameOf(st.CurCode).left(5) +
            QStringLiteral("   - VELOR Pro -  ") + titleFolder(st.ProgramDir) + QStringLiteral("     株価データフォルダ＝") +
            titleFolder(st.DataDir) +
            (live ? QStringLiteral("        リアルタイム=オン") : QStringLiteral("        リアルタイム=オフ"));

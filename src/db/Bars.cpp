@@ -32,7 +32,7 @@ bool readLine(std::FILE *f, char *buf, size_t size, size_t &len)
 
 void reportBroken(State &st, Services &sv, const QString &path, qint64 lineNo)
 {
-    sv.shell.prependMessage(QStringLiteral("銘柄:") + NumStr(st.CurCode) + ':' + st.nameOf(st.CurCode) +
+    sv.shell.prependMessage(QStringLiteral("銘柄:") + codeText(st.CurCode) + ':' + st.nameOf(st.CurCode) +
                             QStringLiteral(" のデータファイル ") + path + QStringLiteral(" の ") +
                             QString::number(lineNo) + QStringLiteral(" 行目が読めません") + QStringLiteral("\r\n"));
     st.BarCount = 0;
@@ -46,13 +46,13 @@ void KDOPN(State &st, Services &sv, int n)
     bool notRegular = false;
     std::unique_ptr<std::FILE, FileCloser> f(openRegularFile(path, notRegular));
     if (notRegular) {
-        sv.shell.prependMessage(QStringLiteral("銘柄:") + NumStr(st.CurCode) + ':' + st.nameOf(st.CurCode) +
+        sv.shell.prependMessage(QStringLiteral("銘柄:") + codeText(st.CurCode) + ':' + st.nameOf(st.CurCode) +
                                 QStringLiteral(" のデータファイル ") + path + QStringLiteral(" は通常のファイルではありません\r\n"));
         st.BarCount = 0;
         return;
     }
     if (!f) {
-        sv.shell.prependMessage(QStringLiteral("銘柄:") + NumStr(st.CurCode) + ':' + st.nameOf(st.CurCode) +
+        sv.shell.prependMessage(QStringLiteral("銘柄:") + codeText(st.CurCode) + ':' + st.nameOf(st.CurCode) +
                                 QStringLiteral(" のデータファイルがありません") + QStringLiteral("\r\n"));
         st.BarCount = 0;
         return;

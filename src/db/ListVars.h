@@ -17,7 +17,7 @@ struct ListVars {
     QStringList WorkText;
     int16_t ListChoice = 0;
     bool AllStocks = false;
-    int16_t LastCode = 1001;
+    int LastCode = 1001;
     int32_t CurIndex = 0;        ///< master entry of the current stock; -999 a text line
     bool ListSyncing = false;    ///< true while the program itself selects a row of the stock list
     bool MinuteBarsOn = false;   ///< the minute-bar display (its switch belongs to the minute bars)

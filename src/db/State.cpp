@@ -4,12 +4,11 @@
 
 namespace velor {
 
-QString State::priceFilePath(const QString &dataDir, int code) { return dataDir + NumStr(int16_t(code)) + QStringLiteral(".csv"); }
+QString State::priceFilePath(const QString &dataDir, int code) { return dataDir + codeText(code) + QStringLiteral(".csv"); }
 
 QString State::nameOf(int code) const
 {
-    if (code < 1 || code > 9999) return QString(10, ' ');
-    const int i = StockIndex[size_t(code)];
+    const int i = entryOf(code);
     if (i <= 0 || size_t(i) >= StockName.size()) return QString(10, ' ');
     return StockName[size_t(i)];
 }

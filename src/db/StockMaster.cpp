@@ -1,6 +1,7 @@
 #include "db/StockMaster.h"
 
 #include "common/Cp932.h"
+#include "common/StockCode.h"
 #include "common/TextFile.h"
 #include "db/State.h"
 
@@ -10,6 +11,8 @@
 namespace velor {
 
 namespace {
+
+const QByteArray kLetterTag = QByteArrayLiteral("LTCD");
 
 int16_t word(const QByteArray &b, qsizetype at) { return qFromLittleEndian<int16_t>(b.constData() + at); }
 void putWord(QByteArray &b, int16_t v)
@@ -61,34 +64,65 @@ QString heldName(const QByteArray &field)
     return n;
 }
 
+std::expected<MasterImage, QString> parseMaster(const QByteArray &b, const QString &path)
+{
+    if (b.size() < 14) return std::unexpected(masterErrorText(path));
+    MasterImage m;
+    const int count = word(b, 0);
+    const qsizetype tail = qsizetype(14) * (qsizetype(count) + 1);
+    if (count < 0 || b.size() < tail) return std::unexpected(masterErrorText(path));
+    const bool tagged = b.size() >= tail + 4 && b.mid(tail, 4) == kLetterTag;
+    m.header.StockCount = int16_t(count);
+    m.header.CapDaily = word(b, 2);
+    m.header.CapWeekly = word(b, 4);
+    m.header.CapMonthly = word(b, 6);
+    m.header.reserved = b.mid(8, 6);
+    m.entries.reserve(size_t(count));
+    for (int i = 1; i <= count; ++i) {
+        const qsizetype at = qsizetype(14) * i;
+        int code = word(b, at);
+        if (code <= 0) {
+            // -k: the k-th code of the tail.
+            const qsizetype from = tail + 4 + 4 * (qsizetype(-code) - 1);
+            const auto text = tagged && code < 0 && from + 4 <= b.size()
+                                  ? codeFromText(std::string_view(b.constData() + from, 4))
+                                  : std::nullopt;
+            if (!text || !hasLetter(*text)) return std::unexpected(masterErrorText(path));
+            code = *text;
+        } else if (code > 9999) {
+            return std::unexpected(masterErrorText(path));
+        }
+        m.entries.push_back({code, heldName(b.mid(at + 2, 10)), word(b, at + 12)});
+    }
+    return m;
+}
+
 std::expected<void, QString> MEIGARAIN(State &st)
 {
     auto bytes = readBytes(st.MasterPath, 14 * 40000);
-    if (!bytes || bytes->size() < 14) return std::unexpected(masterErrorText(st.MasterPath));
-    const QByteArray &b = *bytes;
-    const int count = word(b, 0);
-    if (count < 0 || b.size() < qsizetype(14) * (count + 1)) return std::unexpected(masterErrorText(st.MasterPath));
-
-    std::vector<int16_t> codes(size_t(count) + 1), sections(size_t(count) + 1);
-    std::vector<QString> names(size_t(count) + 1);
-    std::array<int16_t, 10000> index{};
-    for (int i = 1; i <= count; ++i) {
-        const qsizetype at = qsizetype(14) * i;
-        const int16_t code = word(b, at);
-        if (code < 1 || code > 9999) return std::unexpected(masterErrorText(st.MasterPath));
-        codes[size_t(i)] = code;
-        names[size_t(i)] = heldName(b.mid(at + 2, 10));
-        sections[size_t(i)] = word(b, at + 12);
-        index[size_t(code)] = int16_t(i);
+    if (!bytes) return std::unexpected(masterErrorText(st.MasterPath));
+    auto m = parseMaster(*bytes, st.MasterPath);
+    if (!m) return std::unexpected(m.error());
+    const size_t count = m->entries.size();
+    std::vector<int> codes(count + 1);
+    std::vector<int16_t> sections(count + 1);
+    std::vector<QString> names(count + 1);
+    std::vector<int16_t> index(size_t(kCodeSpace), 0);
+    for (size_t i = 1; i <= count; ++i) {
+        const MasterEntry &e = m->entries[i - 1];
+        codes[i] = e.code;
+        names[i] = e.name;
+        sections[i] = e.section;
+        index[size_t(e.code)] = int16_t(i);
     }
     st.StockCount = int16_t(count);
-    st.CapDaily = word(b, 2);
-    st.CapWeekly = word(b, 4);
-    st.CapMonthly = word(b, 6);
+    st.CapDaily = m->header.CapDaily;
+    st.CapWeekly = m->header.CapWeekly;
+    st.CapMonthly = m->header.CapMonthly;
     st.StockCode = std::move(codes);
     st.StockSection = std::move(sections);
     st.StockName = std::move(names);
-    st.StockIndex = index;
+    st.StockIndex = std::move(index);
     return {};
 }
 
@@ -104,11 +138,19 @@ std::expected<void, QString> writeMaster(const QString &path, const MasterHeader
     QByteArray reserved = header.reserved.left(6);
     while (reserved.size() < 6) reserved += '\0';
     b += reserved;
+    QByteArray letters;
     for (const auto &e : entries) {
-        putWord(b, e.code);
+        if (hasLetter(e.code)) {
+            letters += codeBytes(e.code);
+            if (letters.size() / 4 > 32768) return std::unexpected(path + QStringLiteral(" に英字を含む銘柄コードが多すぎます。"));
+            putWord(b, int16_t(-(letters.size() / 4)));
+        } else {
+            putWord(b, int16_t(e.code));
+        }
         b += nameField(e.name);
         putWord(b, e.section);
     }
+    if (!letters.isEmpty()) b += kLetterTag + letters;
     return saveBytes(path, b);
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 // meigara.dat: a 14-byte header slot, then one 14-byte slot per stock in code order
-// (code, 10-byte CP932 name, section; little-endian 16-bit words).
+// (code, 10-byte CP932 name, section; little-endian 16-bit words). A code with letters does not
+// fit the 16-bit word: its slot holds -k instead, and the file ends in the tag "LTCD" followed by
+// the 4 ASCII characters of each such code, the k-th of them at k. A master of digit codes only
+// has no tag; a reader that knows only digit codes refuses -k as a code outside 1..9999.
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
@@ -17,13 +20,22 @@ struct MasterHeader {
 };
 
 struct MasterEntry {
-    int16_t code = 0;
+    int code = 0;
     QString name;         ///< as held in memory (10 characters) or any text to store
     int16_t section = 0;
 };
 
 /// The header words, or an error when the file cannot be read or is shorter than 14 bytes.
 std::expected<MasterHeader, QString> readMasterHeader(const QString &path);
+
+struct MasterImage {
+    MasterHeader header;
+    std::vector<MasterEntry> entries;   ///< names as held in memory (first 5 characters, padded)
+};
+
+/// The master held in meigara.dat bytes; the fatal message of `path` when they are malformed
+/// (short, a code that is no stock code, a code with letters missing from the tail).
+std::expected<MasterImage, QString> parseMaster(const QByteArray &bytes, const QString &path);
 
 /// The fatal message of a master that cannot be loaded.
 QString masterErrorText(const QString &masterPath);

@@ -1,13 +1,13 @@
 #include "import/DailyFile.h"
 
 #include "common/NumText.h"
+#include "common/StockCode.h"
 
 #include <QDate>
 #include <charconv>
 #include <cmath>
 #include <algorithm>
 #include <array>
-#include <bitset>
 #include <cstring>
 #include <string_view>
 
@@ -116,7 +116,7 @@ int32_t dateOfText(std::string_view text)
 std::expected<DailyFile, DailyFileError> parseDailyFile(const QByteArray &bytes, const QString &path, int32_t today)
 {
     DailyFile out;
-    std::bitset<10000> seen;
+    std::vector<bool> seen(size_t(kCodeSpace), false);
     auto bad = [&](int lineNo, const QString &why) {
         return std::unexpected(DailyFileError{
             DailyFileError::BadLine, QStringLiteral("データファイル： ") + path + QStringLiteral(" の ") + QString::number(lineNo) +
@@ -157,13 +157,13 @@ std::expected<DailyFile, DailyFileError> parseDailyFile(const QByteArray &bytes,
         if (count != 8) return bad(lineNo, QStringLiteral("項目の数が ") + QString::number(count) + QStringLiteral(" です"));
         DailyLine dl;
         int code = 0, section = 0;
-        if (!wholeNumber(trimmed(f[1]), code) || code < 1 || code > 9999)
-            return bad(lineNo, QStringLiteral("銘柄コードが 1 から 9999 の数ではありません"));
-        if (seen.test(size_t(code))) return bad(lineNo, QStringLiteral("銘柄コードが重複しています"));
-        seen.set(size_t(code));
+        if (!wholeNumber(trimmed(f[1]), code)) code = codeFromText(trimmed(f[1])).value_or(0);
+        if (!isStockCode(code)) return bad(lineNo, QStringLiteral("銘柄コードが 1 から 9999 の数ではありません"));
+        if (seen[size_t(code)]) return bad(lineNo, QStringLiteral("銘柄コードが重複しています"));
+        seen[size_t(code)] = true;
         if (!wholeNumber(trimmed(f[2]), section) || section < -32768 || section > 32767)
             return bad(lineNo, QStringLiteral("部が数ではありません"));
-        dl.code = int16_t(code);
+        dl.code = code;
         dl.section = int16_t(section);
         if (!wholeNumber(trimmed(f[3]), dl.o) || !wholeNumber(trimmed(f[4]), dl.h) || !wholeNumber(trimmed(f[5]), dl.l) ||
             !wholeNumber(trimmed(f[6]), dl.c))

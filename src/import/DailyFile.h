@@ -13,7 +13,7 @@ namespace velor {
 /// One stock's line as delivered. Prices keep their text, since the price file stores the new
 /// day's prices exactly as read.
 struct DailyLine {
-    int16_t code = 0;
+    int code = 0;
     int16_t section = 0;
     QByteArray open, high, low, close;   ///< texts as read
     float o = 0, h = 0, l = 0, c = 0;    ///< the same as numbers, for the roll-up

@@ -40,7 +40,7 @@ public:
     /// Completes a pass an interrupted run left; false when that failed.
     bool resume();
     /// Imports the listed inbox files in one pass; false when the run ended on an error.
-    bool files(const QStringList &names, int16_t savedCode);
+    bool files(const QStringList &names, int savedCode);
     bool resumedSomething() const { return !m_resumedDays.empty(); }
 
 private:
@@ -49,7 +49,7 @@ private:
     std::optional<Stop> planFile(const QString &name);
     std::vector<int32_t> currentCalendar();
     void advanceCalendar(const DailyFile &day, const MasterChanges &ch);
-    bool commit(int16_t savedCode);
+    bool commit(int savedCode);
     bool fail(const QString &text, Icon icon = Icon::Error)
     {
         m_sv.dialogs.report(text, icon, true);
@@ -87,7 +87,7 @@ bool ImportRun::resume()
     return true;
 }
 
-bool ImportRun::files(const QStringList &names, int16_t savedCode)
+bool ImportRun::files(const QStringList &names, int savedCode)
 {
     for (const QString &name : names) {
         if (!m_master) {
@@ -206,7 +206,7 @@ std::optional<Stop> ImportRun::planFile(const QString &name)
 }
 
 // Writes the planned pass, then removes the inbox files it dealt with.
-bool ImportRun::commit(int16_t savedCode)
+bool ImportRun::commit(int savedCode)
 {
     const bool ok = runPass(m_st, m_sv, m_plan, true, m_ops);
     if (!ok) return false;
@@ -252,7 +252,8 @@ bool SHUDOU(State &st, Services &sv) { return runImport(st, sv, realBatchFileOps
 
 bool runImport(State &st, Services &sv, BatchFileOps &ops)
 {
-    const int16_t savedCode = st.CurCode, savedPeriod = st.CurPeriod;
+    const int savedCode = st.CurCode;
+    const int16_t savedPeriod = st.CurPeriod;
     const QString inbox = st.DataDir + QStringLiteral("tmp");
     if (!FolderExist(inbox)) {
         sv.dialogs.message(QStringLiteral("指定されたフォルダー：　") + inbox + CRLF + CRLF + QStringLiteral("が存在しません。"),

@@ -58,9 +58,9 @@ private:
         std::vector<Unreadable> unreadable;
         int steps = 0;
     };
-    Stock stock(int16_t code, const std::vector<std::pair<int, size_t>> &uses) const;
+    Stock stock(int code, const std::vector<std::pair<int, size_t>> &uses) const;
     bool write(Stock &s);
-    bool stocks(const std::map<int16_t, std::vector<std::pair<int, size_t>>> &uses);
+    bool stocks(const std::map<int, std::vector<std::pair<int, size_t>>> &uses);
     bool logAndMessages();
     void step();
 
@@ -99,7 +99,7 @@ bool Pass::run(bool fresh)
         if (auto r = writeJournal(jpath, m_plan.journal); !r) return fail(r.error());
 
     // Each stock's lines in day order, then in the order of its day's file.
-    std::map<int16_t, std::vector<std::pair<int, size_t>>> uses;
+    std::map<int, std::vector<std::pair<int, size_t>>> uses;
     for (int k = 0; k < m_plan.dayCount(); ++k)
         for (size_t i = 0; i < m_plan.days[size_t(k)].lines.size(); ++i) {
             uses[m_plan.days[size_t(k)].lines[i].code].emplace_back(k, i);
@@ -118,7 +118,7 @@ bool Pass::run(bool fresh)
     return true;
 }
 
-Pass::Stock Pass::stock(int16_t code, const std::vector<std::pair<int, size_t>> &uses) const
+Pass::Stock Pass::stock(int code, const std::vector<std::pair<int, size_t>> &uses) const
 {
     Stock out;
     out.path = State::priceFilePath(m_dataDir, code);
@@ -144,7 +144,7 @@ Pass::Stock Pass::stock(int16_t code, const std::vector<std::pair<int, size_t>> 
                             : false;
         if (isNew) readError.clear();
         if (!ok)
-            out.unreadable.push_back({k, i, QStringLiteral("銘柄： ") + NumStr(line.code) + QStringLiteral(" の株価ファイル ") +
+            out.unreadable.push_back({k, i, QStringLiteral("銘柄： ") + codeText(line.code) + QStringLiteral(" の株価ファイル ") +
                                                 out.path + QStringLiteral(" が読めないため（") + error + QStringLiteral("）、") +
                                                 LngStr(day.D) + QStringLiteral(" のデータを追加しませんでした。")});
     }
@@ -162,12 +162,12 @@ bool Pass::write(Stock &s)
     return true;
 }
 
-bool Pass::stocks(const std::map<int16_t, std::vector<std::pair<int, size_t>>> &uses)
+bool Pass::stocks(const std::map<int, std::vector<std::pair<int, size_t>>> &uses)
 {
     // Reading and rolling up run on other threads a little ahead of the writes, so that the
     // processor's work overlaps the disk's. Only this thread reports, steps and writes, in
     // the stocks' order, so the results and every pause point are those of a plain loop.
-    using Entry = std::map<int16_t, std::vector<std::pair<int, size_t>>>::const_iterator;
+    using Entry = std::map<int, std::vector<std::pair<int, size_t>>>::const_iterator;
     constexpr int kChunk = 32;
     auto compute = [this](Entry from, Entry to) {
         std::vector<Stock> out;

@@ -13,11 +13,6 @@
 
 namespace velor {
 
-struct MasterImage {
-    MasterHeader header;
-    std::vector<MasterEntry> entries;   ///< names as held in memory (first 5 characters, padded)
-};
-
 struct MasterChanges {
     std::vector<MasterEntry> entries;   ///< the master after the day
     std::vector<bool> isNew;            ///< per line of the day's file: a new listing
@@ -25,9 +20,6 @@ struct MasterChanges {
     QStringList messageLines;           ///< each ending in CR LF, in the order they happen
     bool changed = false;
 };
-
-/// The master held in meigara.dat bytes; an error when malformed (short, or a code outside 1..9999).
-std::expected<MasterImage, QString> parseMaster(const QByteArray &bytes, const QString &path);
 
 /// The changes the day brings to the master.
 MasterChanges masterChanges(const MasterImage &before, const DailyFile &day);

@@ -1,5 +1,7 @@
 #include "lists/ListView.h"
 
+#include "common/NumText.h"
+
 namespace velor {
 
 int entryOf(const State &st, long long code)
@@ -19,6 +21,23 @@ long long leadingNumber(QStringView text)
     for (; i < text.size() && text[i].isDigit() && text[i].unicode() < 128; ++i)
         if (v < 100000000000LL) v = v * 10 + (text[i].unicode() - '0');
     return negative ? -v : v;
+}
+
+long long leadingCode(QStringView text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    const QStringView word = text.mid(i, 4);
+    const bool alone = i + 4 >= text.size() || !text[i + 4].isLetterOrNumber();
+    if (word.size() == 4 && alone)
+        if (const auto c = codeFromText(word); c && hasLetter(*c)) return *c;
+    return leadingNumber(text);
+}
+
+QString listForm(long long code)
+{
+    return hasLetter(int(code)) && code < kCodeSpace ? QLatin1Char(' ') + codeText(int(code)) + QLatin1Char(' ')
+                                                     : printForm(code);
 }
 
 } // namespace velor

@@ -58,5 +58,10 @@ int entryOf(const State &st, long long code);
 /// The leading number of a text as a plain conversion reads it: blanks, an optional sign,
 /// then digits ("1301 abc" -> 1301, "" -> 0, "x1" -> 0).
 long long leadingNumber(QStringView text);
+/// The code at the start of a list line: after blanks, a code with letters standing alone
+/// ("130A", "130A,…", "130A 名前") or else the leading number as leadingNumber reads it.
+long long leadingCode(QStringView text);
+/// A code as a list line holds it: blank, the code's text, blank (" 1301 ", " 130A ").
+QString listForm(long long code);
 
 } // namespace velor

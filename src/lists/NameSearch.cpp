@@ -11,7 +11,7 @@ QStringList searchNames(const State &st, const QString &keyword)
     for (int i = 1; i <= st.StockCount; ++i) {
         const QString &name = st.StockName[size_t(i)];
         if (!name.contains(keyword, Qt::CaseSensitive)) continue;
-        out << NumStr(st.StockCode[size_t(i)]) + QStringLiteral("  ") + name + QStringLiteral(" (") +
+        out << codeText(st.StockCode[size_t(i)]) + QStringLiteral("  ") + name + QStringLiteral(" (") +
                    NumStr(st.StockSection[size_t(i)]) + QStringLiteral(")");
     }
     out << QStringLiteral("=== 検索の終了 ===");

@@ -6,7 +6,7 @@ namespace velor {
 
 QString listLine(const State &st, int entry)
 {
-    return QStringLiteral(" ") + QString::number(st.StockCode[size_t(entry)]) + QStringLiteral(" ") +
+    return QStringLiteral(" ") + codeText(st.StockCode[size_t(entry)]) + QStringLiteral(" ") +
            st.StockName[size_t(entry)].left(5) + QStringLiteral(" (") + NumStr(st.StockSection[size_t(entry)]) +
            QStringLiteral(")");
 }
@@ -65,7 +65,7 @@ void syncListToCurrent(Lists &c)
     st.CurIndex = entryOf(st, st.CurCode);
     int k = rowOfCurrent(st);
     if (k == 0) {
-        c.sv.shell.prependMessage(QStringLiteral("★この銘柄 (") + QString::number(st.CurCode) +
+        c.sv.shell.prependMessage(QStringLiteral("★この銘柄 (") + codeText(st.CurCode) +
                                   QStringLiteral(")はリストボックスにありません。全銘柄をロードして再検索します★\r\n"));
         showAllStocks(c);
         k = rowOfCurrent(st);
@@ -76,7 +76,7 @@ void syncListToCurrent(Lists &c)
         c.view.setCurrentRow(k - 1);
         st.ListSyncing = false;
     }
-    c.view.setCodeText(QString::number(st.CurCode));
+    c.view.setCodeText(codeText(st.CurCode));
 }
 
 void List1_LeftClick(Lists &c, int row)
@@ -95,13 +95,16 @@ bool listPopupAllowed(const State &st) { return st.CurPeriod != 3; }
 
 void txtCODE_Enter(Lists &c)
 {
-    const long long typed = leadingNumber(c.view.codeText());
+    // "130a" is taken as 130A; anything else as before, by its leading number.
+    const auto code = codeFromInput(c.view.codeText());
+    const long long typed = code ? *code : leadingNumber(c.view.codeText());
     if (entryOf(c.st, typed) > 0) {
-        c.st.CurCode = int16_t(typed);
+        c.st.CurCode = int(typed);
         c.sv.shell.redrawChart(1);
         return;
     }
-    c.sv.dialogs.message(QStringLiteral("このコード(") + QString::number(typed) + QStringLiteral(")の銘柄はありません。"),
+    c.sv.dialogs.message(QStringLiteral("このコード(") + (code ? codeText(*code) : QString::number(typed)) +
+                             QStringLiteral(")の銘柄はありません。"),
                          Icon::Error);
 }
 

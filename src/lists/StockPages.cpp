@@ -27,7 +27,7 @@ int sectionOf(const State &st, int code)
 std::optional<QString> stockPageAddress(const State &st, StockPage page)
 {
     const int code = st.CurCode;
-    const QString c = NumStr(int16_t(code));
+    const QString c = codeText(code);
     const int section = sectionOf(st, code);
     const bool listed = section >= 1 && section <= 4;
     switch (page) {

@@ -15,7 +15,7 @@ namespace velor {
 QByteArray watchListBytes(const std::vector<long long> &codes)
 {
     QByteArray out;
-    for (long long v : codes) out += printForm(v).toLatin1() + "\r\n";
+    for (long long v : codes) out += listForm(v).toLatin1() + "\r\n";
     return out;
 }
 
@@ -47,15 +47,15 @@ AddResult addToWatchList(Lists &c, int n, int code, bool quietBeep)
         return AddResult::Failed;
     }
     PL222_Click(c, n);
-    st.CurCode = int16_t(code);
+    st.CurCode = code;
     c.sv.shell.redrawChart(1);
     return AddResult::Added;
 }
 
 void F402_Click(Lists &c, int n)
 {
-    const int code = int(leadingNumber(c.view.rowText(c.view.currentRow())));
-    addToWatchList(c, n, fits16(code) ? code : 0, c.st.MinuteBarsOn);
+    const long long code = leadingCode(c.view.rowText(c.view.currentRow()));
+    addToWatchList(c, n, isStockCode(int(std::clamp<long long>(code, 0, kCodeSpace))) ? int(code) : 0, c.st.MinuteBarsOn);
 }
 
 RemoveResult removeFromWatchList(Lists &c, int n, int code)
@@ -112,15 +112,21 @@ bool sortWatchList(Lists &c, int n)
         c.sv.dialogs.message(numbers.error(), Icon::Error);
         return false;
     }
+    // Sorted in the exchange's order of codes; numbers that are no code keep their numeric order.
+    std::vector<long long> kept(1, 0);
     std::vector<double> value(1, 0.0);
     for (long long v : *numbers)
-        if (v != 0) value.push_back(double(v));
+        if (v != 0) {
+            kept.push_back(v);
+            const bool code = v > 0 && v < kCodeSpace && isStockCode(int(v));
+            value.push_back(code ? double(codeOrderKey(int(v))) : v < 0 ? double(v) : double(kCodeSpace) + double(v));
+        }
     const int count = int(value.size()) - 1;
     std::vector<int32_t> index(size_t(count) + 1, 0);   // a list may hold more than 32,767 lines
     SortByValue(value, index, count);
     std::vector<long long> sorted;
     for (int k = 1; k <= count; ++k)
-        if (const double v = value[size_t(index[size_t(k)])]; v > 1000) sorted.push_back((long long)v);
+        if (const long long v = kept[size_t(index[size_t(k)])]; v > 1000) sorted.push_back(v);
     if (auto r = saveBytes(path, watchListBytes(sorted)); !r) {
         c.sv.dialogs.message(r.error(), Icon::Error);
         return false;

@@ -39,8 +39,8 @@ std::expected<void, QString> gatherResultFile(const QString &path, Gathered &g)
     if (!lines) return std::unexpected(lines.error());
     for (const QString &line : *lines) {
         // The plain leading number: a digit in a name field must not join the code.
-        const long long v = leadingNumber(line);
-        const long long code = v >= 1 && v <= 32767 ? v : 0;
+        const long long v = leadingCode(line);
+        const long long code = (v >= 1 && v <= 32767) || (v < kCodeSpace && hasLetter(int(v))) ? v : 0;
         g.values.push_back(code);
         if (code < 1) g.texts << line;
     }
@@ -159,7 +159,7 @@ std::expected<std::vector<long long>, QString> readListNumbers(const QString &pa
         for (const QByteArray &field : fields) {
             const QList<QByteArray> words = field.simplified().split(' ');
             if (fields.size() == 1 && words.size() == 1 && words[0].isEmpty()) continue;   // empty line
-            for (const QByteArray &w : words) out.push_back(leadingNumber(QString::fromLatin1(w)));
+            for (const QByteArray &w : words) out.push_back(leadingCode(QString::fromLatin1(w)));
         }
     }
     return out;

@@ -93,7 +93,7 @@ QString minuteFolder(const State &st) { return caseless(st.ProgramDir, QStringLi
 QString minuteListPath(const State &st) { return caseless(minuteFolder(st), QStringLiteral("Fmeigara.dat")); }
 QString minuteFilePath(const State &st, int code)
 {
-    return caseless(minuteFolder(st), NumStr(int16_t(code)) + QStringLiteral(".csv"));
+    return caseless(minuteFolder(st), codeText(code) + QStringLiteral(".csv"));
 }
 
 int32_t minuteStamp(const QDateTime &t)
@@ -185,7 +185,7 @@ std::expected<std::vector<int>, QString> MakeMinuteList(const State &st)
 {
     std::vector<int> codes;
     std::vector<long long> written;
-    std::vector<bool> seen(10000, false);
+    std::vector<bool> seen(size_t(kCodeSpace), false);
     seen[0] = true;   // 0 (a text line of a list) is never a code to collect
     for (int n = 1; n <= 3; ++n) {
         const QString path = watchListPath(st, n);
@@ -193,7 +193,7 @@ std::expected<std::vector<int>, QString> MakeMinuteList(const State &st)
         auto numbers = readListNumbers(path);
         if (!numbers) return std::unexpected(numbers.error());
         for (long long v : *numbers) {
-            if (v < 1 || v > 9999 || seen[size_t(v)] || int(codes.size()) >= kMaxMinuteCodes) continue;
+            if (v < 1 || v >= kCodeSpace || !isStockCode(int(v)) || seen[size_t(v)] || int(codes.size()) >= kMaxMinuteCodes) continue;
             seen[size_t(v)] = true;
             codes.push_back(int(v));
             written.push_back(v);
@@ -210,7 +210,7 @@ std::expected<std::vector<int>, QString> readMinuteList(const State &st)
     if (!numbers) return std::unexpected(numbers.error());
     std::vector<int> codes;
     for (long long v : *numbers)
-        if (v >= 1 && v <= 9999) codes.push_back(int(v));
+        if (v >= 1 && v < kCodeSpace && isStockCode(int(v))) codes.push_back(int(v));
     return codes;
 }
 
@@ -251,7 +251,7 @@ MinuteTick collectMinuteBars(State &st, Services &sv)
     const size_t limit = std::min(codes->size(), size_t(std::max<int>(st.StockCount, 0)));
     for (size_t k = 0; k < limit; ++k) {
         const int code = (*codes)[k];
-        st.CurCode = int16_t(code);
+        st.CurCode = code;
         const int32_t now = minuteStamp(sv.clock.now());
         const QString path = minuteFilePath(st, code);
         auto stored = readMinuteFile(path);

@@ -33,9 +33,9 @@ float levelOf(const QString &text)
 bool parseLine(const QString &line, PriceAlert &a)
 {
     const QStringList fields = line.split(QLatin1Char(','));
-    const long long code = leadingNumber(fields[0]);
-    if (code < 1 || code > 9999 || fields[0].trimmed() != QString::number(code)) return false;
-    a = PriceAlert{int(code)};
+    const auto code = codeFromText(QStringView(fields[0].trimmed()));
+    if (!code || fields[0].trimmed() != codeText(*code)) return false;
+    a = PriceAlert{*code};
     for (qsizetype i = 1; i < fields.size(); ++i) {
         const QString f = fields[i].trimmed();
         const qsizetype eq = f.indexOf(QLatin1Char('='));
@@ -146,7 +146,7 @@ QString levelsProblem(float above, float below)
 
 QString alertLine(const State &st, const PriceAlert &a)
 {
-    QString line = QString::number(a.code) + QLatin1Char(',') + shortName(st, a.code);
+    QString line = codeText(a.code) + QLatin1Char(',') + shortName(st, a.code);
     if (a.above > 0) line += QLatin1Char(',') + kAbove + QLatin1Char('=') + singleText(a.above);
     if (a.below > 0) line += QLatin1Char(',') + kBelow + QLatin1Char('=') + singleText(a.below);
     if (a.firedAbove) line += QLatin1Char(',') + kFired + QLatin1Char('=') + kAbove;
@@ -156,7 +156,7 @@ QString alertLine(const State &st, const PriceAlert &a)
 
 QString priceHitText(const State &st, const PriceHit &hit)
 {
-    return QString::number(hit.code) + QLatin1Char(' ') + shortName(st, hit.code) + QLatin1Char(' ') +
+    return codeText(hit.code) + QLatin1Char(' ') + shortName(st, hit.code) + QLatin1Char(' ') +
            singleText(hit.price) + QStringLiteral(" が ") + singleText(hit.level) + QLatin1Char(' ') +
            (hit.above ? kAbove : kBelow) + QStringLiteral("になりました");
 }

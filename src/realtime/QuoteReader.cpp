@@ -70,7 +70,7 @@ bool hasAnyValue(const QuotePage &q)
 QString QuoteReader::pageAddress(const State &st, int code)
 {
     if (code == 1001) return joinAddress(st.sites.FuturesUrl, QStringLiteral("/cme/"));
-    return joinAddress(st.sites.QuoteUrl, QStringLiteral("/quote/") + NumStr(int16_t(code)) + QStringLiteral(".T"));
+    return joinAddress(st.sites.QuoteUrl, QStringLiteral("/quote/") + codeText(code) + QStringLiteral(".T"));
 }
 
 void QuoteReader::getVec(State &st)
@@ -105,7 +105,7 @@ void QuoteReader::fetchAndRead(State &st)
         return;
     }
     if (m_failed) {
-        m_dialogs.message(QStringLiteral("目的銘柄: ") + QString::number(code) + QStringLiteral(", ") + st.nameOf(code) +
+        m_dialogs.message(QStringLiteral("目的銘柄: ") + codeText(code) + QStringLiteral(", ") + st.nameOf(code) +
                               QStringLiteral(" のリアルタイムデータ取得に失敗しました"),
                           Icon::Warning);
         return;

@@ -234,7 +234,7 @@ bool SurgeMonitor::scorePass()
         if (failed) {
             const int code = m_st.StockCode[size_t(i)];
             if (m_failing++ == 0)
-                m_firstErrorNow = QStringLiteral("目的銘柄: ") + QString::number(code) + QStringLiteral(", ") +
+                m_firstErrorNow = QStringLiteral("目的銘柄: ") + codeText(code) + QStringLiteral(", ") +
                                   m_st.nameOf(code) + QStringLiteral(" のリアルタイムデータ取得に失敗しました") +
                                   (page ? QString() : QStringLiteral("（") + page.error().reason + QStringLiteral("）"));
             scoreEntry(i, nullptr);
@@ -319,7 +319,7 @@ void SurgeMonitor::buildLists()
 QString SurgeMonitor::rowText(int i, int k) const
 {
     const size_t e = size_t(i), kk = size_t(k);
-    return QString::number(m_st.StockCode[e]) + QStringLiteral(",\"") + m_st.StockName[e].left(5) + '(' +
+    return codeText(m_st.StockCode[e]) + QStringLiteral(",\"") + m_st.StockName[e].left(5) + '(' +
            QString::number(m_st.StockSection[e]) + QStringLiteral(")\" , ") +
            formatPattern(RealScore[e][kk], QStringLiteral("#.###")) + QStringLiteral(",  ") +
            singleText(RealPrice[e][kk]) + QStringLiteral(",  ") + singleText(RealVolume[e][kk] / 10000.f);
@@ -377,8 +377,8 @@ int SurgeMonitor::listMouseDown(int k, const QString &rowText, bool leftButton)
     m_st.BarOffset = -1;
     RealList = k;
     if (!leftButton) return 0;
-    const long long code = leadingNumber(rowText);
-    m_st.CurCode = int16_t(code >= 0 && code <= 9999 ? code : 0);
+    const long long code = leadingCode(rowText);
+    m_st.CurCode = code > 0 && code < kCodeSpace && isStockCode(int(code)) ? int(code) : 0;
     if (m_st.CurCode != 0) m_sv.shell.redrawChart(1);
     return m_st.CurCode;
 }

@@ -127,7 +127,8 @@ private:
     bool RealRunning = false;
     int RealCount = 0;
     int RealList = 0;
-    int16_t m_savedOffset = 0, m_savedLive = 0, m_savedQuote = 0, m_savedCode = 1001;
+    int16_t m_savedOffset = 0, m_savedLive = 0, m_savedQuote = 0;
+    int m_savedCode = 1001;
     QString m_waitText;
     bool m_open = false, m_inLoop = false, m_restart = false;
     int m_inFlight = 0;

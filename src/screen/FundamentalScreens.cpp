@@ -24,7 +24,7 @@ FetchLimits pageLimits(const State &st)
 
 int sectionOf(const State &st, int code)
 {
-    const int e = (code >= 0 && code < 10000) ? st.StockIndex[size_t(code)] : 0;
+    const int e = st.entryOf(code);
     return (e > 0 && size_t(e) < st.StockSection.size()) ? st.StockSection[size_t(e)] : 0;
 }
 
@@ -230,7 +230,7 @@ void Screens::targetPriceScreen(bool filtered)
             if (open[size_t(i)] == 0 || close[size_t(i)] == 0) return;
             if (filtered && !admitted(double(m_st.BarClose[1]) * m_st.BarVolume[1], m_st.BarClose[1])) return;
             entries.push_back(i);
-            addresses << joinAddress(m_st.sites.TargetPriceUrl, QStringLiteral("/stock/") + NumStr(m_st.CurCode));
+            addresses << joinAddress(m_st.sites.TargetPriceUrl, QStringLiteral("/stock/") + codeText(m_st.CurCode));
         });
         FetchLimits limits = pageLimits(m_st);
         m_net.fetchOrdered(addresses, limits, std::max(1, m_st.sites.MaxConnections),

@@ -1,6 +1,7 @@
 #include "screen/RowText.h"
 
 #include "common/NumText.h"
+#include "common/StockCode.h"
 #include "common/Utils.h"
 
 #include <cmath>
@@ -15,7 +16,7 @@ QString rowText(const RowValues &r)
     const QString mark = r.close > r.prevClose ? QStringLiteral("↑")
                          : r.close == r.prevClose ? QStringLiteral("→")
                                                   : QStringLiteral("↓");
-    return QString::number(r.code) + comma + QLatin1Char('"') + r.name.left(5).leftJustified(5, u' ') +
+    return codeText(r.code) + comma + QLatin1Char('"') + r.name.left(5).leftJustified(5, u' ') +
            QLatin1Char('(') + QString::number(r.section) + QStringLiteral(")\"") + comma + scoreText(r.score) + comma +
            singleText(r.open) + comma + singleText(r.high) + comma + singleText(r.low) + comma +
            singleText(r.close) + comma + doubleText(r.volume / 10000) + comma + mark;

@@ -109,8 +109,8 @@ private:
     std::vector<LiveBar> m_live;
     /// Rows take the live bar read by the walk instead of fetching the page a second time.
     bool m_liveRows = false;
-    int16_t m_savedCode = 0;
-    int16_t m_shownAtStart = 0;   ///< LastCode at BeginScreen: a chart drawn since is the user's choice
+    int m_savedCode = 0;
+    int m_shownAtStart = 0;   ///< LastCode at BeginScreen: a chart drawn since is the user's choice
     QString m_startLabel;
     bool m_refused = false;
     bool m_running = false;
