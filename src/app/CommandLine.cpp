@@ -42,6 +42,8 @@ int demoCommand(const CliOptions &o, const QString &exeDir)
     QStringList args = o.args;
     QString stocks, seed;
     bool hasStocks = false, hasSeed = false;
+    // A market as it was before codes with letters, for comparing with folders made then.
+    const bool digitsOnly = args.removeAll(QStringLiteral("--digits-only")) > 0;
     if (!takeOption(args, QStringLiteral("--stocks"), stocks, hasStocks) ||
         !takeOption(args, QStringLiteral("--seed"), seed, hasSeed) || args.size() != 1) {
         printErr(usageText());
@@ -59,6 +61,7 @@ int demoCommand(const CliOptions &o, const QString &exeDir)
         printErr(QStringLiteral("error: --seed は数です。"));
         return 2;
     }
+    mo.letterCodes = digitsOnly ? 0 : demo::defaultLetterCodes(mo.stocks);
     auto r = demo::writeDemoFolder(args[0], mo);
     if (!r) {
         printErr(QStringLiteral("error: ") + r.error());
@@ -84,7 +87,7 @@ QString usageText()
         "usage: velor [--home DIR] [--now \"YYYY-MM-DD HH:MM\"] [--yes] [COMMAND]\n"
         "       velor --version | --help\n"
         "  (no command) [--screenshot FILE]   open the main window (or grab it to a PNG after start-up)\n"
-        "  demo DIR [--stocks N] [--seed S]   write a demo program folder\n"
+        "  demo DIR [--stocks N] [--seed S] [--digits-only]   write a demo program folder\n"
         "  quote CODE [--mode 0|1|7|11] [--offset N]   read the stock's quote page and print its values\n"
         "  monitor [--passes N] [--wait W] [--notify]   run the surge/plunge monitor and print its six lists\n"
         "                               (--notify: print each alert as \"alert: ...\" as it is raised)\n"

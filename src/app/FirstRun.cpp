@@ -95,6 +95,7 @@ std::expected<void, QString> writeDemoProgramFolder(const QString &dir, int stoc
     if (QFileInfo::exists(partial) && !QDir(partial).removeRecursively()) return std::unexpected(folderError(partial));
     demo::MarketOptions mo;
     mo.stocks = stocks;
+    mo.letterCodes = demo::defaultLetterCodes(stocks);
     if (auto r = demo::writeDemoFolder(partial, mo, progress); !r) return r;
     if (!manualPath.isEmpty() && QFile::exists(manualPath) &&
         !QFile::copy(manualPath, partial + QStringLiteral("/VELORmanual.pdf")))

@@ -1,4 +1,6 @@
 #include "demo/DemoFolder.h"
+
+#include "common/StockCode.h"
 #include "demo/DemoSite.h"
 
 #include "common/Cp932.h"
@@ -63,7 +65,7 @@ std::expected<void, QString> writeDatabase(const MarketGenerator &gen, const QSt
         if (s.firstDay >= gen.storedDays()) continue;   // listed only on one of the next days
         entries.push_back(s.entry);
         const PriceSections sec = gen.sections(s, gen.storedDays());
-        if (auto r = writePriceFile(dataDir + NumStr(s.entry.code) + QStringLiteral(".csv"), sec); !r) return r;
+        if (auto r = writePriceFile(dataDir + codeText(s.entry.code) + QStringLiteral(".csv"), sec); !r) return r;
         if (alsoEach)
             if (auto r = alsoEach(s); !r) return r;
         if (progress) progress(i + 1, total);
@@ -97,11 +99,18 @@ std::expected<void, QString> writeDemoFolder(const QString &dir, const MarketOpt
     auto listOf = [&](size_t from, size_t step, int count) {
         QByteArray text;
         for (size_t i = from; i < listing.size() && count > 0; i += step, --count)
-            text += ' ' + QByteArray::number(listing[i].code) + " \r\n";
+            text += ' ' + codeBytes(listing[i].code) + " \r\n";
         return text;
     };
     const size_t n = listing.size();
-    if (auto r = saveBytes(program + QStringLiteral("touroku.dat"), " 1001 \r\n 1002 \r\n" + listOf(2, std::max<size_t>(n / 25, 1), 25)); !r) return r;
+    // The first stock of a code with letters joins list 1, so its minute bars and alerts can be tried.
+    QByteArray letter;
+    for (const auto &e : listing)
+        if (hasLetter(e.code)) {
+            letter = ' ' + codeBytes(e.code) + " \r\n";
+            break;
+        }
+    if (auto r = saveBytes(program + QStringLiteral("touroku.dat"), " 1001 \r\n 1002 \r\n" + listOf(2, std::max<size_t>(n / 25, 1), 25) + letter); !r) return r;
     if (auto r = saveBytes(program + QStringLiteral("touroku2.dat"), listOf(7, std::max<size_t>(n / 12, 1), 12)); !r) return r;
     if (auto r = saveBytes(program + QStringLiteral("touroku3.dat"), listOf(11, std::max<size_t>(n / 8, 1), 8)); !r) return r;
     // The pages of each stock are written while its series is at hand, so it is generated once.

@@ -1,5 +1,7 @@
 #include "demo/DemoQuotes.h"
 
+#include "common/StockCode.h"
+
 #include "common/NumText.h"
 #include "common/TextFile.h"
 #include "common/Utils.h"
@@ -196,7 +198,7 @@ std::expected<void, QString> writeStockPages(const MarketGenerator &gen, const S
     const int code = s.entry.code;
     if (code == 1001) return writePage(siteDir + QStringLiteral("/cme/index.html"), futuresQuotePage(gen, s));
     if (!s.ordinary()) return {};
-    const QString name = NumStr(int16_t(code));
+    const QString name = codeText(code);
     if (auto r = writePage(siteDir + QStringLiteral("/quote/") + name + QStringLiteral(".T"), stockQuotePage(gen, s)); !r) return r;
     return writePage(siteDir + QStringLiteral("/stock/") + name, targetPricePage(gen, s));
 }

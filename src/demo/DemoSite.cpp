@@ -1,5 +1,7 @@
 #include "demo/DemoSite.h"
 
+#include "common/StockCode.h"
+
 #include "common/NumText.h"
 #include "common/TextFile.h"
 
@@ -68,7 +70,7 @@ std::vector<QByteArray> dailyFiles(const MarketGenerator &gen, int from, int to)
         for (int d = std::max(from, s.firstDay); d < std::min(to, s.endDay); ++d) {
             const Bar &b = s.daily[size_t(d)];
             QByteArray &f = files[size_t(d - from)];
-            f += dates[size_t(d - from)] + ',' + QByteArray::number(s.entry.code) + ',' +
+            f += dates[size_t(d - from)] + ',' + codeBytes(s.entry.code) + ',' +
                  QByteArray::number(gen.sectionOn(i, d)) + ',' + singleText(b.open).toLatin1() + ',' +
                  singleText(b.high).toLatin1() + ',' + singleText(b.low).toLatin1() + ',' +
                  singleText(b.close).toLatin1() + ',' + doubleText(MarketGenerator::deliveredVolume(s, b)).toLatin1() +

@@ -1,5 +1,7 @@
 #include "demo/MarketGenerator.h"
 
+#include "common/StockCode.h"
+
 #include <algorithm>
 #include <cmath>
 #include <random>
@@ -45,7 +47,7 @@ MarketGenerator::MarketGenerator(MarketOptions options) : m_opt(std::move(option
         const auto *head = kHeads[rng() % std::size(kHeads)];
         const auto *tail = kTails[rng() % std::size(kTails)];
         const int section = 1 + int(rng() % 10 < 6 ? 0 : rng() % 4);
-        m_listing.push_back({int16_t(code), QString::fromUtf16(head) + QString::fromUtf16(tail), int16_t(section)});
+        m_listing.push_back({code, QString::fromUtf16(head) + QString::fromUtf16(tail), int16_t(section)});
         uint8_t kind = 0;
         if (i % 97 == 13) kind = 1;
         else if (i % 193 == 50) kind = 2;
@@ -53,6 +55,63 @@ MarketGenerator::MarketGenerator(MarketOptions options) : m_opt(std::move(option
         if (n >= 20 && (i == n / 3 || i == (2 * n) / 3)) kind = 4;
         m_kind.push_back(kind);
     }
+    m_listedOn.assign(m_listing.size(), 0);
+    for (size_t i = 0; i < m_listing.size(); ++i) m_ordinal.push_back(int(i));
+    if (m_opt.letterCodes > 0) addLetterCodes();
+}
+
+int defaultLetterCodes(int stocks) { return stocks < 1 ? 0 : std::max(3, stocks / 15); }
+
+void MarketGenerator::addLetterCodes()
+{
+    // Their own random numbers, so that the stocks of digit codes stay as they are.
+    std::mt19937_64 rng = rngFor(m_opt.seed, 1);
+    const int m = m_opt.letterCodes;
+    int first = 0;   // the first trading day of 2024
+    while (first < m_stored && m_calendar[size_t(first)] < QDate(2024, 1, 4)) ++first;
+    struct Added { MasterEntry entry; uint8_t kind; int listedOn; };
+    std::vector<Added> added;
+    const int step = std::max(1, 870 / m);
+    for (int k = 0; k < m; ++k) {
+        QByteArray text = QByteArray::number(130 + (k * step) % 870) + 'A';    // 130A, 133A, …
+        if (k == m / 2) text = QByteArray("9") + kCodeLetters[size_t(k) % 7] + char('0' + k % 10) + 'A';   // 9A7A-like
+        else if (k == m / 3) text = QByteArray("2") + kCodeLetters[size_t(k) % 5] + QByteArray::number(10 + k % 90);
+        const int code = codeFromText(std::string_view(text.constData(), size_t(text.size()))).value_or(0);
+        if (code == 0 || std::any_of(added.begin(), added.end(), [code](const Added &a) { return a.entry.code == code; }))
+            continue;
+        const auto *head = kHeads[rng() % std::size(kHeads)];
+        const auto *tail = kTails[rng() % std::size(kTails)];
+        const int section = 1 + int(rng() % 10 < 4 ? 0 : rng() % 3 + 1);
+        const bool pending = k == m - 1 && m_opt.nextDays > 0;
+        const int listedOn = pending ? m_stored + std::max(m_opt.nextDays / 2, 0)
+                                     : first + int((long long)(m_stored - 1 - first) * k / std::max(m - 1, 1));
+        added.push_back({{code, QString::fromUtf16(head) + QString::fromUtf16(tail), int16_t(section)},
+                         uint8_t(pending ? 4 : 5), listedOn});
+    }
+    std::sort(added.begin(), added.end(), [](const Added &a, const Added &b) { return codeLess(a.entry.code, b.entry.code); });
+    // Merged in the exchange's order after the index series.
+    std::vector<MasterEntry> listing(m_listing.begin(), m_listing.begin() + 2);
+    std::vector<uint8_t> kind(m_kind.begin(), m_kind.begin() + 2);
+    std::vector<int> listedOn(2, 0), ordinal{0, 1};
+    size_t a = 0;
+    for (size_t i = 2; i <= m_listing.size(); ++i) {
+        while (a < added.size() && (i == m_listing.size() || codeLess(added[a].entry.code, m_listing[i].code))) {
+            listing.push_back(added[a].entry);
+            kind.push_back(added[a].kind);
+            listedOn.push_back(added[a].listedOn);
+            ordinal.push_back(-1);
+            ++a;
+        }
+        if (i == m_listing.size()) break;
+        listing.push_back(m_listing[i]);
+        kind.push_back(m_kind[i]);
+        listedOn.push_back(0);
+        ordinal.push_back(int(i));
+    }
+    m_listing = std::move(listing);
+    m_kind = std::move(kind);
+    m_listedOn = std::move(listedOn);
+    m_ordinal = std::move(ordinal);
 }
 
 StockSeries MarketGenerator::series(size_t i) const
@@ -72,6 +131,7 @@ StockSeries MarketGenerator::series(size_t i) const
     if (kind == 2) s.endDay = m_stored - 20 - int(rng() % 180);
     if (kind == 4) s.firstDay = m_stored + 1 + int(rng() % std::max(m_opt.nextDays - 1, 1));
     if (kind == 4 && m_opt.listingNextDay >= 0) s.firstDay = m_stored + m_opt.listingNextDay;
+    if (kind == 5 || (kind == 4 && hasLetter(code) && m_opt.listingNextDay < 0)) s.firstDay = m_listedOn.at(i);
     s.firstDay = std::clamp(s.firstDay, 0, days);
 
     // Each stock's level is log-uniform from 50 to 50,000 yen; the walk is pulled back towards it
@@ -117,7 +177,8 @@ double MarketGenerator::deliveredVolume(const StockSeries &s, const Bar &b)
 int16_t MarketGenerator::sectionOn(size_t i, int day) const
 {
     const int16_t section = m_listing.at(i).section;
-    if (m_opt.sectionChangeNextDay < 0 || i < 2 || i % 50 != 5 || day < m_stored + m_opt.sectionChangeNextDay) return section;
+    const int k = m_ordinal.at(i);   // stocks of letter codes keep their section
+    if (m_opt.sectionChangeNextDay < 0 || k < 2 || k % 50 != 5 || day < m_stored + m_opt.sectionChangeNextDay) return section;
     return int16_t(section % 4 + 1);
 }
 

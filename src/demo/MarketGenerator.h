@@ -18,7 +18,14 @@ struct MarketOptions {
     int nextDays = 10;                            ///< trading days after it, for the download site
     int listingNextDay = -1;        ///< when >= 0: the stocks listed during the next days list on this one (0 = first)
     int sectionChangeNextDay = -1;  ///< when >= 0: every 50th stock moves to another section from this next day on
+    /// Stocks listed since 2024 with codes that hold letters (130A, 133A, …, one like 9A7A, the
+    /// last listing during the next days), placed among the others in the exchange's order.
+    /// Every other stock is the same with or without them.
+    int letterCodes = 0;
 };
+
+/// The share of letter codes `velor demo` gives a market of n stocks: one in fifteen, at least 3.
+int defaultLetterCodes(int stocks);
 
 /// One stock's daily bars, indexed by calendar day; days outside [firstDay, endDay) have none.
 struct StockSeries {
@@ -52,7 +59,10 @@ private:
     std::vector<QDate> m_calendar;
     int m_stored = 0;
     std::vector<MasterEntry> m_listing;
-    std::vector<uint8_t> m_kind;   ///< 0 normal, 1 new listing, 2 delisted, 3 illiquid, 4 listed during the next days
+    std::vector<uint8_t> m_kind;   ///< 0 normal, 1 new listing, 2 delisted, 3 illiquid, 4 listed during the next days, 5 listed since 2024
+    std::vector<int> m_listedOn;   ///< kind 5: the calendar day of listing
+    std::vector<int> m_ordinal;    ///< the place among the stocks of digit codes (-1 for letter codes)
+    void addLetterCodes();
 };
 
 /// YYYYMMDD of a date.
