@@ -234,7 +234,10 @@ TEST(FirstRun, TheDialogMakesADemoOrAnEmptyFolderOrTakesAnExistingOne)
         State st;
         st.ProgramDir = d.programFolder();
         EXPECT_TRUE(loadDatabase(st, dialogs));
-        EXPECT_EQ(st.StockCount, 10);   // eight stocks and the two index series
+        // Eight stocks, the two index series and two of the three stocks with letter codes (the
+        // third lists during the pending days), in the exchange's order.
+        EXPECT_EQ(st.StockCount, 12);
+        EXPECT_EQ(codeText(st.StockCode[4]), QStringLiteral("130A"));   // after 1301
     }
     {
         dialogs.shown.clear();
