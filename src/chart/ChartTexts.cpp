@@ -46,14 +46,15 @@ int sectionOf(const State &st, int code)
 
 } // namespace
 
-bool timeOfDayFactor(int hhmm, double &factor)
+bool timeOfDayFactor(int hhmm, double &factor, int32_t yyyymmdd)
 {
+    const int lastBandEnd = yyyymmdd >= kCloseAt1530From ? 1529 : 1499;
     if (hhmm > 700 && hhmm < 930) factor = 0;
     else if (hhmm >= 930 && hhmm <= 999) factor = 0.1;
     else if (hhmm >= 1000 && hhmm <= 1029) factor = 0.2;
     else if (hhmm >= 1030 && hhmm <= 1229) factor = 0.4;
     else if (hhmm >= 1230 && hhmm <= 1329) factor = 0.6;
-    else if (hhmm >= 1330 && hhmm <= 1499) factor = 0.8;
+    else if (hhmm >= 1330 && hhmm <= lastBandEnd) factor = 0.8;
     else return false;
     return true;
 }
@@ -71,7 +72,8 @@ void updateTurnoverLimits(State &st, const QDateTime &now)
     }
     double factor = 0;
     const QTime t = now.time();
-    if (timeOfDayFactor(t.hour() * 100 + t.minute(), factor)) {
+    const QDate d = now.date();
+    if (timeOfDayFactor(t.hour() * 100 + t.minute(), factor, d.year() * 10000 + d.month() * 100 + d.day())) {
         st.MinTurnover = filterBase * factor;
         st.RealTurnover = st.RealTurnoverBase * factor;
     }

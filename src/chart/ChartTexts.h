@@ -15,9 +15,12 @@ struct ChartTexts {
     QString code, name, panel;
 };
 
-/// Factor of the time of day (HHMM, hour without leading zero) for the live turnover limits;
-/// false when the time is outside the schedule (the limits then keep their previous values).
-bool timeOfDayFactor(int hhmm, double &factor);
+/// The first day of the afternoon session that ends at 15:30 (until then it ended at 15:00).
+constexpr int32_t kCloseAt1530From = 20241105;
+/// Factor of the time of day (HHMM, hour without leading zero) for the live turnover limits on
+/// day `yyyymmdd`; false when the time is outside the schedule (the limits then keep their
+/// previous values). The last band runs to the close: 15:29 from 2024-11-05, 14:59 before.
+bool timeOfDayFactor(int hhmm, double &factor, int32_t yyyymmdd);
 /// VolLimitAdj, MinTurnover and RealTurnover for the period, LiveMode/BarOffset and the time.
 void updateTurnoverLimits(State &st, const QDateTime &now);
 

@@ -134,16 +134,21 @@ TEST(ChartTexts, LiveLimitsFollowTheTimeOfDay)
 
 TEST(ChartTexts, TimeOfDaySchedule)
 {
-    struct Case { int hhmm; bool known; double factor; };
-    const Case cases[] = {{700, false, 0}, {701, true, 0}, {929, true, 0}, {930, true, 0.1}, {959, true, 0.1},
-                          {1000, true, 0.2}, {1029, true, 0.2}, {1030, true, 0.4}, {1229, true, 0.4},
-                          {1230, true, 0.6}, {1329, true, 0.6}, {1330, true, 0.8}, {1459, true, 0.8},
-                          {1500, false, 0}, {2300, false, 0}};
+    // The last band ends at the close: 15:00 until 2024-11-04, 15:30 from 2024-11-05 on.
+    struct Case { int32_t day; int hhmm; bool known; double factor; };
+    const Case cases[] = {{20241104, 700, false, 0}, {20241104, 701, true, 0}, {20241104, 929, true, 0},
+                          {20241104, 930, true, 0.1}, {20241104, 959, true, 0.1}, {20241104, 1000, true, 0.2},
+                          {20241104, 1029, true, 0.2}, {20241104, 1030, true, 0.4}, {20241104, 1229, true, 0.4},
+                          {20241104, 1230, true, 0.6}, {20241104, 1329, true, 0.6}, {20241104, 1330, true, 0.8},
+                          {20241104, 1459, true, 0.8}, {20241104, 1500, false, 0}, {20241104, 1529, false, 0},
+                          {20241104, 2300, false, 0}, {20241105, 1329, true, 0.6}, {20241105, 1459, true, 0.8},
+                          {20241105, 1500, true, 0.8}, {20241105, 1529, true, 0.8}, {20241105, 1530, false, 0},
+                          {20261130, 1515, true, 0.8}, {20261130, 1600, false, 0}};
     for (const Case &c : cases) {
         double f = -1;
-        EXPECT_EQ(timeOfDayFactor(c.hhmm, f), c.known) << c.hhmm;
+        EXPECT_EQ(timeOfDayFactor(c.hhmm, f, c.day), c.known) << c.day << ' ' << c.hhmm;
         if (c.known) {
-            EXPECT_DOUBLE_EQ(f, c.factor) << c.hhmm;
+            EXPECT_DOUBLE_EQ(f, c.factor) << c.day << ' ' << c.hhmm;
         }
     }
 }
