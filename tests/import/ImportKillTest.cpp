@@ -25,6 +25,7 @@ demo::MarketOptions options()
     demo::MarketOptions mo;
     mo.stocks = 300;
     mo.nextDays = 3;
+    mo.letterCodes = 20;   // one of them lists on the second day: the master grows its tail
     return mo;
 }
 

@@ -147,9 +147,12 @@ TEST(ImportPass, TenDaysInOnePassGiveTheBytesOfTenSeparateImports)
     EXPECT_EQ(pass.messages, messages);
     // The market holds what the test is about.
     const QString log = fromCp932(pass.files.value("VELOR.log"));
-    EXPECT_EQ(log.count(QStringLiteral("20261202：　新規銘柄： ")), 2) << log.toStdString();
+    EXPECT_EQ(log.count(QStringLiteral("20261202：　新規銘柄： ")), 3) << log.toStdString();
+    EXPECT_EQ(log.count(QStringLiteral("20261202：　新規銘柄： 855A, 新規銘柄　(4) を追加。\r\n")), 1) << log.toStdString();
     EXPECT_EQ(log.count(QStringLiteral("20261204：　銘柄： ")), 2) << log.toStdString();
-    EXPECT_EQ(log.count(QStringLiteral("\r\n")), 4);
+    EXPECT_EQ(log.count(QStringLiteral("\r\n")), 5);
+    // The master's tail holds the codes with letters in the exchange's order, 855A among them.
+    EXPECT_TRUE(pass.files.value("meigara.dat").endsWith("LTCD130A275A2D12710A855A9F3A"));
     EXPECT_TRUE(pass.messages.startsWith(QStringLiteral("20261211 のデータを追加しています\r\n")));
     EXPECT_TRUE(pass.messages.endsWith(QStringLiteral("20261130 のデータを追加しています\r\n")));
     EXPECT_TRUE(pass.files.value("1001.csv").startsWith("300,300,300\r\n20261211,"));
@@ -251,7 +254,9 @@ TEST(ImportPass, EveryPriceFileIsRenamedOnlyAfterTheSyncThatCoversIt)
         }
     }
     EXPECT_EQ(syncs, 1);   // one sync for the whole batch
-    EXPECT_EQ(renames, 61);   // 1001, 1002 and the 59 stocks traded in those days (one of the 60 is delisted)
+    // 1001, 1002, the 59 stocks of digit codes traded in those days (one of the 60 is delisted) and
+    // the 6 of letter codes.
+    EXPECT_EQ(renames, 67);
     ASSERT_FALSE(ops.calls.empty());
     EXPECT_EQ(ops.calls.back().kind, 'd');   // the folder synced after the last rename
     // The journal stays until every file is in place.
