@@ -66,3 +66,49 @@ TEST(StockMaster, ReservedBytesSurviveARewrite)
     EXPECT_EQ(back->reserved, h.reserved);
     EXPECT_EQ(back->StockCount, 1);
 }
+
+TEST(StockMaster, CodesWithLettersGoToTheTailAndOldReadersRefuseThem)
+{
+    test::ProgramFolder pf;
+    const int a = *codeFromText(std::string_view("130A")), b = *codeFromText(std::string_view("9A7A"));
+    pf.writeMaster({{1001, QStringLiteral("日経平均"), 0}, {1301, QStringLiteral("極洋"), 1}, {a, QStringLiteral("新興"), 4},
+                    {9999, QStringLiteral("末尾"), 2}, {b, QStringLiteral("新規銘柄　"), 1}});
+    ASSERT_EQ(pf.st.StockCount, 5);
+    EXPECT_EQ(pf.st.StockCode[3], a);
+    EXPECT_EQ(pf.st.StockCode[5], b);
+    EXPECT_EQ(pf.st.entryOf(a), 3);
+    EXPECT_EQ(pf.st.entryOf(b), 5);
+    EXPECT_EQ(pf.st.StockSection[3], 4);
+    EXPECT_EQ(pf.st.nameOf(a), QStringLiteral("新興        "));
+
+    // The slots hold -1 and -2; the tail names them in that order.
+    const QByteArray bytes = test::readFile(pf.st.MasterPath);
+    ASSERT_EQ(bytes.size(), 14 * 6 + 4 + 8);
+    EXPECT_EQ(bytes.mid(14 * 3, 2).toHex(), QByteArray("ffff"));
+    EXPECT_EQ(bytes.mid(14 * 5, 2).toHex(), QByteArray("feff"));
+    EXPECT_EQ(bytes.mid(14 * 6), QByteArray("LTCD130A9A7A"));
+    // What a reader of digit codes only does with such a slot: a code outside 1..9999.
+    EXPECT_LT(int16_t(uint8_t(bytes[14 * 3]) | uint8_t(bytes[14 * 3 + 1]) << 8), 1);
+
+    // Digit codes only: no tail, the bytes of before.
+    pf.writeMaster({{1001, QStringLiteral("日経平均"), 0}, {1301, QStringLiteral("極洋"), 1}});
+    EXPECT_EQ(test::readFile(pf.st.MasterPath).size(), 14 * 3);
+    EXPECT_EQ(pf.st.entryOf(a), 0);
+
+    // A slot of letters whose tail is missing, cut, or names a digit code is refused.
+    const QString expected = pf.st.MasterPath + QStringLiteral(" からデータを読み込む際、エラーが発生しました\r\n\r\n終了します");
+    const QByteArray good = bytes;
+    struct Case { const char *what; QByteArray bytes; };
+    const Case cases[] = {{"no tail", good.left(14 * 6)},
+                          {"tail cut", good.left(good.size() - 1)},
+                          {"wrong tag", good.left(14 * 6) + "LTCX130A9A7A"},
+                          {"digit code in the tail", good.left(14 * 6) + "LTCD13019A7A"},
+                          {"slot 0", QByteArray(good).replace(14 * 3, 2, QByteArray("\0\0", 2))},
+                          {"slot beyond the tail", QByteArray(good).replace(14 * 3, 2, QByteArray("\xfd\xff", 2))}};
+    for (const auto &c : cases) {
+        test::writeFile(pf.st.MasterPath, c.bytes);
+        auto r = MEIGARAIN(pf.st);
+        ASSERT_FALSE(r.has_value()) << c.what;
+        EXPECT_EQ(r.error(), expected) << c.what;
+    }
+}

@@ -142,7 +142,7 @@ ProgramFolder::ProgramFolder()
 void ProgramFolder::writeMaster(const std::vector<std::tuple<int, QString, int>> &entries)
 {
     std::vector<MasterEntry> list;
-    for (const auto &[code, name, section] : entries) list.push_back({int16_t(code), name, int16_t(section)});
+    for (const auto &[code, name, section] : entries) list.push_back({code, name, int16_t(section)});
     ASSERT_TRUE(velor::writeMaster(st.MasterPath, MasterHeader{}, list).has_value());
     ASSERT_TRUE(MEIGARAIN(st).has_value());
 }
