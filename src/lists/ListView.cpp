@@ -34,6 +34,12 @@ long long leadingCode(QStringView text)
     return leadingNumber(text);
 }
 
+int codeOfLine(QStringView text)
+{
+    const long long v = leadingCode(text);
+    return v > 0 && v < kCodeSpace && isStockCode(int(v)) ? int(v) : 0;
+}
+
 QString listForm(long long code)
 {
     return hasLetter(int(code)) && code < kCodeSpace ? QLatin1Char(' ') + codeText(int(code)) + QLatin1Char(' ')

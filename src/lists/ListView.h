@@ -61,6 +61,8 @@ long long leadingNumber(QStringView text);
 /// The code at the start of a list line: after blanks, a code with letters standing alone
 /// ("130A", "130A,…", "130A 名前") or else the leading number as leadingNumber reads it.
 long long leadingCode(QStringView text);
+/// The stock code a list row starts with, 0 when it starts with none.
+int codeOfLine(QStringView text);
 /// A code as a list line holds it: blank, the code's text, blank (" 1301 ", " 130A ").
 QString listForm(long long code);
 

@@ -62,8 +62,7 @@ int SearchWindow::codeOfRow(int row) const
 {
     const QListWidgetItem *item = List1->item(row);
     if (!item) return 0;
-    const long long v = leadingCode(item->text());
-    return v >= 1 && v <= 9999 ? int(v) : 0;
+    return codeOfLine(item->text());
 }
 
 void SearchWindow::clickRow(int row)

@@ -54,8 +54,7 @@ AddResult addToWatchList(Lists &c, int n, int code, bool quietBeep)
 
 void F402_Click(Lists &c, int n)
 {
-    const long long code = leadingCode(c.view.rowText(c.view.currentRow()));
-    addToWatchList(c, n, isStockCode(int(std::clamp<long long>(code, 0, kCodeSpace))) ? int(code) : 0, c.st.MinuteBarsOn);
+    addToWatchList(c, n, codeOfLine(c.view.rowText(c.view.currentRow())), c.st.MinuteBarsOn);
 }
 
 RemoveResult removeFromWatchList(Lists &c, int n, int code)

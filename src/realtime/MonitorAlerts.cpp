@@ -26,7 +26,7 @@ std::vector<MonitorEntry> monitorTops(const SurgeMonitor &monitor, const State &
     for (int k = 1; k <= 6; ++k) {
         const QStringList &rows = monitor.lists()[size_t(k)];
         for (qsizetype r = 0; r < rows.size() && r < kMonitorAlertTop; ++r) {
-            const int code = int(leadingCode(rows[r]));
+            const int code = codeOfLine(rows[r]);
             const int i = entryOf(st, code);
             if (i <= 0 || size_t(i) >= monitor.RealScore.size()) continue;
             out.push_back({k, code, shortName(st, code), monitor.RealScore[size_t(i)][size_t(k)],

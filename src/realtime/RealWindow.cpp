@@ -203,8 +203,8 @@ void RealWindow::addSelected(int n)
     const int k = m_monitor.listClicked();
     if (k < 1 || k > 6) return;
     const QListWidgetItem *item = List[size_t(k)]->currentItem();
-    const long long code = item ? leadingCode(item->text()) : 0;
-    if (code >= 1 && code < kCodeSpace && isStockCode(int(code)) && onAddToWatchList) onAddToWatchList(n, int(code));
+    const int code = item ? codeOfLine(item->text()) : 0;
+    if (code != 0 && onAddToWatchList) onAddToWatchList(n, code);
 }
 
 } // namespace velor

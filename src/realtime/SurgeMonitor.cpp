@@ -377,8 +377,7 @@ int SurgeMonitor::listMouseDown(int k, const QString &rowText, bool leftButton)
     m_st.BarOffset = -1;
     RealList = k;
     if (!leftButton) return 0;
-    const long long code = leadingCode(rowText);
-    m_st.CurCode = code > 0 && code < kCodeSpace && isStockCode(int(code)) ? int(code) : 0;
+    m_st.CurCode = codeOfLine(rowText);
     if (m_st.CurCode != 0) m_sv.shell.redrawChart(1);
     return m_st.CurCode;
 }

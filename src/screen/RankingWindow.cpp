@@ -141,8 +141,7 @@ void RankingWindow::layoutControls()
 int RankingWindow::codeOfRow(int row) const
 {
     if (row < 0 || row >= List1->count()) return 0;
-    const long long code = leadingCode(List1->item(row)->text());
-    return fits16(code) ? int(code) : 0;
+    return codeOfLine(List1->item(row)->text());
 }
 
 void RankingWindow::clickRow(int row)

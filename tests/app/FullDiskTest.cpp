@@ -96,27 +96,40 @@ TEST(FullDisk, LzhExtractionOntoAFullDiskFailsAndLeavesNoFile)
 // again gives exactly the files of a run that never met a full disk.
 TEST(FullDisk, ImportStoppedByAFullDiskAnywhereCompletesToTheSameFiles)
 {
-    Market ref;
-    ref.inbox("D240109.lzh", readFile(lzh("D240109.lzh")));
-    qint64 total = 0;   // what the whole import writes
-    {
-        DiskSpaceLimit roomy(qint64(1) << 40);
-        ASSERT_TRUE(ref.run());
-        total = (qint64(1) << 40) - roomy.left();
-    }
-    const auto expected = ref.snapshot();
-    ASSERT_GT(total, 10000);
-    for (qint64 room : {qint64(0), qint64(1), total / 8, total / 4, total / 2, total * 3 / 4, total * 7 / 8, total - 1}) {
-        Market m;
-        m.inbox("D240109.lzh", readFile(lzh("D240109.lzh")));
+    // The archive of an independent archiver, and the same day as a plain file with a new listing
+    // of a code with letters, which gives the master its tail.
+    QByteArray withLetters = readFile(fixturePath(QStringLiteral("lzh/D240109.csv")));
+    if (!withLetters.endsWith('\n')) withLetters += "\r\n";
+    withLetters += "2024-01-09,130A,1,1500,1550,1480,1520,120000\r\n";
+    const std::pair<QString, QByteArray> inputs[] = {{QStringLiteral("D240109.lzh"), readFile(lzh("D240109.lzh"))},
+                                                     {QStringLiteral("D240109.csv"), withLetters}};
+    for (const auto &[name, bytes] : inputs) {
+        Market ref;
+        ref.inbox(name, bytes);
+        qint64 total = 0;   // what the whole import writes
         {
-            DiskSpaceLimit limit(room);
-            EXPECT_FALSE(m.run()) << room;
+            DiskSpaceLimit roomy(qint64(1) << 40);
+            ASSERT_TRUE(ref.run()) << name.toStdString();
+            total = (qint64(1) << 40) - roomy.left();
         }
-        EXPECT_FALSE(m.env.dialogs.texts().contains(QStringLiteral("データの追加が終わりました"))) << room;
-        EXPECT_EQ(m.inboxNames(), QStringList{QStringLiteral("D240109.lzh")}) << room;
-        ASSERT_TRUE(m.run()) << room;
-        EXPECT_EQ(m.snapshot(), expected) << room;
+        const auto expected = ref.snapshot();
+        ASSERT_GT(total, 10000);
+        if (name.endsWith(QStringLiteral(".csv"))) {
+            EXPECT_TRUE(expected.value("meigara.dat").endsWith("LTCD130A"));
+            EXPECT_TRUE(expected.value("130A.csv").contains("\r\n20240109,1500,1550,1480,1520,120000\r\n"));
+        }
+        for (qint64 room : {qint64(0), qint64(1), total / 8, total / 4, total / 2, total * 3 / 4, total * 7 / 8, total - 1}) {
+            Market m;
+            m.inbox(name, bytes);
+            {
+                DiskSpaceLimit limit(room);
+                EXPECT_FALSE(m.run()) << room;
+            }
+            EXPECT_FALSE(m.env.dialogs.texts().contains(QStringLiteral("データの追加が終わりました"))) << room;
+            EXPECT_EQ(m.inboxNames(), QStringList{name}) << room;
+            ASSERT_TRUE(m.run()) << room;
+            EXPECT_EQ(m.snapshot(), expected) << name.toStdString() << ' ' << room;
+        }
     }
 }
 
