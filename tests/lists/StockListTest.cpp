@@ -1,6 +1,7 @@
 #include "ListsFixture.h"
 
 #include "lists/StockList.h"
+#include "lists/WatchLists.h"
 #include "lists/WorkingSet.h"
 
 namespace velor::test {
@@ -120,6 +121,38 @@ INSTANTIATE_TEST_SUITE_P(
                       CodeCase{"9999", 0, u"このコード(9999)の銘柄はありません。"},
                       CodeCase{"123456", 0, u"このコード(123456)の銘柄はありません。"},
                       CodeCase{"abc", 0, u"このコード(0)の銘柄はありません。"}));
+
+TEST_F(StockList, CodesWithLettersAreTypedListedAndSortedInTheExchangesOrder)
+{
+    const int a = *codeFromText(std::string_view("130A")), y = *codeFromText(std::string_view("9Y9Y"));
+    pf.writeMaster({{1001, QStringLiteral("日経平均"), 0}, {1301, QStringLiteral("極洋"), 1}, {a, QStringLiteral("新興"), 1},
+                    {1332, QStringLiteral("日本水産"), 1}, {y, QStringLiteral("末尾"), 2}});
+    EXPECT_EQ(listLine(pf.st, 3), QStringLiteral(" 130A 新興    (1)"));
+    struct Typed { const char *text; int shown; const char16_t *message; };
+    const Typed cases[] = {{"130a", a, u""}, {" 9Y9Y ", y, u""}, {"131A", 0, u"このコード(131A)の銘柄はありません。"},
+                           {"130B", 0, u"このコード(130)の銘柄はありません。"}};
+    for (const Typed &c : cases) {
+        pf.st.CurCode = 1001;
+        env.dialogs.shown.clear();
+        view.code = QString::fromUtf8(c.text);
+        txtCODE_Enter(lists);
+        EXPECT_EQ(pf.st.CurCode, c.shown ? c.shown : 1001) << c.text;
+        if (!c.shown) {
+            ASSERT_EQ(env.dialogs.shown.size(), 1u) << c.text;
+            EXPECT_EQ(env.dialogs.shown[0].text, QString::fromUtf16(c.message)) << c.text;
+        }
+    }
+    // A hand-typed list in any order: codes with letters are read, sorted in place, written back
+    // as the list writes them, and shown in the list's order.
+    writeList("touroku2.dat", "9Y9Y,1332\r\n130A 1301\r\n");
+    ASSERT_TRUE(sortWatchList(lists, 2));
+    EXPECT_EQ(readFile(pf.st.ProgramDir + "touroku2.dat"), QByteArray(" 1301 \r\n 130A \r\n 1332 \r\n 9Y9Y \r\n"));
+    pf.st.Starting = true;
+    PL222_Click(lists, 2);
+    EXPECT_EQ(view.lines, QStringList({QStringLiteral(" 1301 極洋    (1)"), QStringLiteral(" 130A 新興    (1)"),
+                                       QStringLiteral(" 1332 日本水産  (1)"), QStringLiteral(" 9Y9Y 末尾    (2)")}));
+    EXPECT_EQ(codeOfLine(view.lines[1]), a);
+}
 
 struct StepCase { int startRow; int key; int endRow; int shownCode; };
 class Stepping : public StockList, public ::testing::WithParamInterface<StepCase> {};
