@@ -24,6 +24,7 @@ State &market()
         s.MasterPath = s.DataDir + QStringLiteral("meigara.dat");
         std::vector<MasterEntry> e = {{1001, QStringLiteral("日経平均"), 0}, {1301, QStringLiteral("極洋"), 1},
                                       {1332, QStringLiteral("日本水産"), 1}, {1400, QStringLiteral("ルーデン"), 5},
+                                      {*codeFromText(std::string_view("9A7A")), QStringLiteral("新興"), 1},
                                       {9999, QStringLiteral("ABCDEFGHIJ"), 2}};
         if (!writeMaster(s.MasterPath, MasterHeader{}, e) || !MEIGARAIN(s)) std::abort();
         s.Starting = true;
