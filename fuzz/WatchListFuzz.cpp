@@ -59,8 +59,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         VELOR_FUZZ_CHECK(sortWatchList(c, 1));
         auto sorted = readListNumbers(list);
         VELOR_FUZZ_CHECK(sorted.has_value());
-        // The order compares singles: numbers equal as singles keep their file order.
-        const auto bySingle = [](long long a, long long b) { return float(a) < float(b); };
+        // Codes in the exchange's order, then other numbers by value; the order compares singles,
+        // so numbers equal as singles keep their file order.
+        const auto key = [](long long v) {
+            const int code = listCode(v);
+            return code ? float(codeOrderKey(code)) : float(double(kCodeSpace) + double(v));
+        };
+        const auto bySingle = [&key](long long a, long long b) { return key(a) < key(b); };
         VELOR_FUZZ_CHECK(std::is_sorted(sorted->begin(), sorted->end(), bySingle));
         for (long long v : *sorted) VELOR_FUZZ_CHECK(v > 1000);
         break;

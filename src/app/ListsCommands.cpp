@@ -44,7 +44,7 @@ int listCommand(CliSession &s, int n)
         return 1;
     }
     for (long long v : *numbers)
-        if (v != 0) printOut(v > 0 && v < kCodeSpace && hasLetter(int(v)) ? codeText(int(v)) : QString::number(v));
+        if (v != 0) printOut(hasLetter(listCode(v)) ? codeText(listCode(v)) : QString::number(v));
     return 0;
 }
 

@@ -124,7 +124,7 @@ private:
     {
         const int now = m_w.List1->currentRow();
         if (now < 0 || now == before || now >= m_w.List1->count()) return;
-        if (leadingCode(m_w.List1->item(now)->text()) == m_lists.st.CurCode) return;   // the chart moved it
+        if (codeOfLine(m_w.List1->item(now)->text()) == m_lists.st.CurCode) return;   // the chart moved it
         List1_LeftClick(m_lists, now);
     }
 

@@ -30,20 +30,24 @@ long long leadingCode(QStringView text)
     const QStringView word = text.mid(i, 4);
     const bool alone = i + 4 >= text.size() || !text[i + 4].isLetterOrNumber();
     if (word.size() == 4 && alone)
-        if (const auto c = codeFromText(word); c && hasLetter(*c)) return *c;
+        if (const auto c = codeFromText(word); c && hasLetter(*c)) return listValue(*c);
     return leadingNumber(text);
 }
 
-int codeOfLine(QStringView text)
+long long listValue(int code) { return hasLetter(code) ? kListLetter + code : code; }
+
+int listCode(long long value)
 {
-    const long long v = leadingCode(text);
-    return v > 0 && v < kCodeSpace && isStockCode(int(v)) ? int(v) : 0;
+    if (value >= kListLetter) return value - kListLetter < kCodeSpace && isStockCode(int(value - kListLetter)) ? int(value - kListLetter) : 0;
+    return value >= 1 && value <= 9999 ? int(value) : 0;
 }
 
-QString listForm(long long code)
+int codeOfLine(QStringView text) { return listCode(leadingCode(text)); }
+
+QString listForm(long long value)
 {
-    return hasLetter(int(code)) && code < kCodeSpace ? QLatin1Char(' ') + codeText(int(code)) + QLatin1Char(' ')
-                                                     : printForm(code);
+    if (const int c = listCode(value); hasLetter(c)) return QLatin1Char(' ') + codeText(c) + QLatin1Char(' ');
+    return printForm(value);
 }
 
 } // namespace velor

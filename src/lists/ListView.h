@@ -58,12 +58,20 @@ int entryOf(const State &st, long long code);
 /// The leading number of a text as a plain conversion reads it: blanks, an optional sign,
 /// then digits ("1301 abc" -> 1301, "" -> 0, "x1" -> 0).
 long long leadingNumber(QStringView text);
-/// The code at the start of a list line: after blanks, a code with letters standing alone
+/// What a list line holds, as a number: a code of digits and any other number as itself, a code
+/// with letters as kListLetter + its code, above every number a line can spell, so that a
+/// line "25000" is never taken for a code with letters.
+constexpr long long kListLetter = 1LL << 50;
+long long listValue(int code);
+/// The stock code of a list value, 0 when it is none.
+int listCode(long long value);
+/// The list value at the start of a line: after blanks, a code with letters standing alone
 /// ("130A", "130A,…", "130A 名前") or else the leading number as leadingNumber reads it.
 long long leadingCode(QStringView text);
 /// The stock code a list row starts with, 0 when it starts with none.
 int codeOfLine(QStringView text);
-/// A code as a list line holds it: blank, the code's text, blank (" 1301 ", " 130A ").
-QString listForm(long long code);
+/// A list value as a list line holds it: blank, the code's or number's text, blank
+/// (" 1301 ", " 130A ").
+QString listForm(long long value);
 
 } // namespace velor

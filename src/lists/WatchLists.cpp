@@ -33,7 +33,7 @@ AddResult addToWatchList(Lists &c, int n, int code, bool quietBeep)
             c.sv.dialogs.message(numbers ? old.error() : numbers.error(), Icon::Error);
             return AddResult::Failed;
         }
-        if (std::find(numbers->begin(), numbers->end(), (long long)code) != numbers->end()) {
+        if (std::find(numbers->begin(), numbers->end(), listValue(code)) != numbers->end()) {
             if (!quietBeep) c.sv.sound.beep();
             return AddResult::AlreadyListed;
         }
@@ -41,7 +41,7 @@ AddResult addToWatchList(Lists &c, int n, int code, bool quietBeep)
         // A hand-typed list may lack the final line end; the new code must not join that line.
         if (!bytes.isEmpty() && !bytes.endsWith('\n')) bytes += "\r\n";
     }
-    bytes += watchListBytes({code});
+    bytes += watchListBytes({listValue(code)});
     if (auto r = saveBytes(path, bytes); !r) {
         c.sv.dialogs.message(r.error(), Icon::Error);
         return AddResult::Failed;
@@ -71,7 +71,7 @@ RemoveResult removeFromWatchList(Lists &c, int n, int code)
     }
     std::vector<long long> kept;
     for (long long v : *numbers)
-        if (v != code) kept.push_back(v);
+        if (v != listValue(code)) kept.push_back(v);
     RemoveResult result = RemoveResult::LastStockKept;
     if (!kept.empty()) {
         if (auto r = saveBytes(path, watchListBytes(kept)); !r) {
@@ -117,8 +117,8 @@ bool sortWatchList(Lists &c, int n)
     for (long long v : *numbers)
         if (v != 0) {
             kept.push_back(v);
-            const bool code = v > 0 && v < kCodeSpace && isStockCode(int(v));
-            value.push_back(code ? double(codeOrderKey(int(v))) : v < 0 ? double(v) : double(kCodeSpace) + double(v));
+            const int code = listCode(v);
+            value.push_back(code ? double(codeOrderKey(code)) : v < 0 ? double(v) : double(kCodeSpace) + double(v));
         }
     const int count = int(value.size()) - 1;
     std::vector<int32_t> index(size_t(count) + 1, 0);   // a list may hold more than 32,767 lines

@@ -29,7 +29,7 @@ void gatherAll(const State &st, Gathered &g)
     g.title = QStringLiteral("全銘柄");
     g.values.clear();
     g.texts.clear();
-    for (int i = 1; i <= st.StockCount; ++i) g.values.push_back(st.StockCode[size_t(i)]);
+    for (int i = 1; i <= st.StockCount; ++i) g.values.push_back(listValue(st.StockCode[size_t(i)]));
 }
 
 // A result file: each line's leading number is its code; 0 marks a text line kept as it stands.
@@ -40,7 +40,7 @@ std::expected<void, QString> gatherResultFile(const QString &path, Gathered &g)
     for (const QString &line : *lines) {
         // The plain leading number: a digit in a name field must not join the code.
         const long long v = leadingCode(line);
-        const long long code = (v >= 1 && v <= 32767) || (v < kCodeSpace && hasLetter(int(v))) ? v : 0;
+        const long long code = (v >= 1 && v <= 32767) || listCode(v) != 0 ? v : 0;
         g.values.push_back(code);
         if (code < 1) g.texts << line;
     }
@@ -121,7 +121,7 @@ void build(Lists &c, const Gathered &g)
         if (v < 1) {
             st.WorkSet.push_back(-999);
             ++textLines;
-        } else if (const int e = entryOf(st, v); e > 0) {
+        } else if (const int e = st.entryOf(listCode(v)); e > 0) {
             st.WorkSet.push_back(int16_t(e));
         } else {
             ++st.WorkMissing;

@@ -193,9 +193,10 @@ std::expected<std::vector<int>, QString> MakeMinuteList(const State &st)
         auto numbers = readListNumbers(path);
         if (!numbers) return std::unexpected(numbers.error());
         for (long long v : *numbers) {
-            if (v < 1 || v >= kCodeSpace || !isStockCode(int(v)) || seen[size_t(v)] || int(codes.size()) >= kMaxMinuteCodes) continue;
-            seen[size_t(v)] = true;
-            codes.push_back(int(v));
+            const int code = listCode(v);
+            if (code == 0 || seen[size_t(code)] || int(codes.size()) >= kMaxMinuteCodes) continue;
+            seen[size_t(code)] = true;
+            codes.push_back(code);
             written.push_back(v);
         }
     }
@@ -210,7 +211,7 @@ std::expected<std::vector<int>, QString> readMinuteList(const State &st)
     if (!numbers) return std::unexpected(numbers.error());
     std::vector<int> codes;
     for (long long v : *numbers)
-        if (v >= 1 && v < kCodeSpace && isStockCode(int(v))) codes.push_back(int(v));
+        if (const int code = listCode(v)) codes.push_back(code);
     return codes;
 }
 

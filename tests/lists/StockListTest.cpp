@@ -144,14 +144,18 @@ TEST_F(StockList, CodesWithLettersAreTypedListedAndSortedInTheExchangesOrder)
     }
     // A hand-typed list in any order: codes with letters are read, sorted in place, written back
     // as the list writes them, and shown in the list's order.
-    writeList("touroku2.dat", "9Y9Y,1332\r\n130A 1301\r\n");
+    // 36922 is the number the program gives 130A inside; typed in a list it stays a number, no code.
+    ASSERT_EQ(a, 36922);
+    writeList("touroku2.dat", "36922\r\n9Y9Y,1332\r\n130A 1301\r\n");
     ASSERT_TRUE(sortWatchList(lists, 2));
-    EXPECT_EQ(readFile(pf.st.ProgramDir + "touroku2.dat"), QByteArray(" 1301 \r\n 130A \r\n 1332 \r\n 9Y9Y \r\n"));
+    EXPECT_EQ(readFile(pf.st.ProgramDir + "touroku2.dat"),
+              QByteArray(" 1301 \r\n 130A \r\n 1332 \r\n 9Y9Y \r\n 36922 \r\n"));
     pf.st.Starting = true;
     PL222_Click(lists, 2);
     EXPECT_EQ(view.lines, QStringList({QStringLiteral(" 1301 極洋    (1)"), QStringLiteral(" 130A 新興    (1)"),
                                        QStringLiteral(" 1332 日本水産  (1)"), QStringLiteral(" 9Y9Y 末尾    (2)")}));
     EXPECT_EQ(codeOfLine(view.lines[1]), a);
+    EXPECT_EQ(pf.st.WorkMissing, 1);
 }
 
 struct StepCase { int startRow; int key; int endRow; int shownCode; };
