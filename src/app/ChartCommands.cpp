@@ -83,8 +83,9 @@ QString chartUsage()
 {
     return QStringLiteral(
         "  chart CODE [--period d|w|m] [--offset N] [--indicator rsi|rci|kairi|psyc] [--axis 0|1|2] [--bars N]\n"
-        "        [--overlay] --png FILE [--size WxH]   draw a chart into a PNG file\n"
-        "  export CODE [--period d|w|m]   bars and oscillators as CSV on standard output");
+        "        [--overlay] [--raw] --png FILE [--size WxH]   draw a chart into a PNG file\n"
+        "  export CODE [--period d|w|m] [--raw]   bars and oscillators as CSV on standard output\n"
+        "        (--raw: the bars as stored, without the adjustment for recorded splits)");
 }
 
 std::expected<ChartRequest, QString> parseChartArgs(const QStringList &args, bool withPng)
@@ -94,6 +95,7 @@ std::expected<ChartRequest, QString> parseChartArgs(const QStringList &args, boo
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
         if (withPng && a == QLatin1String("--overlay")) { r.overlay = true; continue; }
+        if (a == QLatin1String("--raw")) { r.raw = true; continue; }
         if (a.startsWith(QLatin1String("--"))) {
             if (i + 1 >= args.size()) return std::unexpected(QStringLiteral("error: ") + a + QStringLiteral(" の値がありません。"));
             auto known = takeValue(r, a, args[i + 1], withPng);
@@ -124,6 +126,7 @@ int chartCommand(const CliOptions &o, const QString &exeDir)
     if (!s.open(exeDir, CliSession::Access::Read)) return 1;
     prepare(s, *r);
     State &st = s.st;
+    if (r->raw) st.sites.AdjustPrices = false;
     if (r->indicator >= 0) st.IndicatorSel = int16_t(r->indicator);
     if (r->axis >= 0) st.AxisMode = int16_t(r->axis);
     if (r->bars > 0) st.DispBars = int16_t(r->bars);
@@ -164,6 +167,7 @@ int exportCommand(const CliOptions &o, const QString &exeDir)
     CliSession s(o);
     if (!s.open(exeDir, CliSession::Access::Read)) return 1;
     State &st = s.st;
+    if (r->raw) st.sites.AdjustPrices = false;
     st.CurPeriod = int16_t(r->period);
     st.CurCode = r->code;
     KDOPN(st, s.sv, kMaxDispBars);

@@ -13,6 +13,7 @@ struct ChartRequest {
     int axis = -1;            ///< -1: as VELOR.ini says
     int bars = -1;            ///< -1: as VELOR.ini says
     bool overlay = false;
+    bool raw = false;         ///< --raw: the stored bars, not adjusted for splits
     QString png;
     int width = 509, height = 545;   ///< the design size at 96 dpi
 };

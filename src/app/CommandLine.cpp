@@ -14,6 +14,7 @@
 #include "common/Sound.h"
 #include "db/Services.h"
 #include "db/State.h"
+#include "app/SplitCommands.h"
 #include "demo/DemoFolder.h"
 
 #include <QFile>
@@ -93,6 +94,7 @@ QString usageText()
         "                               (--notify: print each alert as \"alert: ...\" as it is raised)\n"
         "  minute collect | minute show CODE   collect one minute of bars / print a stock's minute bars\n"
         "  alert set CODE [--above X] [--below Y] | alert clear CODE | alert list   price alerts (alerts.dat)\n"
+        "  split add CODE YYYY-MM-DD OLD:NEW | split remove CODE YYYY-MM-DD | split list   recorded splits (split.dat)\n"
         "  search KEYWORD               list the stocks whose name holds the keyword\n"
         "  watch list N | add N CODE | remove N CODE | sort   the watch lists 1-3\n"
         "  import                       import the inbox\n"
@@ -135,6 +137,7 @@ int runCommand(const CliOptions &o, const QString &exeDir)
     if (o.command == QLatin1String("import")) return importCommand(o, exeDir);
     if (o.command == QLatin1String("download")) return downloadCommand(o, exeDir);
     if (o.command == QLatin1String("screen")) return screenCommand(o, exeDir);
+    if (o.command == QLatin1String("split")) return splitCommand(o, exeDir);
     printErr(usageText());
     return 2;
 }

@@ -141,6 +141,8 @@ bool loadDatabase(State &st, Dialogs &dialogs)
         dialogs.message(r.error(), Icon::Error);
         return false;
     }
+    // Without its splits the history is shown raw; that is worth a warning, not a refusal.
+    if (auto r = st.actions.load(actionsPath(st.DataDir)); !r) dialogs.message(r.error(), Icon::Warning);
     return true;
 }
 

@@ -38,6 +38,22 @@ void reportBroken(State &st, Services &sv, const QString &path, qint64 lineNo)
     st.BarCount = 0;
 }
 
+// Bars 1..m of the tables, adjusted for the stock's splits.
+void adjustLoaded(State &st, int m, int section, std::span<const CorporateAction> actions, const std::vector<Bar> &daily,
+                  bool dailyComplete)
+{
+    std::vector<Bar> bars(size_t(std::max(m, 0)));
+    for (int k = 1; k <= m; ++k)
+        bars[size_t(k - 1)] = {st.BarDate[size_t(k)], st.BarOpen[size_t(k)], st.BarHigh[size_t(k)], st.BarLow[size_t(k)],
+                               st.BarClose[size_t(k)], st.BarVolume[size_t(k)]};
+    adjustBars(bars, section, actions, daily, dailyComplete);
+    for (int k = 1; k <= m; ++k) {
+        const Bar &b = bars[size_t(k - 1)];
+        st.BarOpen[size_t(k)] = b.open, st.BarHigh[size_t(k)] = b.high, st.BarLow[size_t(k)] = b.low;
+        st.BarClose[size_t(k)] = b.close, st.BarVolume[size_t(k)] = b.volume;
+    }
+}
+
 } // namespace
 
 void KDOPN(State &st, Services &sv, int n)
@@ -73,6 +89,10 @@ void KDOPN(State &st, Services &sv, int n)
     st.BarOpen[0] = st.BarHigh[0] = st.BarLow[0] = st.BarClose[0] = 0;
     st.BarVolume[0] = 0;
 
+    // A stock with recorded splits: its weekly and monthly bars that hold an ex-date are rebuilt
+    // from its daily bars, which are kept as they pass.
+    const auto actions = st.sites.AdjustPrices ? st.actions.of(st.CurCode) : std::span<const CorporateAction>();
+    std::vector<Bar> daily;
     qint64 skip = 0;   // counts of other sections may pass 16 bits
     if (idx >= 1) skip += std::max((*counts)[0], kSectionLines);
     if (idx == 2) skip += std::max((*counts)[1], kSectionLines);
@@ -80,6 +100,8 @@ void KDOPN(State &st, Services &sv, int n)
     for (qint64 i = 0; i < skip; ++i) {
         ++lineNo;
         if (!readLine(f.get(), buf, sizeof buf, len)) return reportBroken(st, sv, path, lineNo);
+        if (!actions.empty() && i < (*counts)[0])
+            if (const auto b = parseBarLine(buf, buf + len)) daily.push_back(*b);
     }
     for (int k = 1; k <= m; ++k) {
         ++lineNo;
@@ -94,6 +116,7 @@ void KDOPN(State &st, Services &sv, int n)
         st.BarVolume[size_t(k)] = b->volume;
     }
     f.reset();
+    if (!actions.empty()) adjustLoaded(st, m, idx, actions, daily, (*counts)[0] < kSectionLines);
 
     if (n == 1) {
         st.CurTurnover = double(st.BarClose[1]) * st.BarVolume[1];

@@ -1,5 +1,7 @@
 #include "db/Sites.h"
 
+#include "common/TextFile.h"
+
 #include <QFile>
 
 namespace velor {
@@ -33,6 +35,14 @@ Sites readSites(const QString &path)
             if (ok && v >= 1 && v <= 32) s.MaxConnections = v;
             continue;
         }
+        if (key == QLatin1String("AdjustPrices")) {
+            s.AdjustPrices = value != QLatin1String("0");
+            continue;
+        }
+        if (key == QLatin1String("SplitListUrl")) {
+            s.SplitListUrl = value;
+            continue;
+        }
         QString *slot = nullptr;
         if (key == QLatin1String("DataSiteUrl")) slot = &s.DataSiteUrl;
         else if (key == QLatin1String("QuoteUrl")) slot = &s.QuoteUrl;
@@ -47,6 +57,39 @@ Sites readSites(const QString &path)
         if (slot && !value.isEmpty()) *slot = value;
     }
     return s;
+}
+
+std::expected<void, QString> setSitesKey(const QString &path, const QString &key, const QString &value)
+{
+    QByteArray old;
+    if (QFile::exists(path)) {
+        auto r = readBytes(path, 1 << 20);
+        if (!r) return std::unexpected(r.error());
+        old = *r;
+    }
+    const QByteArray cr = old.isEmpty() || old.contains("\r\n") ? "\r" : "";
+    const QByteArray wanted = key.toUtf8() + '=' + value.toUtf8();
+    QList<QByteArray> lines = old.split('\n');
+    if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
+    const auto isHeader = [](const QByteArray &l) { return l.trimmed().startsWith('['); };
+    qsizetype section = -1;
+    for (qsizetype i = 0; i < lines.size() && section < 0; ++i)
+        if (lines[i].trimmed().toLower() == "[sites]") section = i;
+    if (section < 0) {
+        lines << "[sites]" + cr << wanted + cr;
+    } else {
+        qsizetype end = section + 1;
+        for (; end < lines.size() && !isHeader(lines[end]); ++end) {
+            const QByteArray t = lines[end].trimmed();
+            const qsizetype eq = t.indexOf('=');
+            if (eq > 0 && !t.startsWith(';') && !t.startsWith('#') && t.left(eq).trimmed() == key.toUtf8()) {
+                lines[end] = wanted + (lines[end].endsWith('\r') ? "\r" : "");
+                return saveBytes(path, lines.join('\n') + '\n');
+            }
+        }
+        lines.insert(end, wanted + cr);
+    }
+    return saveBytes(path, lines.join('\n') + '\n');
 }
 
 } // namespace velor

@@ -2,6 +2,7 @@
 // Addresses of every outside page, from the optional sites.ini beside VELOR.ini. The built-in
 // defaults name no real host: a user points the program at the sites of their choice.
 #include <QString>
+#include <expected>
 
 namespace velor {
 
@@ -18,11 +19,19 @@ struct Sites {
     QString HomePageUrl = QStringLiteral("https://velor.invalid/");
     int FetchTimeoutSeconds = 10;
     int MaxConnections = 4;   ///< page requests in flight during a screen or a monitor pass
+    /// The price-data site's list of splits (lines "code,YYYYMMDD,old:new"); empty: none.
+    QString SplitListUrl;
+    /// Bars are shown adjusted for recorded splits (株価調整).
+    bool AdjustPrices = true;
 };
 
 /// Reads sites.ini (UTF-8, section [sites]); a missing file or key keeps the built-in default.
 /// Unknown keys and malformed lines are ignored; a non-positive or non-numeric time-out keeps 10,
 /// and MaxConnections outside 1..32 keeps 4.
 Sites readSites(const QString &path);
+
+/// Sets one key of sites.ini's [sites] section, keeping every other line byte for byte: the
+/// key's line is replaced, or added at the end of the section (the section is made when missing).
+std::expected<void, QString> setSitesKey(const QString &path, const QString &key, const QString &value);
 
 } // namespace velor
