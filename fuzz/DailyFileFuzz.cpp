@@ -1,6 +1,7 @@
 // The all-market daily file: any bytes are either refused with a message or give lines whose
 // codes are valid, unique and whose numbers are finite.
 #include "FuzzSupport.h"
+#include "common/StockCode.h"
 #include "import/DailyFile.h"
 
 #include <cmath>
@@ -20,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     VELOR_FUZZ_CHECK(day->MS <= day->D);
     std::set<int> codes;
     for (const DailyLine &l : day->lines) {
-        VELOR_FUZZ_CHECK(l.code >= 1 && l.code <= 9999);
+        VELOR_FUZZ_CHECK(isStockCode(l.code));
         VELOR_FUZZ_CHECK(codes.insert(l.code).second);
         VELOR_FUZZ_CHECK(std::isfinite(l.o) && std::isfinite(l.h) && std::isfinite(l.l) && std::isfinite(l.c));
         VELOR_FUZZ_CHECK(std::isfinite(l.volume));

@@ -46,6 +46,12 @@ CliShell::CliShell()
     if (const char *v = std::getenv("VELOR_PAUSE_AT_STEP")) m_pauseAt = std::atoll(v);
 }
 
+void CliShell::notice(const QString &text)
+{
+    TextShell::notice(text);
+    std::fprintf(stderr, "warning: %s\n", text.toUtf8().constData());
+}
+
 void CliShell::setProgress(int value, int maximum)
 {
     TextShell::setProgress(value, maximum);

@@ -23,6 +23,7 @@ class CliShell final : public TextShell {
 public:
     CliShell();
     void setProgress(int value, int maximum) override;
+    void notice(const QString &text) override;
 private:
     long long m_steps = 0;
     long long m_pauseAt = 0;

@@ -80,15 +80,24 @@ std::expected<void, QString> CorporateActions::load(const QString &path)
     if (QFileInfo::exists(path)) {
         auto bytes = readBytes(path, qint64(16) << 20);
         if (!bytes) return std::unexpected(bytes.error());
-        for (const QByteArray &line : splitLines(withoutByteOrderMark(*bytes))) {
-            if (line.trimmed().isEmpty()) continue;
-            if (auto a = parseLine(line)) m_all.push_back(*a);
-            else m_kept.push_back(line);
-        }
+        parse(*bytes);
+    } else {
+        index();
+    }
+    return {};
+}
+
+void CorporateActions::parse(const QByteArray &bytes)
+{
+    m_all.clear();
+    m_kept.clear();
+    for (const QByteArray &line : splitLines(withoutByteOrderMark(bytes))) {
+        if (line.trimmed().isEmpty()) continue;
+        if (auto a = parseLine(line)) m_all.push_back(*a);
+        else m_kept.push_back(line);
     }
     std::stable_sort(m_all.begin(), m_all.end(), actionLess);
     index();
-    return {};
 }
 
 void CorporateActions::index()

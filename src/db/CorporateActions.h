@@ -36,6 +36,8 @@ public:
     /// Reads split.dat; a missing file is an empty table. Lines it cannot read are kept as they
     /// are for the next write and counted.
     std::expected<void, QString> load(const QString &path);
+    /// The same from a file's bytes (a site's list: the lines it cannot read are left out).
+    void parse(const QByteArray &bytes);
     /// The actions of a code, oldest ex-date first; empty when it has none.
     std::span<const CorporateAction> of(int code) const;
     const std::vector<CorporateAction> &all() const { return m_all; }

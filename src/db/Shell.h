@@ -22,6 +22,9 @@ public:
     virtual void setProgress(int value, int maximum) = 0;
     /// Lets the window paint during long work.
     virtual void keepAlive() {}
+    /// Something the user should act on that stops nothing: a line in the message pane (a
+    /// command prints it as a warning).
+    virtual void notice(const QString &text) { prependMessage(text + QStringLiteral("\r\n")); }
 };
 
 /// A shell without a window: keeps the message text, records redraws and reloads.

@@ -2,6 +2,7 @@
 
 #include "common/TextFile.h"
 #include "common/Utils.h"
+#include "db/CorporateActions.h"
 #include "db/PriceFile.h"
 #include "db/Services.h"
 #include "db/State.h"
@@ -141,6 +142,35 @@ QStringList upToToday(const QStringList &links, int32_t today)
     return out;
 }
 
+bool recordSiteSplits(State &st, Services &sv, int timeoutMs)
+{
+    if (st.sites.SplitListUrl.isEmpty()) return true;
+    auto page = sv.net.fetch(st.sites.SplitListUrl, FetchLimits{timeoutMs, qint64(4) << 20});
+    if (!page) {
+        // The days are imported all the same; a split not recorded is found again next time.
+        sv.shell.notice(QStringLiteral("株式分割の一覧 ") + st.sites.SplitListUrl + QStringLiteral(" を取得できませんでした（") +
+                        fetchFailed(page.error()).simplified() + QStringLiteral("）。"));
+        return true;
+    }
+    const QString path = actionsPath(st.DataDir);
+    CorporateActions table;
+    if (auto r = table.load(path); !r) return sv.dialogs.message(r.error(), Icon::Error), false;
+    CorporateActions offered;
+    offered.parse(page->toUtf8());
+    const QDate today = sv.clock.now().date();
+    const int32_t ymd = today.year() * 10000 + today.month() * 100 + today.day();
+    QStringList added;
+    for (const CorporateAction &a : offered.all())
+        // Only what has happened: a future ex-date would shift today's prices to a basis not yet traded.
+        if (a.exDate <= ymd && st.entryOf(a.code) > 0 && table.add(a)) added << actionLine(a);
+    if (added.isEmpty()) return true;
+    if (auto r = saveBytes(path, table.bytes()); !r) return sv.dialogs.message(r.error(), Icon::Error), false;
+    st.actions = table;
+    for (const QString &line : added)
+        sv.shell.prependMessage(QStringLiteral("株式分割・併合を記録しました： ") + line + CRLF);
+    return true;
+}
+
 bool JIDOU(State &st, Services &sv)
 {
     // A damaged journal would refuse the import anyway: say so before anything is fetched.
@@ -180,6 +210,8 @@ bool JIDOU(State &st, Services &sv)
     }
     QStringList fetched;
     if (!fetchAll(sv, site, links, inbox, timeoutMs, fetched, newest == 0)) return false;
+    // Before the import, so that a split the site lists is not taken for a move to report.
+    if (!recordSiteSplits(st, sv, timeoutMs)) return false;
     bool ok = true;
     st.DownloadState = -1;
     if (fetched.isEmpty()) {

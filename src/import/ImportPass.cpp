@@ -1,5 +1,7 @@
 #include "import/ImportPass.h"
 
+#include "common/NumText.h"
+#include "common/StockCode.h"
 #include "common/TextFile.h"
 #include "common/Utils.h"
 #include "db/PriceFile.h"
@@ -25,6 +27,18 @@ namespace {
 
 const QString CRLF = QStringLiteral("\r\n");
 constexpr qint64 kMaxPriceFile = qint64(64) << 20;
+
+// The line that names a move as a likely unrecorded split, with the command that records it.
+QString splitSuggestion(int code, int32_t D, float previous, float close, std::pair<double, double> ratio)
+{
+    const QString date = QStringLiteral("%1-%2-%3").arg(D / 10000).arg(D / 100 % 100, 2, 10, QLatin1Char('0')).arg(D % 100, 2, 10, QLatin1Char('0'));
+    const QString r = doubleText(ratio.first) + QLatin1Char(':') + doubleText(ratio.second);
+    return QStringLiteral("銘柄： ") + codeText(code) + QStringLiteral(" の ") + LngStr(D) + QStringLiteral(" の終値 ") +
+           singleText(close) + QStringLiteral(" は前日の ") + singleText(previous) +
+           QStringLiteral(" から値幅制限を超えて動いています。") + r +
+           QStringLiteral(" の株式分割・併合なら記録してください： velor split add ") + codeText(code) + QLatin1Char(' ') + date +
+           QLatin1Char(' ') + r;
+}
 
 struct FileCloser {
     void operator()(std::FILE *f) const { std::fclose(f); }
@@ -56,6 +70,7 @@ private:
         QString path;
         std::optional<QByteArray> bytes;   // the new text; nothing when unchanged
         std::vector<Unreadable> unreadable;
+        std::vector<Unreadable> suggested;   // moves that look like an unrecorded split
         int steps = 0;
     };
     Stock stock(int code, const std::vector<std::pair<int, size_t>> &uses) const;
@@ -70,7 +85,7 @@ private:
     const QString m_dataDir;   // the second thread's copy: the window's state may change meanwhile
     BatchWriter m_batch;
     std::vector<MasterChanges> m_changes;
-    std::vector<Unreadable> m_unreadable;
+    std::vector<Unreadable> m_unreadable, m_suggested;
     int m_steps = 0, m_done = 0, m_max = 0;
 };
 
@@ -129,12 +144,25 @@ Pass::Stock Pass::stock(int code, const std::vector<std::pair<int, size_t>> &use
     if (stored) file = std::move(*stored);
     else readError = stored.error();
     const std::optional<QByteArray> original = file;
+    // The close before each day, for the moves that look like an unrecorded split.
+    std::optional<float> previous;
+    if (file) {
+        const qsizetype a = file->indexOf('\n'), b = a < 0 ? -1 : file->indexOf('\n', a + 1);
+        if (b > a + 1)
+            if (const auto bar = parseBarLine(file->constData() + a + 1, file->constData() + b - (file->at(b - 1) == '\r')))
+                if (bar->date > 0 && bar->close > 0) previous = bar->close;
+    }
+    const auto recorded = m_st.actions.of(code);
     // After a first roll-up, the stock's further days are applied to its lines in memory.
     std::optional<RolledFile> rolled;
     for (const auto &[k, i] : uses) {
         const DailyFile &day = m_plan.days[size_t(k)];
         const DailyLine &line = day.lines[i];
         const bool isNew = m_changes[size_t(k)].isNew[i];
+        if (previous && line.volume > 0 && code >= 1301 &&
+            std::none_of(recorded.begin(), recorded.end(), [&day](const CorporateAction &a) { return a.exDate == day.D; }))
+            if (const auto r = suggestedRatio(*previous, line.c)) out.suggested.push_back({k, i, splitSuggestion(code, day.D, *previous, line.c, *r)});
+        if (line.volume > 0 && line.c > 0) previous = line.c;
         if (rolled && !isNew && rolled->apply(day, line, m_plan.calendar(k))) continue;
         if (rolled) file = rolled->bytes(), rolled.reset();
         QString error = readError;
@@ -156,6 +184,7 @@ Pass::Stock Pass::stock(int code, const std::vector<std::pair<int, size_t>> &use
 bool Pass::write(Stock &s)
 {
     m_unreadable.insert(m_unreadable.end(), s.unreadable.begin(), s.unreadable.end());
+    m_suggested.insert(m_suggested.end(), s.suggested.begin(), s.suggested.end());
     for (int k = 0; k < s.steps; ++k) step();
     if (s.bytes)
         if (auto r = m_batch.add(s.path, *s.bytes); !r) return fail(r.error());
@@ -205,8 +234,11 @@ bool Pass::logAndMessages()
 {
     std::stable_sort(m_unreadable.begin(), m_unreadable.end(),
                      [](const Unreadable &a, const Unreadable &b) { return std::tie(a.day, a.line) < std::tie(b.day, b.line); });
+    std::stable_sort(m_suggested.begin(), m_suggested.end(),
+                     [](const Unreadable &a, const Unreadable &b) { return std::tie(a.day, a.line) < std::tie(b.day, b.line); });
     LogAppender log(m_st.LogPath, m_plan.journal.logSize);
     auto next = m_unreadable.begin();
+    auto suggestion = m_suggested.begin();
     for (int k = 0; k < m_plan.dayCount(); ++k) {
         const int32_t D = m_plan.days[size_t(k)].D;
         m_sv.shell.prependMessage(LngStr(D) + QStringLiteral(" のデータを追加しています") + CRLF);
@@ -218,6 +250,7 @@ bool Pass::logAndMessages()
             m_sv.shell.prependMessage(next->text + CRLF);
             if (auto r = log.append(LngStr(D) + QStringLiteral("：　") + next->text); !r) return fail(r.error());
         }
+        for (; suggestion != m_suggested.end() && suggestion->day == k; ++suggestion) m_sv.shell.notice(suggestion->text);
     }
     return true;
 }
