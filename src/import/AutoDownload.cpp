@@ -156,7 +156,7 @@ bool recordSiteSplits(State &st, Services &sv, int timeoutMs)
     CorporateActions table;
     if (auto r = table.load(path); !r) return sv.dialogs.message(r.error(), Icon::Error), false;
     CorporateActions offered;
-    offered.parse(page->toUtf8());
+    offered.parse(*page);
     const QDate today = sv.clock.now().date();
     const int32_t ymd = today.year() * 10000 + today.month() * 100 + today.day();
     QStringList added;
