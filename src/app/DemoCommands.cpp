@@ -6,6 +6,7 @@
 #include "common/TextFile.h"
 #include "common/Utils.h"
 #include "db/Sites.h"
+#include "db/State.h"
 #include "demo/DemoParameters.h"
 #include "demo/DemoServer.h"
 
@@ -56,6 +57,16 @@ std::expected<MovingRequest, QString> takeMovingOptions(QStringList &args)
     if (*port && !r.moving) return std::unexpected(QStringLiteral("error: --port は --moving と共に指定します。"));
     r.port = port->value_or(demo::kDefaultServerPort);
     return r;
+}
+
+std::unique_ptr<demo::DemoServer> startDemoServerFor(const State &st, Clock &clock)
+{
+    const std::optional<int> port = demo::demoServerPort(st.ProgramDir, st.sites);
+    const auto options = demo::readDemoParameters(st.ProgramDir);
+    if (!port || !options) return nullptr;
+    auto server = std::make_unique<demo::DemoServer>(*options, clock);
+    if (!server->listen(*port)) return nullptr;
+    return server;
 }
 
 std::expected<void, QString> makeFolderMoving(const QString &dir, int port)

@@ -4,8 +4,15 @@
 #include "app/CommandLine.h"
 
 #include <expected>
+#include <memory>
 
 namespace velor {
+
+class Clock;
+struct State;
+namespace demo {
+class DemoServer;
+}
 
 /// Whether the arguments of `velor demo` ask for the page server ("serve" followed by a folder).
 bool isDemoServe(const QStringList &args);
@@ -23,6 +30,11 @@ struct MovingRequest {
 /// Takes the options out of `args`; an error line (bad usage) for a bad port or --port without
 /// --moving.
 std::expected<MovingRequest, QString> takeMovingOptions(QStringList &args);
+
+/// The page server of a demo folder whose sites name it (see demo::demoServerPort), listening
+/// for a command's lifetime; null for any other folder, and when the port is taken (a window or
+/// `velor demo serve` answers there already).
+std::unique_ptr<demo::DemoServer> startDemoServerFor(const State &st, Clock &clock);
 
 /// Points the demo folder's quote and futures pages at the page server on `port`.
 std::expected<void, QString> makeFolderMoving(const QString &dir, int port);

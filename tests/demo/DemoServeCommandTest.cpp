@@ -135,6 +135,30 @@ TEST(DemoServeCommand, ServesTheFoldersMarketOnItsPort)
     EXPECT_TRUE(busy.err.startsWith("error: 127.0.0.1:" + QString::number(taken.serverPort()))) << busy.err.toStdString();
 }
 
+TEST(DemoServeCommand, CommandsOnAMovingFolderReadTheMarketAtTheirTime)
+{
+    test::ensureGuiApp();
+    QTemporaryDir dir;
+    ASSERT_TRUE(demo::writeDemoFolder(dir.path(), options30()).has_value());
+    const int port = freePort();
+    ASSERT_TRUE(makeFolderMoving(dir.path(), port).has_value());
+    // The command runs the folder's page server itself while it reads; 1301 trades at 155 all
+    // morning, and the whole day is 155 / 156 / 154 / 154 with 576,900 shares.
+    struct Case { const char *now; const char *bar; };
+    const Case cases[] = {
+        {"2026-11-30 06:00", "BarOpen0=0\nBarHigh0=0\nBarLow0=0\nBarClose0=0\nBarVolume0=0\n"},
+        {"2026-11-30 09:00", "BarOpen0=155\nBarHigh0=155\nBarLow0=155\nBarClose0=155\nBarVolume0=24400\n"},
+        {"2026-11-30 10:15", "BarOpen0=155\nBarHigh0=155\nBarLow0=155\nBarClose0=155\nBarVolume0=156800\n"},
+        {"2026-11-30 15:30", "BarOpen0=155\nBarHigh0=156\nBarLow0=154\nBarClose0=154\nBarVolume0=576900\n"},
+    };
+    for (const Case &c : cases) {
+        const auto r = test::runVelorCommand(dir.path(), {"quote", "1301"}, QString::fromLatin1(c.now));
+        EXPECT_EQ(r.code, 0) << c.now << " " << r.err.toStdString();
+        EXPECT_TRUE(r.out.startsWith("BarDate0=20261130\n" + QString::fromLatin1(c.bar))) << c.now << "\n" << r.out.toStdString();
+    }
+    EXPECT_TRUE(portFree(port));   // gone with the command
+}
+
 TEST(DemoServeCommand, TheWindowRunsTheServerOfItsDemoFolder)
 {
     test::ensureGuiApp();
