@@ -31,12 +31,18 @@ DemoServer::~DemoServer() { close(); }
 
 bool DemoServer::listen(int port)
 {
-    if (port < 0 || port > 65535) return false;
-    return m_server.listen(QHostAddress::LocalHost, quint16(port));
+    if (port < 0 || port > 65535 || !m_server.listen(QHostAddress::LocalHost, quint16(port))) return false;
+    if (!m_preparing.joinable()) {
+        m_stopPreparing = false;
+        m_preparing = std::thread([this] { m_site.prepareAll(m_stopPreparing); });
+    }
+    return true;
 }
 
 void DemoServer::close()
 {
+    m_stopPreparing = true;
+    if (m_preparing.joinable()) m_preparing.join();
     m_server.close();
     // The connections are children of the server: they go without reaching back into this object.
     for (QTcpSocket *s : m_server.findChildren<QTcpSocket *>()) {

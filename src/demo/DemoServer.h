@@ -8,6 +8,8 @@
 #include <QHash>
 #include <QObject>
 #include <QTcpServer>
+#include <atomic>
+#include <thread>
 
 class QTcpSocket;
 
@@ -23,8 +25,10 @@ public:
     ~DemoServer() override;
 
     /// Starts listening on 127.0.0.1:`port` (0: any free port); false when the port is taken.
+    /// The market's series are then made ahead in a thread of their own, so that a monitor pass
+    /// over the whole market does not wait for them.
     bool listen(int port);
-    /// Stops listening and drops the open connections.
+    /// Stops listening, drops the open connections and ends the making ahead.
     void close();
     bool listening() const { return m_server.isListening(); }
     int port() const { return m_server.serverPort(); }
@@ -46,6 +50,8 @@ private:
     QTcpServer m_server;
     QHash<QTcpSocket *, QByteArray> m_pending;   // request bytes not yet complete, per connection
     int m_requests = 0;
+    std::atomic<bool> m_stopPreparing{false};
+    std::thread m_preparing;
 };
 
 } // namespace velor::demo

@@ -5,20 +5,68 @@
 #include "demo/IntradayPath.h"
 
 #include <QUrl>
+#include <algorithm>
 
 namespace velor::demo {
+
+namespace {
+
+// The pages read a stock's stored days back to a year (245 days) before the next day, and the
+// next day itself.
+constexpr int kKeptDays = 247;
+
+} // namespace
 
 MovingSite::MovingSite(MarketOptions options) : m_gen(std::move(options))
 {
     const auto &listing = m_gen.listing();
     for (size_t i = 0; i < listing.size(); ++i) m_index.insert(int(listing[i].code), i);
+    m_kept.resize(listing.size());
+}
+
+StockSeries MovingSite::seriesAt(size_t i) const
+{
+    {
+        std::lock_guard guard(m_mutex);
+        if (const Kept *k = m_kept[i].get()) {
+            StockSeries s;
+            s.entry = k->entry;
+            s.firstDay = k->firstDay;
+            s.endDay = k->endDay;
+            s.daily.assign(m_gen.calendar().size(), Bar{});
+            std::copy(k->bars.begin(), k->bars.end(), s.daily.begin() + k->from);
+            return s;
+        }
+    }
+    StockSeries s = m_gen.series(i);
+    auto kept = std::make_unique<Kept>();
+    kept->entry = s.entry;
+    kept->firstDay = s.firstDay;
+    kept->endDay = s.endDay;
+    const int size = int(s.daily.size());
+    kept->from = std::clamp(m_gen.storedDays() + 1 - kKeptDays, 0, size);
+    kept->bars.assign(s.daily.begin() + kept->from, s.daily.begin() + std::min(m_gen.storedDays() + 1, size));
+    std::lock_guard guard(m_mutex);
+    if (!m_kept[i]) m_kept[i] = std::move(kept);
+    return s;
+}
+
+void MovingSite::prepareAll(const std::atomic<bool> &stop) const
+{
+    for (size_t i = 0; i < m_kept.size() && !stop.load(std::memory_order_relaxed); ++i) {
+        {
+            std::lock_guard guard(m_mutex);
+            if (m_kept[i]) continue;
+        }
+        (void)seriesAt(i);
+    }
 }
 
 std::optional<StockSeries> MovingSite::seriesOf(int code) const
 {
     const auto it = m_index.constFind(code);
     if (it == m_index.constEnd()) return std::nullopt;
-    return m_gen.series(*it);
+    return seriesAt(*it);
 }
 
 std::optional<QByteArray> MovingSite::quotePage(int code, const QTime &t) const

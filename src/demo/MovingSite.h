@@ -7,7 +7,11 @@
 #include <QByteArray>
 #include <QHash>
 #include <QTime>
+#include <atomic>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <vector>
 
 namespace velor::demo {
 
@@ -27,11 +31,25 @@ public:
     /// previous close, from 15:30 on exactly the fixed page.
     QByteArray futuresPage(const QTime &t) const;
 
+    /// Makes every series ahead of its first page, until `stop` is set (from another thread:
+    /// the pages are the same either way, only sooner).
+    void prepareAll(const std::atomic<bool> &stop) const;
+
 private:
+    // The part of a series the pages read: the last year of stored days and the next day.
+    struct Kept {
+        MasterEntry entry;
+        int firstDay = 0, endDay = 0, from = 0;
+        std::vector<Bar> bars;
+    };
     std::optional<StockSeries> seriesOf(int code) const;
+    StockSeries seriesAt(size_t i) const;
 
     MarketGenerator m_gen;
     QHash<int, size_t> m_index;   // code -> position in the listing
+    // A whole series takes milliseconds to make, and a monitor pass asks for thousands.
+    mutable std::mutex m_mutex;
+    mutable std::vector<std::unique_ptr<const Kept>> m_kept;   // by position in the listing
 };
 
 } // namespace velor::demo
