@@ -16,7 +16,7 @@ constexpr int kDefaultServerPort = 47501;
 /// The most stocks a demo market holds (the codes 1301..9999 leave no room for more).
 constexpr int kMaxDemoStocks = 4398;
 
-/// demo.ini's text (UTF-8, CR LF): the number of stocks and the seed the market was made from.
+/// demo.ini's text (UTF-8, CR LF): the `--stocks` and `--seed` the market was made from.
 QByteArray demoParametersText(const MarketOptions &options);
 /// Writes demo.ini into the program folder `programDir`.
 std::expected<void, QString> writeDemoParameters(const QString &programDir, const MarketOptions &options);

@@ -28,7 +28,7 @@ bool movesThroughTheDay(const MarketGenerator &gen, const StockSeries &s);
 
 /// The price at every point 0..kClosingAuctionPoint: the day's open at 0, its close at the
 /// auction, the high and the low each reached at a point of the session that depends on the
-/// code and the seed, never outside them. Empty for a stock that does not move.
+/// code and the market, never outside them. Empty for a stock that does not move.
 std::vector<float> intradayPrices(const MarketGenerator &gen, const StockSeries &s);
 
 /// The volume traded up to every point, non-decreasing, the day's volume at the auction.
