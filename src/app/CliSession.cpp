@@ -1,7 +1,9 @@
 #include "app/CliSession.h"
 
+#include "app/DemoCommands.h"
 #include "app/FirstRun.h"
 #include "common/Utils.h"
+#include "demo/DemoServer.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -67,6 +69,8 @@ CliSession::CliSession(const CliOptions &options)
 {
 }
 
+CliSession::~CliSession() = default;
+
 bool CliSession::open(const QString &exeDir, Access access)
 {
     const ProgramFolderPlace where = locateProgramFolder(m_options.home, exeDir);
@@ -81,6 +85,7 @@ bool CliSession::open(const QString &exeDir, Access access)
     if (!loadDatabase(st, startup)) return false;
     if (access == Access::Write && !m_locks.lockDataFolder(st.DataDir, refusal)) return false;
     st.sites = readSites(pathIn(st.ProgramDir, QStringLiteral("sites.ini")));
+    m_pageServer = startDemoServerFor(st, *clock);
     return true;
 }
 

@@ -16,6 +16,10 @@
 
 namespace velor {
 
+namespace demo {
+class DemoServer;
+}
+
 /// The text shell of a command. Setting VELOR_PAUSE_AT_STEP=k in the environment makes the
 /// command stop for good at its k-th progress step (after announcing it on standard error), so
 /// that a test can kill it at a point chosen from the work done rather than from a stopwatch.
@@ -32,6 +36,7 @@ private:
 class CliSession {
 public:
     explicit CliSession(const CliOptions &options);
+    ~CliSession();
     enum class Access { Read, Write };
     /// Loads settings, sites and master; a command that writes first takes the program folder's
     /// lock and then the data folder's. False (with the message printed) when that fails.
@@ -53,6 +58,7 @@ public:
 private:
     CliOptions m_options;
     WriterLocks m_locks;
+    std::unique_ptr<demo::DemoServer> m_pageServer;   // a --moving demo folder's quote pages
 };
 
 } // namespace velor

@@ -4,6 +4,7 @@
 #include "app/RealtimeCommands.h"
 #include "app/ListsCommands.h"
 #include "app/ChartCommands.h"
+#include "app/DemoCommands.h"
 #include "app/ImportCommands.h"
 #include "app/ScreenCommands.h"
 #include "app/Startup.h"
@@ -40,7 +41,13 @@ bool takeOption(QStringList &args, const QString &name, QString &value, bool &pr
 
 int demoCommand(const CliOptions &o, const QString &exeDir)
 {
+    if (isDemoServe(o.args)) return demoServeCommand(o);
     QStringList args = o.args;
+    const auto moving = takeMovingOptions(args);
+    if (!moving) {
+        printErr(moving.error());
+        return 2;
+    }
     QString stocks, seed;
     bool hasStocks = false, hasSeed = false;
     // A market as it was before codes with letters, for comparing with folders made then.
@@ -68,6 +75,11 @@ int demoCommand(const CliOptions &o, const QString &exeDir)
         printErr(QStringLiteral("error: ") + r.error());
         return 1;
     }
+    if (moving->moving)
+        if (auto m = makeFolderMoving(args[0], moving->port); !m) {
+            printErr(QStringLiteral("error: ") + m.error());
+            return 1;
+        }
     // The manual built beside the program goes into the demo's program folder too.
     QString manual = exeDir + QStringLiteral("/VELORmanual.pdf");
     if (!QFile::exists(manual)) manual = exeDir + QStringLiteral("/../share/doc/velor/VELORmanual.pdf");   // installed
@@ -88,7 +100,10 @@ QString usageText()
         "usage: velor [--home DIR] [--now \"YYYY-MM-DD HH:MM\"] [--yes] [COMMAND]\n"
         "       velor --version | --help\n"
         "  (no command) [--screenshot FILE]   open the main window (or grab it to a PNG after start-up)\n"
-        "  demo DIR [--stocks N] [--seed S] [--digits-only]   write a demo program folder\n"
+        "  demo DIR [--stocks N] [--seed S] [--digits-only] [--moving [--port N]]   write a demo program folder\n"
+        "                               (--digits-only: no codes with letters, the market of earlier versions;\n"
+        "                                --moving: its quote pages come from the page server, which the window starts)\n"
+        "  demo serve DIR [--port N] [--for SECONDS]   serve the demo folder's quote pages as the day goes on\n"
         "  quote CODE [--mode 0|1|7|11] [--offset N]   read the stock's quote page and print its values\n"
         "  monitor [--passes N] [--wait W] [--notify]   run the surge/plunge monitor and print its six lists\n"
         "                               (--notify: print each alert as \"alert: ...\" as it is raised)\n"

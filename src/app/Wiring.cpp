@@ -3,6 +3,7 @@
 #include "app/AlertWiring.h"
 #include "app/AuxWiring.h"
 #include "app/ChartWiring.h"
+#include "app/DemoServerWiring.h"
 #include "app/ImportWiring.h"
 #include "app/ListsWiring.h"
 #include "app/RealtimeWiring.h"
@@ -12,6 +13,7 @@ namespace velor {
 
 void wireSubsystems(MainWindow &w)
 {
+    wireDemoServer(w);   // before the first page is read
     wireRealtime(w);
     wireLists(w);
     wireChart(w);

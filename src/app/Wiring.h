@@ -4,7 +4,8 @@ namespace velor {
 
 class MainWindow;
 
-/// Quote reader first (the chart's loads use it), then lists, chart, import and the links.
+/// A demo folder's page server first, then the quote reader (the chart's loads use it), then lists,
+/// chart, import and the links.
 void wireSubsystems(MainWindow &w);
 
 } // namespace velor

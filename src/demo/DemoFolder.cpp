@@ -6,6 +6,7 @@
 #include "common/Cp932.h"
 #include "common/TextFile.h"
 #include "common/Utils.h"
+#include "demo/DemoParameters.h"
 #include "demo/DemoQuotes.h"
 
 #include <QDir>
@@ -73,6 +74,20 @@ std::expected<void, QString> writeDatabase(const MarketGenerator &gen, const QSt
     return writeMaster(dataDir + QStringLiteral("meigara.dat"), MasterHeader{}, entries);
 }
 
+QByteArray demoSitesText(const QString &programDir, const QString &pageServer)
+{
+    const QString site = QUrl::fromLocalFile(withTrailingSeparator(QDir(programDir).absolutePath()) + QStringLiteral("site")).toString();
+    QByteArray sites = "; Addresses of the outside pages. The demo reads local copies.\r\n[sites]\r\n";
+    sites += "DataSiteUrl=" + site.toUtf8() + "/\r\n";
+    for (const char *key : {"QuoteUrl", "FuturesUrl", "TargetPriceUrl", "StockDetailUrl", "BrokerQuoteUrl",
+                            "AnalysisUrl", "CompanyUrl", "WorldIndexUrl"}) {
+        const bool live = !pageServer.isEmpty() && (qstrcmp(key, "QuoteUrl") == 0 || qstrcmp(key, "FuturesUrl") == 0);
+        sites += QByteArray(key) + '=' + (live ? pageServer : site).toUtf8() + "\r\n";
+    }
+    sites += "HomePageUrl=" + site.toUtf8() + "/index.html\r\nFetchTimeoutSeconds=10\r\nMaxConnections=4\r\n";
+    return sites;
+}
+
 std::expected<void, QString> writeDemoFolder(const QString &dir, const MarketOptions &options,
                                              const std::function<void(int, int)> &progress)
 {
@@ -82,14 +97,8 @@ std::expected<void, QString> writeDemoFolder(const QString &dir, const MarketOpt
             return std::unexpected(QStringLiteral("フォルダー：　") + program + QStringLiteral(" を作成できません。"));
     if (auto r = saveBytes(program + QStringLiteral("VELOR.ini"), demoSettings(QStringLiteral("data"))); !r) return r;
 
-    const QString site = QUrl::fromLocalFile(program + QStringLiteral("site")).toString();
-    QByteArray sites = "; Addresses of the outside pages. The demo reads local copies.\r\n[sites]\r\n";
-    sites += "DataSiteUrl=" + site.toUtf8() + "/\r\n";
-    for (const char *key : {"QuoteUrl", "FuturesUrl", "TargetPriceUrl", "StockDetailUrl", "BrokerQuoteUrl",
-                            "AnalysisUrl", "CompanyUrl", "WorldIndexUrl"})
-        sites += QByteArray(key) + '=' + site.toUtf8() + "\r\n";
-    sites += "HomePageUrl=" + site.toUtf8() + "/index.html\r\nFetchTimeoutSeconds=10\r\nMaxConnections=4\r\n";
-    if (auto r = saveBytes(program + QStringLiteral("sites.ini"), sites); !r) return r;
+    if (auto r = saveBytes(program + QStringLiteral("sites.ini"), demoSitesText(program)); !r) return r;
+    if (auto r = writeDemoParameters(program, options); !r) return r;
 
     if (auto r = saveBytes(program + QStringLiteral("site/bp1.php?fw=160&cs=1"), worldIndexPage()); !r) return r;
 

@@ -20,9 +20,13 @@ std::expected<void, QString> writeDatabase(const MarketGenerator &gen, const QSt
 
 /// Writes the program folder `dir` (created when missing): VELOR.ini, sites.ini, touroku*.dat,
 /// VEDAT/, FUNASHI/, data/ with an empty tmp inbox, and site/ with the price-data site and the
-/// quote and target-price pages of every stock.
+/// quote and target-price pages of every stock; demo.ini keeps the market's parameters.
 std::expected<void, QString> writeDemoFolder(const QString &dir, const MarketOptions &options,
                                              const std::function<void(int done, int total)> &progress = {});
+
+/// The sites.ini text of the demo in `programDir`: every page from the local copies under site/,
+/// except the quote and futures pages when `pageServer` names a page server ("http://…").
+QByteArray demoSitesText(const QString &programDir, const QString &pageServer = {});
 
 /// The demo's world-index page (UTF-8 HTML).
 QByteArray worldIndexPage();

@@ -3,6 +3,7 @@
 #include "common/StockCode.h"
 
 #include "common/NumText.h"
+#include "demo/IntradayPath.h"
 #include "common/TextFile.h"
 #include "common/Utils.h"
 
@@ -59,11 +60,7 @@ uint64_t mix(uint64_t x)
 double unit(uint64_t h, int salt) { return double(mix(h ^ (uint64_t(salt) * 0x632be59bd9b4e019ULL)) >> 11) / double(1ULL << 53); }
 
 // The bar shown live: the first day after the stored ones, else the stock's last bar.
-Bar liveBar(const MarketGenerator &gen, const StockSeries &s)
-{
-    const int day = std::clamp(std::min(gen.storedDays(), s.endDay - 1), 0, int(s.daily.size()) - 1);
-    return s.daily.empty() ? Bar{} : s.daily[size_t(day)];
-}
+Bar liveBar(const MarketGenerator &gen, const StockSeries &s) { return quotedDayBar(gen, s); }
 
 QString pageHead(const QString &title)
 {
@@ -71,8 +68,14 @@ QString pageHead(const QString &title)
            QStringLiteral("</title></head><body>\n");
 }
 
-QString priceSection(const Bar &b)
+// What the site shows in place of a value before the first trade of the day.
+const QString kNoTrade = QStringLiteral("---");
+
+QString priceSection(const Bar &b, bool traded)
 {
+    if (!traded)
+        return pair("openPrice", kNoTrade, u"始値") + pair("highPrice", kNoTrade, u"高値") + pair("lowPrice", kNoTrade, u"安値") +
+               pair("volume", kNoTrade, u"出来高") + pair("tradingValue", kNoTrade, u"売買代金");
     QString t = pair("openPrice", grouped(b.open, 1), u"始値") + pair("highPrice", grouped(b.high, 1), u"高値") +
                 pair("lowPrice", grouped(b.low, 1), u"安値") + pair("volume", grouped(b.volume, 0) + QStringLiteral("株"), u"出来高") +
                 pair("tradingValue", grouped(std::round(double(b.close) * b.volume / 1000), 0) + QStringLiteral("千円"), u"売買代金");
@@ -113,7 +116,11 @@ QString fundamentalSection(const StockSeries &s, const Bar &b, const MarketGener
 
 QByteArray stockQuotePage(const MarketGenerator &gen, const StockSeries &s)
 {
-    const Bar b = liveBar(gen, s);
+    return stockQuotePage(gen, s, liveBar(gen, s), true);
+}
+
+QByteArray stockQuotePage(const MarketGenerator &gen, const StockSeries &s, const Bar &b, bool traded)
+{
     // The reader skips to character 16000 for the price and 32000 further for the rest; the page
     // is no longer than that needs, plus a small margin, since every stock has one.
     constexpr qsizetype margin = 16;
@@ -121,15 +128,21 @@ QByteArray stockQuotePage(const MarketGenerator &gen, const StockSeries &s)
     page += filler(16000 + margin - page.size());
     page += QStringLiteral("<script>window.quote = {");
     const qsizetype priceKey = page.size() + 1;
-    page += pair("stock_price", grouped(b.close, 1) + QStringLiteral("円"), u"現在値");
+    page += pair("stock_price", traded ? grouped(b.close, 1) + QStringLiteral("円") : kNoTrade, u"現在値");
     page += filler(priceKey + 32000 + margin - page.size());
-    page += priceSection(b) + fundamentalSection(s, b, gen) + QStringLiteral("};</script>\n</body></html>\n");
+    page += priceSection(b, traded) + fundamentalSection(s, b, gen) + QStringLiteral("};</script>\n</body></html>\n");
     return page.toUtf8();
 }
 
 QByteArray futuresQuotePage(const MarketGenerator &gen, const StockSeries &index)
 {
-    const double close = std::round(double(liveBar(gen, index).close) / 10) * 10;   // the futures tick
+    return futuresQuotePage(futuresPrice(liveBar(gen, index).close));
+}
+
+double futuresPrice(double indexValue) { return std::round(indexValue / 10) * 10; }
+
+QByteArray futuresQuotePage(double close)
+{
     QString page = pageHead(QStringLiteral("日経平均先物"));
     page += filler(24100 - page.size());
     page += QStringLiteral("<div class=\"blogParts\"><h2>先物</h2></div>\n<div class=\"blogParts");

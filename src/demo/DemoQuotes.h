@@ -12,8 +12,18 @@ namespace velor::demo {
 /// last stored day), the fundamentals are derived from the code. UTF-8 bytes.
 QByteArray stockQuotePage(const MarketGenerator &gen, const StockSeries &s);
 
+/// The same page with `bar` as the day so far; when not `traded`, the prices read "---" as before
+/// the day's first trade. The fundamentals follow `bar.close` either way.
+QByteArray stockQuotePage(const MarketGenerator &gen, const StockSeries &s, const Bar &bar, bool traded);
+
 /// The futures page whose close is the index's next close rounded to the futures tick.
 QByteArray futuresQuotePage(const MarketGenerator &gen, const StockSeries &index);
+
+/// An index value rounded to the futures tick (10 points).
+double futuresPrice(double indexValue);
+
+/// The futures page showing `close` (already at the futures tick).
+QByteArray futuresQuotePage(double close);
 
 /// The analysts' target price of a stock in yen, or 0 when it has none (about a quarter of the
 /// stocks, every delisted one and the index series): its last stored close times a factor from

@@ -45,6 +45,7 @@ run search "${h[@]}" search 製
 run chart "${h[@]}" --now "2026-12-11 18:00" chart 1301 --png "$work/chart.png"
 run chart-w "${h[@]}" --now "2026-12-11 18:00" chart 1001 --period w --indicator rci --png "$work/chart-w.png"
 cd "$work" || exit 1
-find . -type f ! -name '*.pdf' ! -name '*.lock' | LC_ALL=C sort | while read -r f; do
+# demo.ini only names the market the demo was made from, for its page server.
+find . -type f ! -name '*.pdf' ! -name '*.lock' ! -name demo.ini | LC_ALL=C sort | while read -r f; do
   echo "file $f $(sum <"$f")"
 done
