@@ -70,6 +70,7 @@ int demoCommand(const CliOptions &o, const QString &exeDir)
         return 2;
     }
     mo.letterCodes = digitsOnly ? 0 : demo::defaultLetterCodes(mo.stocks);
+    mo.splits = !digitsOnly && mo.stocks >= 20;
     auto r = demo::writeDemoFolder(args[0], mo);
     if (!r) {
         printErr(QStringLiteral("error: ") + r.error());

@@ -71,7 +71,11 @@ std::unique_ptr<demo::DemoServer> startDemoServerFor(const State &st, Clock &clo
 
 std::expected<void, QString> makeFolderMoving(const QString &dir, int port)
 {
-    return saveBytes(pathIn(dir, QStringLiteral("sites.ini")), demo::movingSitesText(dir, port));
+    // Only the two addresses change; every other line (the split list's among them) stays.
+    const QString path = pathIn(dir, QStringLiteral("sites.ini"));
+    for (const char *key : {"QuoteUrl", "FuturesUrl"})
+        if (auto r = setSitesKey(path, QString::fromLatin1(key), demo::serverBase(port)); !r) return r;
+    return {};
 }
 
 int demoServeCommand(const CliOptions &o)

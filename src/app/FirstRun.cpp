@@ -96,6 +96,7 @@ std::expected<void, QString> writeDemoProgramFolder(const QString &dir, int stoc
     demo::MarketOptions mo;
     mo.stocks = stocks;
     mo.letterCodes = demo::defaultLetterCodes(stocks);
+    mo.splits = stocks >= 20;
     if (auto r = demo::writeDemoFolder(partial, mo, progress); !r) return r;
     if (!manualPath.isEmpty() && QFile::exists(manualPath) &&
         !QFile::copy(manualPath, partial + QStringLiteral("/VELORmanual.pdf")))

@@ -97,7 +97,10 @@ std::expected<void, QString> writeDemoFolder(const QString &dir, const MarketOpt
             return std::unexpected(QStringLiteral("フォルダー：　") + program + QStringLiteral(" を作成できません。"));
     if (auto r = saveBytes(program + QStringLiteral("VELOR.ini"), demoSettings(QStringLiteral("data"))); !r) return r;
 
-    if (auto r = saveBytes(program + QStringLiteral("sites.ini"), demoSitesText(program)); !r) return r;
+    QByteArray sites = demoSitesText(program);
+    // The site's list of splits: the download records what it names.
+    if (options.splits) sites += "SplitListUrl=" + QUrl::fromLocalFile(program + QStringLiteral("site/split.csv")).toEncoded() + "\r\n";
+    if (auto r = saveBytes(program + QStringLiteral("sites.ini"), sites); !r) return r;
     if (auto r = writeDemoParameters(program, options); !r) return r;
 
     if (auto r = saveBytes(program + QStringLiteral("site/bp1.php?fw=160&cs=1"), worldIndexPage()); !r) return r;
@@ -125,6 +128,10 @@ std::expected<void, QString> writeDemoFolder(const QString &dir, const MarketOpt
     // The pages of each stock are written while its series is at hand, so it is generated once.
     const QString siteDir = program + QStringLiteral("site");
     if (auto r = makePageFolders(siteDir); !r) return r;
+    if (options.splits) {
+        if (auto r = saveBytes(program + QStringLiteral("data/split.dat"), gen.splitLines(true)); !r) return r;
+        if (auto r = saveBytes(program + QStringLiteral("site/split.csv"), gen.splitLines(false)); !r) return r;
+    }
     if (auto r = writeDatabase(gen, program + QStringLiteral("data/"), progress,
                                [&](const StockSeries &s) { return writeStockPages(gen, s, siteDir); });
         !r)

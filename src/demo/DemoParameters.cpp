@@ -19,6 +19,7 @@ QByteArray demoParametersText(const MarketOptions &options)
     QByteArray text = "; The market this demo folder was made from (velor demo serve makes it again).\r\n[demo]\r\nStocks=" +
                       QByteArray::number(options.stocks) + "\r\nSeed=" + QByteArray::number(quint64(options.seed)) + "\r\n";
     if (options.letterCodes > 0) text += "LetterCodes=" + QByteArray::number(options.letterCodes) + "\r\n";
+    if (options.splits) text += "Splits=1\r\n";
     return text;
 }
 
@@ -48,6 +49,8 @@ std::expected<MarketOptions, QString> readDemoParameters(const QString &programD
         } else if (key == QLatin1String("Seed")) {
             const quint64 seed = value.toULongLong(&ok);
             if (ok) { o.seed = seed; haveSeed = true; }
+        } else if (key == QLatin1String("Splits")) {
+            o.splits = value == QLatin1String("1");
         } else if (key == QLatin1String("LetterCodes")) {
             const int n = value.toInt(&ok);
             if (ok && n >= 0 && n <= kMaxDemoStocks) o.letterCodes = n;

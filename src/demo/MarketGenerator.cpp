@@ -58,6 +58,38 @@ MarketGenerator::MarketGenerator(MarketOptions options) : m_opt(std::move(option
     m_listedOn.assign(m_listing.size(), 0);
     for (size_t i = 0; i < m_listing.size(); ++i) m_ordinal.push_back(int(i));
     if (m_opt.letterCodes > 0) addLetterCodes();
+    if (m_opt.splits) chooseSplits();
+}
+
+void MarketGenerator::chooseSplits()
+{
+    // Ordinary stocks of digit codes with a whole history, spread over the listing.
+    const auto pick = [this](double at) -> std::optional<size_t> {
+        for (size_t i = std::max<size_t>(2, size_t(at * double(m_listing.size()))); i < m_listing.size(); ++i)
+            if (m_kind[i] == 0 && !hasLetter(m_listing[i].code) && m_listing[i].code >= 1301 &&
+                std::none_of(m_splits.begin(), m_splits.end(), [i](const DemoSplit &s) { return s.index == i; }))
+                return i;
+        return std::nullopt;
+    };
+    const int next = m_opt.nextDays;
+    const struct { double at; int exDay; double before, after; bool listed; } planned[] = {
+        {0.2, m_stored - 200, 1, 5, true}, {0.4, m_stored - 120, 1, 2, true}, {0.6, m_stored - 60, 5, 1, true},
+        {0.8, m_stored + std::min(3, next - 1), 1, 3, true}, {0.1, m_stored + std::min(6, next - 1), 1, 4, false}};
+    for (const auto &p : planned) {
+        if (p.exDay < 1 || p.exDay >= int(m_calendar.size())) continue;
+        if (const auto i = pick(p.at)) m_splits.push_back({*i, p.exDay, p.before, p.after, p.listed});
+    }
+    std::sort(m_splits.begin(), m_splits.end(), [](const DemoSplit &a, const DemoSplit &b) { return a.exDay < b.exDay; });
+}
+
+QByteArray MarketGenerator::splitLines(bool stored) const
+{
+    QByteArray out;
+    for (const DemoSplit &s : m_splits)
+        if (stored ? s.exDay < m_stored : s.listed)
+            out += codeBytes(m_listing[s.index].code) + ',' + QByteArray::number(dateNumber(m_calendar[size_t(s.exDay)])) + ',' +
+                   QByteArray::number(s.before) + ':' + QByteArray::number(s.after) + "\r\n";
+    return out;
 }
 
 int defaultLetterCodes(int stocks) { return stocks < 1 ? 0 : std::max(3, stocks / 15); }
@@ -165,6 +197,18 @@ StockSeries MarketGenerator::series(size_t i) const
         b.low = std::min({roundPrice(lo, index), b.open, b.close});
         b.volume = volume;
         close = b.close;
+    }
+    // Before a split's ex-date the stock traded on the old basis: old:new 1:5 means prices five
+    // times as high and a fifth of the shares.
+    for (const DemoSplit &sp : m_splits) {
+        if (sp.index != i) continue;
+        const double k = sp.after / sp.before;
+        for (int d = s.firstDay; d < std::min(sp.exDay, s.endDay); ++d) {
+            Bar &b = s.daily[size_t(d)];
+            b.open = roundPrice(b.open * k, false), b.high = roundPrice(b.high * k, false);
+            b.low = roundPrice(b.low * k, false), b.close = roundPrice(b.close * k, false);
+            b.volume = std::round(b.volume / k / 100) * 100;
+        }
     }
     return s;
 }

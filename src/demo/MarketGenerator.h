@@ -22,6 +22,18 @@ struct MarketOptions {
     /// last listing during the next days), placed among the others in the exchange's order.
     /// Every other stock is the same with or without them.
     int letterCodes = 0;
+    /// Splits and a reverse split in the stored history (1:5, 1:2, 5:1), and two splits among the
+    /// next days: a 1:3 that the site's split list names and a 1:4 that it leaves out.
+    bool splits = false;
+};
+
+/// A split of the demo market: the stock's place in the listing, its ex-date's calendar day,
+/// old:new shares, and whether the site's split list names it.
+struct DemoSplit {
+    size_t index = 0;
+    int exDay = 0;
+    double before = 1, after = 1;
+    bool listed = true;
 };
 
 /// The share of letter codes `velor demo` gives a market of n stocks: one in fifteen, at least 3.
@@ -54,6 +66,11 @@ public:
     static double deliveredVolume(const StockSeries &s, const Bar &b);
     /// The section a stock's line carries on calendar day `day`.
     int16_t sectionOn(size_t i, int day) const;
+    /// The market's splits, by ex-date.
+    const std::vector<DemoSplit> &splits() const { return m_splits; }
+    /// "code,YYYYMMDD,old:new" CR LF for each split whose ex-date is a stored day (`stored`) or a
+    /// next day the site's list names (not `stored`).
+    QByteArray splitLines(bool stored) const;
 private:
     MarketOptions m_opt;
     std::vector<QDate> m_calendar;
@@ -63,6 +80,8 @@ private:
     std::vector<int> m_listedOn;   ///< kind 5: the calendar day of listing
     std::vector<int> m_ordinal;    ///< the place among the stocks of digit codes (-1 for letter codes)
     void addLetterCodes();
+    void chooseSplits();
+    std::vector<DemoSplit> m_splits;
 };
 
 /// YYYYMMDD of a date.

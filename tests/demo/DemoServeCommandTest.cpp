@@ -17,6 +17,8 @@
 
 #include <QTcpServer>
 #include <QTimer>
+#include <QDir>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 using namespace velor;
@@ -57,9 +59,13 @@ TEST(DemoServeCommand, MovingFolderDiffersOnlyInItsSites)
     for (const char *f : {"VELOR.ini", "touroku.dat", "data/meigara.dat", "data/1301.csv", "site/quote/1301.T", "site/cme/index.html"})
         EXPECT_EQ(test::readFile(fixed.path() + '/' + f), test::readFile(moving.path() + '/' + f)) << f;
     EXPECT_EQ(test::readFile(moving.path() + "/demo.ini"), test::readFile(fixed.path() + "/demo.ini"));
-    EXPECT_TRUE(test::readFile(fixed.path() + "/demo.ini").endsWith("[demo]\r\nStocks=30\r\nSeed=5\r\n"));
-    EXPECT_EQ(test::readFile(fixed.path() + "/sites.ini"), demo::demoSitesText(fixed.path()));
-    EXPECT_EQ(test::readFile(moving.path() + "/sites.ini"), demo::movingSitesText(moving.path(), 47501));
+    EXPECT_TRUE(test::readFile(fixed.path() + "/demo.ini").endsWith("[demo]\r\nStocks=30\r\nSeed=5\r\nLetterCodes=3\r\nSplits=1\r\n"));
+    // The demo's sites, then the site's split list.
+    const auto splitList = [](const QString &dir) {
+        return "SplitListUrl=" + QUrl::fromLocalFile(QDir(dir).absolutePath() + "/site/split.csv").toEncoded() + "\r\n";
+    };
+    EXPECT_EQ(test::readFile(fixed.path() + "/sites.ini"), demo::demoSitesText(fixed.path()) + splitList(fixed.path()));
+    EXPECT_EQ(test::readFile(moving.path() + "/sites.ini"), demo::movingSitesText(moving.path(), 47501) + splitList(moving.path()));
     const Sites sites = readSites(moving.path() + "/sites.ini");
     EXPECT_EQ(sites.QuoteUrl, "http://127.0.0.1:47501");
     EXPECT_EQ(sites.FuturesUrl, "http://127.0.0.1:47501");
