@@ -8,6 +8,7 @@
 #include "app/ListsWiring.h"
 #include "app/RealtimeWiring.h"
 #include "app/ScreenWiring.h"
+#include "app/SplitWiring.h"
 
 namespace velor {
 
@@ -21,6 +22,7 @@ void wireSubsystems(MainWindow &w)
     wireScreens(w);
     wireAuxiliary(w);
     wireAlerts(w);
+    wireSplits(w);
 }
 
 } // namespace velor
