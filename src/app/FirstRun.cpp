@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 
 namespace velor {
 
@@ -101,6 +102,16 @@ std::expected<void, QString> writeDemoProgramFolder(const QString &dir, int stoc
     if (!manualPath.isEmpty() && QFile::exists(manualPath) &&
         !QFile::copy(manualPath, partial + QStringLiteral("/VELORmanual.pdf")))
         return std::unexpected(QStringLiteral("マニュアル ") + partial + QStringLiteral("/VELORmanual.pdf を書けませんでした。"));
+    // The demo's addresses name the folder it was written in: they must name the one it becomes.
+    const QString sitesPath = partial + QStringLiteral("/sites.ini");
+    auto sites = readBytes(sitesPath);
+    if (!sites) return std::unexpected(sites.error());
+    QByteArray moved = *sites;
+    for (const bool encoded : {true, false}) {
+        const QUrl from = QUrl::fromLocalFile(partial + QLatin1Char('/')), to = QUrl::fromLocalFile(target + QLatin1Char('/'));
+        moved.replace(encoded ? from.toEncoded() : from.toString().toUtf8(), encoded ? to.toEncoded() : to.toString().toUtf8());
+    }
+    if (auto r = saveBytes(sitesPath, moved); !r) return r;
     QDir().rmdir(target);   // an empty folder of that name is replaced; anything else is kept
     if (!QDir().rename(partial, target))
         return std::unexpected(QStringLiteral("フォルダー：　") + partial + QStringLiteral(" を ") + target +

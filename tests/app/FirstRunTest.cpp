@@ -238,6 +238,12 @@ TEST(FirstRun, TheDialogMakesADemoOrAnEmptyFolderOrTakesAnExistingOne)
         // third lists during the pending days), in the exchange's order.
         EXPECT_EQ(st.StockCount, 12);
         EXPECT_EQ(codeText(st.StockCode[4]), QStringLiteral("130A"));   // after 1301
+        // Its addresses name the folder it became, not the one it was written in.
+        const QByteArray sites = test::readFile(user.path("demo/sites.ini"));
+        EXPECT_FALSE(sites.contains(".partial")) << sites.toStdString();
+        const Sites read = readSites(user.path("demo/sites.ini"));
+        EXPECT_EQ(read.DataSiteUrl, QUrl::fromLocalFile(user.path("demo/site/")).toString());
+        EXPECT_EQ(read.QuoteUrl, QUrl::fromLocalFile(user.path("demo/site")).toString());
     }
     {
         dialogs.shown.clear();

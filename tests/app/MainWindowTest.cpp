@@ -62,7 +62,8 @@ TEST_F(WindowFixture, MenuBarHasTheDocumentedTreeAndTheHiddenMenuIsAbsent)
     EXPECT_EQ(tops, (QStringList{"ファイル", "表示", "検索", "リアルタイム表示", "情報", "ヘルプ"}));
     QMenu *file = w->menuBar()->findChild<QMenu *>("F000");
     ASSERT_NE(file, nullptr);
-    EXPECT_EQ(captions(file).size(), 19);
+    EXPECT_EQ(captions(file).size(), 20);
+    EXPECT_EQ(captions(file).value(17), "株式分割・併合…");
     EXPECT_EQ(captions(file).first(), "株価データをまとめて追加（自動）");
     EXPECT_EQ(captions(file).last(), "終了");
 
@@ -78,6 +79,7 @@ TEST_F(WindowFixture, MenuBarHasTheDocumentedTreeAndTheHiddenMenuIsAbsent)
     EXPECT_TRUE(w->action("vec", 2)->isChecked());
     EXPECT_FALSE(w->action("vec", 1)->isChecked());
     EXPECT_TRUE(w->action("funashi", 1)->isChecked());
+    EXPECT_TRUE(w->action("ADJUST")->isChecked());   // adjusted for splits unless switched off
     EXPECT_FALSE(w->action("F800", 1)->isEnabled());
     EXPECT_FALSE(w->action("F806", 5)->isEnabled());
     EXPECT_FALSE(w->action("PL100", 4)->isEnabled());
