@@ -29,8 +29,11 @@ std::vector<MonitorEntry> monitorTops(const SurgeMonitor &monitor, const State &
             const int code = codeOfLine(rows[r]);
             const int i = entryOf(st, code);
             if (i <= 0 || size_t(i) >= monitor.RealScore.size()) continue;
-            out.push_back({k, code, shortName(st, code), monitor.RealScore[size_t(i)][size_t(k)],
-                           monitor.RealPrice[size_t(i)][size_t(k)]});
+            // Lists 1, 3 and 5 rank rises, 2, 4 and 6 falls: a stock that did not move that way
+            // (a ratio of 1 or the other side of it) fills a row but is no news.
+            const double score = monitor.RealScore[size_t(i)][size_t(k)];
+            if (k % 2 == 1 ? !(score > 1) : !(score < 1)) continue;
+            out.push_back({k, code, shortName(st, code), score, monitor.RealPrice[size_t(i)][size_t(k)]});
         }
     }
     return out;

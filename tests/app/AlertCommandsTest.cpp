@@ -126,10 +126,10 @@ TEST(AlertCommands, MonitorNotifyPrintsEachAlertAsItIsRaisedThenTheLists)
     const QString one = QStringLiteral(" 1301 銘柄000 1.1 110\n"), two = QStringLiteral(" 1302 銘柄001 1.9 190\n"),
                   twoOpen = QStringLiteral(" 1302 銘柄001 .95 190\n");
     const QStringList c = monitorCaptions();
-    const QString alerts = "alert: " + c[0] + two + "alert: " + c[0] + one + "alert: " + c[1] + one + "alert: " + c[1] + two +
-                           "alert: " + c[2] + one + "alert: " + c[2] + twoOpen + "alert: " + c[3] + twoOpen + "alert: " +
-                           c[3] + one + "alert: " + c[4] + two + "alert: " + c[4] + one + "alert: " + c[5] + one +
-                           "alert: " + c[5] + two + QStringLiteral("alert: 1302 銘柄001 190 が 195 以下になりました\n");
+    // A list of rises raises only the stocks that rose, a list of falls only those that fell.
+    const QString alerts = "alert: " + c[0] + two + "alert: " + c[0] + one + "alert: " + c[2] + one + "alert: " + c[3] +
+                           twoOpen + "alert: " + c[4] + two + "alert: " + c[4] + one +
+                           QStringLiteral("alert: 1302 銘柄001 190 が 195 以下になりました\n");
     EXPECT_TRUE(r.out.startsWith(alerts + QStringLiteral("急騰銘柄（前日比）\n"))) << r.out.toStdString();
     // Without --notify: the lists alone. The monitor only reads: alerts.dat is as it was.
     const Ran plain = a.run({"monitor"});

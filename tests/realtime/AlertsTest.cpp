@@ -200,31 +200,36 @@ TEST(MonitorAlerts, APassOfTheRealMonitorRaisesItsNewTopEntriesAndPriceAlerts)
     ASSERT_TRUE(f.monitor.RealMeigara(0));
     ASSERT_EQ(passes.size(), 3u);   // the base pass makes no lists
 
-    // First scored pass: both traded stocks enter all six lists; 1303's page was read (130)
-    // even without an open, so its price alert fires.
+    // First scored pass: the riser is news in the three lists of rises, the faller in the three
+    // of falls (each also fills a row of the other lists, which is no news); 1303's page was
+    // read (130) even without an open, so its price alert fires.
     ASSERT_EQ(passes[0].size(), 2u);
     const RaisedAlert &first = passes[0][0];
     EXPECT_FALSE(first.price);
-    EXPECT_EQ(first.notice.summary, QStringLiteral("リアルタイム急騰急落（12件）"));
-    EXPECT_EQ(first.lines.mid(0, 4), (QStringList{QStringLiteral("急騰銘柄（前日比） 1301 銘柄000 1.1 110"),
-                                                  QStringLiteral("急騰銘柄（前日比） 1302 銘柄001 .95 95"),
-                                                  QStringLiteral("急落銘柄（前日比） 1302 銘柄001 .95 95"),
-                                                  QStringLiteral("急落銘柄（前日比） 1301 銘柄000 1.1 110")}));
-    EXPECT_EQ(first.lines[11], QStringLiteral("急落銘柄（前回ループ比） 1301 銘柄000 1.1 110"));
+    EXPECT_EQ(first.notice.summary, QStringLiteral("リアルタイム急騰急落（6件）"));
+    EXPECT_EQ(first.lines, (QStringList{QStringLiteral("急騰銘柄（前日比） 1301 銘柄000 1.1 110"),
+                                        QStringLiteral("急落銘柄（前日比） 1302 銘柄001 .95 95"),
+                                        QStringLiteral("急騰銘柄（当日比） 1301 銘柄000 1.1 110"),
+                                        QStringLiteral("急落銘柄（当日比） 1302 銘柄001 .95 95"),
+                                        QStringLiteral("急騰銘柄（前回ループ比） 1301 銘柄000 1.1 110"),
+                                        QStringLiteral("急落銘柄（前回ループ比） 1302 銘柄001 .95 95")}));
     EXPECT_EQ(passes[0][1].lines, QStringList{QStringLiteral("1303 銘柄002 130 が 120 以上になりました")});
     EXPECT_TRUE(passes[0][1].price);
     EXPECT_EQ(passes[0][1].notice.summary, QStringLiteral("株価アラート"));
     EXPECT_EQ(passes[0][1].notice.code, 1303);
 
-    // Second pass: only 1303 is new, once in each list; its price alert stays quiet (still above).
+    // Second pass: only 1303 is new, once in each list of rises; its price alert stays quiet
+    // (still above).
     ASSERT_EQ(passes[1].size(), 1u);
-    EXPECT_EQ(passes[1][0].notice.summary, QStringLiteral("リアルタイム急騰急落（6件）"));
+    EXPECT_EQ(passes[1][0].notice.summary, QStringLiteral("リアルタイム急騰急落（3件）"));
     EXPECT_EQ(passes[1][0].lines.first(), QStringLiteral("急騰銘柄（前日比） 1303 銘柄002 1.31 131"));
     EXPECT_EQ(passes[1][0].notice.code, 1303);
 
-    // Third pass, the next day: all three are news again.
+    // Third pass, the next day: all three are news again, but not in the lists against the last
+    // pass, where none of them moved (a ratio of 1).
     ASSERT_EQ(passes[2].size(), 1u);
-    EXPECT_EQ(passes[2][0].notice.summary, QStringLiteral("リアルタイム急騰急落（18件）"));
+    EXPECT_EQ(passes[2][0].notice.summary, QStringLiteral("リアルタイム急騰急落（6件）"));
+    EXPECT_FALSE(passes[2][0].lines.join('\n').contains(QStringLiteral("前回ループ比")));
 }
 
 TEST(MonitorAlerts, WithNotifyOffOnlyPriceAlertsAreRaised)
