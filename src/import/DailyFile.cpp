@@ -125,6 +125,8 @@ std::expected<DailyFile, DailyFileError> parseDailyFile(const QByteArray &bytes,
     };
     // Lines and fields are taken as views of the file's bytes; only the prices kept are copied.
     const char *p = bytes.constData(), *end = p + bytes.size();
+    // A file saved by an editor that marks UTF-8 starts with a byte-order mark: no part of the date.
+    if (bytes.startsWith("\xEF\xBB\xBF")) p += 3;
     out.lines.reserve(size_t(std::count(p, end, '\n')) + 1);
     bool more = true;
     for (int lineNo = 1; more; ++lineNo) {

@@ -67,7 +67,7 @@ std::expected<PriceAlerts, QString> PriceAlerts::load(const QString &path)
         const QString line = fromCp932(raw);
         PriceAlert a;
         if (!parseLine(line, a)) {
-            if (!line.trimmed().isEmpty()) out.m_otherLines << line;
+            if (!raw.trimmed().isEmpty()) out.m_otherLines << raw;   // kept byte for byte, even where CP932 has no character
             continue;
         }
         // A stock written twice by hand: the later line holds.
@@ -81,7 +81,7 @@ QByteArray PriceAlerts::bytes(const State &st) const
 {
     QByteArray out;
     for (const PriceAlert &a : m_alerts) out += toCp932(alertLine(st, a)) + "\r\n";
-    for (const QString &l : m_otherLines) out += toCp932(l) + "\r\n";
+    for (const QByteArray &l : m_otherLines) out += l + "\r\n";
     return out;
 }
 

@@ -61,7 +61,7 @@ public:
 
 private:
     std::vector<PriceAlert> m_alerts;
-    QStringList m_otherLines;
+    QList<QByteArray> m_otherLines;   ///< lines that are no alert, as read
     bool m_changed = false;
 };
 

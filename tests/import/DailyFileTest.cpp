@@ -1,4 +1,5 @@
 #include "common/NumText.h"
+#include "common/StockCode.h"
 #include "import/DailyFile.h"
 
 #include <QList>
@@ -55,6 +56,26 @@ TEST(DailyFile, ReadsLinesWithPriceTextsInShortestForm)
     EXPECT_EQ(f->lines[1].section, 1);
     EXPECT_EQ(f->lines[1].close, QByteArray("1530"));
     EXPECT_DOUBLE_EQ(f->lines[1].volume, 118300);
+}
+
+TEST(DailyFile, AByteOrderMarkAndCodesWithLettersAreRead)
+{
+    const auto f = parseDailyFile("\xEF\xBB\xBF" "2024-02-01,1301,1,1520,1545,1511,1530,118300\r\n"
+                                  "2024-02-01,130A,1,1500,1550,1480,1520,120000\r\n"
+                                  "2024-02-01, 9a7a ,1,1500,1550,1480,1520,120000\r\n",
+                                  "x.csv");
+    ASSERT_FALSE(f.has_value());   // a lower-case letter is no code in a daily file
+    EXPECT_EQ(f.error().text, QStringLiteral("データファイル： x.csv の 3 行目が正しくありません（銘柄コードが 1 から 9999 の数ではありません）。読み込みを中止します。"));
+    const auto g = parseDailyFile("\xEF\xBB\xBF" "2024-02-01,1301,1,1520,1545,1511,1530,118300\r\n"
+                                  "2024-02-01,130A,1,1500,1550,1480,1520,120000\r\n"
+                                  "2024-02-01,130A,1,1500,1550,1480,1520,120000\r\n",
+                                  "x.csv");
+    ASSERT_FALSE(g.has_value());
+    EXPECT_EQ(g.error().text, QStringLiteral("データファイル： x.csv の 3 行目が正しくありません（銘柄コードが重複しています）。読み込みを中止します。"));
+    const auto h = parseDailyFile("\xEF\xBB\xBF" "2024-02-01,130A,1,1500,1550,1480,1520,120000\r\n", "x.csv");
+    ASSERT_TRUE(h.has_value());
+    EXPECT_EQ(h->D, 20240201);
+    EXPECT_EQ(codeText(h->lines[0].code), QStringLiteral("130A"));
 }
 
 TEST(DailyFile, RefusesBadLinesNamingFileAndLine)

@@ -111,6 +111,11 @@ TEST(PriceAlerts, HandTypedFilesAreReadAndWhatIsNoAlertIsKept)
         // Comments and lines without a level stay, after the alerts; empty lines go.
         {toCp932(QStringLiteral("# 自分用のメモ\r\n\r\n7203,トヨタ\r\n7203,トヨタ,以上=-5\r\n1301,極洋,以下=10\r\n")),
          toCp932(QStringLiteral("1301,極洋,以下=10\r\n# 自分用のメモ\r\n7203,トヨタ\r\n7203,トヨタ,以上=-5\r\n"))},
+        // A line that is no alert stays byte for byte, bytes CP932 has no character for included.
+        {"\xfe\xfe\xfe,memo\r\n1301,x,\x81\x40\xff\r\n", "\xfe\xfe\xfe,memo\r\n1301,x,\x81\x40\xff\r\n"},
+        // The fired state of an alert with only a 以下 level (or only a 以上 level) is kept.
+        {toCp932(QStringLiteral("6758,ソニーＧ,以下=100,済=以下\r\n")), toCp932(QStringLiteral("6758,ソニーＧ,以下=100,済=以下\r\n"))},
+        {toCp932(QStringLiteral("1301,極洋,以上=3200,済=以上\r\n")), toCp932(QStringLiteral("1301,極洋,以上=3200,済=以上\r\n"))},
         {"", ""},
     };
     for (size_t i = 0; i < cases.size(); ++i) {
