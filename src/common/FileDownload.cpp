@@ -95,7 +95,7 @@ std::expected<void, NetError> QtNet::fetchToFile(const QString &address, const F
     req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     QNetworkReply *reply = nam.get(req);
     reply->setReadBufferSize(kChunk);   // Qt holds no more than this before we take it
-    bool stopped = false, timedOut = false;
+    bool stopped = false, timedOut = false, late = false;
     const auto drain = [&] {
         while (!stopped && reply->bytesAvailable() > 0)
             if (!out.add(reply->read(kChunk), limits.maxBytes)) {
@@ -104,9 +104,11 @@ std::expected<void, NetError> QtNet::fetchToFile(const QString &address, const F
             }
     };
     QEventLoop loop;
-    QTimer timer;
+    QTimer timer, deadline;
     timer.setSingleShot(true);
+    deadline.setSingleShot(true);
     QObject::connect(&timer, &QTimer::timeout, &loop, [&] { timedOut = true; reply->abort(); });
+    QObject::connect(&deadline, &QTimer::timeout, &loop, [&] { late = true; reply->abort(); });
     QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop, [&] { timer.start(); });
     QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
         timer.start();   // the time-out counts from the last byte
@@ -114,6 +116,7 @@ std::expected<void, NetError> QtNet::fetchToFile(const QString &address, const F
     });
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     timer.start(limits.timeoutMs);
+    deadline.start(limits.deadlineMs());
     if (!reply->isFinished()) loop.exec();
     // The loop also returns when the program is asked to end: the part that came is thrown away.
     const bool ending = !reply->isFinished();
@@ -121,11 +124,12 @@ std::expected<void, NetError> QtNet::fetchToFile(const QString &address, const F
         reply->disconnect(&loop);
         reply->abort();
     }
-    if (!stopped && !timedOut && !ending) drain();
+    if (!stopped && !timedOut && !late && !ending) drain();
     const NetError failed = replyError(address, *reply);
     const auto err = reply->error();
     reply->deleteLater();
     if (ending) return out.fail(stoppedError(address));
+    if (late) return out.fail(NetError{address, deadlineReason(limits.deadlineMs()), true, false});
     if (timedOut) return out.fail(NetError{address, QStringLiteral("応答がありません（時間切れ）"), true, false});
     if (!stopped && err != QNetworkReply::NoError) return out.fail(failed);
     return out.finish();

@@ -55,6 +55,11 @@ std::expected<QByteArray, NetError> fetchLocalFile(const QString &address, const
     return data;
 }
 
+QString deadlineReason(int deadlineMs)
+{
+    return QStringLiteral("転送が %1 秒以内に終わりませんでした（時間切れ）").arg((deadlineMs + 999) / 1000);
+}
+
 NetError stoppedError(const QString &address)
 {
     NetError e{address, QStringLiteral("プログラムの終了により中断しました"), false, false};
@@ -75,11 +80,13 @@ std::expected<QByteArray, NetError> QtNet::fetch(const QString &address, const F
     req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     QNetworkReply *reply = nam.get(req);
     QByteArray data;
-    bool tooLarge = false, timedOut = false;
+    bool tooLarge = false, timedOut = false, late = false;
     QEventLoop loop;
-    QTimer timer;
+    QTimer timer, deadline;
     timer.setSingleShot(true);
+    deadline.setSingleShot(true);
     QObject::connect(&timer, &QTimer::timeout, &loop, [&] { timedOut = true; reply->abort(); });
+    QObject::connect(&deadline, &QTimer::timeout, &loop, [&] { late = true; reply->abort(); });
     QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop, [&] { timer.start(); });
     QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
         timer.start();   // the time-out counts from the last byte
@@ -88,6 +95,7 @@ std::expected<QByteArray, NetError> QtNet::fetch(const QString &address, const F
     });
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     timer.start(limits.timeoutMs);
+    deadline.start(limits.deadlineMs());
     // The window keeps handling every event while it waits (a monitor's stop button must work);
     // the commands guard themselves against being re-entered. The loop also returns when the
     // program is asked to end, with the reply unfinished.
@@ -97,11 +105,12 @@ std::expected<QByteArray, NetError> QtNet::fetch(const QString &address, const F
         reply->disconnect(&loop);
         reply->abort();
     }
-    if (!tooLarge && !timedOut && !stopped) data += reply->read(limits.maxBytes + 1 - data.size());
+    if (!tooLarge && !timedOut && !late && !stopped) data += reply->read(limits.maxBytes + 1 - data.size());
     const NetError failed = replyError(address, *reply);
     const bool err = reply->error() != QNetworkReply::NoError;
     reply->deleteLater();
     if (stopped) return std::unexpected(stoppedError(address));
+    if (late) return std::unexpected(NetError{address, deadlineReason(limits.deadlineMs()), true, false});
     if (timedOut) return std::unexpected(NetError{address, QStringLiteral("応答がありません（時間切れ）"), true, false});
     if (tooLarge || data.size() > limits.maxBytes)
         return std::unexpected(NetError{address, QStringLiteral("データが大きすぎます"), false, true});
@@ -154,6 +163,7 @@ private:
         QTimer *timer = nullptr;
         QByteArray data;
         bool timedOut = false;
+        bool late = false;   // the whole transfer's time ran out
         bool tooLarge = false;
     };
 
@@ -217,6 +227,15 @@ private:
         });
         QObject::connect(reply, &QNetworkReply::finished, reply, [this, i] { finish(i); });
         r.timer->start(m_limits.timeoutMs);
+        auto *deadline = new QTimer(reply);
+        deadline->setSingleShot(true);
+        QObject::connect(deadline, &QTimer::timeout, reply, [this, i] {
+            const auto it = m_running.find(i);
+            if (it == m_running.end()) return;
+            it->second.late = true;
+            it->second.reply->abort();
+        });
+        deadline->start(m_limits.deadlineMs());
     }
 
     void finish(qsizetype i)
@@ -227,8 +246,10 @@ private:
         m_running.erase(it);
         m_held -= q.data.size();
         const QString &address = m_addresses[i];
-        if (!q.tooLarge && !q.timedOut) q.data += q.reply->read(m_limits.maxBytes + 1 - q.data.size());
-        if (q.timedOut)
+        if (!q.tooLarge && !q.timedOut && !q.late) q.data += q.reply->read(m_limits.maxBytes + 1 - q.data.size());
+        if (q.late)
+            addReady(i, std::unexpected(NetError{address, deadlineReason(m_limits.deadlineMs()), true, false}));
+        else if (q.timedOut)
             addReady(i, std::unexpected(NetError{address, QStringLiteral("応答がありません（時間切れ）"), true, false}));
         else if (q.tooLarge || q.data.size() > m_limits.maxBytes)
             addReady(i, std::unexpected(NetError{address, QStringLiteral("データが大きすぎます"), false, true}));

@@ -13,6 +13,9 @@ class QNetworkReply;
 
 namespace velor {
 
+/// The reason a transfer gives when its whole time ran out.
+QString deadlineReason(int deadlineMs);
+
 struct NetError {
     QString address;
     QString reason;   ///< user-facing Japanese text of what went wrong
@@ -31,6 +34,10 @@ struct FetchLimits {
     /// An ordered batch keeps requesting pages ahead of one that stalls while the pages it holds
     /// for their turn stay below this many bytes.
     qint64 maxHeldBytes = 64 * 1024 * 1024;
+    /// The whole transfer, however steadily its bytes come: a server that sends a byte now and
+    /// then would otherwise hold the program for hours. 0: six times the time-out.
+    int totalMs = 0;
+    int deadlineMs() const { return totalMs > 0 ? totalMs : 6 * timeoutMs; }
 };
 
 class Net {

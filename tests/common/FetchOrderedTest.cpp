@@ -402,7 +402,8 @@ TEST(FetchTimeOut, CountsFromTheLastByteNotFromTheStart)
     // 16 bytes 150 ms apart take 2.4 s, more than twice the one-second time-out: only a time-out
     // that starts again with every byte lets them through.
     TrickleServer server;
-    const FetchLimits limits{1000, 1 << 20};
+    FetchLimits limits{1000, 1 << 20};
+    limits.totalMs = 120 * 1000;   // the whole transfer's own limit is not what this is about
     QtNet net;
     const auto page = net.fetch(server.address(), limits);
     EXPECT_EQ(page ? *page : "error: " + page.error().reason.toUtf8(), server.body);
@@ -418,6 +419,38 @@ TEST(FetchTimeOut, CountsFromTheLastByteNotFromTheStart)
     const auto saved = net.fetchToFile(server.address(), limits, dir.path() + "/slow.lzh");
     EXPECT_TRUE(saved.has_value()) << (saved ? std::string() : saved.error().reason.toStdString());
     EXPECT_EQ(test::readFile(dir.path() + "/slow.lzh"), server.body);
+}
+
+TEST(FetchTimeOut, ATransferThatDribblesEndsAtItsDeadline)
+{
+    // A byte every 50 ms for 10,000 bytes never lets the idle time-out of 30 s run out; only
+    // the deadline of the whole transfer (one second here) ends it, in all three ways of fetching.
+    TrickleServer server;
+    server.body = QByteArray(10000, 'x');
+    server.gapMs = 50;
+    FetchLimits limits{30 * 1000, 1 << 20};
+    limits.totalMs = 1000;
+    const QString expected = QStringLiteral("転送が 1 秒以内に終わりませんでした（時間切れ）");
+    QtNet net;
+    const auto page = net.fetch(server.address(), limits);
+    ASSERT_FALSE(page.has_value());
+    EXPECT_EQ(page.error().reason, expected);
+    EXPECT_TRUE(page.error().timedOut);
+
+    std::vector<QString> batch;
+    net.fetchOrdered({server.address(), server.address()}, limits, 2, [&](int, const auto &p) {
+        batch.push_back(p ? QStringLiteral("page") : p.error().reason);
+        return true;
+    });
+    EXPECT_EQ(batch, (std::vector<QString>{expected, expected}));
+
+    QTemporaryDir dir;
+    const auto saved = net.fetchToFile(server.address(), limits, dir.path() + "/slow.lzh");
+    ASSERT_FALSE(saved.has_value());
+    EXPECT_EQ(saved.error().reason, expected);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    // Without a limit of its own, a transfer has six times the idle time-out.
+    EXPECT_EQ(FetchLimits{}.deadlineMs(), 60000);
 }
 
 TEST(FetchTimeOut, AQuitRequestEndsASingleFetchAndADownloadWithNothingKept)
