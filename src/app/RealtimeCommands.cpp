@@ -256,11 +256,17 @@ int minuteCommand(const CliOptions &o, const QString &exeDir)
         const MinuteTick t = collectCounted(s.st, s.sv, failures);
         printOut(minuteTickText(t) + QLatin1Char('\n'));
         printMinuteAlerts(s, t);
-        if (!failures.isEmpty()) printErr(QStringLiteral("warning: ") + failures);
         if (!t.error.isEmpty()) {
+            if (!failures.isEmpty()) printErr(QStringLiteral("warning: ") + failures);
             printErr(QStringLiteral("error: ") + t.error);
             return 1;
         }
+        // Not one page read: nothing was collected, whatever the counts say.
+        if (t.asked > 0 && t.pagesFailed >= t.asked) {
+            printErr(QStringLiteral("error: ") + failures);
+            return 1;
+        }
+        if (!failures.isEmpty()) printErr(QStringLiteral("warning: ") + failures);
         return 0;
     }
     s.st.CurCode = code;

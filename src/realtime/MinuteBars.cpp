@@ -267,6 +267,7 @@ MinuteTick collectMinuteBars(State &st, Services &sv)
         }
         // A reader that declines (busy with another page) must not leave the last stock's bar here.
         st.BarOpen[0] = st.BarClose[0] = 0;
+        ++tick.asked;
         if (sv.liveQuote) sv.liveQuote->getVec(st);
         if (st.BarClose[0] > 0) tick.prices.push_back({code, st.BarClose[0]});
         if (st.BarOpen[0] == 0 || st.BarClose[0] == 0) {

@@ -71,6 +71,8 @@ struct MinuteTick {
     int skipped = 0;    ///< stocks whose minute was already recorded
     int empty = 0;      ///< stocks without an open or close yet (or whose page failed)
     int failed = 0;     ///< stocks whose minute file could not be read or written
+    int asked = 0;      ///< pages asked for
+    int pagesFailed = 0;   ///< pages that could not be read (counted by collectCounted)
     QString error;      ///< the first file that could not be written
     std::vector<std::pair<int, float>> prices;   ///< (code, price) of each page read with a price
 };

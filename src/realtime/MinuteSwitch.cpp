@@ -44,6 +44,7 @@ MinuteTick collectCounted(State &st, Services &sv, QString &failures)
     if (sv.liveQuote) sv.liveQuote->setFailureSink(&counted);
     MinuteTick tick = collectMinuteBars(st, sv);
     if (sv.liveQuote) sv.liveQuote->setFailureSink(nullptr);
+    tick.pagesFailed = counted.count;
     failures = counted.count == 0 ? QString()
                                   : QStringLiteral("分足: ページを取得できなかった銘柄が ") + QString::number(counted.count) +
                                         QStringLiteral(" 件ありました。最初のアドレス: ") + counted.firstAddress +

@@ -178,3 +178,20 @@ TEST(AlertCommands, AnUnreadableAlertsFileIsReportedAndNeverWrittenOver)
     EXPECT_EQ(r.err, QStringLiteral("warning: ") + tooBig);
     EXPECT_EQ(readFile(a.path()), huge);
 }
+
+TEST(AlertCommands, MinuteCollectThatReadsNoPageAtAllIsAnError)
+{
+    AlertFolder a;
+    // One page gone: the other is collected, the missing one is a warning.
+    QFile::remove(a.f.pf.program + "site/quote/1302.T");
+    Ran r = a.run({"minute", "collect"});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("記録=1 記録済み=0 値なし=1 失敗=0\n"));
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("warning: 分足: ページを取得できなかった銘柄が 1 件ありました。"))) << r.err.toStdString();
+    // Both gone: nothing could be collected.
+    QFile::remove(a.f.pf.program + "site/quote/1301.T");
+    r = a.run({"minute", "collect"}, QStringLiteral("2026-11-30 10:16"));
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, QStringLiteral("記録=0 記録済み=0 値なし=2 失敗=0\n"));
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("error: 分足: ページを取得できなかった銘柄が 2 件ありました。"))) << r.err.toStdString();
+}
