@@ -16,6 +16,7 @@
 #include "db/Services.h"
 #include "db/State.h"
 #include "app/SplitCommands.h"
+#include "app/CheckCommand.h"
 #include "demo/DemoFolder.h"
 
 #include <QFile>
@@ -111,6 +112,7 @@ QString usageText()
         "  minute collect | minute show CODE   collect one minute of bars / print a stock's minute bars\n"
         "  alert set CODE [--above X] [--below Y] | alert clear CODE | alert list   price alerts (alerts.dat)\n"
         "  split add CODE YYYY-MM-DD OLD:NEW | split remove CODE YYYY-MM-DD | split list   recorded splits (split.dat)\n"
+        "  check                        check every price file of the database\n"
         "  search KEYWORD               list the stocks whose name holds the keyword\n"
         "  watch list N | add N CODE | remove N CODE | sort   the watch lists 1-3\n"
         "  import                       import the inbox\n"
@@ -154,6 +156,7 @@ int runCommand(const CliOptions &o, const QString &exeDir)
     if (o.command == QLatin1String("download")) return downloadCommand(o, exeDir);
     if (o.command == QLatin1String("screen")) return screenCommand(o, exeDir);
     if (o.command == QLatin1String("split")) return splitCommand(o, exeDir);
+    if (o.command == QLatin1String("check")) return checkCommand(o, exeDir);
     printErr(usageText());
     return 2;
 }

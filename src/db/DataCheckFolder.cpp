@@ -1,0 +1,99 @@
+// The walk over a data folder: 1001's trading days first, then every price file once on a few
+// threads (each file's findings kept in its place, so the output does not depend on them), then
+// the master against the files.
+#include "db/DataCheck.h"
+
+#include "common/StockCode.h"
+#include "common/TextFile.h"
+#include "db/StockMaster.h"
+
+#include <QDir>
+#include <algorithm>
+#include <atomic>
+#include <optional>
+#include <thread>
+#include <unordered_set>
+
+namespace velor {
+
+DataCheckReport checkDataFolder(const QString &folder, int threads)
+{
+    DataCheckReport report;
+    QString dataDir = folder;
+    if (!dataDir.endsWith(QLatin1Char('/'))) dataDir += QLatin1Char('/');
+    const QDir dir(dataDir);
+    if (!dir.exists()) {
+        report.errors << QStringLiteral("データフォルダ ") + dataDir + QStringLiteral(" がありません。");
+        return report;
+    }
+    // Price files: "CODE.csv" where CODE is a code as the exchange writes it.
+    std::vector<std::pair<int, QString>> files;
+    for (const QString &name : dir.entryList({QStringLiteral("*.csv")}, QDir::Files | QDir::Hidden | QDir::System)) {
+        const QStringView base = QStringView(name).chopped(4);
+        if (const auto code = codeFromText(base); code && codeText(*code) == base) files.emplace_back(*code, name);
+    }
+    std::sort(files.begin(), files.end(), [](const auto &a, const auto &b) { return codeLess(a.first, b.first); });
+
+    CorporateActions actions;
+    bool limits = true;
+    if (auto r = actions.load(actionsPath(dataDir)); !r) report.errors << r.error(), limits = false;
+
+    // The trading days: the index series 1001's daily dates.
+    std::vector<int32_t> tradingDays;
+    std::optional<std::expected<QByteArray, QString>> indexBytes;
+    const auto index = std::find_if(files.begin(), files.end(), [](const auto &f) { return f.first == 1001; });
+    if (index != files.end()) {
+        indexBytes = readBytes(dataDir + index->second);
+        if (*indexBytes)
+            if (auto d = dailyDates(**indexBytes, dataDir + index->second)) tradingDays = std::move(*d);
+    }
+
+    std::vector<std::expected<std::vector<CheckFinding>, QString>> results(files.size());
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        for (size_t i; (i = next.fetch_add(1)) < files.size();) {
+            const auto &[code, name] = files[i];
+            const QString path = dataDir + name;
+            const auto bytes = (index != files.end() && i == size_t(index - files.begin())) ? std::move(*indexBytes) : readBytes(path);
+            if (!bytes) {
+                results[i] = std::unexpected(bytes.error());
+                continue;
+            }
+            results[i] = checkPriceBytes(*bytes, code, path, PriceCheckContext{tradingDays, actions.of(code), limits});
+        }
+    };
+    const int n = std::clamp(threads > 0 ? threads : int(std::thread::hardware_concurrency()), 1, 8);
+    std::vector<std::thread> pool;
+    for (int t = 1; t < n; ++t) pool.emplace_back(work);
+    work();
+    for (auto &t : pool) t.join();
+    for (auto &r : results) {
+        if (!r) report.errors << r.error();
+        else report.findings.insert(report.findings.end(), std::make_move_iterator(r->begin()), std::make_move_iterator(r->end()));
+    }
+
+    // The master against the files.
+    const QString masterPath = dataDir + QStringLiteral("meigara.dat");
+    const auto bytes = readBytes(masterPath);
+    std::expected<MasterImage, QString> master = std::unexpected(bytes ? QString() : bytes.error());
+    if (bytes) master = parseMaster(*bytes, masterPath);
+    if (!master) {
+        report.errors << master.error();
+        return report;
+    }
+    std::unordered_set<int> listed;
+    for (const auto &e : master->entries) {
+        listed.insert(e.code);
+        if (!std::binary_search(files.begin(), files.end(), std::pair{e.code, QString()},
+                                [](const auto &a, const auto &b) { return codeLess(a.first, b.first); }))
+            report.findings.push_back({CheckKind::MasterFiles, QStringLiteral("meigara.dat"), 0,
+                                       QStringLiteral("銘柄 ") + codeText(e.code) + QStringLiteral(" の株価ファイル ") + codeText(e.code) +
+                                           QStringLiteral(".csv がありません")});
+    }
+    for (const auto &[code, name] : files)
+        if (!listed.contains(code))
+            report.findings.push_back({CheckKind::MasterFiles, name, 0, QStringLiteral("銘柄一覧（meigara.dat）にない銘柄の株価ファイルです")});
+    return report;
+}
+
+} // namespace velor

@@ -1,0 +1,138 @@
+// The data check on a small hand-written market: a clean folder reports nothing, and each
+// planted fault is found once, with its line as the command prints it.
+#include "db/DataCheck.h"
+#include "common/StockCode.h"
+#include "db/StockMaster.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <functional>
+#include <map>
+
+namespace velor::test {
+namespace {
+
+// A price file from its bar lines, newest first; each section padded to 300 lines.
+QByteArray priceFile(const QStringList &daily, const QStringList &weekly, const QStringList &monthly)
+{
+    QByteArray out = QByteArray::number(daily.size()) + ',' + QByteArray::number(weekly.size()) + ',' +
+                     QByteArray::number(monthly.size()) + "\r\n";
+    for (const QStringList *sec : {&daily, &weekly, &monthly}) {
+        for (const QString &l : *sec) out += l.toLatin1() + "\r\n";
+        for (qsizetype k = sec->size(); k < 300; ++k) out += "0,0,0,0,0,0\r\n";
+    }
+    return out;
+}
+
+// The week of Mon 2026-11-30 to Fri 12-04 and Mon 12-07; November holds only its 30th.
+const QStringList kIndexDaily = {"20261207,100,110,95,105,10", "20261204,98,102,97,100,10", "20261203,96,99,95,98,10",
+                                 "20261202,95,97,94,96,10",    "20261201,94,96,93,95,10",   "20261130,90,95,89,94,10"};
+// An ordinary stock with a day without trade (flat at the close before it).
+const QStringList k1301Daily = {"20261207,500,520,495,510,1000", "20261204,490,490,490,490,0", "20261203,480,495,478,490,2000",
+                                "20261202,470,482,468,480,1500", "20261201,465,472,460,470,1200", "20261130,460,468,455,465,1000"};
+const QStringList k1301Weekly = {"20261207,500,520,495,510,1000", "20261204,460,495,455,490,5700"};
+const QStringList k1301Monthly = {"20261207,465,520,460,510,5700", "20261130,460,468,455,465,1000"};
+// A 1:2 split with its ex-date 12-03: the close halves overnight.
+const QStringList k1332Daily = {"20261207,510,515,500,505,100", "20261204,500,512,498,510,100", "20261203,495,505,490,500,200",
+                                "20261202,990,1010,985,1000,100", "20261201,980,995,975,990,100", "20261130,970,985,965,980,100"};
+// A code with letters, listed on 12-02, without trade on 12-07: that week is flat at 300.
+const QByteArray k130A = priceFile({"20261207,300,300,300,300,0", "20261204,295,305,290,300,100", "20261203,290,296,288,295,100",
+                                    "20261202,280,291,279,290,100"},
+                                   {"20261207,300,300,300,300,0", "20261204,280,305,279,300,300"},
+                                   {"20261207,280,305,279,300,300"});
+
+struct Market {
+    std::map<QString, QByteArray> files = {
+        {"1001.csv", priceFile(kIndexDaily, {"20261207,100,110,95,105,10", "20261204,90,102,89,100,50"},
+                               {"20261207,94,110,93,105,50", "20261130,90,95,89,94,10"})},
+        {"1301.csv", priceFile(k1301Daily, k1301Weekly, k1301Monthly)},
+        {"1332.csv", priceFile(k1332Daily, {"20261207,510,515,500,505,100", "20261204,970,1010,490,510,600"},
+                               {"20261207,980,1010,490,505,600", "20261130,970,985,965,980,100"})},
+        {"130A.csv", k130A},
+        {"split.dat", "1332,20261203,1:2\r\n"},
+    };
+    std::vector<std::tuple<int, QString, int>> master = {
+        {1001, "日経平均", 0}, {1301, "極洋", 1}, {1332, "日水", 1}, {*codeFromText(std::string_view("130A")), "新規", 1}};
+};
+
+QStringList replaced(QStringList lines, qsizetype at, const QString &line)
+{
+    lines[at] = line;
+    return lines;
+}
+
+struct Case {
+    const char *name;
+    std::function<void(Market &)> plant;
+    QStringList expected;
+};
+
+TEST(DataCheck, FindsEachPlantedFaultOnceAndNothingInACleanFolder)
+{
+    const std::vector<Case> cases = {
+        {"clean", [](Market &) {}, {}},
+        {"high below the close",
+         [](Market &m) { m.files["1301.csv"] = priceFile(replaced(k1301Daily, 3, "20261202,470,479,468,480,1500"), k1301Weekly, k1301Monthly); },
+         {"1301.csv,20261202,日足の高値・安値が始値・終値と矛盾しています（始値 470 高値 479 安値 468 終値 480 出来高 1500）"}},
+        {"negative open",
+         [](Market &m) { m.files["1301.csv"] = priceFile(replaced(k1301Daily, 3, "20261202,-470,482,468,480,1500"), k1301Weekly, k1301Monthly); },
+         {"1301.csv,20261202,日足に負の値または数でない値があります（始値 -470 高値 482 安値 468 終値 480 出来高 1500）"}},
+        {"weekly dates out of order",
+         [](Market &m) { m.files["1301.csv"] = priceFile(k1301Daily, replaced(k1301Weekly, 1, "20261207,460,495,455,490,5700"), k1301Monthly); },
+         {"1301.csv,20261207,週足の日付が一つ上の行の 20261207 より古くありません"}},
+        {"a trading day missing",
+         [](Market &m) {
+             QStringList daily = k1301Daily;
+             daily.removeAt(3);
+             m.files["1301.csv"] = priceFile(daily, replaced(k1301Weekly, 1, "20261204,460,495,455,490,4200"),
+                                             replaced(k1301Monthly, 0, "20261207,465,520,460,510,4200"));
+         },
+         {"1301.csv,20261202,日足がありません（1001 の取引日です）"}},
+        {"a split not recorded",
+         [](Market &m) { m.files["split.dat"] = ""; },
+         {"1332.csv,20261203,終値 500 が前日の 1000 から値幅制限（300 円）を超えて動いています。1:2 の株式分割・併合なら記録してください： "
+          "velor split add 1332 2026-12-03 1:2"}},
+        {"a monthly close other than the daily one",
+         [](Market &m) { m.files["1301.csv"] = priceFile(k1301Daily, k1301Weekly, replaced(k1301Monthly, 0, "20261207,465,520,460,511,5700")); },
+         {"1301.csv,20261207,月足が日足と合いません（始値 465 高値 520 安値 460 終値 511 出来高 5700、日足からは 20261207 "
+          "始値 465 高値 520 安値 460 終値 510 出来高 5700）"}},
+        {"a master entry without its file",
+         [](Market &m) { m.master.emplace_back(1376, "カネコ種苗", 1); },
+         {"meigara.dat,,銘柄 1376 の株価ファイル 1376.csv がありません"}},
+        {"a price file without a master entry",
+         [](Market &m) { m.files["9999.csv"] = k130A; },
+         {"9999.csv,,銘柄一覧（meigara.dat）にない銘柄の株価ファイルです"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Market m;
+        c.plant(m);
+        ProgramFolder pf;
+        pf.writeMaster(m.master);
+        for (const auto &[name, bytes] : m.files) writeFile(pf.data + name, bytes);
+        const DataCheckReport report = checkDataFolder(pf.data, 2);
+        EXPECT_TRUE(report.errors.isEmpty()) << report.errors.join('\n').toStdString();
+        QStringList lines;
+        for (const auto &f : report.findings) lines << findingLine(f);
+        EXPECT_EQ(lines, c.expected) << lines.join('\n').toStdString();
+    }
+}
+
+TEST(DataCheck, AFileThatCannotBeParsedIsAnErrorAndTheOthersAreStillChecked)
+{
+    Market m;
+    ProgramFolder pf;
+    pf.writeMaster(m.master);
+    for (const auto &[name, bytes] : m.files) writeFile(pf.data + name, bytes);
+    writeFile(pf.data + "1301.csv", priceFile(replaced(k1301Daily, 1, "20261204,490,490,x,490,0"), k1301Weekly, k1301Monthly));
+    writeFile(pf.data + "1332.csv", priceFile(replaced(k1332Daily, 0, "20261207,510,515,500,520,100"),
+                                              {"20261207,510,515,500,505,100", "20261204,970,1010,490,510,600"},
+                                              {"20261207,980,1010,490,505,600", "20261130,970,985,965,980,100"}));
+    const DataCheckReport report = checkDataFolder(pf.data, 1);
+    EXPECT_EQ(report.errors, QStringList{"ファイル：　" + pf.data + "1301.csv の 3 行目が正しくありません。"});
+    ASSERT_EQ(report.findings.size(), 3u);
+    EXPECT_EQ(report.counts(), (std::array<int, kCheckKinds>{1, 0, 0, 0, 2, 0}));
+}
+
+} // namespace
+} // namespace velor::test
