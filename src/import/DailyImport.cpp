@@ -10,6 +10,7 @@
 #include "import/DailyFile.h"
 #include "import/ImportJournal.h"
 #include "import/ImportPass.h"
+#include "import/PendingLines.h"
 #include "import/LzhExtract.h"
 #include "import/MasterChanges.h"
 #include "import/RollUp.h"
@@ -266,6 +267,9 @@ bool runImport(State &st, Services &sv, BatchFileOps &ops)
     BatchWriter::removeLeftovers(st.DataDir, ops);
     ImportRun run(st, sv, inbox, ops);
     bool ok = run.resume();
+    // Lines an earlier run had to keep waiting go in first, so that newer days follow them.
+    const bool hadPending = QFileInfo::exists(pendingPath(st.DataDir));
+    if (ok) ok = applyPending(st, sv);
     const QStringList names = inboxFiles(inbox);
     if (ok && names.size() > kMaxFiles) {
         sv.dialogs.report(QStringLiteral("1回の追加データ数が制限値（") + QString::number(kMaxFiles) + QStringLiteral("）を超えました。") +
@@ -273,7 +277,7 @@ bool runImport(State &st, Services &sv, BatchFileOps &ops)
                                QStringLiteral("データ追加終了後再度実行して下さい。"),
                            Icon::Warning, true);
         ok = false;
-    } else if (ok && names.isEmpty() && !run.resumedSomething()) {
+    } else if (ok && names.isEmpty() && !run.resumedSomething() && !hadPending) {
         sv.dialogs.message(QStringLiteral("データがありません！"), Icon::Warning);
         ok = false;
     }

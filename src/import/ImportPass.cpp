@@ -9,6 +9,7 @@
 #include "db/State.h"
 #include "db/StockMaster.h"
 #include "import/MasterChanges.h"
+#include "import/PendingLines.h"
 #include "import/RollUp.h"
 
 #include <QFile>
@@ -19,6 +20,7 @@
 #include <deque>
 #include <future>
 #include <map>
+#include <set>
 #include <sys/stat.h>
 
 namespace velor {
@@ -71,6 +73,7 @@ private:
         std::optional<QByteArray> bytes;   // the new text; nothing when unchanged
         std::vector<Unreadable> unreadable;
         std::vector<Unreadable> suggested;   // moves that look like an unrecorded split
+        std::vector<PendingLine> deferred;   // lines kept for a later import
         int steps = 0;
     };
     Stock stock(int code, const std::vector<std::pair<int, size_t>> &uses) const;
@@ -86,6 +89,8 @@ private:
     BatchWriter m_batch;
     std::vector<MasterChanges> m_changes;
     std::vector<Unreadable> m_unreadable, m_suggested;
+    std::map<int, std::vector<PendingLine>> m_pending;   // lines still waiting, and those this pass defers
+    std::set<int> m_waiting;   // the stocks that had lines waiting before the pass (read by the worker threads)
     int m_steps = 0, m_done = 0, m_max = 0;
 };
 
@@ -122,7 +127,16 @@ bool Pass::run(bool fresh)
         }
     m_steps += int(uses.size());   // the renames
     m_max = int(master.entries.size());
+    // Lines an earlier import had to keep waiting: their stocks' new days wait with them.
+    const QString waiting = pendingPath(m_st.DataDir);
+    auto pending = readPending(waiting);
+    if (!pending) return fail(pending.error());
+    m_pending = std::move(*pending);
+    for (const auto &[code, lines] : m_pending) m_waiting.insert(code);
+    const bool hadPending = !m_pending.empty();
     if (!stocks(uses)) return m_batch.discard(), false;
+    if (hadPending || !m_pending.empty())
+        if (auto r = m_batch.add(waiting, pendingBytes(m_pending)); !r) return m_batch.discard(), fail(r.error());
     if (!logAndMessages()) return m_batch.discard(), false;
     if (masterChanged) {
         if (auto r = writeMaster(m_st.MasterPath, before->header, master.entries); !r) return m_batch.discard(), fail(r.error());
@@ -153,6 +167,8 @@ Pass::Stock Pass::stock(int code, const std::vector<std::pair<int, size_t>> &use
                 if (bar->date > 0 && bar->close > 0) previous = bar->close;
     }
     const auto recorded = m_st.actions.of(code);
+    // A stock with lines still waiting takes no newer day before them: its file never skips one.
+    bool deferring = m_waiting.count(code) > 0;
     // After a first roll-up, the stock's further days are applied to its lines in memory.
     std::optional<RolledFile> rolled;
     for (const auto &[k, i] : uses) {
@@ -163,6 +179,10 @@ Pass::Stock Pass::stock(int code, const std::vector<std::pair<int, size_t>> &use
             std::none_of(recorded.begin(), recorded.end(), [&day](const CorporateAction &a) { return a.exDate == day.D; }))
             if (const auto r = suggestedRatio(*previous, line.c)) out.suggested.push_back({k, i, splitSuggestion(code, day.D, *previous, line.c, *r)});
         if (line.volume > 0 && line.c > 0) previous = line.c;
+        if (deferring) {
+            out.deferred.push_back(pendingLine(day, line));
+            continue;
+        }
         if (rolled && !isNew && rolled->apply(day, line, m_plan.calendar(k))) continue;
         if (rolled) file = rolled->bytes(), rolled.reset();
         QString error = readError;
@@ -171,10 +191,14 @@ Pass::Stock Pass::stock(int code, const std::vector<std::pair<int, size_t>> &use
                             ? applyDayLine(file, day, line, isNew, m_plan.calendar(k), error, uses.size() > 1 ? &rolled : nullptr)
                             : false;
         if (isNew) readError.clear();
-        if (!ok)
+        if (!ok) {
             out.unreadable.push_back({k, i, QStringLiteral("銘柄： ") + codeText(line.code) + QStringLiteral(" の株価ファイル ") +
                                                 out.path + QStringLiteral(" が読めないため（") + error + QStringLiteral("）、") +
-                                                LngStr(day.D) + QStringLiteral(" のデータを追加しませんでした。")});
+                                                LngStr(day.D) + QStringLiteral(" のデータを追加しませんでした。") +
+                                                QStringLiteral("保留して、読めるようになった後の取り込みで追加します。")});
+            out.deferred.push_back(pendingLine(day, line));
+            deferring = true;
+        }
     }
     if (rolled) file = rolled->bytes();
     if (file && file != original) out.bytes = std::move(file);
@@ -185,6 +209,10 @@ bool Pass::write(Stock &s)
 {
     m_unreadable.insert(m_unreadable.end(), s.unreadable.begin(), s.unreadable.end());
     m_suggested.insert(m_suggested.end(), s.suggested.begin(), s.suggested.end());
+    for (PendingLine &p : s.deferred) {
+        const int code = p.day.lines.front().code;
+        m_pending[code].push_back(std::move(p));
+    }
     for (int k = 0; k < s.steps; ++k) step();
     if (s.bytes)
         if (auto r = m_batch.add(s.path, *s.bytes); !r) return fail(r.error());
@@ -247,7 +275,7 @@ bool Pass::logAndMessages()
             if (auto r = log.append(l); !r) return fail(r.error());
         for (const QString &m : m_changes[size_t(k)].messageLines) m_sv.shell.prependMessage(m);
         for (; next != m_unreadable.end() && next->day == k; ++next) {
-            m_sv.shell.prependMessage(next->text + CRLF);
+            m_sv.shell.notice(next->text);
             if (auto r = log.append(LngStr(D) + QStringLiteral("：　") + next->text); !r) return fail(r.error());
         }
         for (; suggestion != m_suggested.end() && suggestion->day == k; ++suggestion) m_sv.shell.notice(suggestion->text);

@@ -120,3 +120,57 @@ TEST(CommandOutcome, TheProgramsOwnTemporariesAreRemovedAtStart)
     for (const QString &n : leftovers) EXPECT_FALSE(QFileInfo::exists(f.program + n)) << n.toStdString();
     for (const QString &n : others) EXPECT_TRUE(QFileInfo::exists(f.program + n)) << n.toStdString();
 }
+
+// A price file that cannot be read for a while costs its stock no day: the day's line waits in
+// VELOR.pnd, the stock's later days wait behind it, and the first import after the file is back
+// adds them all, giving the bytes of a run that never met the fault.
+TEST(CommandOutcome, ADayNeverLostToAFileThatCouldNotBeRead)
+{
+    const QByteArray day10 = "2024-01-10,1001,0,33050,33200,33000,33100,2600000000\r\n"
+                             "2024-01-10,1301,1,1540,1560,1530,1555,60000\r\n";
+    const QByteArray day11 = "2024-01-11,1001,0,33100,33300,33050,33250,2700000000\r\n"
+                             "2024-01-11,1301,1,1555,1570,1545,1560,70000\r\n";
+    const QByteArray day12 = "2024-01-12,1001,0,33250,33400,33200,33300,2800000000\r\n"
+                             "2024-01-12,1301,1,1560,1580,1550,1575,80000\r\n";
+    Folder ref, f;
+    for (Folder *x : {&ref, &f}) {
+        writeFile(x->inbox("D0.csv"), kDay9);
+        ASSERT_EQ(x->import(QStringLiteral("2024-01-09 18:00")).code, 0);
+    }
+    const QString price = f.data + "1301.csv", aside = f.data + "1301.keep";
+    ASSERT_TRUE(QFile::rename(price, aside));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(price).constData(), 0600), 0);
+    const QString warning = QStringLiteral("warning: 銘柄： 1301 の株価ファイル ") + price +
+                            QStringLiteral(" が読めないため（通常のファイルではありません）、%1 のデータを追加しませんでした。"
+                                           "保留して、読めるようになった後の取り込みで追加します。\n");
+    int n = 0;
+    for (const QByteArray &day : {day10, day11}) {
+        const QString now = n == 0 ? QStringLiteral("2024-01-10 18:00") : QStringLiteral("2024-01-11 18:00");
+        writeFile(ref.inbox("D.csv"), day);
+        ASSERT_EQ(ref.import(now).code, 0);
+        writeFile(f.inbox("D.csv"), day);
+        const CommandRun r = f.import(now);
+        EXPECT_EQ(r.code, 0) << r.err.toStdString();
+        // The second day waits behind the first, without a read of the file.
+        if (n == 0) EXPECT_TRUE(r.err.startsWith(warning.arg(20240110))) << r.err.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(f.inbox("D.csv")));
+        ++n;
+    }
+    EXPECT_EQ(readFile(f.data + "VELOR.pnd"), QByteArray("2024-01-10,1301,1,1540,1560,1530,1555,60000\r\n"
+                                                         "2024-01-11,1301,1,1555,1570,1545,1560,70000\r\n"));
+    // Still unreadable: an import with nothing new says the lines still wait, and keeps them.
+    CommandRun r = f.import(QStringLiteral("2024-01-11 19:00"));
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("2 日分のデータを保留したままです。"))) << r.err.toStdString();
+    // The file is back: the next import adds the waiting days, then its own.
+    QFile::remove(price);
+    ASSERT_TRUE(QFile::rename(aside, price));
+    writeFile(ref.inbox("D.csv"), day12);
+    ASSERT_EQ(ref.import(QStringLiteral("2024-01-12 18:00")).code, 0);
+    writeFile(f.inbox("D.csv"), day12);
+    r = f.import(QStringLiteral("2024-01-12 18:00"));
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(readFile(f.data + "1301.csv"), readFile(ref.data + "1301.csv"));
+    EXPECT_EQ(readFile(f.data + "1001.csv"), readFile(ref.data + "1001.csv"));
+    EXPECT_FALSE(QFileInfo::exists(f.data + "VELOR.pnd"));
+}

@@ -102,9 +102,12 @@ TEST(ImportRefusals, BrokenPriceFileIsSkippedAndRecorded)
     EXPECT_EQ(m.price(1302), shortFile);
     EXPECT_TRUE(m.price(1303).startsWith("4,3,2\r\n20240109,1,1,1,1,1\r\n"));
     const QString line = QStringLiteral("銘柄： 1302 の株価ファイル ") + m.data +
-                         QStringLiteral("1302.csv が読めないため（150 行目）、20240109 のデータを追加しませんでした。");
+                         QStringLiteral("1302.csv が読めないため（150 行目）、20240109 のデータを追加しませんでした。"
+                                        "保留して、読めるようになった後の取り込みで追加します。");
     EXPECT_TRUE(m.env.shell.messages().startsWith(line + "\r\n")) << m.env.shell.messages().toStdString();
     EXPECT_EQ(readLinesCp932(m.data + "VELOR.log").value_or(QStringList{}), QStringList{"20240109：　" + line});
+    // The line waits for the file to be mended.
+    EXPECT_EQ(readFile(m.data + "VELOR.pnd"), QByteArray("2024-01-09,1302,1,1,1,1,1,1\r\n"));
 }
 
 TEST(ImportArchives, ArchivesInTheInboxAreUnpackedReadAndRemoved)
