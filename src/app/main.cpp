@@ -15,6 +15,7 @@
 #include "common/Quit.h"
 #include "common/Utils.h"
 #include "db/ReadAhead.h"
+#include "import/DailyImport.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -78,7 +79,14 @@ int openWindow(const CliOptions &o, int argc, char **argv)
     MainWindow w(st, *clock, net, launcher, sound, dialogs);
     dialogs.setParent(&w);
     wireSubsystems(w);
+    // Work an import left unfinished (the window ended during F2) is finished before anything
+    // reads the price files, as the command line's next import would.
+    const auto finished = finishInterruptedImport(st, w.services());
     w.startUp();
+    if (finished && !finished->empty())
+        w.prependMessage(QStringLiteral("前回中断した取り込み（%1 日分、最後の日 %2）を完了しました。\r\n")
+                             .arg(finished->size())
+                             .arg(finished->back()));
     w.show();
     // The first screen would otherwise wait for the disk file by file.
     PriceReadAhead readAhead(masterPriceFiles(st));

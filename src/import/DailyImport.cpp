@@ -43,6 +43,9 @@ public:
     /// Imports the listed inbox files in one pass; false when the run ended on an error.
     bool files(const QStringList &names, int savedCode);
     bool resumedSomething() const { return !m_resumedDays.empty(); }
+    const std::vector<int32_t> &resumedDays() const { return m_resumedDays; }
+    /// The inbox files of the days resumed.
+    const QStringList &resumedInbox() const { return m_resumedInbox; }
 
 private:
     std::expected<QByteArray, Stop> readDailyBytes(const QString &name, QString &readPath);
@@ -63,6 +66,7 @@ private:
     QString m_inbox;
     BatchFileOps &m_ops;
     std::vector<int32_t> m_resumedDays;
+    QStringList m_resumedInbox;
     // The pass being planned.
     PassPlan m_plan;
     std::optional<MasterImage> m_master;         ///< the master after the planned days
@@ -79,6 +83,8 @@ bool ImportRun::resume()
     if (!j->has_value()) return true;
     auto plan = planFromJournal(std::move(**j));
     if (!plan) return fail(plan.error());
+    m_resumedInbox << plan->journal.inbox;
+    for (const JournalDay &d : plan->journal.later) m_resumedInbox << d.inbox;
     for (const DailyFile &d : plan->days) {
         m_sv.shell.prependMessage(QStringLiteral("前回中断した ") + LngStr(d.D) + QStringLiteral(" のデータの追加を続けます") + CRLF);
         m_resumedDays.push_back(d.D);
@@ -250,6 +256,21 @@ void refreshLastTradeDate(State &st, Services &sv)
 }
 
 bool SHUDOU(State &st, Services &sv) { return runImport(st, sv, realBatchFileOps()); }
+
+std::optional<std::vector<int32_t>> finishInterruptedImport(State &st, Services &sv)
+{
+    if (!QFile::exists(journalPath(st.DataDir))) return std::vector<int32_t>{};
+    BatchWriter::removeLeftovers(st.DataDir, realBatchFileOps());
+    ImportRun run(st, sv, st.DataDir + QStringLiteral("tmp"), realBatchFileOps());
+    st.ImportRunning = true;
+    const bool ok = run.resume();
+    st.ImportRunning = false;
+    if (!ok) return std::nullopt;
+    // Their inbox files are done with, as after any import.
+    for (const QString &name : run.resumedInbox())
+        if (!name.isEmpty()) QFile::remove(pathIn(st.DataDir + QStringLiteral("tmp/"), name));
+    return run.resumedDays();
+}
 
 bool runImport(State &st, Services &sv, BatchFileOps &ops)
 {

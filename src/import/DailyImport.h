@@ -4,6 +4,8 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 namespace velor {
 
@@ -20,6 +22,10 @@ struct Services;
 bool SHUDOU(State &st, Services &sv);
 /// The same with the price files' batch written through `ops`.
 bool runImport(State &st, Services &sv, BatchFileOps &ops);
+/// At start-up, before anything reads the price files: finishes the days an interrupted import
+/// left in its journal, as the next import would. The days finished (empty when there was no
+/// journal); nothing when finishing failed (the message was shown, the journal kept).
+std::optional<std::vector<int32_t>> finishInterruptedImport(State &st, Services &sv);
 
 /// Refreshes LastTradeDate from the current stock's newest bar (daily, weekly or monthly).
 void refreshLastTradeDate(State &st, Services &sv);

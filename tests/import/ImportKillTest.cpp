@@ -104,3 +104,35 @@ TEST(ImportCommand, AnEmptyInboxIsAWarningWithExitZero)
     EXPECT_EQ(QString::fromUtf8(p->readAllStandardError()), QStringLiteral("warning: データがありません！\n"));
     EXPECT_TRUE(p->readAllStandardOutput().isEmpty());
 }
+
+TEST(ImportKill, TheWindowFinishesAnImportKilledMidwayBeforeItReadsAFile)
+{
+    QTemporaryDir ref;
+    const std::vector<int> lines = prepare(ref.path());
+    std::unique_ptr<QProcess> whole(startImport(ref.path()));
+    ASSERT_TRUE(whole->waitForFinished(300000));
+    ASSERT_EQ(whole->exitCode(), 0);
+    const auto reference = dataFiles(ref.path());
+
+    QTemporaryDir work;
+    prepare(work.path());
+    std::unique_ptr<QProcess> p(startImport(work.path(), lines[0] + lines[1] / 2));
+    ASSERT_TRUE(p->waitForStarted());
+    ASSERT_TRUE(waitForPause(*p));
+    p->kill();
+    p->waitForFinished();
+    ASSERT_TRUE(QFile::exists(work.path() + "/data/VELOR.jnl"));
+    ASSERT_NE(dataFiles(work.path()), reference);
+
+    // The window starts, finishes the journal, draws and ends (the screenshot run).
+    QProcess window;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    window.setProcessEnvironment(env);
+    window.start(QStringLiteral(VELOR_EXE), {"--home", work.path(), "--now", "2026-12-11 20:00", "--screenshot", work.path() + "/shot.png"});
+    ASSERT_TRUE(window.waitForFinished(300000)) << "the window did not end";
+    EXPECT_EQ(window.exitCode(), 0) << window.readAllStandardError().toStdString();
+    EXPECT_FALSE(QFile::exists(work.path() + "/data/VELOR.jnl"));
+    EXPECT_EQ(dataFiles(work.path()), reference);
+    EXPECT_TRUE(QDir(work.path() + "/data/tmp").entryList(QDir::Files).isEmpty());
+}
