@@ -36,7 +36,6 @@ std::expected<std::optional<int>, QString> takeNumber(QStringList &args, const Q
 }
 
 // A grace far beyond what closing the server takes: the watchdog only matters for a hung ending.
-constexpr int kQuitGraceMs = 1500;
 
 } // namespace
 

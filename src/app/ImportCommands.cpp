@@ -1,6 +1,7 @@
 #include "app/ImportCommands.h"
 
 #include "app/CliSession.h"
+#include "app/QuitWatch.h"
 #include "import/AutoDownload.h"
 #include "import/DailyImport.h"
 
@@ -26,8 +27,15 @@ int run(const CliOptions &o, const QString &exeDir, const std::function<bool(Sta
         std::fprintf(stderr, "%s\n", usageText().toUtf8().constData());
         return 2;
     }
+    // SIGTERM, SIGHUP or Ctrl+C: the work ends within moments, the locks go with it, and the
+    // exit says what was left (the journal finishes an import cut short at the next run).
+    QuitWatch watch(kQuitGraceMs, true);
     CliSession session(o);
     if (!session.open(exeDir)) return 1;
+    const State &st = session.st;
+    QuitWatch::watchLockFile(st.ProgramDir + QStringLiteral("velor.lock"));
+    QuitWatch::watchLockFile(st.DataDir + QStringLiteral("velor.lock"));
+    QuitWatch::watchJournal(st.DataDir + QStringLiteral("VELOR.jnl"));
     const bool ok = body(session.st, session.sv);
     printPane(session.shell.messages());
     // One rule for scripts: 1 exactly when an error was said (a run that only skipped something,

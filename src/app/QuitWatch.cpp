@@ -25,6 +25,8 @@ namespace {
 int g_pipe[2] = {-1, -1};
 std::mutex g_lockMutex;
 std::vector<std::string> g_lockFiles;
+std::string g_journal;
+bool g_command = false;
 
 constexpr char kSignal = 'S', kQuit = 'Q', kDone = 'X';
 const int kSignals[] = {SIGTERM, SIGHUP, SIGINT};
@@ -51,16 +53,26 @@ void onQuitRequested() { notify(kQuit); }
         std::lock_guard guard(g_lockMutex);
         for (const std::string &f : g_lockFiles) ::unlink(f.c_str());
     }
-    static const char text[] = "warning: 終了に時間がかかったため、作業の途中で終了しました。\n";
-    const ssize_t n = ::write(STDERR_FILENO, text, sizeof text - 1);
+    bool importCut = false;
+    {
+        std::lock_guard guard(g_lockMutex);
+        importCut = !g_journal.empty() && ::access(g_journal.c_str(), F_OK) == 0;
+    }
+    // An import cut short did not do what was asked, whoever asked; its journal finishes it next time.
+    static const char cut[] = "error: 取り込みの途中で終了しました。残りは次に起動したとき、または次の取り込みで完了します。\n";
+    static const char command[] = "error: 終了を求められたため、作業の途中で終了しました。\n";
+    static const char window[] = "warning: 終了に時間がかかったため、作業の途中で終了しました。\n";
+    const char *text = importCut ? cut : g_command ? command : window;
+    const ssize_t n = ::write(STDERR_FILENO, text, std::strlen(text));
     (void)n;
-    ::_exit(0);
+    ::_exit(importCut || g_command ? 1 : 0);
 }
 
 } // namespace
 
-QuitWatch::QuitWatch(int graceMs) : m_graceMs(graceMs)
+QuitWatch::QuitWatch(int graceMs, bool command) : m_graceMs(graceMs), m_command(command)
 {
+    g_command = command;
     if (::pipe(g_pipe) != 0) {
         g_pipe[0] = g_pipe[1] = -1;
         return;
@@ -86,12 +98,19 @@ QuitWatch::~QuitWatch()
     g_pipe[0] = g_pipe[1] = -1;
     std::lock_guard guard(g_lockMutex);
     g_lockFiles.clear();
+    g_journal.clear();
 }
 
-void QuitWatch::addLockFile(const QString &path)
+void QuitWatch::watchLockFile(const QString &path)
 {
     std::lock_guard guard(g_lockMutex);
     g_lockFiles.push_back(path.toLocal8Bit().toStdString());
+}
+
+void QuitWatch::watchJournal(const QString &path)
+{
+    std::lock_guard guard(g_lockMutex);
+    g_journal = path.toLocal8Bit().toStdString();
 }
 
 void QuitWatch::watch()

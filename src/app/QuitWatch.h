@@ -7,23 +7,33 @@
 
 namespace velor {
 
+/// How long an ending may take before the process is ended the hard way.
+constexpr int kQuitGraceMs = 1500;
+
 class QuitWatch {
 public:
     /// Installs the signal handlers and starts the watchdog; `graceMs` is how long an ending may
     /// take before the process is ended the hard way (as a kill would: the import's journal
     /// finishes an interrupted day at the next start).
-    explicit QuitWatch(int graceMs);
+    /// For a command (`command`), a hard ending always cut work short: it ends with exit 1 and
+    /// an `error:` line; a window's ends with 0 and a warning unless it cut an import short.
+    explicit QuitWatch(int graceMs, bool command = false);
     /// Stops the watchdog and restores the default handlers.
     ~QuitWatch();
     QuitWatch(const QuitWatch &) = delete;
     QuitWatch &operator=(const QuitWatch &) = delete;
 
     /// A lock file the hard ending removes, so that the next start is never refused.
-    void addLockFile(const QString &path);
+    void addLockFile(const QString &path) { watchLockFile(path); }
+    /// The same for whatever process watch is running (nothing without one).
+    static void watchLockFile(const QString &path);
+    /// The import's journal: a hard ending that leaves it names the unfinished import.
+    static void watchJournal(const QString &path);
 
 private:
     void watch();
     int m_graceMs;
+    bool m_command;
     std::thread m_thread;
 };
 

@@ -31,9 +31,6 @@ using namespace velor;
 
 namespace {
 
-// How long an ending may take before the process is ended the hard way.
-constexpr int kQuitGraceMs = 1500;
-
 QString exeDir(const char *argv0)
 {
     return QFileInfo(QString::fromLocal8Bit(argv0)).absolutePath();
@@ -67,6 +64,7 @@ int openWindow(const CliOptions &o, int argc, char **argv)
     if (!loadDatabase(st, dialogs)) return 1;
     if (!locks.lockDataFolder(st.DataDir, dialogs)) return 1;
     quitWatch.addLockFile(pathIn(st.DataDir, QStringLiteral("velor.lock")));
+    QuitWatch::watchJournal(st.DataDir + QStringLiteral("VELOR.jnl"));
     st.sites = readSites(pathIn(st.ProgramDir, QStringLiteral("sites.ini")));
     // --now sets the clock at start-up and lets it run on, so the minute timer reaches the next
     // minute and the monitor's passes take time as they would.

@@ -21,15 +21,17 @@ struct Ended { bool normally; int code; QByteArray err; };
 
 // Runs `busy` in a child that holds a QuitWatch with `lock` registered; `trigger` then runs in the
 // parent with the child's pid, once the child has its watchdog in place.
-Ended runChild(const QString &lock, const QString &errFile, void (*busy)(), void (*trigger)(pid_t))
+Ended runChild(const QString &lock, const QString &errFile, void (*busy)(), void (*trigger)(pid_t), bool command = false,
+               const QString &journal = {})
 {
     int ready[2];
     if (::pipe(ready) != 0) return {false, -1, {}};
     const pid_t pid = ::fork();
     if (pid == 0) {
         if (!std::freopen(QFile::encodeName(errFile).constData(), "w", stderr)) ::_exit(90);
-        QuitWatch watch(300);
+        QuitWatch watch(300, command);
         watch.addLockFile(lock);
+        if (!journal.isEmpty()) QuitWatch::watchJournal(journal);
         const char c = 'r';
         if (::write(ready[1], &c, 1) != 1) ::_exit(91);
         busy();
@@ -75,5 +77,31 @@ TEST(QuitWatch, AWindowThreadThatNeverReturnsIsEndedWithItsLocksRemoved)
         EXPECT_EQ(e.code, 0) << c.what;
         EXPECT_FALSE(QFile::exists(lock)) << c.what;
         EXPECT_EQ(QString::fromUtf8(e.err), QStringLiteral("warning: 終了に時間がかかったため、作業の途中で終了しました。\n")) << c.what;
+    }
+}
+
+TEST(QuitWatch, AHardEndingThatCutWorkShortSaysSoAndExitsOne)
+{
+    // A window whose import was cut short (its journal is there), and a command cut short at all.
+    struct Case { const char *what; bool command, journal; int code; const char16_t *err; };
+    const Case cases[] = {
+        {"window, no import", false, false, 0, u"warning: 終了に時間がかかったため、作業の途中で終了しました。\n"},
+        {"window, import cut short", false, true, 1,
+         u"error: 取り込みの途中で終了しました。残りは次に起動したとき、または次の取り込みで完了します。\n"},
+        {"command", true, false, 1, u"error: 終了を求められたため、作業の途中で終了しました。\n"},
+        {"command, import cut short", true, true, 1,
+         u"error: 取り込みの途中で終了しました。残りは次に起動したとき、または次の取り込みで完了します。\n"},
+    };
+    for (const Case &c : cases) {
+        QTemporaryDir dir;
+        const QString lock = dir.path() + "/velor.lock", journal = dir.path() + "/VELOR.jnl";
+        test::writeFile(lock, "12345\nvelor\nhost\n");
+        if (c.journal) test::writeFile(journal, "journal");
+        const Ended e = runChild(lock, dir.path() + "/err.txt", [] { spin(); }, [](pid_t p) { ::kill(p, SIGTERM); }, c.command,
+                                 dir.path() + "/VELOR.jnl");
+        EXPECT_TRUE(e.normally) << c.what;
+        EXPECT_EQ(e.code, c.code) << c.what;
+        EXPECT_FALSE(QFile::exists(lock)) << c.what;
+        EXPECT_EQ(QString::fromUtf8(e.err), QString::fromUtf16(c.err)) << c.what;
     }
 }

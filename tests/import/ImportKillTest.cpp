@@ -136,3 +136,25 @@ TEST(ImportKill, TheWindowFinishesAnImportKilledMidwayBeforeItReadsAFile)
     EXPECT_EQ(dataFiles(work.path()), reference);
     EXPECT_TRUE(QDir(work.path() + "/data/tmp").entryList(QDir::Files).isEmpty());
 }
+
+TEST(ImportKill, ATerminatedImportEndsWithAnErrorAndItsLocksGone)
+{
+    QTemporaryDir work;
+    const std::vector<int> lines = prepare(work.path());
+    std::unique_ptr<QProcess> p(startImport(work.path(), lines[0] / 2));
+    ASSERT_TRUE(p->waitForStarted());
+    ASSERT_TRUE(waitForPause(*p));
+    ASSERT_TRUE(QFile::exists(work.path() + "/velor.lock"));
+    p->terminate();   // SIGTERM
+    ASSERT_TRUE(p->waitForFinished(120000)) << "the terminated import did not end";
+    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p->exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(p->readAllStandardError())
+                    .endsWith(QStringLiteral("error: 取り込みの途中で終了しました。残りは次に起動したとき、または次の取り込みで完了します。\n")));
+    EXPECT_FALSE(QFile::exists(work.path() + "/velor.lock"));
+    EXPECT_FALSE(QFile::exists(work.path() + "/data/velor.lock"));
+    // The next import finishes the day and runs.
+    std::unique_ptr<QProcess> again(startImport(work.path()));
+    ASSERT_TRUE(again->waitForFinished(300000));
+    EXPECT_EQ(again->exitCode(), 0) << again->readAllStandardError().toStdString();
+}
