@@ -4,6 +4,7 @@
 #include "common/Cp932.h"
 #include "demo/DemoFolder.h"
 #include "demo/DemoSite.h"
+#include "support/RunCommand.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -14,8 +15,6 @@
 using namespace velor;
 
 namespace {
-
-struct Outcome { int code; QString out, err; };
 
 struct LetterMarket {
     QTemporaryDir dir;
@@ -28,18 +27,7 @@ struct LetterMarket {
         return o;
     }();
 
-    Outcome velor(const QString &now, const QStringList &args) const
-    {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        p.setProcessEnvironment(env);
-        QStringList all = {"--home", home};
-        if (!now.isEmpty()) all << "--now" << now;
-        p.start(QStringLiteral(VELOR_PROGRAM), all + args);
-        if (!p.waitForFinished(120000)) return {-1, {}, {}};
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-    }
+    test::CommandRun velor(const QString &now, const QStringList &args) const { return test::runVelorProcess(home, args, now); }
     // The line of a code in the day's all-market file, without its date, code and section.
     QString dayLine(int day, const char *code) const
     {
@@ -67,7 +55,7 @@ TEST(LetterCodes, ImportedChartedListedScreenedWatchedAndAlertedOn)
     test::writeFile(m.home + "/data/tmp/D261130.csv", demo::dailyFiles(gen, gen.storedDays(), gen.storedDays() + 1).at(0));
     const QString day0 = m.dayLine(0, "130A");   // open,high,low,close,volume
     ASSERT_FALSE(day0.isEmpty());
-    Outcome r = m.velor("2026-11-30 18:00", {"import"});
+    test::CommandRun r = m.velor("2026-11-30 18:00", {"import"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(test::readFile(m.home + "/data/130A.csv").contains("\r\n20261130," + day0.toLatin1() + "\r\n"));
 

@@ -6,6 +6,7 @@
 #include "common/TextFile.h"
 #include "demo/DemoFolder.h"
 #include "demo/MarketGenerator.h"
+#include "support/RunCommand.h"
 #include "support/TestSupport.h"
 
 #include <QProcess>
@@ -15,20 +16,9 @@ using namespace velor;
 
 namespace {
 
-struct Outcome { int code; QString out, err; };
+using Outcome = test::CommandRun;
 
-Outcome velorRun(const QString &home, const QString &now, const QStringList &args)
-{
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    p.setProcessEnvironment(env);
-    QStringList all = {"--home", home};
-    if (!now.isEmpty()) all << "--now" << now;
-    p.start(QStringLiteral(VELOR_PROGRAM), all + args);
-    if (!p.waitForFinished(120000)) return {-1, {}, {}};
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-}
+Outcome velorRun(const QString &home, const QString &now, const QStringList &args) { return test::runVelorProcess(home, args, now); }
 
 // The export's bars: date -> the line's fields after the date.
 std::map<QString, QStringList> bars(const QString &csv)

@@ -2,6 +2,7 @@
 // Runs a command of the command line in the test's own process and keeps what it printed.
 #include "app/CommandLine.h"
 
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -28,5 +29,22 @@ inline CommandRun runVelorCommand(const QString &program, const QStringList &arg
     r.err = QString::fromStdString(::testing::internal::GetCapturedStderr());
     return r;
 }
+
+#ifdef VELOR_PROGRAM
+/// The same in a process of its own (the program as built), offscreen; -1 when it did not end
+/// within two minutes.
+inline CommandRun runVelorProcess(const QString &program, const QStringList &args, const QString &now = {})
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    p.setProcessEnvironment(env);
+    QStringList line{QStringLiteral("--home"), program};
+    if (!now.isEmpty()) line << QStringLiteral("--now") << now;
+    p.start(QStringLiteral(VELOR_PROGRAM), line + args);
+    if (!p.waitForFinished(120000)) return {};
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+#endif
 
 } // namespace velor::test
