@@ -11,6 +11,7 @@
 #include "import/LzhExtract.h"
 
 #include <QDir>
+#include <QUrl>
 #include <QFile>
 
 #include <algorithm>
@@ -176,6 +177,13 @@ bool JIDOU(State &st, Services &sv)
     // A damaged journal would refuse the import anyway: say so before anything is fetched.
     if (auto j = readJournal(journalPath(st.DataDir)); !j) return sv.dialogs.message(j.error(), Icon::Error), false;
     const QString site = st.sites.DataSiteUrl;
+    // The built-in address names no real host: say what is missing instead of failing to find it.
+    if (QUrl(site).host().endsWith(QLatin1String(".invalid"))) {
+        sv.dialogs.message(QStringLiteral("株価データのダウンロード元が設定されていません。") + CRLF + CRLF +
+                               QStringLiteral("プログラムフォルダーの sites.ini の DataSiteUrl に、ダウンロード元のページのアドレスを書いて下さい。"),
+                           Icon::Warning);
+        return false;
+    }
     if (sv.dialogs.message(question(site), Icon::None, {}, Buttons::OkCancel) != Answer::Ok) return true;
     const QString inbox = st.DataDir + QStringLiteral("tmp");
     emptyFolder(inbox);

@@ -137,6 +137,18 @@ TEST(AutoDownload, AFailedFetchNamesTheAddressAndImportsNothing)
     EXPECT_EQ(m.price(1001), exampleStock());
 }
 
+TEST(AutoDownload, AnUnsetSiteIsNamedAsUnsetAndNothingIsAsked)
+{
+    DownloadMarket m;
+    m.st.sites.DataSiteUrl = Sites{}.DataSiteUrl;   // the built-in placeholder
+    EXPECT_FALSE(m.download());
+    ASSERT_EQ(m.env.dialogs.texts().size(), 1u);
+    EXPECT_EQ(m.env.dialogs.texts().back(),
+              QStringLiteral("株価データのダウンロード元が設定されていません。\r\n\r\n"
+                             "プログラムフォルダーの sites.ini の DataSiteUrl に、ダウンロード元のページのアドレスを書いて下さい。"));
+    EXPECT_EQ(m.price(1001), exampleStock());
+}
+
 TEST(AutoDownload, MissingInboxFolder)
 {
     DownloadMarket m;
