@@ -25,6 +25,9 @@ public:
     /// Makes the folder's entries (the renames) durable.
     virtual std::expected<void, QString> syncFolder(const QString &folder);
     virtual void remove(const QString &path);
+    /// The system's syncfs and fsync on an open descriptor (-1 with errno set on an error).
+    virtual int syncFileSystem(int fd);
+    virtual int syncDescriptor(int fd);
 };
 
 /// The real calls.
