@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <cerrno>
 #include <filesystem>
 
@@ -115,7 +116,7 @@ std::expected<void, QString> BatchFileOps::syncFolder(const QString &folder)
     return {};
 }
 
-void BatchFileOps::remove(const QString &path) { QFile::remove(path); }
+bool BatchFileOps::remove(const QString &path) { return QFile::remove(path) || !QFileInfo::exists(path); }
 
 BatchFileOps &realBatchFileOps()
 {
