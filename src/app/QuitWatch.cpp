@@ -59,7 +59,8 @@ void onQuitRequested() { notify(kQuit); }
 
 } // namespace
 
-QuitWatch::QuitWatch(int graceMs) : m_graceMs(graceMs)
+QuitWatch::QuitWatch(int graceMs, std::function<Clock::time_point()> now)
+    : m_graceMs(graceMs), m_now(now ? std::move(now) : std::function<Clock::time_point()>([] { return Clock::now(); }))
 {
     if (::pipe(g_pipe) != 0) {
         g_pipe[0] = g_pipe[1] = -1;
@@ -94,15 +95,20 @@ void QuitWatch::addLockFile(const QString &path)
     g_lockFiles.push_back(path.toLocal8Bit().toStdString());
 }
 
+std::optional<QuitWatch::Clock::time_point> QuitWatch::deadline() const
+{
+    if (!m_armed.load()) return std::nullopt;
+    return Clock::time_point(Clock::duration(m_deadline.load()));
+}
+
 void QuitWatch::watch()
 {
-    using Clock = std::chrono::steady_clock;
     bool armed = false;
     Clock::time_point deadline;
     for (;;) {
         int timeout = -1;
         if (armed) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - m_now()).count();
             if (left <= 0) endHard();
             timeout = int(left);
         }
@@ -121,10 +127,15 @@ void QuitWatch::watch()
             if (QCoreApplication *app = QCoreApplication::instance())
                 QMetaObject::invokeMethod(app, [] { requestQuit(); }, Qt::QueuedConnection);
         }
+        // Only the first request sets the deadline: a second one (a signal after the close box)
+        // must not give a stuck process more time.
         if (!armed && (c == kSignal || c == kQuit)) {
             armed = true;
-            deadline = Clock::now() + std::chrono::milliseconds(m_graceMs);
+            deadline = m_now() + std::chrono::milliseconds(m_graceMs);
+            m_deadline.store(deadline.time_since_epoch().count());
+            m_armed.store(true);
         }
+        if (c == kSignal || c == kQuit) ++m_requests;
     }
 }
 
