@@ -70,7 +70,9 @@ void onQuitRequested() { notify(kQuit); }
 
 } // namespace
 
-QuitWatch::QuitWatch(int graceMs, bool command) : m_graceMs(graceMs), m_command(command)
+QuitWatch::QuitWatch(int graceMs, bool command, std::function<Clock::time_point()> now)
+    : m_graceMs(graceMs), m_command(command),
+      m_now(now ? std::move(now) : std::function<Clock::time_point()>([] { return Clock::now(); }))
 {
     g_command = command;
     if (::pipe(g_pipe) != 0) {
@@ -113,15 +115,20 @@ void QuitWatch::watchJournal(const QString &path)
     g_journal = path.toLocal8Bit().toStdString();
 }
 
+std::optional<QuitWatch::Clock::time_point> QuitWatch::deadline() const
+{
+    if (!m_armed.load()) return std::nullopt;
+    return Clock::time_point(Clock::duration(m_deadline.load()));
+}
+
 void QuitWatch::watch()
 {
-    using Clock = std::chrono::steady_clock;
     bool armed = false;
     Clock::time_point deadline;
     for (;;) {
         int timeout = -1;
         if (armed) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - m_now()).count();
             if (left <= 0) endHard();
             timeout = int(left);
         }
@@ -140,10 +147,15 @@ void QuitWatch::watch()
             if (QCoreApplication *app = QCoreApplication::instance())
                 QMetaObject::invokeMethod(app, [] { requestQuit(); }, Qt::QueuedConnection);
         }
+        // Only the first request sets the deadline: a second one (a signal after the close box)
+        // must not give a stuck process more time.
         if (!armed && (c == kSignal || c == kQuit)) {
             armed = true;
-            deadline = Clock::now() + std::chrono::milliseconds(m_graceMs);
+            deadline = m_now() + std::chrono::milliseconds(m_graceMs);
+            m_deadline.store(deadline.time_since_epoch().count());
+            m_armed.store(true);
         }
+        if (c == kSignal || c == kQuit) ++m_requests;
     }
 }
 

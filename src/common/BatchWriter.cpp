@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <cerrno>
 #include <filesystem>
 
 #if defined(Q_OS_WIN)
@@ -21,18 +23,38 @@ const QString kSuffix = QStringLiteral(".vtmp");
 
 QString cannotWrite(const QString &path) { return cannotWriteText(path); }
 
+} // namespace
+
 #if !defined(Q_OS_WIN)
 // fsync of an open descriptor of the path (a file or a folder).
-bool syncPath(const QString &path, int flags)
+static bool syncPath(BatchFileOps &ops, int (BatchFileOps::*sync)(int), const QString &path, int flags)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC);
     if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
+    const bool ok = (ops.*sync)(fd) == 0;
     return ::close(fd) == 0 && ok;
 }
 #endif
 
-} // namespace
+int BatchFileOps::syncFileSystem(int fd)
+{
+#if defined(Q_OS_LINUX)
+    return ::syncfs(fd);
+#else
+    (void)fd;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+int BatchFileOps::syncDescriptor(int fd)
+{
+#if defined(Q_OS_WIN)
+    return ::_commit(fd);
+#else
+    return ::fsync(fd);
+#endif
+}
 
 std::expected<void, QString> BatchFileOps::writeUnsynced(const QString &path, const QByteArray &bytes)
 {
@@ -50,21 +72,25 @@ std::expected<void, QString> BatchFileOps::writeUnsynced(const QString &path, co
 
 std::expected<void, QString> BatchFileOps::syncFiles(const QString &folder, const QStringList &paths)
 {
-#if defined(Q_OS_LINUX)
+#if !defined(Q_OS_WIN)
     // One pass over the file system instead of one journal commit per file.
     const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
-        const bool ok = ::syncfs(fd) == 0;
+        const int r = syncFileSystem(fd);
+        const int why = errno;
         ::close(fd);
-        if (ok) return {};
+        if (r == 0) return {};
+        // An I/O error means written data may never reach the disk. Syncing each file again
+        // would not report it (the error is told once), so only a missing call falls back.
+        if (why != ENOSYS) return std::unexpected(cannotWrite(folder));
     }
 #endif
     for (const QString &p : paths) {
 #if defined(Q_OS_WIN)
         QFile f(p);
-        if (!f.open(QIODevice::ReadWrite) || ::_commit(f.handle()) != 0) return std::unexpected(cannotWrite(p));
+        if (!f.open(QIODevice::ReadWrite) || syncDescriptor(f.handle()) != 0) return std::unexpected(cannotWrite(p));
 #else
-        if (!syncPath(p, O_RDONLY)) return std::unexpected(cannotWrite(p));
+        if (!syncPath(*this, &BatchFileOps::syncDescriptor, p, O_RDONLY)) return std::unexpected(cannotWrite(p));
 #endif
     }
     (void)folder;
@@ -82,14 +108,15 @@ std::expected<void, QString> BatchFileOps::rename(const QString &from, const QSt
 std::expected<void, QString> BatchFileOps::syncFolder(const QString &folder)
 {
 #if !defined(Q_OS_WIN)
-    if (!syncPath(folder, O_RDONLY | O_DIRECTORY)) return std::unexpected(cannotWrite(folder));
+    if (!syncPath(*this, &BatchFileOps::syncDescriptor, folder, O_RDONLY | O_DIRECTORY))
+        return std::unexpected(cannotWrite(folder));
 #else
     (void)folder;   // renames are durable once they return
 #endif
     return {};
 }
 
-void BatchFileOps::remove(const QString &path) { QFile::remove(path); }
+bool BatchFileOps::remove(const QString &path) { return QFile::remove(path) || !QFileInfo::exists(path); }
 
 BatchFileOps &realBatchFileOps()
 {

@@ -24,7 +24,11 @@ public:
     virtual std::expected<void, QString> rename(const QString &from, const QString &to);
     /// Makes the folder's entries (the renames) durable.
     virtual std::expected<void, QString> syncFolder(const QString &folder);
-    virtual void remove(const QString &path);
+    /// Removes the file; false when it is still there afterwards.
+    virtual bool remove(const QString &path);
+    /// The system's syncfs and fsync on an open descriptor (-1 with errno set on an error).
+    virtual int syncFileSystem(int fd);
+    virtual int syncDescriptor(int fd);
 };
 
 /// The real calls.

@@ -1,6 +1,9 @@
 #pragma once
 // The bar loader asks for the live quote through this; the quote reader implements it.
 #include <QString>
+#include <cstddef>
+#include <functional>
+#include <vector>
 
 namespace velor {
 
@@ -21,6 +24,11 @@ public:
     virtual void getVec(State &st) = 0;
     /// While a sink is set, a page that cannot be read goes to it instead of a message box.
     virtual void setFailureSink(QuoteFailureSink *) {}
+    /// getVec for each code in turn: CurCode becomes codes[k], its values are put in the state as
+    /// getVec would put them, then `each(k)` runs; returning false stops. A reader may fetch the
+    /// pages ahead, several at once, but hands them on in this order. This default reads one
+    /// page at a time.
+    virtual void getVecs(State &st, const std::vector<int> &codes, const std::function<bool(size_t)> &each);
 };
 
 /// Until quotes are read: nothing is fetched, the live slot stays as the load left it.

@@ -187,7 +187,12 @@ bool ReadSettings(State &st, Dialogs &dialogs)
         return false;
     }
     if (!FileExist(st.MasterPath)) {
-        dialogs.message(QStringLiteral("銘柄ファイル：　") + st.MasterPath + QStringLiteral(" がありません。終了します。"));
+        // A FIFO or a folder standing there is no missing file: saying so sends the user looking
+        // in the wrong place.
+        const bool there = QFileInfo(st.MasterPath).exists();
+        dialogs.message(QStringLiteral("銘柄ファイル：　") + st.MasterPath +
+                        (there ? QStringLiteral(" は通常のファイルではありません。終了します。")
+                               : QStringLiteral(" がありません。終了します。")));
         return false;
     }
     if (auto header = readMasterHeader(st.MasterPath); header && header->StockCount > st.MaxStocks)

@@ -32,6 +32,8 @@ QString masterErrorText(const QString &masterPath)
 
 std::expected<MasterHeader, QString> readMasterHeader(const QString &path)
 {
+    // Opening a FIFO would wait for a writer for ever.
+    if (auto r = refuseNonRegular(path); !r) return std::unexpected(r.error());
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return std::unexpected(masterErrorText(path));
     const QByteArray h = f.read(14);
@@ -99,6 +101,7 @@ std::expected<MasterImage, QString> parseMaster(const QByteArray &b, const QStri
 
 std::expected<void, QString> MEIGARAIN(State &st)
 {
+    if (auto r = refuseNonRegular(st.MasterPath); !r) return std::unexpected(r.error());
     auto bytes = readBytes(st.MasterPath, 14 * 40000);
     if (!bytes) return std::unexpected(masterErrorText(st.MasterPath));
     auto m = parseMaster(*bytes, st.MasterPath);

@@ -134,7 +134,9 @@ std::expected<QByteArray, Stop> ImportRun::readDailyBytes(const QString &name, Q
         return std::unexpected(Stop{QStringLiteral("書庫： ") + path + QStringLiteral(" に ") + base +
                                     QStringLiteral(".csv がありません。読み込みを中止します。")});
     auto b = readBytes(readPath, kMaxLzhMember);
-    QFile::remove(readPath);
+    // A copy that cannot be removed is named, so that it is not left there unseen.
+    if (!m_ops.remove(readPath))
+        m_sv.dialogs.message(QStringLiteral("展開したファイル：　") + readPath + QStringLiteral(" を削除できませんでした。"), Icon::Warning);
     if (!b) return std::unexpected(Stop{b.error()});
     return *b;
 }

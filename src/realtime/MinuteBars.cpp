@@ -15,12 +15,25 @@
 #include <algorithm>
 #include <cmath>
 
+#if !defined(Q_OS_WIN)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace velor {
 
 namespace {
 
 constexpr int kMaxMinuteCodes = 4400;
 constexpr qint64 kMaxMinuteFileBytes = qint64(64) << 20;
+// No record line the program writes is longer: eight-digit stamp, four prices and a volume in
+// their plain digits. A longer line without its end was never one of ours.
+constexpr qint64 kLongestRecordLine = 1024;
+// Minutes in a year of thirteen 32-day months: more than the ordinal of any stamp.
+constexpr int64_t kYearSpan = int64_t(13) * 32 * 24 * 60;
+// A stamp up to this far after now (a clock set back) is taken as this year's.
+constexpr int64_t kAheadWindow = int64_t(32) * 24 * 60;
 
 // Files written on Windows may differ in letter case from the names the program asks for.
 QString caseless(const QString &folder, const QString &name)
@@ -73,6 +86,61 @@ bool wholeRecord(QByteArray line, MinuteRecord &r)
     return parseRecord(line, r);
 }
 
+// Whether an unended last line can be what an interrupted append of ours left: the start of a
+// record line (its characters only, and no longer than one).
+bool cutRecord(const QByteArray &line)
+{
+    if (line.size() > kLongestRecordLine) return false;
+    return std::all_of(line.begin(), line.end(), [](char c) {
+        return (c >= '0' && c <= '9') || c == ' ' || c == '\t' || c == ',' || c == '.' || c == '-' || c == '+' ||
+               c == 'E' || c == 'e';
+    });
+}
+
+QString unendedLineText(const QString &path, qint64 bytes)
+{
+    return QStringLiteral("ファイル：　") + QDir::toNativeSeparators(path) + QStringLiteral(" の最後の行（") +
+           QString::number(bytes) +
+           QStringLiteral(" バイト）は行末がなく、分足の記録でもありません。ファイルは書き換えずに残しました。"
+                          "内容を確かめて下さい。");
+}
+
+// Refuses anything but a regular file at the path itself: a symbolic link would carry the
+// append to a file outside the folder, a FIFO or a device would hold the collection.
+std::expected<void, QString> refuseNonPlain(const QString &path)
+{
+#if defined(Q_OS_WIN)
+    const QFileInfo info(path);
+    if (info.isSymLink() || (info.exists() && !info.isFile())) return std::unexpected(notRegularText(path));
+#else
+    struct stat sb {};
+    if (::lstat(QFile::encodeName(path).constData(), &sb) == 0 && !S_ISREG(sb.st_mode))
+        return std::unexpected(notRegularText(QDir::toNativeSeparators(path)));
+#endif
+    return {};
+}
+
+// Opens the minute file for reading and writing, creating it; a symbolic link, a FIFO or a
+// device put there meanwhile is not followed or waited on.
+bool openPlain(QFile &f, const QString &path)
+{
+#if defined(Q_OS_WIN)
+    return f.open(QIODevice::ReadWrite);
+#else
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    struct stat sb {};
+    if (::fstat(fd, &sb) != 0 || !S_ISREG(sb.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (f.open(fd, QIODevice::ReadWrite, QFileDevice::AutoCloseHandle)) return true;
+    ::close(fd);
+    return false;
+#endif
+}
+
 // Where the file's last line starts: just after its last LF, 0 when it has none.
 qint64 lastLineStart(QFile &f, qint64 size)
 {
@@ -114,7 +182,7 @@ QByteArray minuteRecordLine(const MinuteRecord &r)
 std::expected<std::vector<MinuteRecord>, QString> readMinuteFile(const QString &path, size_t max)
 {
     std::vector<MinuteRecord> out;
-    if (auto r = refuseNonRegular(path); !r) return std::unexpected(r.error());
+    if (auto r = refuseNonPlain(path); !r) return std::unexpected(r.error());
     QFile f(path);
     if (max == 0 || !f.open(QIODevice::ReadOnly)) return out;
     // Other readers of text files drop a byte-order mark an editor put in; so does this one.
@@ -140,23 +208,31 @@ std::vector<MinuteRecord> readMinuteRecords(const QString &path, size_t max)
 
 std::expected<void, QString> appendMinuteRecord(const QString &path, const MinuteRecord &r)
 {
-    if (auto n = refuseNonRegular(path); !n) return std::unexpected(n.error());
+    if (auto n = refuseNonPlain(path); !n) return std::unexpected(n.error());
     QDir().mkpath(QFileInfo(path).absolutePath());
     const bool existed = QFileInfo::exists(path);
-    QFile f(path);
-    if (!f.open(QIODevice::ReadWrite)) return std::unexpected(cannotWrite(path));
+    QFile f;
+    if (!openPlain(f, path)) {
+        if (auto n = refuseNonPlain(path); !n) return std::unexpected(n.error());
+        return std::unexpected(cannotWrite(path));
+    }
     qint64 size = f.size();
     QByteArray lead;   // what ends a last line left without its end
     const qint64 lineStart = size > 0 ? lastLineStart(f, size) : 0;
     if (lineStart < size) {
         // A whole record that only lacks its line end (a hand-edited file) is kept and ended; a
         // line cut short by an interrupted append is no record, and the new one must not be
-        // glued onto it, so it is cut off, however long it is.
+        // glued onto it, so it is cut off. Anything else is left as it is, and nothing appended.
         QByteArray last;
+        if (size - lineStart > kLongestRecordLine) return std::unexpected(unendedLineText(path, size - lineStart));
         if (f.seek(lineStart)) last = f.read(size - lineStart);
+        if (lineStart == 0) last = withoutByteOrderMark(last);
         MinuteRecord kept;
-        if (wholeRecord(lineStart == 0 ? withoutByteOrderMark(last) : last, kept)) {
+        if (wholeRecord(last, kept)) {
             lead = last.endsWith('\r') ? QByteArray("\n") : QByteArray("\r\n");
+        } else if (!cutRecord(last)) {
+            // Text someone put there is no interrupted append: it is not ours to cut off.
+            return std::unexpected(unendedLineText(path, size - lineStart));
         } else {
             size = lineStart;
             if (!f.resize(size)) return std::unexpected(cannotWrite(path));
@@ -174,11 +250,28 @@ std::expected<void, QString> appendMinuteRecord(const QString &path, const Minut
     return {};
 }
 
+int64_t minuteMoment(int32_t stamp, int32_t now)
+{
+    auto ordinal = [](int32_t v) {
+        const int64_t month = v / 1000000, day = v / 10000 % 100, hour = v / 100 % 100, minute = v % 100;
+        return ((month * 32 + day) * 24 + hour) * 60 + minute;
+    };
+    const int64_t o = ordinal(stamp);
+    return o > ordinal(now) + kAheadWindow ? o - kYearSpan : o;
+}
+
 bool minuteRecorded(const std::vector<MinuteRecord> &records, int32_t now)
 {
-    // Only this very minute counts: a later stamp (a clock set back, a hand-edited 23:59) is no
-    // reason to stop collecting for the rest of the day.
-    return std::any_of(records.begin(), records.end(), [now](const MinuteRecord &r) { return r.stamp == now; });
+    // A record of this minute or later (a clock set back) is there: one more would be out of order.
+    const int64_t at = minuteMoment(now, now);
+    return std::any_of(records.begin(), records.end(), [&](const MinuteRecord &r) { return minuteMoment(r.stamp, now) >= at; });
+}
+
+void sortMinuteRecords(std::vector<MinuteRecord> &records, int32_t now)
+{
+    std::stable_sort(records.begin(), records.end(), [now](const MinuteRecord &a, const MinuteRecord &b) {
+        return minuteMoment(a.stamp, now) < minuteMoment(b.stamp, now);
+    });
 }
 
 std::expected<std::vector<int>, QString> MakeMinuteList(const State &st)
@@ -220,9 +313,12 @@ void ReadMinuteBars(State &st, Services &sv, int n)
     const int16_t savedMode = st.QuoteMode;
     st.QuoteMode = 1;
     const int room = std::clamp(n, 0, int(st.BarDate.size()) - 2);
-    auto read = readMinuteFile(minuteFilePath(st, st.CurCode), size_t(room));
+    auto read = readMinuteFile(minuteFilePath(st, st.CurCode));
     if (!read) sv.dialogs.message(read.error(), Icon::Warning);
-    const std::vector<MinuteRecord> records = read.value_or(std::vector<MinuteRecord>{});
+    std::vector<MinuteRecord> records = read.value_or(std::vector<MinuteRecord>{});
+    // Records written while the clock was set back stand out of order in the file.
+    sortMinuteRecords(records, minuteStamp(sv.clock.now()));
+    if (records.size() > size_t(room)) records.resize(size_t(room));
     for (size_t k = 0; k < records.size(); ++k) {
         const MinuteRecord &r = records[k];
         st.BarDate[k + 1] = r.stamp;
@@ -246,41 +342,54 @@ MinuteTick collectMinuteBars(State &st, Services &sv)
         tick.error = codes.error();
         return tick;
     }
-    // Every stock reads its page, whatever the display did with QuoteMode meanwhile.
-    const int16_t savedMode = st.QuoteMode;
-    st.QuoteMode = 1;
+    auto fail = [&tick](const QString &why) {
+        ++tick.failed;
+        if (tick.error.isEmpty()) tick.error = why;
+    };
+    // One tick records one minute, however long its pages take.
+    const int32_t now = minuteStamp(sv.clock.now());
+    std::vector<int> wanted;
+    std::vector<QString> paths;
     const size_t limit = std::min(codes->size(), size_t(std::max<int>(st.StockCount, 0)));
     for (size_t k = 0; k < limit; ++k) {
         const int code = (*codes)[k];
-        st.CurCode = code;
-        const int32_t now = minuteStamp(sv.clock.now());
         const QString path = minuteFilePath(st, code);
         auto stored = readMinuteFile(path);
         if (!stored) {
-            ++tick.failed;
-            if (tick.error.isEmpty()) tick.error = stored.error();
+            fail(stored.error());
             continue;
         }
         if (minuteRecorded(*stored, now)) {
             ++tick.skipped;
             continue;
         }
-        // A reader that declines (busy with another page) must not leave the last stock's bar here.
-        st.BarOpen[0] = st.BarClose[0] = 0;
+        wanted.push_back(code);
+        paths.push_back(path);
+    }
+    // Every stock reads its page, whatever the display did with QuoteMode meanwhile.
+    const int16_t savedMode = st.QuoteMode;
+    st.QuoteMode = 1;
+    // A reader that declines (busy with another page) must not leave the last stock's bar here.
+    st.BarOpen[0] = st.BarClose[0] = 0;
+    auto record = [&](size_t k) {
         ++tick.asked;
-        if (sv.liveQuote) sv.liveQuote->getVec(st);
-        if (st.BarClose[0] > 0) tick.prices.push_back({code, st.BarClose[0]});
-        if (st.BarOpen[0] == 0 || st.BarClose[0] == 0) {
+        const int code = wanted[k];
+        const float open = st.BarOpen[0], close = st.BarClose[0];
+        const MinuteRecord r{now, open, st.BarHigh[0], st.BarLow[0], close, st.BarVolume[0]};
+        st.BarOpen[0] = st.BarClose[0] = 0;
+        if (close > 0) tick.prices.push_back({code, close});
+        if (open == 0 || close == 0) {
             ++tick.empty;
-            continue;
+            return true;
         }
-        const MinuteRecord r{now, st.BarOpen[0], st.BarHigh[0], st.BarLow[0], st.BarClose[0], st.BarVolume[0]};
-        if (auto w = appendMinuteRecord(path, r); !w) {
-            ++tick.failed;
-            if (tick.error.isEmpty()) tick.error = w.error();
-            continue;
-        }
-        ++tick.written;
+        if (auto w = appendMinuteRecord(paths[k], r); !w) fail(w.error());
+        else ++tick.written;
+        return true;
+    };
+    if (sv.liveQuote) {
+        sv.liveQuote->getVecs(st, wanted, record);
+    } else {
+        for (size_t k = 0; k < wanted.size(); ++k) record(k);
     }
     st.QuoteMode = savedMode;
     st.CurCode = st.LastCode;

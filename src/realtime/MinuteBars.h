@@ -37,7 +37,7 @@ QByteArray minuteRecordLine(const MinuteRecord &r);
 /// The records of a minute file in file order, at most `max`. A leading UTF-8 byte-order mark
 /// is skipped; lines that are not six numbers, and a last line without its line end that was cut
 /// short inside its last number, are left out. A missing file gives no records; something other
-/// than a regular file in its place (a FIFO) is refused with a message.
+/// than a regular file in its place (a symbolic link, a FIFO) is refused with a message.
 std::expected<std::vector<MinuteRecord>, QString> readMinuteFile(const QString &path, size_t max = SIZE_MAX);
 /// The same, with no records where the file is refused.
 std::vector<MinuteRecord> readMinuteRecords(const QString &path, size_t max = SIZE_MAX);
@@ -45,14 +45,23 @@ std::vector<MinuteRecord> readMinuteRecords(const QString &path, size_t max = SI
 /// Appends one record on a line of its own, creating the folder and the file when missing. The
 /// whole line goes out in one write and the file's new size is checked; a failed write is cut
 /// off again (a file the append created is removed), so the file never keeps part of a line.
-/// A whole last record without its line end gets one; a line cut short earlier, of any length,
-/// is cut off.
+/// A whole last record without its line end gets one; a line cut short by an interrupted append
+/// (record characters, no longer than a record line) is cut off. Any other last line without its
+/// end is kept: nothing is appended and the message says so. A symbolic link, a FIFO or a device
+/// in the file's place is refused.
 std::expected<void, QString> appendMinuteRecord(const QString &path, const MinuteRecord &r);
 
-/// Whether the minute `now` is already recorded: some record carries exactly its stamp. A later
-/// stamp (a larger MMDD of an earlier day, such as late December seen in January, or 23:59
-/// today) does not stop the collection.
+/// Where a stamp stands in time, seen at `now` (both MMDDHHMM): minutes in a year of 32-day
+/// months, with a stamp more than a month after now taken as the previous year's (late December
+/// seen in January) and lying below every stamp of this year.
+int64_t minuteMoment(int32_t stamp, int32_t now);
+
+/// Whether the minute `now` must not be recorded: some record carries its stamp or a later one
+/// (a clock set back), so a new record would stand out of time order.
 bool minuteRecorded(const std::vector<MinuteRecord> &records, int32_t now);
+
+/// Puts records in time order as seen at `now` (file order among records of the same minute).
+void sortMinuteRecords(std::vector<MinuteRecord> &records, int32_t now);
 
 /// MakeMinuteList: writes Fmeigara.dat from watch lists 1, 2 and 3 (missing lists add nothing):
 /// each code once, first occurrence kept, never 0, at most 4400. Returns the codes written.
@@ -61,7 +70,8 @@ std::expected<std::vector<int>, QString> MakeMinuteList(const State &st);
 /// The codes of Fmeigara.dat in order.
 std::expected<std::vector<int>, QString> readMinuteList(const State &st);
 
-/// ReadMinuteBars(n): the records of CurCode's minute file into bars 1..n (earliest first) and
+/// ReadMinuteBars(n): the records of CurCode's minute file, in time order, into bars 1..n
+/// (earliest first) and
 /// BarCount, then the live bar 0 read with QuoteMode 1; QuoteMode gets its value back.
 void ReadMinuteBars(State &st, Services &sv, int n);
 

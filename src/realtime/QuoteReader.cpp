@@ -73,6 +73,13 @@ QString QuoteReader::pageAddress(const State &st, int code)
     return joinAddress(st.sites.QuoteUrl, QStringLiteral("/quote/") + codeText(code) + QStringLiteral(".T"));
 }
 
+// Whether getVec reads a page for the code at this time of day (HHMM).
+bool QuoteReader::fetchesPage(const State &st, int code, int hhmm)
+{
+    if (code != 1001 && hhmm >= 700 && hhmm <= 899) return false;   // before the market opens
+    return !(code == 1002 || (sectionOf(st, code) == 4 && code != 1001));
+}
+
 void QuoteReader::getVec(State &st)
 {
     if (!(st.BarOffset < 0 || st.QuoteMode != 0)) return;
@@ -82,23 +89,71 @@ void QuoteReader::getVec(State &st)
     const QDate d = now.date();
     resetLiveValues(st, d.year() * 10000 + d.month() * 100 + d.day());
     const int code = st.CurCode;
-    const int hhmm = now.time().hour() * 100 + now.time().minute();
-    if (code != 1001 && hhmm >= 700 && hhmm <= 899) return;   // before the market opens
-    if (code == 1002 || (sectionOf(st, code) == 4 && code != 1001)) return;
+    if (!fetchesPage(st, code, now.time().hour() * 100 + now.time().minute())) return;
     m_busy = true;
-    fetchAndRead(st);
+    const QString address = pageAddress(st, code);
+    readPage(st, address, m_net.fetch(address, pageLimits(st)));
     m_busy = false;
 }
 
-void QuoteReader::fetchAndRead(State &st)
+void QuoteReader::getVecs(State &st, const std::vector<int> &codes, const std::function<bool(size_t)> &each)
 {
-    const int code = st.CurCode;
+    if (!(st.BarOffset < 0 || st.QuoteMode != 0) || m_busy) {
+        LiveQuote::getVecs(st, codes, each);
+        return;
+    }
+    const QDateTime now = m_clock.now();
+    const int32_t today = now.date().year() * 10000 + now.date().month() * 100 + now.date().day();
+    const int hhmm = now.time().hour() * 100 + now.time().minute();
+    QStringList addresses;
+    std::vector<size_t> fetched;
+    for (size_t k = 0; k < codes.size(); ++k)
+        if (fetchesPage(st, codes[k], hhmm)) {
+            addresses << pageAddress(st, codes[k]);
+            fetched.push_back(k);
+        }
+    size_t next = 0;   // the next code to hand on
+    bool going = true;
+    auto begin = [&](size_t k) {
+        st.CurCode = codes[k];
+        m_failed = m_noValues = false;
+        resetLiveValues(st, today);
+    };
+    // The codes without a page get the reset values, as getVec leaves them.
+    auto passUpTo = [&](size_t end) {
+        for (; going && next < end; ++next) {
+            begin(next);
+            going = each(next);
+        }
+        return going;
+    };
+    m_busy = true;
+    m_net.fetchOrdered(addresses, pageLimits(st), std::clamp(st.sites.MaxConnections, 1, 32),
+                       [&](int i, const std::expected<QByteArray, NetError> &page) {
+                           const size_t k = fetched[size_t(i)];
+                           if (!passUpTo(k)) return false;
+                           begin(k);
+                           readPage(st, addresses[i], page);
+                           next = k + 1;
+                           going = each(k);
+                           return going;
+                       });
+    m_busy = false;
+    if (!quitRequested()) passUpTo(codes.size());
+}
+
+FetchLimits QuoteReader::pageLimits(const State &st)
+{
     FetchLimits limits;
     // An hour is more than any page needs, and keeps the milliseconds within an int.
     limits.timeoutMs = std::clamp(st.sites.FetchTimeoutSeconds, 1, 3600) * 1000;
     limits.maxBytes = kQuotePageMaxBytes;
-    const QString address = pageAddress(st, code);
-    const auto page = m_net.fetch(address, limits);
+    return limits;
+}
+
+void QuoteReader::readPage(State &st, const QString &address, const std::expected<QByteArray, NetError> &page)
+{
+    const int code = st.CurCode;
     m_failed = !page || page->isEmpty();
     if (m_failed && m_sink) {
         m_sink->quoteFailed(address, page ? QStringLiteral("ページが空です") : page.error().reason);

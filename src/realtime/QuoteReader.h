@@ -4,12 +4,15 @@
 #include "db/LiveQuote.h"
 
 #include <QString>
+#include <expected>
 
 namespace velor {
 
 class Clock;
 class Dialogs;
 class Net;
+struct FetchLimits;
+struct NetError;
 struct State;
 
 /// The size cap of a quote page; real pages are a few hundred kilobytes.
@@ -31,6 +34,9 @@ public:
     /// the warning once and leaves the values 0.
     void getVec(State &st) override;
     void setFailureSink(QuoteFailureSink *sink) override { m_sink = sink; }
+    /// The pages of the codes that getVec would read are fetched with up to MaxConnections
+    /// requests at once and handed on in order, each giving what getVec would give.
+    void getVecs(State &st, const std::vector<int> &codes, const std::function<bool(size_t)> &each) override;
 
     /// Whether the last getVec that fetched reported a failure.
     bool lastFetchFailed() const { return m_failed; }
@@ -41,7 +47,9 @@ public:
     static QString pageAddress(const State &st, int code);
 
 private:
-    void fetchAndRead(State &st);
+    static bool fetchesPage(const State &st, int code, int hhmm);
+    static FetchLimits pageLimits(const State &st);
+    void readPage(State &st, const QString &address, const std::expected<QByteArray, NetError> &page);
 
     Clock &m_clock;
     Net &m_net;

@@ -10,7 +10,10 @@
 
 #include "SmallDisk.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
+#include <cerrno>
 
 namespace velor::test {
 namespace {
@@ -196,6 +199,40 @@ TEST(FullDisk, ABatchCutShortByAFullDiskReplacesNoPriceFile)
         ASSERT_TRUE(m.run()) << room;
         EXPECT_EQ(m.snapshot(), expected) << room;
     }
+}
+
+// The system calls of a real batch, with an I/O error from the file-system sync (where the
+// written pages could not be put on the disk); the syncs of single files that follow report no
+// error, as a descriptor opened after the failure would not.
+class FailingSyncOps : public BatchFileOps {
+public:
+    int syncFileSystem(int) override
+    {
+        ++fileSystemSyncs;
+        errno = EIO;
+        return -1;
+    }
+    int syncDescriptor(int) override { return 0; }
+    int fileSystemSyncs = 0;
+};
+
+TEST(FullDisk, AnIoErrorFromTheSyncFailsTheBatchAndReplacesNothing)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path(), a = folder + "/1301.txt", b = folder + "/1302.txt";
+    writeFile(a, "old a\r\n");
+    writeFile(b, "old b\r\n");
+    FailingSyncOps ops;
+    BatchWriter batch(folder, ops);
+    ASSERT_TRUE(batch.add(a, "new a\r\n"));
+    ASSERT_TRUE(batch.add(b, "new b\r\n"));
+    const auto r = batch.commit();
+    EXPECT_EQ(ops.fileSystemSyncs, 1);
+    ASSERT_FALSE(r.has_value());
+    EXPECT_EQ(r.error(), QStringLiteral("ファイル：　") + folder + QStringLiteral(" に書き込めません。"));
+    EXPECT_EQ(readFile(a), QByteArray("old a\r\n"));
+    EXPECT_EQ(readFile(b), QByteArray("old b\r\n"));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), (QStringList{"1301.txt", "1302.txt"}));
 }
 
 } // namespace

@@ -229,7 +229,9 @@ TEST_F(QuitWhileBusy, QuitRequestWhileAMinuteIsCollected)
     };
     EXPECT_TRUE(runUntilEnd([&] { w->click(QStringLiteral("funashi"), 0); }));   // 分足オン collects at once
     EXPECT_GT(receivedAtQuit, 0);
-    EXPECT_EQ(server.received, receivedAtQuit);
+    // The tick's first pages are asked for together; none after the quit, though the watch lists
+    // hold many more stocks.
+    EXPECT_LE(server.received, st.sites.MaxConnections);
     settle(server);
     EXPECT_EQ(server.open, 0);
 }

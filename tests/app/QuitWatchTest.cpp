@@ -42,8 +42,20 @@ Ended runChild(const QString &lock, const QString &errFile, void (*busy)(), void
     const bool up = ::read(ready[0], &c, 1) == 1;
     ::close(ready[0]);
     if (up) trigger(pid);
+    // The watchdog's grace is 300 ms; a child still there after a minute is the failure, named
+    // here rather than a test run that never ends.
     int status = 0;
-    ::waitpid(pid, &status, 0);
+    pid_t done = 0;
+    for (int k = 0; k < 6000 && done == 0; ++k) {
+        done = ::waitpid(pid, &status, WNOHANG);
+        if (done == 0) ::usleep(10000);
+    }
+    if (done != pid) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        ADD_FAILURE() << "the child was not ended by its watchdog within a minute";
+        return {false, -2, test::readFile(errFile)};
+    }
     return {WIFEXITED(status), WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::readFile(errFile)};
 }
 
@@ -104,4 +116,37 @@ TEST(QuitWatch, AHardEndingThatCutWorkShortSaysSoAndExitsOne)
         EXPECT_FALSE(QFile::exists(lock)) << c.what;
         EXPECT_EQ(QString::fromUtf8(e.err), QString::fromUtf16(c.err)) << c.what;
     }
+}
+
+namespace {
+
+// Waits for the watchdog to have dealt with `n` requests; false after ten seconds.
+bool seen(const QuitWatch &watch, int n)
+{
+    for (int k = 0; k < 10000 && watch.requestsSeen() < n; ++k) ::usleep(1000);
+    return watch.requestsSeen() >= n;
+}
+
+} // namespace
+
+// A second quit request (or a SIGTERM after the close box) does not push the hard ending back:
+// the deadline stays where the first request put it. The watchdog's clock is the test's.
+TEST(QuitWatch, ASecondRequestDoesNotMoveTheDeadline)
+{
+    using Clock = QuitWatch::Clock;
+    std::atomic<Clock::rep> now{Clock::duration(std::chrono::seconds(1000)).count()};
+    {
+        QuitWatch watch(3600 * 1000, false, [&now] { return Clock::time_point(Clock::duration(now.load())); });
+        EXPECT_FALSE(watch.deadline().has_value());
+        requestQuit();
+        ASSERT_TRUE(seen(watch, 1)) << "the watchdog never saw the first quit request";
+        const auto first = watch.deadline();
+        ASSERT_TRUE(first.has_value());
+        EXPECT_EQ(*first, Clock::time_point(std::chrono::seconds(1000 + 3600)));
+        now = Clock::duration(std::chrono::seconds(1500)).count();
+        requestQuit();
+        ASSERT_TRUE(seen(watch, 2)) << "the watchdog never saw the second quit request";
+        EXPECT_EQ(watch.deadline(), first);
+    }
+    clearQuitRequest();
 }

@@ -2,7 +2,12 @@
 #include "db/StockMaster.h"
 #include "support/TestSupport.h"
 
+#include "db/Settings.h"
+
+#include <QDir>
+#include <QFile>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace velor;
 
@@ -111,4 +116,34 @@ TEST(StockMaster, CodesWithLettersGoToTheTailAndOldReadersRefuseThem)
         ASSERT_FALSE(r.has_value()) << c.what;
         EXPECT_EQ(r.error(), expected) << c.what;
     }
+}
+
+// A FIFO (or a folder) where meigara.dat belongs is named as what it is, not as a missing file,
+// and reading it never waits for a writer.
+TEST(StockMaster, AFifoInPlaceOfTheMasterIsNotCalledMissing)
+{
+    test::ProgramFolder pf;
+    test::writeFile(pf.program + "VELOR.ini", test::validSettings(pf.data));
+    const QString master = pf.data + "meigara.dat";
+    const struct { const char *what; int kind; QString text; } cases[] = {
+        {"FIFO", 1, QStringLiteral(" は通常のファイルではありません。終了します。")},
+        {"folder", 2, QStringLiteral(" は通常のファイルではありません。終了します。")},
+        {"missing", 0, QStringLiteral(" がありません。終了します。")},
+    };
+    for (const auto &c : cases) {
+        QFile::remove(master);
+        QDir(master).removeRecursively();
+        if (c.kind == 1) ASSERT_EQ(::mkfifo(QFile::encodeName(master).constData(), 0600), 0);
+        if (c.kind == 2) ASSERT_TRUE(QDir().mkpath(master));
+        State st;
+        st.ProgramDir = pf.program;
+        test::ScriptedDialogs dialogs;
+        EXPECT_FALSE(ReadSettings(st, dialogs)) << c.what;
+        ASSERT_EQ(dialogs.texts().size(), 1) << c.what;
+        EXPECT_EQ(dialogs.texts()[0], QStringLiteral("銘柄ファイル：　") + master + c.text) << c.what;
+    }
+    QDir(master).removeRecursively();
+    ASSERT_EQ(::mkfifo(QFile::encodeName(master).constData(), 0600), 0);
+    pf.st.MasterPath = master;
+    EXPECT_EQ(MEIGARAIN(pf.st).error(), QStringLiteral("ファイル：　") + master + QStringLiteral(" は通常のファイルではありません。"));
 }

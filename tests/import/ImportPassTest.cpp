@@ -263,3 +263,38 @@ TEST(ImportPass, EveryPriceFileIsRenamedOnlyAfterTheSyncThatCoversIt)
     EXPECT_EQ(std::count(ops.journalAtRename.begin(), ops.journalAtRename.end(), true), renames);
     EXPECT_FALSE(QFile::exists(ops.journal));
 }
+
+namespace {
+
+// Real file calls, except that removing the extracted member of an archive fails as an unlink
+// with an I/O error does: the file stays.
+class StuckRemoveOps : public BatchFileOps {
+public:
+    QStringList refused;
+    bool remove(const QString &path) override
+    {
+        if (path.endsWith(QLatin1String(".csv")) && !path.contains(QLatin1String("/data/"))) {
+            refused << path;
+            return false;
+        }
+        return BatchFileOps::remove(path);
+    }
+};
+
+} // namespace
+
+// The CSV unpacked from an archive that cannot be removed again is named in a warning instead of
+// being left in the program folder unseen; the day is imported all the same.
+TEST(ImportPass, AnExtractedMemberThatCannotBeRemovedIsNamed)
+{
+    DemoMarket m;
+    ASSERT_TRUE(QFile::copy(m.program + "site/data2026/D261130.lzh", m.data + "tmp/D261130.lzh"));
+    StuckRemoveOps ops;
+    TextShell shell;
+    EXPECT_TRUE(m.run(shell, ops));
+    const QString member = m.program + "d261130.csv";
+    EXPECT_EQ(ops.refused, QStringList{member});
+    EXPECT_TRUE(m.inboxNames().isEmpty());
+    EXPECT_EQ(m.env.dialogs.texts().count(QStringLiteral("展開したファイル：　") + member + QStringLiteral(" を削除できませんでした。")), 1)
+        << m.env.dialogs.texts().join(QLatin1Char('|')).toStdString();
+}

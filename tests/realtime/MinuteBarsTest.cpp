@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -125,7 +126,7 @@ struct SkipCase {
 
 class MinuteSkip : public ::testing::TestWithParam<SkipCase> {};
 
-TEST_P(MinuteSkip, OnlyTodaysNewestRecordCounts)
+TEST_P(MinuteSkip, ARecordOfThisMinuteOrLaterSkipsTheStock)
 {
     std::vector<MinuteRecord> recs;
     for (int32_t s : GetParam().stamps) recs.push_back({s, 1, 1, 1, 1, 1});
@@ -141,9 +142,11 @@ INSTANTIATE_TEST_SUITE_P(
                       SkipCase{"DecemberInJanuary", {12301455, 12301500}, 1050905, false},
                       SkipCase{"NewYearsEveAtNewYear", {12311459}, 1010900, false},
                       SkipCase{"JanuaryAfterDecember", {12301500, 1050905}, 1050905, true},
-                      // A stamp later than the clock (23:59 today) is no reason to skip.
-                      SkipCase{"LaterToday", {12062359}, 12060905, false},
-                      SkipCase{"LaterTodayThenNow", {12060904, 12062359, 12060905}, 12060905, true}),
+                      // A stamp later than the clock (a clock set back from 23:59 today, or from
+                      // tomorrow): a record now would stand before it, out of time order.
+                      SkipCase{"LaterTodayClockSetBack", {12062359}, 12060905, true},
+                      SkipCase{"LaterTodayThenNow", {12060904, 12062359, 12060905}, 12060905, true},
+                      SkipCase{"TomorrowClockSetBack", {12060904, 12070905}, 12060905, true}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(MinuteBars, MakeMinuteListJoinsTheWatchListsOnceEachWithoutZero)
@@ -250,9 +253,9 @@ TEST(MinuteBars, HandEditedFilesKeepEveryReadableRecord)
     }
 }
 
-// A line without its end that is no record is cut off before the new record, however long it
-// is (beyond the 4,096 bytes looked at first) and wherever it starts (also at the file's start).
-TEST(MinuteBars, ACutLineOfAnyLengthIsCutOffBeforeTheNewRecord)
+// A line without its end that an interrupted append left is cut off before the new record,
+// wherever it starts (also at the file's start).
+TEST(MinuteBars, ACutLineIsCutOffBeforeTheNewRecord)
 {
     Fixture f;
     const QString path = f.file(1301);
@@ -266,14 +269,118 @@ TEST(MinuteBars, ACutLineOfAnyLengthIsCutOffBeforeTheNewRecord)
         EXPECT_EQ(readFile(path), next) << n;
         ASSERT_EQ(readMinuteRecords(path).size(), 1u) << n;
     }
-    for (qsizetype length : {4095, 4096, 4097, 5000, 9000}) {
-        const QByteArray junk(length, '7');
+    for (const QByteArray &head : {QByteArray(), kTwoRecords}) {
+        writeFile(path, head + QByteArray(1024, '7'));
+        ASSERT_TRUE(appendMinuteRecord(path, rec));
+        EXPECT_EQ(readFile(path), head + next);
+    }
+}
+
+// An unended last line that no append of ours could have left (longer than any record line, or
+// text) is kept byte for byte: the stock fails with a message that says why, nothing is appended.
+TEST(MinuteBars, ALongUnendedLastLineIsKeptAndTheStockFails)
+{
+    Fixture f;
+    writeFile(f.pf.program + "touroku.dat", " 1301 \r\n 7203 \r\n");
+    ASSERT_TRUE(MakeMinuteList(f.pf.st));
+    f.at(2026, 12, 7, 9, 5);
+    const struct { const char *name; QByteArray tail; qint64 bytes; } cases[] = {
+        {"5000 digits", QByteArray(5000, '7'), 5000},
+        {"4097 digits", QByteArray(4097, '7'), 4097},
+        {"1025 digits", QByteArray(1025, '7'), 1025},
+        {"a note", QByteArray("memo: sold half"), 15},
+    };
+    for (const auto &c : cases) {
         for (const QByteArray &head : {QByteArray(), kTwoRecords}) {
-            writeFile(path, head + junk);
-            ASSERT_TRUE(appendMinuteRecord(path, rec)) << length;
-            EXPECT_EQ(readFile(path), head + next) << length;
+            const QByteArray before = head + c.tail;
+            writeFile(f.file(1301), before);
+            QFile::remove(f.file(7203));
+            const MinuteTick t = collectMinuteBars(f.pf.st, f.env.services);
+            EXPECT_EQ(t.written, 1) << c.name;   // 7203 goes on
+            EXPECT_EQ(t.failed, 1) << c.name;
+            EXPECT_EQ(t.error, QStringLiteral("ファイル：　") + QDir::toNativeSeparators(f.file(1301)) +
+                                   QStringLiteral(" の最後の行（") + QString::number(c.bytes) +
+                                   QStringLiteral(" バイト）は行末がなく、分足の記録でもありません。"
+                                                  "ファイルは書き換えずに残しました。内容を確かめて下さい。"))
+                << c.name;
+            EXPECT_EQ(readFile(f.file(1301)), before) << c.name;
         }
     }
+}
+
+// A symbolic link in place of a minute file (to a file outside the folder, or to none) is
+// refused: the stock fails, and nothing outside the folder is written or created.
+TEST(MinuteBars, ASymlinkedMinuteFileIsRefusedAndNothingOutsideIsWritten)
+{
+    Fixture f;
+    QTemporaryDir outside;
+    const QString target = outside.path() + "/victim.txt", missing = outside.path() + "/made.txt";
+    writeFile(target, "keep\r\n");
+    writeFile(f.pf.program + "touroku.dat", " 1301 \r\n 7203 \r\n");
+    ASSERT_TRUE(MakeMinuteList(f.pf.st));
+    f.at(2026, 12, 7, 9, 5);
+    for (const QString &to : {target, missing}) {
+        QFile::remove(f.file(1301));
+        QFile::remove(f.file(7203));
+        ASSERT_TRUE(QFile::link(to, f.file(1301)));
+        const MinuteTick t = collectMinuteBars(f.pf.st, f.env.services);
+        EXPECT_EQ(t.written, 1) << to.toStdString();
+        EXPECT_EQ(t.failed, 1) << to.toStdString();
+        EXPECT_EQ(t.error, QStringLiteral("ファイル：　") + QDir::toNativeSeparators(f.file(1301)) +
+                               QStringLiteral(" は通常のファイルではありません。"))
+            << to.toStdString();
+        EXPECT_EQ(readFile(target), QByteArray("keep\r\n"));
+        EXPECT_FALSE(QFile::exists(missing));
+        // The append itself refuses too, should a link appear after the file was read.
+        EXPECT_FALSE(appendMinuteRecord(f.file(1301), {12070906, 1, 1, 1, 1, 1}).has_value());
+        EXPECT_EQ(readFile(target), QByteArray("keep\r\n"));
+        EXPECT_FALSE(QFile::exists(missing));
+    }
+}
+
+// The clock set back: a record stamped later than now (23:59, or another day) stops the
+// collection of that stock instead of writing records out of time order.
+TEST(MinuteBars, ARecordLaterThanNowSkipsTheStock)
+{
+    Fixture f;
+    writeFile(f.pf.program + "touroku.dat", " 1301 \r\n 7203 \r\n");
+    ASSERT_TRUE(MakeMinuteList(f.pf.st));
+    const QByteArray late = " 12072359 , 1200 , 1210 , 1190 , 1205 , 900000 \r\n";
+    writeFile(f.file(1301), late);
+    f.at(2026, 12, 7, 9, 5);
+    const MinuteTick t = collectMinuteBars(f.pf.st, f.env.services);
+    EXPECT_EQ(t.written, 1);
+    EXPECT_EQ(t.skipped, 1);
+    EXPECT_EQ(readFile(f.file(1301)), late);
+}
+
+// Records out of order in the file (written while the clock was set back, or by hand) are shown
+// in time order; late December read in January comes before January.
+TEST(MinuteBars, ShowPutsTheBarsInTimeOrder)
+{
+    Fixture f;
+    f.pf.st.CurCode = 1301;
+    const struct { const char *name; QByteArray file; int y, mo, d; std::vector<int32_t> order; } cases[] = {
+        {"23:59 of the day before", " 12070906 , 1 , 1 , 1 , 1 , 1 \r\n 12062359 , 2 , 2 , 2 , 2 , 2 \r\n 12070905 , 3 , 3 , 3 , 3 , 3 \r\n",
+         2026, 12, 7, {12062359, 12070905, 12070906}},
+        {"new year", " 1050905 , 1 , 1 , 1 , 1 , 1 \r\n 12301500 , 2 , 2 , 2 , 2 , 2 \r\n 12311459 , 3 , 3 , 3 , 3 , 3 \r\n",
+         2027, 1, 5, {12301500, 12311459, 1050905}},
+        {"already in order", kTwoRecords, 2026, 12, 6, {12060905, 12060906}},
+    };
+    for (const auto &c : cases) {
+        writeFile(f.file(1301), c.file);
+        f.at(c.y, c.mo, c.d, 10, 0);
+        ReadMinuteBars(f.pf.st, f.env.services, 1600);
+        std::vector<int32_t> got;
+        for (int e = 1; e <= f.pf.st.BarCount; ++e) got.push_back(f.pf.st.BarDate[size_t(e)]);
+        EXPECT_EQ(got, c.order) << c.name;
+    }
+    writeFile(f.file(1301), cases[0].file);
+    f.at(2026, 12, 7, 10, 0);
+    ReadMinuteBars(f.pf.st, f.env.services, 1);
+    ASSERT_EQ(f.pf.st.BarCount, 1);
+    EXPECT_EQ(f.pf.st.BarDate[1], 12062359);
+    EXPECT_FLOAT_EQ(f.pf.st.BarClose[1], 2.f);
 }
 
 // On a full disk an append fails, says so, and leaves the file's bytes as they were; a file it
