@@ -93,6 +93,19 @@ namespace {
 QString lockRefusal(InstanceLock::Failure f, const QString &dir, const QString &heldText)
 {
     const QString lockFile = pathIn(dir, QStringLiteral("velor.lock"));
+    const QFileInfo folder(dir);
+    if (!folder.isDir())
+        return QStringLiteral("フォルダー：　") + dir + QStringLiteral(" がありません。フォルダーの場所（VELOR.ini の 1 行目、--home）を確かめて下さい。");
+    if (f != InstanceLock::Failure::Held && !folder.isWritable()) f = InstanceLock::Failure::NotWritable;
+    if (f == InstanceLock::Failure::Held) {
+        // A lock of another machine is never taken over (its copy may be running there): say whose.
+        qint64 pid = 0;
+        QString host, app;
+        if (QLockFile(lockFile).getLockInfo(&pid, &host, &app) && !host.isEmpty() && host != QSysInfo::machineHostName())
+            return heldText + QStringLiteral("（ロックファイル ") + lockFile + QStringLiteral(" はコンピューター ") + host +
+                   QStringLiteral(" のプロセス ") + QString::number(pid) +
+                   QStringLiteral(" のものです。そのコンピューターの VELOR が終了していることを確かめてから、このファイルを削除して下さい。）");
+    }
     switch (f) {
     case InstanceLock::Failure::NotWritable:
         return QStringLiteral("フォルダー：　") + dir + QStringLiteral(" に書き込めないため、ロックファイル ") + lockFile +

@@ -112,3 +112,32 @@ TEST_F(Locks, AFullProgramFolderIsReportedAsSuchNotAsASecondCopy)
 
 } // namespace
 } // namespace velor::test
+
+namespace velor::test {
+namespace {
+
+TEST_F(Locks, AMissingFolderAndAnotherMachinesLockAreNamedForWhatTheyAre)
+{
+    // A data folder that is not there: named, not taken for a full disk.
+    WriterLocks locks;
+    ScriptedDialogs shown;
+    const QString missing = pf.dir.path() + "/gone/";
+    EXPECT_FALSE(locks.lockDataFolder(missing, shown));
+    ASSERT_EQ(shown.texts().size(), 1u);
+    EXPECT_EQ(shown.texts().back(), QStringLiteral("フォルダー：　") + missing +
+                                        QStringLiteral(" がありません。フォルダーの場所（VELOR.ini の 1 行目、--home）を確かめて下さい。"));
+    // A lock written by a copy on another machine: whose it is, and what to do.
+    const QString lock = pf.program + "velor.lock";
+    writeFile(lock, "4242\nvelor\nother-machine.example\n");
+    WriterLocks second;
+    ScriptedDialogs told;
+    EXPECT_FALSE(second.lockProgramFolder(pf.program, told));
+    ASSERT_EQ(told.texts().size(), 1u);
+    EXPECT_EQ(told.texts().back(), QStringLiteral("このアプリケーションは既に実行されています。（ロックファイル ") + lock +
+                                       QStringLiteral(" はコンピューター other-machine.example のプロセス 4242 のものです。"
+                                                      "そのコンピューターの VELOR が終了していることを確かめてから、このファイルを削除して下さい。）"));
+    EXPECT_TRUE(QFileInfo::exists(lock));
+}
+
+} // namespace
+} // namespace velor::test
