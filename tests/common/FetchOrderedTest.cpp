@@ -474,3 +474,29 @@ TEST(FetchTimeOut, AQuitRequestEndsASingleFetchAndADownloadWithNothingKept)
     waitFor([&] { return server.open == 0; });
     EXPECT_EQ(server.open, 0);
 }
+
+TEST(FetchTimeOut, AResetConnectionIsReportedAtOnceNotAsATimeOut)
+{
+    // The server reads the request, sends part of an answer and resets the connection. With an
+    // idle time-out of an hour, only a reset reported as such ends the fetch.
+    test::coreApp();
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    QObject::connect(&server, &QTcpServer::newConnection, [&server] {
+        while (QTcpSocket *s = server.nextPendingConnection())
+            QObject::connect(s, &QTcpSocket::readyRead, s, [s] {
+                if (!s->readAll().contains("\r\n\r\n")) return;
+                s->write("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\npart");
+                s->flush();
+                s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+                s->abort();   // RST
+            });
+    });
+    const QString address = QStringLiteral("http://127.0.0.1:%1/page").arg(server.serverPort());
+    FetchLimits limits{3600 * 1000, 1 << 20};
+    QtNet net;
+    const auto page = net.fetch(address, limits);
+    ASSERT_FALSE(page.has_value());
+    EXPECT_FALSE(page.error().timedOut) << page.error().reason.toStdString();
+    EXPECT_NE(page.error().reason, QStringLiteral("応答がありません（時間切れ）"));
+}
