@@ -3,6 +3,7 @@
 #include "MonitorFixture.h"
 #include "realtime/MinuteBars.h"
 #include "realtime/QuoteReader.h"
+#include "screen/PageServer.h"
 #include "support/TestSupport.h"
 
 #include <QTcpServer>
@@ -61,15 +62,7 @@ private:
         m_open.clear();
         for (const auto &[s, path] : open) answer(s, path);
     }
-    void answer(QTcpSocket *s, const QByteArray &path)
-    {
-        const auto it = pages.constFind(path);
-        const QByteArray body = it == pages.constEnd() ? QByteArray("not found") : *it;
-        s->write((it == pages.constEnd() ? "HTTP/1.1 404 Not Found\r\n" : "HTTP/1.1 200 OK\r\n") +
-                 QByteArray("Content-Type: text/html\r\nConnection: close\r\nContent-Length: ") +
-                 QByteArray::number(body.size()) + "\r\n\r\n" + body);
-        s->disconnectFromHost();
-    }
+    void answer(QTcpSocket *s, const QByteArray &path) { writePage(s, pages, path); }
     void forget(QTcpSocket *s)
     {
         for (qsizetype k = 0; k < m_open.size(); ++k)

@@ -8,6 +8,17 @@
 
 namespace velor::test {
 
+/// Answers one request with the page held for its path (404 when there is none) and closes.
+inline void writePage(QTcpSocket *s, const QHash<QByteArray, QByteArray> &pages, const QByteArray &path)
+{
+    const auto it = pages.constFind(path);
+    const QByteArray body = it == pages.constEnd() ? QByteArray("not found") : *it;
+    s->write((it == pages.constEnd() ? "HTTP/1.1 404 Not Found\r\n" : "HTTP/1.1 200 OK\r\n") +
+             QByteArray("Content-Type: text/html; charset=utf-8\r\nConnection: close\r\nContent-Length: ") +
+             QByteArray::number(body.size()) + "\r\n\r\n" + body);
+    s->disconnectFromHost();
+}
+
 class PageServer : public QTcpServer {
 public:
     explicit PageServer(int delayMs = 0) : m_delayMs(delayMs)
@@ -39,12 +50,7 @@ private:
         auto reply = [this, s, path] {
             --open;
             ++served;
-            const auto it = pages.constFind(path);
-            const QByteArray body = it == pages.constEnd() ? QByteArray("not found") : *it;
-            s->write((it == pages.constEnd() ? "HTTP/1.1 404 Not Found\r\n" : "HTTP/1.1 200 OK\r\n") +
-                     QByteArray("Content-Type: text/html; charset=utf-8\r\nConnection: close\r\nContent-Length: ") +
-                     QByteArray::number(body.size()) + "\r\n\r\n" + body);
-            s->disconnectFromHost();
+            writePage(s, pages, path);
         };
         if (m_delayMs > 0) QTimer::singleShot(m_delayMs, s, reply);
         else reply();
