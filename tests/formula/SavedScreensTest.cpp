@@ -91,6 +91,8 @@ TEST(SavedScreens, ExamplesCompileAndTakeTheSettingsPeriods)
     for (const FormulaScreenText &e : examples) {
         EXPECT_FALSE(SavedScreens::nameProblem(e.name)) << e.name.toStdString();
         EXPECT_TRUE(formula::compile(e.filter)) << e.filter.toStdString();
-        if (!e.score.isEmpty()) EXPECT_TRUE(formula::compile(e.score)) << e.score.toStdString();
+        if (!e.score.isEmpty()) {
+            EXPECT_TRUE(formula::compile(e.score)) << e.score.toStdString();
+        }
     }
 }
