@@ -13,6 +13,7 @@
 #include "support/TestSupport.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -159,6 +160,21 @@ TEST_F(FormulaSectionTest, SaveRunOnAWatchListAndDelete)
     }
     f->cmdSAVE->click();
     EXPECT_EQ(test::readFile(path), toCp932(name + "\tC > 0\tC\tbottom\t3\t2\r\n"));
+
+    // 保存 of the window writes the result file, which opens as the working set: its title line
+    // and the three stocks.
+    QDir().mkpath(st.ProgramDir + "VEDAT");
+    const QString result = st.ProgramDir + "VEDAT/mine.csv";
+    env.dialogs.files.push_back(result);
+    r->cmdSAVE->click();
+    EXPECT_EQ(test::readFile(result), toCp932(r->lines().join("\r\n") + "\r\n"));
+    env.dialogs.files.push_back(result);
+    w->click(QStringLiteral("PL222"), 4);
+    EXPECT_EQ(st.WorkKind, 4);
+    ASSERT_EQ(st.WorkCount, 4);
+    EXPECT_EQ(st.WorkSet[1], -999);
+    for (int k = 2; k <= 4; ++k)
+        EXPECT_EQ(st.StockCode[size_t(st.WorkSet[size_t(k)])], codeOfLine(rows[0][k - 2]));
 
     f->cmdDELETE->click();
     EXPECT_EQ(f->message(), "「" + name + "」を削除しました");
