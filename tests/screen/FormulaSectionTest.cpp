@@ -161,6 +161,22 @@ TEST_F(FormulaSectionTest, SaveRunOnAWatchListAndDelete)
     f->cmdSAVE->click();
     EXPECT_EQ(test::readFile(path), toCp932(name + "\tC > 0\tC\tbottom\t3\t2\r\n"));
 
+    // The working set (watch list 1 since start-up) is read from the window's state.
+    std::set<int> working;
+    for (int k = 1; k <= st.WorkCount; ++k)
+        if (st.WorkSet[size_t(k)] > 0) working.insert(st.StockCode[size_t(st.WorkSet[size_t(k)])]);
+    ASSERT_EQ(st.WorkKind, 1);
+    f->cboScope->setCurrentIndex(1);
+    f->spnRows->setValue(1000);
+    f->cmdRUN->click();
+    const auto inWorking = lists();
+    ASSERT_EQ(inWorking.size(), 1u);
+    EXPECT_GT(inWorking[0].size(), 0);
+    for (const QString &row : inWorking[0]) EXPECT_TRUE(working.count(codeOfLine(row))) << row.toStdString();
+    f->cboScope->setCurrentIndex(3);
+    f->spnRows->setValue(3);
+    f->cmdRUN->click();
+
     // 保存 of the window writes the result file, which opens as the working set: its title line
     // and the three stocks.
     QDir().mkpath(st.ProgramDir + "VEDAT");
