@@ -327,3 +327,38 @@ TEST(FirstRun, OpeningAFolderWithoutAFileManagerSaysSo)
         }
     }
 }
+
+TEST(FirstRun, EveryNewSitesIniExplainsItsKeysInJapanese)
+{
+    QTemporaryDir dir;
+    const QString empty = dir.path() + "/empty", demoDir = dir.path() + "/demo", bare = dir.path() + "/bare";
+    ASSERT_TRUE(writeEmptyProgramFolder(empty).has_value());
+    demo::MarketOptions mo;
+    mo.stocks = 8;
+    ASSERT_TRUE(demo::writeDemoFolder(demoDir, mo).has_value());
+    QDir().mkpath(bare);
+    ASSERT_TRUE(setSitesKeys(bare + "/sites.ini", {{"MaxConnections", "2"}}).has_value());
+    const QByteArray first = QStringLiteral("; VELOR が読む外部のページのアドレス（このファイルは UTF-8 です）。\r\n").toUtf8();
+    for (const QString &path : {empty + "/sites.ini", demoDir + "/sites.ini", bare + "/sites.ini"}) {
+        const QByteArray bytes = test::readFile(path);
+        EXPECT_TRUE(bytes.startsWith(first + sitesFileHeader().mid(first.size()))) << path.toStdString();
+        int comments = 0;
+        for (const QByteArray &line : bytes.split('\n')) {
+            if (!line.startsWith(';')) continue;
+            ++comments;
+            // Every comment line says something in Japanese, none in English alone.
+            const QString text = QString::fromUtf8(line);
+            EXPECT_TRUE(std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x3000; })) << line.toStdString();
+        }
+        EXPECT_GE(comments, 20) << path.toStdString();
+    }
+    // The keys are read as before: the empty folder's addresses are the built-in ones, the demo's
+    // name its own site, and the list of names is set only in the demo.
+    EXPECT_EQ(readSites(empty + "/sites.ini").DataSiteUrl, Sites{}.DataSiteUrl);
+    EXPECT_EQ(readSites(empty + "/sites.ini").NameListUrl, QString());
+    const Sites demoSites = readSites(demoDir + "/sites.ini");
+    EXPECT_EQ(demoSites.DataSiteUrl, QUrl::fromLocalFile(demoDir + "/site").toString() + '/');
+    EXPECT_EQ(demoSites.NameListUrl, QUrl::fromLocalFile(demoDir + "/site").toString() + "/names.csv");
+    EXPECT_EQ(readSites(bare + "/sites.ini").MaxConnections, 2);
+    EXPECT_TRUE(test::readFile(bare + "/sites.ini").endsWith("[sites]\r\nMaxConnections=2\r\n"));
+}
