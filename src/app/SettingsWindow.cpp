@@ -15,6 +15,7 @@
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace velor {
 
@@ -46,6 +47,8 @@ SettingsDialog::SettingsDialog(MainWindow &w) : QDialog(&w), m_w(w)
         {u"表示とランキング（VELOR.ini）",
          {QStringLiteral("チャート"), QStringLiteral("ランキングと絞り込み"), QStringLiteral("リアルタイム急騰急落"), QStringLiteral("指標の期間")}},
     };
+    int labelWidth = 0;
+    for (const SettingSpec &s : settingSpecs()) labelWidth = std::max(labelWidth, fontMetrics().horizontalAdvance(s.label) + 8);
     for (const auto &page : pages) {
         auto *scroll = new QScrollArea(tabs);
         scroll->setWidgetResizable(true);
@@ -92,7 +95,10 @@ SettingsDialog::SettingsDialog(MainWindow &w) : QDialog(&w), m_w(w)
                 n->hide();
                 m_notes.insert(s.id, n);
                 rows->addWidget(n);
-                form->addRow(s.label, cell);
+                // One label width for the whole window, so the fields of every group line up.
+                auto *label = new QLabel(s.label, box);
+                label->setMinimumWidth(labelWidth);
+                form->addRow(label, cell);
                 m_tabOf.insert(s.id, tabs->count());
             }
             column->addWidget(box);
