@@ -11,6 +11,7 @@
 #include "db/State.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <QUrl>
 #include <cmath>
 
@@ -81,9 +82,11 @@ std::optional<double> numberOf(const SettingSpec &s, const QString &typed)
         if (!ok || !std::isfinite(v)) return std::nullopt;
         return v;
     }
-    static const QRegularExpression whole(QStringLiteral("^[-+]?[0-9]{1,12}$"));
-    if (!whole.match(t).hasMatch()) return std::nullopt;
-    return double(t.toLongLong());
+    // A whole number, also as the reader at start-up takes it ("20.0"), never a fraction.
+    bool ok = false;
+    const double v = t.toDouble(&ok);
+    if (!ok || !std::isfinite(v) || std::fabs(v) > 1e12 || v != std::floor(v)) return std::nullopt;
+    return v;
 }
 
 // The text written for a value that passed its check.
@@ -193,7 +196,7 @@ const std::vector<SettingSpec> &settingSpecs()
         value("MaxConnections", u"同時に読むページの数", kFetchGroup, K::Count, 0, 0, 1, 32),
         value("MaWidth1", u"短期移動平均の本数", kChartGroup, K::Count, 2, 0, 1, 300),
         value("MaWidth2", u"長期移動平均の本数", kChartGroup, K::Count, 2, 1, 1, 300),
-        value("DispBars", u"チャートに表示する本数", kChartGroup, K::Count, 2, 2, 10, kMaxDispBars),
+        value("DispBars", u"チャートに表示する本数", kChartGroup, K::Count, 2, 2, kMinDispBars, kMaxDispBars),
         value("VolWindow", u"出来高制限の対象の本数", kChartGroup, K::Count, 4, 0, 1, 300),
         value("VolLimit", u"出来高制限の売買代金（円）", kChartGroup, K::Amount, 4, 1, 0, kMaxYen),
         value("RankRows", u"ランキングの行数", kRankGroup, K::Count, 3, 2, 1, 1000),

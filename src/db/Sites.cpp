@@ -115,6 +115,12 @@ QByteArray withSitesKeys(const QByteArray &old, const QList<std::pair<QString, Q
     const QByteArray cr = old.isEmpty() || old.contains("\r\n") ? "\r" : "";
     QList<QByteArray> lines = old.split('\n');
     if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
+    // A last line without an end keeps it that way unless a line comes after it.
+    bool openEnd = !old.isEmpty() && !old.endsWith('\n');
+    const auto endLast = [&] {
+        if (openEnd) lines.back() += cr;
+        openEnd = false;
+    };
     const auto isHeader = [](const QByteArray &l) { return l.trimmed().startsWith('['); };
     for (const auto &[key, value] : keys) {
         const QByteArray wanted = key.toUtf8() + '=' + value.toUtf8();
@@ -122,6 +128,7 @@ QByteArray withSitesKeys(const QByteArray &old, const QList<std::pair<QString, Q
         for (qsizetype i = 0; i < lines.size() && section < 0; ++i)
             if (lines[i].trimmed().toLower() == "[sites]") section = i;
         if (section < 0) {
+            endLast();
             lines << "[sites]" + cr << wanted + cr;
             continue;
         }
@@ -138,10 +145,11 @@ QByteArray withSitesKeys(const QByteArray &old, const QList<std::pair<QString, Q
             // section stays where it is.
             qsizetype at = end;
             while (at > section + 1 && lines[at - 1].trimmed().isEmpty()) --at;
+            if (at == lines.size()) endLast();
             lines.insert(at, wanted + cr);
         }
     }
-    return lines.join('\n') + '\n';
+    return lines.join('\n') + (openEnd ? "" : "\n");
 }
 
 std::expected<void, QString> setSitesKeys(const QString &path, const QList<std::pair<QString, QString>> &keys)

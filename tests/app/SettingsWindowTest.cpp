@@ -2,6 +2,7 @@
 // only what changed (every other byte of both files kept), the values in the running state at
 // once, and 接続を確かめる against a local page server and a port where nothing listens.
 #include "app/MainWindow.h"
+#include "app/SettingsForm.h"
 #include "app/SettingsWindow.h"
 #include "common/Cp932.h"
 #include "support/DemoWindow.h"
@@ -54,7 +55,8 @@ TEST_F(SettingsWindow, BadValuesAreNamedBesideTheirFieldsAndNothingIsWritten)
         {"RankRows", "abc", "1 から 1,000 までの整数を入れてください。"},
         {"RankRows", "2.5", "1 から 1,000 までの整数を入れてください。"},
         {"RankRows", "", "1 から 1,000 までの整数を入れてください。"},
-        {"DispBars", "5", "10 から 1,600 までの整数を入れてください。"},
+        {"DispBars", "0", "1 から 1,600 までの整数を入れてください。"},
+        {"DispBars", "1601", "1 から 1,600 までの整数を入れてください。"},
         {"MaWidth2", "13", "短期移動平均の本数（13）より大きくしてください。"},
         {"FilterMaxPrice", "50", "絞り込みの最低株価（100）より大きくしてください。"},
         {"RealMaxPrice", "１００", "最低株価（100）より大きくしてください。"},
@@ -242,4 +244,30 @@ TEST_F(SettingsWindow, ACloseDuringTheConnectionTestWaitsForItsEnd)
     EXPECT_TRUE(visibleAfterClose);
     ASSERT_FALSE(guard.isNull());
     EXPECT_FALSE(d->isVisible());   // closed once the page was in
+}
+
+// One field of a VELOR.ini line is replaced in place: the blanks around it, quoted fields with
+// commas, CP932 text, line ends; a missing line or field is refused.
+TEST(SettingsFields, OneFieldIsReplacedInPlace)
+{
+    const QByteArray label = toCp932(QStringLiteral("ソース表"));   // 0x5C as a second byte
+    struct Case { QByteArray before; int line, field; QByteArray text; QByteArray after; };
+    const Case cases[] = {
+        {"13,26,100\r\n0, 0 , 20 ,0\r\n", 2, 2, "30", "13,26,100\r\n0, 0 , 30 ,0\r\n"},
+        {"1,\"RSI, x\",9,14\r\n", 1, 2, "10", "1,\"RSI, x\",10,14\r\n"},
+        {"1,\"" + label + "\",9,14\n", 1, 3, "15", "1,\"" + label + "\",9,15\n"},
+        {"a\nb,c", 2, 1, "d", "a\nb,d"},
+        {"5,,0\r\n", 1, 1, "100", "5,100,0\r\n"},
+    };
+    for (const Case &c : cases) {
+        const auto r = withSettingsFields(c.before, {{c.line, c.field, c.text}});
+        ASSERT_TRUE(r.has_value()) << c.before.toStdString();
+        EXPECT_EQ(*r, c.after) << c.before.toStdString();
+    }
+    auto r = withSettingsFields("1,2\r\n", {{1, 4, "9"}});
+    ASSERT_FALSE(r.has_value());
+    EXPECT_EQ(r.error(), QStringLiteral("初期設定ファイルの 1 行目に 5 番目の値がありません。"));
+    r = withSettingsFields("1,2\r\n", {{3, 0, "9"}});
+    ASSERT_FALSE(r.has_value());
+    EXPECT_EQ(r.error(), QStringLiteral("初期設定ファイルに 3 行目がありません。"));
 }
