@@ -82,7 +82,7 @@ TEST_F(AlertWindow, ThePopupDialogSetsChangesAndClearsAStocksLevels)
         EXPECT_TRUE(dlg->isVisible());
     }
     EXPECT_FALSE(QFile::exists(alertsPath()));
-    EXPECT_TRUE(env.dialogs.shown.empty()) << env.dialogs.texts().join(QStringLiteral(" | ")).toStdString();
+    EXPECT_TRUE(env.dialogs.shown.empty());
     dlg->txtAbove->setText(QStringLiteral("3200"));
     dlg->txtBelow->setText(QStringLiteral(" 2900.5 "));
     dlg->cmdSet->click();
