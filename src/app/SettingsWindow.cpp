@@ -47,9 +47,10 @@ SettingsDialog::SettingsDialog(MainWindow &w) : QDialog(&w), m_w(w)
         {u"表示とランキング（VELOR.ini）",
          {QStringLiteral("チャート"), QStringLiteral("ランキングと絞り込み"), QStringLiteral("リアルタイム急騰急落"), QStringLiteral("指標の期間")}},
     };
-    int labelWidth = 0;
-    for (const SettingSpec &s : settingSpecs()) labelWidth = std::max(labelWidth, fontMetrics().horizontalAdvance(s.label) + 8);
     for (const auto &page : pages) {
+        int labelWidth = 0;
+        for (const SettingSpec &s : settingSpecs())
+            if (page.groups.contains(s.group)) labelWidth = std::max(labelWidth, fontMetrics().horizontalAdvance(s.label) + 8);
         auto *scroll = new QScrollArea(tabs);
         scroll->setWidgetResizable(true);
         auto *inner = new QWidget(scroll);
@@ -95,7 +96,7 @@ SettingsDialog::SettingsDialog(MainWindow &w) : QDialog(&w), m_w(w)
                 n->hide();
                 m_notes.insert(s.id, n);
                 rows->addWidget(n);
-                // One label width for the whole window, so the fields of every group line up.
+                // One label width for the tab, so the fields of its groups line up.
                 auto *label = new QLabel(s.label, box);
                 label->setMinimumWidth(labelWidth);
                 form->addRow(label, cell);
@@ -122,7 +123,7 @@ SettingsDialog::SettingsDialog(MainWindow &w) : QDialog(&w), m_w(w)
     connect(okButton, &QPushButton::clicked, this, &SettingsDialog::save);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     layout->addWidget(buttons);
-    resize(m_w.px(9600), m_w.px(9000));
+    resize(m_w.px(10500), m_w.px(9000));
     if (auto v = readSettingValues(m_w.state().ProgramDir)) fill(*v);
     else {
         problem->setText(v.error());
