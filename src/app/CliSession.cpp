@@ -78,7 +78,7 @@ bool CliSession::open(const QString &exeDir, Access access)
     StartupDialogs startup(dialogs, false), refusal(dialogs, true);
     // Only the window asks a first-run question; a command says where a folder must come from.
     if (where.fallback && !QFileInfo(st.ProgramDir + QStringLiteral("VELOR.ini")).isFile()) {
-        startup.message(noProgramFolderText(QDir::cleanPath(st.ProgramDir)), Icon::Error, {}, Buttons::Ok);
+        startup.message(noProgramFolderText(QDir::cleanPath(st.ProgramDir), where.missingRemembered), Icon::Error, {}, Buttons::Ok);
         return false;
     }
     if (access == Access::Write && !m_locks.lockProgramFolder(st.ProgramDir, refusal)) return false;

@@ -2,6 +2,7 @@
 
 #include "common/TextFile.h"
 #include "common/Utils.h"
+#include "db/Sites.h"
 #include "db/StockMaster.h"
 #include "demo/DemoFolder.h"
 
@@ -30,10 +31,10 @@ QString folderError(const QString &dir)
 // Addresses stay empty until the user fills them in: an empty value takes the built-in one.
 QByteArray sitesTemplate()
 {
-    return "; Addresses of the outside pages, each a base address (scheme, host, optional path).\r\n"
-           "; DataSiteUrl is the price-data site whose top page links the daily archives.\r\n"
+    return sitesFileHeader() +
            "[sites]\r\n"
            "DataSiteUrl=\r\n"
+           "NameListUrl=\r\n"
            "QuoteUrl=\r\n"
            "FuturesUrl=\r\n"
            "TargetPriceUrl=\r\n"
@@ -126,9 +127,16 @@ QString installedManualPath(const QString &exeDir)
     return QDir::cleanPath(exeDir + QStringLiteral("/../share/doc/velor/VELORmanual.pdf"));
 }
 
-QString noProgramFolderText(const QString &dir)
+QString missingFolderText(const QString &missing)
 {
-    return QStringLiteral("プログラムフォルダーが指定されておらず、") + dir +
+    return QStringLiteral("前回使ったプログラムフォルダー ") + QDir::toNativeSeparators(missing) +
+           QStringLiteral(" が見つかりません（VELOR.ini がありません）。フォルダーが移動・削除されたか、"
+                          "そのフォルダーのあるドライブがつながっていません。");
+}
+
+QString noProgramFolderText(const QString &dir, const QString &missing)
+{
+    return (missing.isEmpty() ? QString() : missingFolderText(missing)) + QStringLiteral("プログラムフォルダーが指定されておらず、") + dir +
            QStringLiteral(" にも VELOR.ini がありません。--home DIR か環境変数 VELOR_HOME でプログラムフォルダーを指定するか、"
                           "velor demo DIR でデモ用のプログラムフォルダーを作って下さい（ウィンドウを開くと初回の設定ができます）。");
 }

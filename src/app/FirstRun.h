@@ -35,7 +35,11 @@ std::expected<void, QString> writeDemoProgramFolder(const QString &dir, int stoc
 /// The manual that `velor demo` copies: beside the program, or where it is installed.
 QString installedManualPath(const QString &exeDir);
 
-/// The command line's refusal when nobody named a program folder and the user's has none yet.
-QString noProgramFolderText(const QString &dir);
+/// The command line's refusal when nobody named a program folder and the user's has none yet;
+/// `missing` is the remembered folder that has gone, when there was one.
+QString noProgramFolderText(const QString &dir, const QString &missing = {});
+
+/// What a first run says of a remembered program folder that no longer holds VELOR.ini.
+QString missingFolderText(const QString &missing);
 
 } // namespace velor

@@ -46,6 +46,16 @@ FirstRunDialog::FirstRunDialog(const QString &dir, const QString &manualPath, Di
     connect(quitButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+void FirstRunDialog::setMissingFolder(const QString &dir)
+{
+    if (dir.isEmpty()) return;
+    auto *gone = new QLabel(missingFolderText(dir) + QStringLiteral("\n別の場所にあれば「既にあるプログラムフォルダーを選ぶ…」で選んで下さい。"), this);
+    gone->setObjectName(QStringLiteral("missingFolder"));
+    gone->setWordWrap(true);
+    gone->setStyleSheet(QStringLiteral("color: #c00000"));
+    static_cast<QVBoxLayout *>(layout())->insertWidget(0, gone);
+}
+
 void FirstRunDialog::closeEvent(QCloseEvent *e)
 {
     // Closed while the demo is written: the program ends (the half-written folder has a name of

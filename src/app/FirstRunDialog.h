@@ -20,6 +20,8 @@ public:
     QString programFolder() const { return m_result; }
     /// Stocks of the demo market (the full market unless a test asks for fewer).
     void setDemoStocks(int n) { m_demoStocks = n; }
+    /// Names, above the choices, the remembered program folder that has gone.
+    void setMissingFolder(const QString &dir);
 
     void makeDemo();
     void makeEmpty();

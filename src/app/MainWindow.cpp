@@ -291,8 +291,7 @@ void MainWindow::toolbarClick(const QString &key)
         if (key == QLatin1String("vedat")) {
             ChDirTo(m_st.ProgramDir);
             const QString folder = pathIn(m_st.ProgramDir, QStringLiteral("VEDAT"));
-            if (!OpenFolder(m_sv.launcher, folder))
-                m_sv.dialogs.message(launchFailedText(LaunchKind::Folder, QDir::toNativeSeparators(folder)), Icon::Error);
+            if (const QString failed = showFolder(m_sv.launcher, folder); !failed.isEmpty()) m_sv.dialogs.message(failed, Icon::Error);
             return;
         }
         return dispatch(QStringLiteral("tool:") + key, -1);

@@ -29,6 +29,7 @@ const std::vector<MenuEntry> &menuBarEntries()
         {1, "F00554", -1, u"ログ・ファイルを開く", "Ctrl+L"},
         {1, "F888", -1, u"tmpフォルダを開く", "Ctrl+T"},
         {1, "SPLITS", -1, u"株式分割・併合…"},
+        {1, "SETTEI", -1, u"設定…"},
         {1, "F997C", -1, u"-"},
         {1, "F040", -1, u"終了"},
 

@@ -169,8 +169,12 @@ ProgramFolderPlace locateProgramFolder(const QString &home, const QString &exeDi
     if (const QString env = qEnvironmentVariable("VELOR_HOME"); !env.isEmpty()) return place(env, false);
     // A program run from its own folder (a copy unpacked beside its settings, the build tree).
     if (hasSettings(exeDir)) return place(exeDir, false);
-    if (const QString chosen = rememberedProgramFolder(); !chosen.isEmpty() && hasSettings(chosen)) return place(chosen, false);
-    return place(userProgramFolder(), true);
+    const QString chosen = rememberedProgramFolder();
+    if (!chosen.isEmpty() && hasSettings(chosen)) return place(chosen, false);
+    ProgramFolderPlace fallback = place(userProgramFolder(), true);
+    // A folder moved, deleted or on a drive not mounted: the first run says which one went.
+    if (!chosen.isEmpty()) fallback.missingRemembered = QDir::cleanPath(chosen);
+    return fallback;
 }
 
 QString resolveProgramDir(const QString &home, const QString &exeDir) { return locateProgramFolder(home, exeDir).dir; }

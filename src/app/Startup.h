@@ -47,6 +47,7 @@ bool loadDatabase(State &st, Dialogs &dialogs);
 struct ProgramFolderPlace {
     QString dir;             ///< with a trailing separator
     bool fallback = false;   ///< nobody named it: the user's data folder, which a first run fills
+    QString missingRemembered;   ///< the folder a first run remembered, when it no longer holds VELOR.ini
 };
 
 /// The program folder: --home, else $VELOR_HOME, else the folder of the executable when it holds

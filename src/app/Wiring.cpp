@@ -8,6 +8,7 @@
 #include "app/ListsWiring.h"
 #include "app/RealtimeWiring.h"
 #include "app/ScreenWiring.h"
+#include "app/SettingsWindow.h"
 #include "app/SplitWiring.h"
 
 namespace velor {
@@ -23,6 +24,7 @@ void wireSubsystems(MainWindow &w)
     wireAuxiliary(w);
     wireAlerts(w);
     wireSplits(w);
+    wireSettings(w);
 }
 
 } // namespace velor

@@ -53,6 +53,7 @@ int openWindow(const CliOptions &o, int argc, char **argv)
     st.ProgramDir = where.dir;
     if (where.fallback && !QFileInfo(pathIn(st.ProgramDir, QStringLiteral("VELOR.ini"))).isFile()) {
         FirstRunDialog first(st.ProgramDir, installedManualPath(exe), dialogs);
+        first.setMissingFolder(where.missingRemembered);
         first.exec();
         if (quitRequested() || first.programFolder().isEmpty()) return 0;
         st.ProgramDir = first.programFolder();

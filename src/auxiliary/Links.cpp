@@ -69,8 +69,7 @@ void F806_Click(const State &st, Services &sv, int index)
 void F888_Click(const State &st, Services &sv)
 {
     const QString path = st.DataDir + QStringLiteral("tmp");
-    if (!sv.launcher.openFolder(path))
-        sv.dialogs.message(launchFailedText(LaunchKind::Folder, QDir::toNativeSeparators(path)), Icon::Error);
+    if (const QString failed = showFolder(sv.launcher, path); !failed.isEmpty()) sv.dialogs.message(failed, Icon::Error);
 }
 
 void F00554_Click(const State &st, Services &sv)

@@ -108,6 +108,33 @@ std::vector<Piece> pieces(QTextDocument &doc)
     return out;
 }
 
+// A heading, or a line that ends in a colon ("例:", "注意:"), introduces what follows: it is never
+// the last thing on a page.
+bool keepsWithNext(const Piece &p)
+{
+    if (p.heading() > 1) return true;
+    if (!p.block.isValid() || p.heading() == 1) return false;
+    const QString text = p.block.text().trimmed();
+    return text.endsWith(QLatin1Char(':')) || text.endsWith(QChar(0xFF1A));
+}
+
+std::pair<double, double> rowExtent(QTextDocument &doc, QTextTable &table, int row);
+
+// Where a piece's first text lies: a table's frame may begin a page before its rows, and its
+// header row says nothing without the first row under it.
+double contentTop(QTextDocument &doc, const Piece &p)
+{
+    if (auto *table = qobject_cast<QTextTable *>(p.frame)) return rowExtent(doc, *table, std::min(1, table->rows() - 1)).first;
+    return p.rect.top();
+}
+
+// Whether piece i introduces the next one but the next one's text starts on a later page.
+bool keptApart(QTextDocument &doc, const std::vector<Piece> &all, size_t i)
+{
+    return keepsWithNext(all[i]) && i + 1 < all.size() &&
+           pageOf(contentTop(doc, all[i + 1])) > pageOf(all[i].rect.bottom() - 1);
+}
+
 void setBreak(const Piece &p)
 {
     if (p.block.isValid()) return breakBefore(p.block);
@@ -187,10 +214,16 @@ bool improvePages(QTextDocument &doc)
             setBreak(all[at]);
             return true;
         }
-        if (p.heading() > 1 && i + 1 < all.size() && pageOf(all[i + 1].rect.top()) > pageOf(p.rect.top()) &&
-            !p.breaksBefore()) {
-            setBreak(p);
-            return true;
+        if (keptApart(doc, all, i)) {
+            // The run of introducing pieces before it ("## 6.5" then "例:") goes along too.
+            size_t start = i;
+            while (start > 0 && !all[start].breaksBefore() && keepsWithNext(all[start - 1]) &&
+                   pageOf(all[start - 1].rect.top()) == pageOf(all[start].rect.top()))
+                --start;
+            if (!all[start].breaksBefore()) {
+                setBreak(all[start]);
+                return true;
+            }
         }
         // The last piece of a chapter (or of the manual) alone at the top of a page: take the
         // piece before it along, so the page holds more than a line or two.
@@ -271,7 +304,10 @@ std::vector<ManualPage> layoutPages(QTextDocument &doc)
 {
     std::vector<ManualPage> pages(size_t(std::max(doc.pageCount(), 1)));
     const double usable = kPageHeight - kMargin - kBottomMargin;
-    for (const Piece &p : pieces(doc)) {
+    const std::vector<Piece> all = pieces(doc);
+    std::vector<int> held(pages.size()), introducing(pages.size());
+    for (size_t i = 0; i < all.size(); ++i) {
+        const Piece &p = all[i];
         const int first = pageOf(p.rect.top()), last = pageOf(p.rect.bottom() - 1);
         for (int k = first; k <= last && k < int(pages.size()); ++k) {
             ManualPage &mp = pages[size_t(k)];
@@ -280,12 +316,16 @@ std::vector<ManualPage> layoutPages(QTextDocument &doc)
             mp.textHeight = std::max(mp.textHeight, bottom - (k * kPageHeight + kMargin));
             if (p.frame && first != last && p.rect.height() < usable) ++mp.splitTables;
             if (p.heading() == 1 && k == first) mp.chapterStart = true;
+            ++held[size_t(k)];
+            if (keepsWithNext(p)) ++introducing[size_t(k)];
         }
+        if (keptApart(doc, all, i) && last < int(pages.size())) ++pages[size_t(last)].keptApart;
         if (auto *table = qobject_cast<QTextTable *>(p.frame))
             for (int r = 0; r < table->rows(); ++r)
                 if (const auto [top, bottom] = rowExtent(doc, *table, r); pageOf(top) != pageOf(bottom - 1) && pageOf(top) < int(pages.size()))
                     ++pages[size_t(pageOf(top))].splitRows;
     }
+    for (size_t k = 0; k < pages.size(); ++k) pages[k].onlyIntroductions = held[k] > 0 && held[k] == introducing[k];
     return pages;
 }
 

@@ -1,6 +1,8 @@
 #include "common/Launcher.h"
 
 #include <QDesktopServices>
+#include <QDir>
+#include <QStandardPaths>
 #include <QFileInfo>
 #include <QProcess>
 #include <QUrl>
@@ -40,6 +42,36 @@ bool SystemLauncher::openFolder(const QString &path)
 {
     if (!QFileInfo(path).isDir()) return false;
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool SystemLauncher::canShowFolders()
+{
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+    return true;
+#else
+    // The freedesktop handler of folders; xdg-open finds the same one. Without xdg-utils the
+    // desktop's own opener is tried (and reports its failure itself).
+    const QString query = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (query.isEmpty()) return true;
+    QProcess p;
+    p.start(query, {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("inode/directory")});
+    if (!p.waitForFinished(3000)) {
+        p.kill();
+        p.waitForFinished(1000);
+        return true;   // no answer is no proof of absence
+    }
+    return !p.readAllStandardOutput().trimmed().isEmpty();
+#endif
+}
+
+QString showFolder(Launcher &launcher, const QString &path)
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    if (QFileInfo(path).isDir() && !launcher.canShowFolders())
+        return QStringLiteral("フォルダーを表示するプログラム（ファイルマネージャー）がインストールされていないため、フォルダ：　") + shown +
+               QStringLiteral(" を開けませんでした。ファイルマネージャーをインストールするか、このフォルダーを直接開いて下さい。");
+    if (!launcher.openFolder(path)) return launchFailedText(LaunchKind::Folder, shown);
+    return {};
 }
 
 bool SystemLauncher::openInEditor(const QString &path)

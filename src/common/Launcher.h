@@ -19,6 +19,9 @@ public:
     virtual bool openFolder(const QString &path) = 0;
     /// Opens a text file in the user's editor.
     virtual bool openInEditor(const QString &path) = 0;
+    /// Whether the desktop has a program that shows folders (a file manager): without one the
+    /// desktop's handler starts and fails without a word.
+    virtual bool canShowFolders() { return true; }
 };
 
 /// What a failed start could not open; each kind has one message form.
@@ -30,12 +33,17 @@ enum class LaunchKind { Browser, Folder, Editor };
 /// "エディタで " + path + " を開けませんでした。".
 QString launchFailedText(LaunchKind kind, const QString &target);
 
+/// Shows a folder in the file manager; the message to show when it could not, naming the folder
+/// (and saying so when no file manager is installed), or empty.
+QString showFolder(Launcher &launcher, const QString &path);
+
 class SystemLauncher final : public Launcher {
 public:
     bool startCommand(const QString &commandLine) override;
     bool openUrl(const QString &browserPath, const QString &address) override;
     bool openFolder(const QString &path) override;
     bool openInEditor(const QString &path) override;
+    bool canShowFolders() override;
 };
 
 } // namespace velor

@@ -3,14 +3,18 @@
 #include "common/TextFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace velor {
 
-Sites readSites(const QString &path)
+namespace {
+
+// The [sites] lines as key and value, in file order.
+QList<std::pair<QString, QString>> readSitesLines(const QString &path)
 {
-    Sites s;
+    QList<std::pair<QString, QString>> keys;
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return s;
+    if (!f.open(QIODevice::ReadOnly)) return keys;
     const QString text = QString::fromUtf8(f.read(1 << 20));
     bool inSites = false;
     for (QString line : text.split('\n')) {
@@ -20,9 +24,26 @@ Sites readSites(const QString &path)
         if (!inSites) continue;
         const int eq = int(line.indexOf('='));
         if (eq <= 0) continue;
-        const QString key = line.left(eq).trimmed();
         QString value = line.mid(eq + 1).trimmed();
         if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"')) value = value.mid(1, value.size() - 2);
+        keys.append({line.left(eq).trimmed(), value});
+    }
+    return keys;
+}
+
+} // namespace
+
+QHash<QString, QString> readSitesKeys(const QString &path)
+{
+    QHash<QString, QString> keys;
+    for (const auto &[key, value] : readSitesLines(path)) keys.insert(key, value);
+    return keys;
+}
+
+Sites readSites(const QString &path)
+{
+    Sites s;
+    for (const auto &[key, value] : readSitesLines(path)) {
         if (key == QLatin1String("FetchTimeoutSeconds")) {
             bool ok = false;
             const int v = value.toInt(&ok);
@@ -43,6 +64,10 @@ Sites readSites(const QString &path)
             s.SplitListUrl = value;
             continue;
         }
+        if (key == QLatin1String("NameListUrl")) {
+            s.NameListUrl = value;
+            continue;
+        }
         QString *slot = nullptr;
         if (key == QLatin1String("DataSiteUrl")) slot = &s.DataSiteUrl;
         else if (key == QLatin1String("QuoteUrl")) slot = &s.QuoteUrl;
@@ -59,6 +84,85 @@ Sites readSites(const QString &path)
     return s;
 }
 
+QByteArray sitesFileHeader()
+{
+    return QStringLiteral(
+               "; VELOR が読む外部のページのアドレス（このファイルは UTF-8 です）。\r\n"
+               "; ファイル メニューの「設定…」からも変えられます。\r\n"
+               "; …Url は基本のアドレス（http:// か https:// か file:// で始まり、ホストと先頭のパスまで）で、\r\n"
+               "; プログラムがその後ろに決まったパスを付けて読みます。値が空のキーは組み込みの値を使います。\r\n"
+               ";   DataSiteUrl          株価データのサイト（日々のファイルへのリンクがあるトップページ、末尾は /）\r\n"
+               ";   NameListUrl          銘柄名の一覧（アドレス全体。CSV「コード,銘柄名[,部]」、シフトJIS）。\r\n"
+               ";                        ダウンロードで追加された「新規銘柄」に名前を付けます。空なら使いません\r\n"
+               ";   SplitListUrl         株式分割・併合の一覧（アドレス全体。「コード,YYYYMMDD,分割前:分割後」）\r\n"
+               ";   QuoteUrl             個別銘柄の株価ページ（/quote/コード.T を付けます）\r\n"
+               ";   FuturesUrl           日経平均先物のページ（/cme/ を付けます）\r\n"
+               ";   TargetPriceUrl       目標株価のページ（/stock/コード を付けます）\r\n"
+               ";   StockDetailUrl       ボタン「Y!」で開くページ\r\n"
+               ";   BrokerQuoteUrl       ボタン「楽」で開くページ\r\n"
+               ";   AnalysisUrl          ボタン「み」で開くページ\r\n"
+               ";   CompanyUrl           ボタン「四」で開くページ\r\n"
+               ";   WorldIndexUrl        世界の株価指数の欄のページ\r\n"
+               ";   HomePageUrl          VELOR のホームページ（アドレス全体）\r\n"
+               ";   FetchTimeoutSeconds  応答を待つ秒数（1〜600、既定 10）\r\n"
+               ";   MaxConnections       同時に読むページの数（1〜32、既定 4）\r\n"
+               ";   AdjustPrices         株価を株式分割・併合で調整して表示する（1）か、しない（0）か\r\n")
+        .toUtf8();
+}
+
+QByteArray withSitesKeys(const QByteArray &old, const QList<std::pair<QString, QString>> &keys)
+{
+    const QByteArray cr = old.isEmpty() || old.contains("\r\n") ? "\r" : "";
+    QList<QByteArray> lines = old.split('\n');
+    if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
+    // A last line without an end keeps it that way unless a line comes after it.
+    bool openEnd = !old.isEmpty() && !old.endsWith('\n');
+    const auto endLast = [&] {
+        if (openEnd) lines.back() += cr;
+        openEnd = false;
+    };
+    const auto isHeader = [](const QByteArray &l) { return l.trimmed().startsWith('['); };
+    for (const auto &[key, value] : keys) {
+        const QByteArray wanted = key.toUtf8() + '=' + value.toUtf8();
+        qsizetype section = -1;
+        for (qsizetype i = 0; i < lines.size() && section < 0; ++i)
+            if (lines[i].trimmed().toLower() == "[sites]") section = i;
+        if (section < 0) {
+            endLast();
+            lines << "[sites]" + cr << wanted + cr;
+            continue;
+        }
+        qsizetype end = section + 1, found = -1;
+        for (; end < lines.size() && !isHeader(lines[end]); ++end) {
+            const QByteArray t = lines[end].trimmed();
+            const qsizetype eq = t.indexOf('=');
+            if (eq > 0 && !t.startsWith(';') && !t.startsWith('#') && t.left(eq).trimmed() == key.toUtf8()) found = end;
+        }
+        // The last line of a key is the one a reader keeps.
+        if (found >= 0) lines[found] = wanted + (lines[found].endsWith('\r') ? "\r" : "");
+        else {
+            // After the section's last line that is not blank, so a blank line before the next
+            // section stays where it is.
+            qsizetype at = end;
+            while (at > section + 1 && lines[at - 1].trimmed().isEmpty()) --at;
+            if (at == lines.size()) endLast();
+            lines.insert(at, wanted + cr);
+        }
+    }
+    return lines.join('\n') + (openEnd ? "" : "\n");
+}
+
+std::expected<void, QString> setSitesKeys(const QString &path, const QList<std::pair<QString, QString>> &keys)
+{
+    QByteArray old = sitesFileHeader() + "[sites]\r\n";
+    if (QFileInfo::exists(path)) {
+        auto r = readBytes(path, 1 << 20);
+        if (!r) return std::unexpected(r.error());
+        old = *r;
+    }
+    return saveBytes(path, withSitesKeys(old, keys));
+}
+
 std::expected<void, QString> setSitesKey(const QString &path, const QString &key, const QString &value)
 {
     QByteArray old;
@@ -67,29 +171,7 @@ std::expected<void, QString> setSitesKey(const QString &path, const QString &key
         if (!r) return std::unexpected(r.error());
         old = *r;
     }
-    const QByteArray cr = old.isEmpty() || old.contains("\r\n") ? "\r" : "";
-    const QByteArray wanted = key.toUtf8() + '=' + value.toUtf8();
-    QList<QByteArray> lines = old.split('\n');
-    if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
-    const auto isHeader = [](const QByteArray &l) { return l.trimmed().startsWith('['); };
-    qsizetype section = -1;
-    for (qsizetype i = 0; i < lines.size() && section < 0; ++i)
-        if (lines[i].trimmed().toLower() == "[sites]") section = i;
-    if (section < 0) {
-        lines << "[sites]" + cr << wanted + cr;
-    } else {
-        qsizetype end = section + 1;
-        for (; end < lines.size() && !isHeader(lines[end]); ++end) {
-            const QByteArray t = lines[end].trimmed();
-            const qsizetype eq = t.indexOf('=');
-            if (eq > 0 && !t.startsWith(';') && !t.startsWith('#') && t.left(eq).trimmed() == key.toUtf8()) {
-                lines[end] = wanted + (lines[end].endsWith('\r') ? "\r" : "");
-                return saveBytes(path, lines.join('\n') + '\n');
-            }
-        }
-        lines.insert(end, wanted + cr);
-    }
-    return saveBytes(path, lines.join('\n') + '\n');
+    return saveBytes(path, withSitesKeys(old, {{key, value}}));
 }
 
 } // namespace velor

@@ -1,7 +1,10 @@
 #pragma once
 // Addresses of every outside page, from the optional sites.ini beside VELOR.ini. The built-in
 // defaults name no real host: a user points the program at the sites of their choice.
+#include <QHash>
+#include <QList>
 #include <QString>
+#include <utility>
 #include <expected>
 
 namespace velor {
@@ -21,6 +24,9 @@ struct Sites {
     int MaxConnections = 4;   ///< page requests in flight during a screen or a monitor pass
     /// The price-data site's list of splits (lines "code,YYYYMMDD,old:new"); empty: none.
     QString SplitListUrl;
+    /// The price-data site's list of stock names (CP932 lines "code,name[,section]"): the download
+    /// names the stocks it added as 新規銘柄. Empty: none.
+    QString NameListUrl;
     /// Bars are shown adjusted for recorded splits (株価調整).
     bool AdjustPrices = true;
 };
@@ -29,6 +35,21 @@ struct Sites {
 /// Unknown keys and malformed lines are ignored; a non-positive or non-numeric time-out keeps 10,
 /// and MaxConnections outside 1..32 keeps 4.
 Sites readSites(const QString &path);
+
+/// The raw values of sites.ini's [sites] section by key (quotes removed, blanks trimmed), as the
+/// file holds them; a missing file gives none.
+QHash<QString, QString> readSitesKeys(const QString &path);
+
+/// The comment lines a new sites.ini starts with (UTF-8, CR LF): what each key means, in Japanese.
+QByteArray sitesFileHeader();
+
+/// `old` (a sites.ini's bytes) with keys of [sites] set, every other line kept byte for byte: a
+/// key's line is replaced, or added at the end of the section (made when missing).
+QByteArray withSitesKeys(const QByteArray &old, const QList<std::pair<QString, QString>> &keys);
+
+/// Sets keys of sites.ini in one checked write (see withSitesKeys); a file not there yet starts
+/// with sitesFileHeader().
+std::expected<void, QString> setSitesKeys(const QString &path, const QList<std::pair<QString, QString>> &keys);
 
 /// Sets one key of sites.ini's [sites] section, keeping every other line byte for byte: the
 /// key's line is replaced, or added at the end of the section (the section is made when missing).

@@ -1,6 +1,7 @@
 #include "demo/DemoFolder.h"
 
 #include "common/StockCode.h"
+#include "db/Sites.h"
 #include "demo/DemoSite.h"
 
 #include "common/Cp932.h"
@@ -77,8 +78,10 @@ std::expected<void, QString> writeDatabase(const MarketGenerator &gen, const QSt
 QByteArray demoSitesText(const QString &programDir, const QString &pageServer)
 {
     const QString site = QUrl::fromLocalFile(withTrailingSeparator(QDir(programDir).absolutePath()) + QStringLiteral("site")).toString();
-    QByteArray sites = "; Addresses of the outside pages. The demo reads local copies.\r\n[sites]\r\n";
+    QByteArray sites = sitesFileHeader() + QStringLiteral("; デモのページはプログラムフォルダーの site/ にあります（--moving のデモは株価と先物のページをデモのページサーバーから読みます）。\r\n").toUtf8() +
+                       "[sites]\r\n";
     sites += "DataSiteUrl=" + site.toUtf8() + "/\r\n";
+    sites += "NameListUrl=" + site.toUtf8() + "/names.csv\r\n";
     for (const char *key : {"QuoteUrl", "FuturesUrl", "TargetPriceUrl", "StockDetailUrl", "BrokerQuoteUrl",
                             "AnalysisUrl", "CompanyUrl", "WorldIndexUrl"}) {
         const bool live = !pageServer.isEmpty() && (qstrcmp(key, "QuoteUrl") == 0 || qstrcmp(key, "FuturesUrl") == 0);

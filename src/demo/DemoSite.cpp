@@ -2,6 +2,7 @@
 
 #include "common/StockCode.h"
 
+#include "common/Cp932.h"
 #include "common/NumText.h"
 #include "common/TextFile.h"
 
@@ -101,7 +102,21 @@ std::expected<void, QString> writeDemoSite(const MarketGenerator &gen, const QSt
         const QByteArray archive = storedLzh(member, files[size_t(d - from)], dosTimeOf(day));
         if (auto r = saveBytes(siteDir + QString::fromLatin1(linkOf(day)), archive); !r) return r;
     }
+    if (auto r = saveBytes(siteDir + QStringLiteral("names.csv"), nameList(gen)); !r) return r;
     return saveBytes(siteDir + QStringLiteral("index.html"), page);
+}
+
+QByteArray nameList(const MarketGenerator &gen)
+{
+    QByteArray out;
+    const int last = int(gen.calendar().size()) - 1;
+    const auto &listing = gen.listing();
+    for (size_t i = 0; i < listing.size(); ++i) {
+        if (listing[i].code < 1301) continue;   // the index series carry no name of a company
+        out += codeBytes(listing[i].code) + ',' + toCp932(listing[i].name.trimmed()) + ',' +
+               QByteArray::number(gen.sectionOn(i, last)) + "\r\n";
+    }
+    return out;
 }
 
 } // namespace velor::demo

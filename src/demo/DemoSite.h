@@ -18,7 +18,11 @@ QByteArray storedLzh(const QByteArray &memberName, const QByteArray &payload, qu
 /// The all-market daily files of calendar days from..to-1 (index series' volume in shares).
 std::vector<QByteArray> dailyFiles(const MarketGenerator &gen, int from, int to);
 
-/// Writes siteDir/index.html and siteDir/dataYYYY/DYYMMDD.lzh for the next days.
+/// The site's list of names: "code,name,section" CR LF (CP932) for every stock of the listing,
+/// with the section of the last next day.
+QByteArray nameList(const MarketGenerator &gen);
+
+/// Writes siteDir/index.html, siteDir/dataYYYY/DYYMMDD.lzh for the next days and siteDir/names.csv.
 std::expected<void, QString> writeDemoSite(const MarketGenerator &gen, const QString &siteDir);
 
 } // namespace velor::demo

@@ -9,6 +9,7 @@
 #include "import/DailyImport.h"
 #include "import/ImportJournal.h"
 #include "import/LzhExtract.h"
+#include "import/StockNames.h"
 
 #include <QDir>
 #include <QUrl>
@@ -232,6 +233,8 @@ bool JIDOU(State &st, Services &sv)
         sv.shell.keepAlive();
         ok = SHUDOU(st, sv);
     }
+    // The daily file carries no names: the site's list names the stocks it added.
+    if (ok) ok = nameNewStocks(st, sv, timeoutMs);
     st.DownloadState = 0;
     return ok;
 }

@@ -99,7 +99,7 @@ TEST_F(CommandMap, SeparatorsDrawAsSeparatorsWithoutText)
     ASSERT_NE(file, nullptr);
     QStringList shape;
     for (QAction *a : file->actions()) shape << (a->isSeparator() ? QStringLiteral("|") + a->text() + "|" : QStringLiteral("x"));
-    EXPECT_EQ(shape, (QStringList{"x", "x", "||", "x", "x", "x", "x", "x", "||", "x", "x", "x", "||", "x", "||", "x", "x", "x", "||", "x"}));
+    EXPECT_EQ(shape, (QStringList{"x", "x", "||", "x", "x", "x", "x", "x", "||", "x", "x", "x", "||", "x", "||", "x", "x", "x", "x", "||", "x"}));
     file->popup(QPoint(0, 0));
     test::saveShot(*file, QStringLiteral("menu-file"));
     file->hide();

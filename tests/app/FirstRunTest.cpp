@@ -13,12 +13,14 @@
 #include "demo/DemoFolder.h"
 #include "import/AutoDownload.h"
 #include "import/DailyImport.h"
+#include "support/DemoWindow.h"
 #include "support/GuiApp.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -257,4 +259,106 @@ TEST(FirstRun, TheDialogMakesADemoOrAnEmptyFolderOrTakesAnExistingOne)
         EXPECT_EQ(rememberedProgramFolder(), user.path("demo"));
         EXPECT_FALSE(QFileInfo::exists(user.path("elsewhere")));
     }
+}
+
+TEST(FirstRun, ARememberedFolderThatWentIsNamedByTheDialogAndTheCommandLine)
+{
+    test::ensureGuiApp();
+    UserFolders user;
+    QTemporaryDir exe;
+    const QString gone = user.path("usb/velor");
+    ASSERT_TRUE(rememberProgramFolder(gone).has_value());
+    const ProgramFolderPlace p = locateProgramFolder({}, exe.path());
+    EXPECT_TRUE(p.fallback);
+    EXPECT_EQ(p.dir, user.path("data/velor/"));
+    EXPECT_EQ(p.missingRemembered, gone);
+    const QString said = QStringLiteral("前回使ったプログラムフォルダー ") + gone +
+                         QStringLiteral(" が見つかりません（VELOR.ini がありません）。フォルダーが移動・削除されたか、"
+                                        "そのフォルダーのあるドライブがつながっていません。");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(runCommand(*parseCommandLine({"velor", "export", "1301"}), exe.path()), 1);
+    const QString err = QString::fromUtf8(testing::internal::GetCapturedStderr());
+    EXPECT_TRUE(err.startsWith(QStringLiteral("error: ") + said + QStringLiteral("プログラムフォルダーが指定されておらず、"))) << err.toStdString();
+    test::ScriptedDialogs dialogs;
+    FirstRunDialog d(p.dir, {}, dialogs);
+    d.setMissingFolder(p.missingRemembered);
+    auto *label = d.findChild<QLabel *>("missingFolder");
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), said + QStringLiteral("\n別の場所にあれば「既にあるプログラムフォルダーを選ぶ…」で選んで下さい。"));
+    // Nothing is said when no folder was remembered.
+    QFile::remove(rememberedFolderFile());
+    EXPECT_EQ(locateProgramFolder({}, exe.path()).missingRemembered, QString());
+}
+
+TEST(FirstRun, OpeningAFolderWithoutAFileManagerSaysSo)
+{
+    test::ensureGuiApp();
+    QTemporaryDir dir;
+    State st;
+    test::TestEnv env;
+    std::unique_ptr<MainWindow> w;
+    test::openDemoWindow(dir.path(), 20, QDateTime(QDate(2026, 11, 30), QTime(10, 15)), st, env, w);
+    const QString vedat = QDir::toNativeSeparators(st.ProgramDir + "VEDAT"), tmp = QDir::toNativeSeparators(st.DataDir + "tmp");
+    const auto noManager = [](const QString &folder) {
+        return QStringLiteral("フォルダーを表示するプログラム（ファイルマネージャー）がインストールされていないため、フォルダ：　") + folder +
+               QStringLiteral(" を開けませんでした。ファイルマネージャーをインストールするか、このフォルダーを直接開いて下さい。");
+    };
+    struct Case { bool fileManager; const char *how; QString folder; QString said; };
+    const Case cases[] = {
+        {true, "vedat", vedat, {}},
+        {true, "F888", tmp, {}},
+        {false, "vedat", vedat, noManager(vedat)},
+        {false, "F888", tmp, noManager(tmp)},
+    };
+    for (const Case &c : cases) {
+        env.launcher.fileManager = c.fileManager;
+        env.launcher.commands.clear();
+        env.dialogs.shown.clear();
+        if (QLatin1String(c.how) == QLatin1String("vedat")) w->toolbarClick("vedat");
+        else w->click(c.how);
+        if (c.said.isEmpty()) {
+            EXPECT_EQ(env.launcher.commands, QStringList{"folder " + QDir::fromNativeSeparators(c.folder)}) << c.how;
+            EXPECT_TRUE(env.dialogs.shown.empty()) << c.how;
+        } else {
+            EXPECT_TRUE(env.launcher.commands.isEmpty()) << c.how;
+            ASSERT_EQ(env.dialogs.shown.size(), 1u) << c.how;
+            EXPECT_EQ(env.dialogs.shown[0].text, c.said);
+            EXPECT_EQ(env.dialogs.shown[0].icon, Icon::Error);
+        }
+    }
+}
+
+TEST(FirstRun, EveryNewSitesIniExplainsItsKeysInJapanese)
+{
+    QTemporaryDir dir;
+    const QString empty = dir.path() + "/empty", demoDir = dir.path() + "/demo", bare = dir.path() + "/bare";
+    ASSERT_TRUE(writeEmptyProgramFolder(empty).has_value());
+    demo::MarketOptions mo;
+    mo.stocks = 8;
+    ASSERT_TRUE(demo::writeDemoFolder(demoDir, mo).has_value());
+    QDir().mkpath(bare);
+    ASSERT_TRUE(setSitesKeys(bare + "/sites.ini", {{"MaxConnections", "2"}}).has_value());
+    const QByteArray first = QStringLiteral("; VELOR が読む外部のページのアドレス（このファイルは UTF-8 です）。\r\n").toUtf8();
+    for (const QString &path : {empty + "/sites.ini", demoDir + "/sites.ini", bare + "/sites.ini"}) {
+        const QByteArray bytes = test::readFile(path);
+        EXPECT_TRUE(bytes.startsWith(first + sitesFileHeader().mid(first.size()))) << path.toStdString();
+        int comments = 0;
+        for (const QByteArray &line : bytes.split('\n')) {
+            if (!line.startsWith(';')) continue;
+            ++comments;
+            // Every comment line says something in Japanese, none in English alone.
+            const QString text = QString::fromUtf8(line);
+            EXPECT_TRUE(std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x3000; })) << line.toStdString();
+        }
+        EXPECT_GE(comments, 20) << path.toStdString();
+    }
+    // The keys are read as before: the empty folder's addresses are the built-in ones, the demo's
+    // name its own site, and the list of names is set only in the demo.
+    EXPECT_EQ(readSites(empty + "/sites.ini").DataSiteUrl, Sites{}.DataSiteUrl);
+    EXPECT_EQ(readSites(empty + "/sites.ini").NameListUrl, QString());
+    const Sites demoSites = readSites(demoDir + "/sites.ini");
+    EXPECT_EQ(demoSites.DataSiteUrl, QUrl::fromLocalFile(demoDir + "/site").toString() + '/');
+    EXPECT_EQ(demoSites.NameListUrl, QUrl::fromLocalFile(demoDir + "/site").toString() + "/names.csv");
+    EXPECT_EQ(readSites(bare + "/sites.ini").MaxConnections, 2);
+    EXPECT_TRUE(test::readFile(bare + "/sites.ini").endsWith("[sites]\r\nMaxConnections=2\r\n"));
 }

@@ -124,6 +124,11 @@ TEST(LetterCodes, ImportedChartedListedScreenedWatchedAndAlertedOn)
     EXPECT_EQ(r.code, 0);
     EXPECT_FALSE(test::readFile(m.home + "/touroku2.dat").contains("710A"));
 
+    // The new listing took its name from the demo site's list of names, not 新規銘柄.
+    const QString listed = fromCp932(test::readFile(m.home + "/site/names.csv")).section(QStringLiteral("\n710A,"), 1, 1).section(',', 0, 0);
+    ASSERT_FALSE(listed.isEmpty());
+    r = m.velor({}, {"search", listed.left(2)});
+    EXPECT_TRUE(r.out.contains(QStringLiteral("710A  ") + listed.left(5))) << r.out.toStdString();
     r = m.velor({}, {"search", "新規"});
-    EXPECT_TRUE(r.out.contains(QStringLiteral("710A  新規銘柄"))) << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains(QStringLiteral("710A"))) << r.out.toStdString();
 }

@@ -62,8 +62,9 @@ TEST_F(WindowFixture, MenuBarHasTheDocumentedTreeAndTheHiddenMenuIsAbsent)
     EXPECT_EQ(tops, (QStringList{"ファイル", "表示", "検索", "リアルタイム表示", "情報", "ヘルプ"}));
     QMenu *file = w->menuBar()->findChild<QMenu *>("F000");
     ASSERT_NE(file, nullptr);
-    EXPECT_EQ(captions(file).size(), 20);
+    EXPECT_EQ(captions(file).size(), 21);
     EXPECT_EQ(captions(file).value(17), "株式分割・併合…");
+    EXPECT_EQ(captions(file).value(18), "設定…");
     EXPECT_EQ(captions(file).first(), "株価データをまとめて追加（自動）");
     EXPECT_EQ(captions(file).last(), "終了");
 

@@ -125,6 +125,8 @@ void expectReadablePages(const QString &sourceDir)
     for (size_t k = 0; k < pages.size(); ++k) {
         EXPECT_EQ(pages[k].splitTables, 0) << sourceDir.toStdString() << " page " << k + 1;
         EXPECT_EQ(pages[k].splitRows, 0) << sourceDir.toStdString() << " page " << k + 1;
+        EXPECT_EQ(pages[k].keptApart, 0) << sourceDir.toStdString() << " page " << k + 1;
+        EXPECT_FALSE(pages[k].onlyIntroductions) << sourceDir.toStdString() << " page " << k + 1;
         const bool lastOfChapter = k + 1 == pages.size() || pages[k + 1].chapterStart;
         if (lastOfChapter && !pages[k].chapterStart) {
             EXPECT_GE(pages[k].textHeight, lines3) << sourceDir.toStdString() << " page " << k + 1;
@@ -187,5 +189,25 @@ TEST(ManualPdf, ATableLongerThanAPageContinuesUnderItsHeader)
         if (b.blockFormat().headingLevel() > 0) {
             EXPECT_FALSE(b.text().isEmpty());
         }
+    }
+}
+
+// A heading or a line ending in a colon stays with what it introduces wherever the page ends: a
+// synthetic chapter whose filler grows a line at a time puts each of them at every place on the
+// page foot once.
+TEST(ManualPdf, HeadingsAndColonLinesKeepWithWhatFollows)
+{
+    app();
+    for (int filler = 30; filler < 46; ++filler) {
+        QTemporaryDir dir;
+        QString md = QStringLiteral("# 第1章\n\n");
+        for (int p = 0; p < filler; ++p) md += QStringLiteral("段落 %1 の本文です。\n\n").arg(p);
+        md += QStringLiteral("## 1.1 節\n\n例:\n\n```\n$ velor minute collect\n記録=43 記録済み=0 値なし=4 失敗=0\n```\n\n");
+        md += QStringLiteral("## 1.2 表の節\n\n| キー | 動作 |\n|---|---|\n");
+        for (int r = 0; r < 40; ++r) md += QStringLiteral("| F%1 | 動作 %1 |\n").arg(r);
+        md += QStringLiteral("\n注意：\n\n- 最後の項目。\n");
+        writeFile(dir.path() + "/01.md", md.toUtf8());
+        SCOPED_TRACE(filler);
+        expectReadablePages(dir.path());
     }
 }

@@ -144,3 +144,25 @@ TEST(Sites, DefaultsAndOverrides)
     EXPECT_EQ(s.FetchTimeoutSeconds, 3);
     EXPECT_EQ(s.CompanyUrl, none.CompanyUrl);
 }
+
+// Setting keys of sites.ini keeps every other byte: comments, other sections, commented keys,
+// the line ends of the file and a last line without one.
+TEST(SitesKeys, SetKeysKeepEveryOtherByte)
+{
+    struct Case { const char *before; QList<std::pair<QString, QString>> keys; const char *after; };
+    const Case cases[] = {
+        {"; c\r\n[sites]\r\nA=1\r\n\r\n[x]\r\nB=2\r\n", {{"A", "9"}, {"B", "3"}}, "; c\r\n[sites]\r\nA=9\r\nB=3\r\n\r\n[x]\r\nB=2\r\n"},
+        {"[sites]\nQ=1\nQ=2\n", {{"Q", "3"}}, "[sites]\nQ=1\nQ=3\n"},
+        {"[sites]\r\nA=1", {{"B", "2"}}, "[sites]\r\nA=1\r\nB=2\r\n"},
+        {"[sites]\r\nA=1", {{"A", "5"}}, "[sites]\r\nA=5"},
+        {"; only\r\n;x", {{"A", "1"}}, "; only\r\n;x\r\n[sites]\r\nA=1\r\n"},
+        {"[sites]\r\n;A=1\r\n#A=2\r\n", {{"A", "3"}}, "[sites]\r\n;A=1\r\n#A=2\r\nA=3\r\n"},
+        {"[SITES]\r\n  A = 1 \r\n", {{"A", "http://x/"}}, "[SITES]\r\nA=http://x/\r\n"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(withSitesKeys(c.before, c.keys), QByteArray(c.after)) << c.before;
+    // A file not there yet starts with the Japanese comments.
+    QTemporaryDir dir;
+    ASSERT_TRUE(setSitesKeys(dir.path() + "/sites.ini", {{"QuoteUrl", "https://q.example"}}).has_value());
+    EXPECT_EQ(test::readFile(dir.path() + "/sites.ini"), sitesFileHeader() + "[sites]\r\nQuoteUrl=https://q.example\r\n");
+}

@@ -59,7 +59,7 @@ TEST(DemoSite, TheDemoFolderDownloadsItsNextTenDaysOffline)
     ASSERT_TRUE(MEIGARAIN(st).has_value());
     env.clock.set(QDateTime(QDate(2026, 12, 11), QTime(20, 0)));   // the evening of the last new day
     ASSERT_TRUE(JIDOU(st, env.services));
-    EXPECT_EQ(env.net.requested.size(), 11);
+    EXPECT_EQ(env.net.requested.size(), 12);   // the top page, ten days and the list of names
     EXPECT_TRUE(readFile(st.DataDir + "1001.csv").startsWith("300,300,300\r\n20261211,"));
     EXPECT_EQ(env.dialogs.texts().back(), QStringLiteral("データの追加が終わりました"));
 

@@ -61,7 +61,9 @@ public:
     bool openUrl(const QString &browser, const QString &address) override { commands << browser + ' ' + address; return true; }
     bool openFolder(const QString &p) override { commands << QStringLiteral("folder ") + p; return true; }
     bool openInEditor(const QString &p) override { commands << QStringLiteral("editor ") + p; return true; }
+    bool canShowFolders() override { return fileManager; }
     QStringList commands;
+    bool fileManager = true;   ///< false: a desktop without a file manager
 };
 
 class RecordingSound final : public Sound {

@@ -1,0 +1,248 @@
+#include "app/SettingsWindow.h"
+
+#include "app/MainWindow.h"
+#include "app/SettingsForm.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace velor {
+
+namespace {
+
+const QString kBad = QStringLiteral("color: #c00000");
+const QString kGood = QStringLiteral("color: #006000");
+
+// The stock whose pages 接続を確かめる reads: the one shown, or the first of the master.
+int sampleCode(const State &st)
+{
+    if (st.CurCode >= 1301 && st.entryOf(st.CurCode) > 0) return st.CurCode;
+    for (int i = 1; i <= st.StockCount; ++i)
+        if (st.StockCode[size_t(i)] >= 1301) return st.StockCode[size_t(i)];
+    return 1301;
+}
+
+} // namespace
+
+SettingsDialog::SettingsDialog(MainWindow &w) : QDialog(&w), m_w(w)
+{
+    setObjectName(QStringLiteral("SettingsDialog"));
+    setWindowTitle(QStringLiteral("設定"));
+    auto *layout = new QVBoxLayout(this);
+    tabs = new QTabWidget(this);
+    layout->addWidget(tabs);
+    const struct { const char16_t *title; QStringList groups; } pages[] = {
+        {u"アドレス（sites.ini）", {QStringLiteral("株価データのサイト"), QStringLiteral("ページのアドレス"), QStringLiteral("ページの読み込み")}},
+        {u"表示とランキング（VELOR.ini）",
+         {QStringLiteral("チャート"), QStringLiteral("ランキングと絞り込み"), QStringLiteral("リアルタイム急騰急落"), QStringLiteral("指標の期間")}},
+    };
+    for (const auto &page : pages) {
+        int labelWidth = 0;
+        for (const SettingSpec &s : settingSpecs())
+            if (page.groups.contains(s.group)) labelWidth = std::max(labelWidth, fontMetrics().horizontalAdvance(s.label) + 8);
+        auto *scroll = new QScrollArea(tabs);
+        scroll->setWidgetResizable(true);
+        auto *inner = new QWidget(scroll);
+        auto *column = new QVBoxLayout(inner);
+        for (const QString &group : page.groups) {
+            auto *box = new QGroupBox(group, inner);
+            auto *form = new QFormLayout(box);
+            for (const SettingSpec &s : settingSpecs()) {
+                if (s.group != group) continue;
+                auto *cell = new QWidget(box);
+                auto *rows = new QVBoxLayout(cell);
+                rows->setContentsMargins(0, 0, 0, 0);
+                rows->setSpacing(2);
+                auto *line = new QHBoxLayout;
+                if (s.kind == SettingKind::Flag) {
+                    auto *c = new QCheckBox(cell);
+                    c->setObjectName(s.id);
+                    m_checks.insert(s.id, c);
+                    line->addWidget(c);
+                    line->addStretch();
+                } else {
+                    auto *e = new QLineEdit(cell);
+                    e->setObjectName(s.id);
+                    if (s.kind == SettingKind::Address) e->setPlaceholderText(QStringLiteral("空なら組み込みのアドレス"));
+                    if (s.kind == SettingKind::List) e->setPlaceholderText(QStringLiteral("空なら使いません"));
+                    if (!s.isAddress()) e->setMaximumWidth(m_w.px(2400));
+                    m_edits.insert(s.id, e);
+                    line->addWidget(e);
+                }
+                if (s.isAddress()) {
+                    auto *b = new QPushButton(QStringLiteral("接続を確かめる"), cell);
+                    b->setObjectName(s.id + QStringLiteral("Test"));
+                    const QString id = s.id;
+                    connect(b, &QPushButton::clicked, this, [this, id] { testConnection(id); });
+                    m_tests.insert(s.id, b);
+                    line->addWidget(b);
+                }
+                rows->addLayout(line);
+                auto *n = new QLabel(cell);
+                n->setObjectName(s.id + QStringLiteral("Note"));
+                n->setWordWrap(true);
+                n->setTextInteractionFlags(Qt::TextSelectableByMouse);
+                n->hide();
+                m_notes.insert(s.id, n);
+                rows->addWidget(n);
+                // One label width for the tab, so the fields of its groups line up.
+                auto *label = new QLabel(s.label, box);
+                label->setMinimumWidth(labelWidth);
+                form->addRow(label, cell);
+                m_tabOf.insert(s.id, tabs->count());
+            }
+            column->addWidget(box);
+        }
+        column->addStretch();
+        scroll->setWidget(inner);
+        tabs->addTab(scroll, QString::fromUtf16(page.title));
+    }
+    auto *hint = new QLabel(QStringLiteral("OK で sites.ini と VELOR.ini に書き、すぐに使います（ファイルの他の行と注釈はそのまま残ります）。"), this);
+    hint->setWordWrap(true);
+    layout->addWidget(hint);
+    problem = new QLabel(this);
+    problem->setObjectName(QStringLiteral("problem"));
+    problem->setStyleSheet(kBad);
+    problem->setWordWrap(true);
+    layout->addWidget(problem);
+    auto *buttons = new QDialogButtonBox(this);
+    okButton = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    cancelButton = buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
+    okButton->setDefault(true);
+    connect(okButton, &QPushButton::clicked, this, &SettingsDialog::save);
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    layout->addWidget(buttons);
+    resize(m_w.px(10500), m_w.px(9000));
+    if (auto v = readSettingValues(m_w.state().ProgramDir)) fill(*v);
+    else {
+        problem->setText(v.error());
+        okButton->setEnabled(false);
+    }
+}
+
+void SettingsDialog::fill(const QStringList &values)
+{
+    const auto &specs = settingSpecs();
+    for (size_t i = 0; i < specs.size(); ++i) {
+        if (QLineEdit *e = m_edits.value(specs[i].id)) e->setText(values.value(int(i)));
+        if (QCheckBox *c = m_checks.value(specs[i].id)) c->setChecked(values.value(int(i)).trimmed().toDouble() != 0);
+    }
+}
+
+QStringList SettingsDialog::values() const
+{
+    QStringList out;
+    for (const SettingSpec &s : settingSpecs()) {
+        if (QCheckBox *c = m_checks.value(s.id)) out << (c->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+        else out << m_edits.value(s.id)->text();
+    }
+    return out;
+}
+
+void SettingsDialog::setNote(const QString &id, const QString &text, bool bad)
+{
+    QLabel *n = m_notes.value(id);
+    if (!n) return;
+    n->setText(text);
+    n->setStyleSheet(bad ? kBad : kGood);
+    n->setVisible(!text.isEmpty());
+}
+
+void SettingsDialog::clearNotes()
+{
+    for (auto it = m_notes.cbegin(); it != m_notes.cend(); ++it) setNote(it.key(), {}, false);
+    problem->clear();
+}
+
+void SettingsDialog::save()
+{
+    if (m_testing) return;
+    clearNotes();
+    const QStringList v = values();
+    const auto problems = checkSettingValues(v);
+    if (!problems.empty()) {
+        for (const SettingProblem &p : problems) setNote(settingSpecs()[size_t(p.index)].id, p.text, true);
+        const QString first = settingSpecs()[size_t(problems.front().index)].id;
+        tabs->setCurrentIndex(m_tabOf.value(first));
+        if (QLineEdit *e = m_edits.value(first)) e->setFocus();
+        problem->setText(QStringLiteral("正しくない値が %1 か所あります。赤字の説明に従って直してください。").arg(problems.size()));
+        return;
+    }
+    const auto saved = saveSettingValues(m_w.state(), v);
+    if (!saved) {
+        problem->setText(saved.error());
+        return;
+    }
+    if (!saved->isEmpty()) {
+        // After the redraw, which fills the pane with the chart's listing.
+        m_w.redrawChart(11);
+        m_w.prependMessage(QStringLiteral("設定を保存しました（%1 項目）。\r\n").arg(saved->size()));
+    }
+    accept();
+}
+
+void SettingsDialog::testConnection(const QString &id)
+{
+    if (m_testing) return;
+    const auto &specs = settingSpecs();
+    const auto it = std::find_if(specs.begin(), specs.end(), [&](const SettingSpec &s) { return s.id == id; });
+    if (it == specs.end() || !m_edits.value(id)) return;
+    const QString typed = m_edits.value(id)->text().trimmed();
+    const QStringList v = values();
+    for (const SettingProblem &p : checkSettingValues(v))
+        if (specs[size_t(p.index)].id == id) return setNote(id, p.text, true);
+    if (typed.isEmpty()) return setNote(id, QStringLiteral("アドレスが空です。確かめるアドレスを入れてください。"), true);
+    const QString address = connectionAddress(*it, typed, sampleCode(m_w.state()));
+    // The time-out of the field when it holds a good one, so a user can try a new value.
+    int seconds = m_w.state().sites.FetchTimeoutSeconds;
+    if (QLineEdit *t = m_edits.value(QStringLiteral("FetchTimeoutSeconds")))
+        if (const int typed = t->text().trimmed().toInt(); typed >= 1 && typed <= 600) seconds = typed;
+    setNote(id, QStringLiteral("確かめています…　") + address, false);
+    m_testing = true;
+    for (QPushButton *b : std::as_const(m_tests)) b->setEnabled(false);
+    okButton->setEnabled(false);
+    // The fetch waits in a local event loop: the window keeps painting, and a close asked for
+    // meanwhile waits for its end (done()).
+    const auto page = m_w.services().net.fetch(address, FetchLimits{seconds * 1000, qint64(4) << 20});
+    m_testing = false;
+    for (QPushButton *b : std::as_const(m_tests)) b->setEnabled(true);
+    okButton->setEnabled(true);
+    setNote(id, address + QStringLiteral("：　") + connectionText(page), !page.has_value());
+    if (m_closeAfterTest >= 0) QDialog::done(std::exchange(m_closeAfterTest, -1));
+}
+
+void SettingsDialog::done(int r)
+{
+    if (m_testing) {
+        m_closeAfterTest = r;
+        return;
+    }
+    QDialog::done(r);
+}
+
+void wireSettings(MainWindow &w)
+{
+    w.on(QStringLiteral("SETTEI"), [&w](int) {
+        if (auto *open = w.findChild<SettingsDialog *>(); open && open->isVisible()) {
+            open->raise();
+            open->activateWindow();
+            return;
+        }
+        auto *dlg = new SettingsDialog(w);
+        dlg->setAttribute(Qt::WA_DeleteOnClose);
+        dlg->open();
+    });
+}
+
+} // namespace velor
