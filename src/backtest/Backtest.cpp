@@ -1,0 +1,267 @@
+#include "backtest/Backtest.h"
+
+#include "backtest/DailyHistory.h"
+#include "common/StockCode.h"
+#include "db/State.h"
+
+#include <QDate>
+#include <algorithm>
+#include <cmath>
+
+namespace velor {
+
+namespace {
+
+constexpr int kMaxHold = 1600;   // the bar tables' reach
+constexpr int kMaxTop = 5000;
+
+QString dayText(int32_t d)
+{
+    return QStringLiteral("%1-%2-%3").arg(d / 10000).arg(d / 100 % 100, 2, 10, QLatin1Char('0')).arg(d % 100, 2, 10, QLatin1Char('0'));
+}
+
+// The return from bar `p` to bar `p - h` (positions newest first, 0-based), or no number where
+// that bar is not stored or a close is not a price.
+double barReturn(const std::vector<Bar> &bars, size_t p, int h)
+{
+    if (p < size_t(h)) return kNoValue;
+    const double from = bars[p].close, to = bars[p - size_t(h)].close;
+    if (!(from > 0) || !(to > 0)) return kNoValue;
+    // The difference of two single-precision prices is exact in double, so a return of 10% reads 0.1.
+    return (to - from) / from;
+}
+
+} // namespace
+
+struct Backtest::Candidate {
+    double score = kNoValue;
+    int code = 0;
+    float close = 0;
+    double next = kNoValue;          // the 1-bar return, for the curve
+    std::vector<double> returns;
+};
+
+int BacktestResult::daysWithPicks() const
+{
+    int n = 0;
+    for (size_t i = 0; i < picks.size(); ++i)
+        if (i == 0 || picks[i].date != picks[i - 1].date) ++n;
+    return n;
+}
+
+Backtest::Backtest(const State &st, BacktestScreen &screen, BacktestOptions options)
+    : m_st(st), m_screen(screen), m_options(std::move(options))
+{
+}
+
+Backtest::~Backtest() = default;
+
+int Backtest::total() const { return m_st.StockCount; }
+
+std::expected<void, QString> Backtest::start()
+{
+    const auto &o = m_options;
+    if (o.from <= 0 || o.to <= 0) return std::unexpected(QStringLiteral("開始日と終了日を指定してください。"));
+    if (o.from > o.to)
+        return std::unexpected(QStringLiteral("開始日 ") + dayText(o.from) + QStringLiteral(" が終了日 ") + dayText(o.to) +
+                               QStringLiteral(" より後です。"));
+    if (o.holds.empty()) return std::unexpected(QStringLiteral("保有期間を 1 つ以上指定してください。"));
+    for (int h : o.holds)
+        if (h < 1 || h > kMaxHold)
+            return std::unexpected(QStringLiteral("保有期間 %1 は 1 から %2 までの日数ではありません。").arg(h).arg(kMaxHold));
+    if (o.top < 1 || o.top > kMaxTop)
+        return std::unexpected(QStringLiteral("選ぶ銘柄数 %1 は 1 から %2 までの数ではありません。").arg(o.top).arg(kMaxTop));
+
+    auto calendar = readDailyBars(State::priceFilePath(m_st.DataDir, 1001));
+    if (!calendar)
+        return std::unexpected(QStringLiteral("営業日の基準にする 1001 を読めません: ") + calendar.error().text);
+    for (auto it = calendar->rbegin(); it != calendar->rend(); ++it)
+        if (it->date >= o.from && it->date <= o.to && (m_result.days.empty() || it->date > m_result.days.back()))
+            m_result.days.push_back(it->date);
+    if (m_result.days.empty())
+        return std::unexpected(QStringLiteral("期間 ") + dayText(o.from) + QStringLiteral(" 〜 ") + dayText(o.to) +
+                               QStringLiteral(" に営業日（1001 の日足のある日）がありません。"));
+    m_result.holds = o.holds;
+    m_candidates.assign(m_result.days.size(), {});
+    m_marketReturns.assign(o.holds.size(), {});
+    m_marketSum.assign(m_result.days.size(), 0);
+    m_marketCount.assign(m_result.days.size(), 0);
+    m_next = 1;
+    return {};
+}
+
+bool Backtest::step(int stocks)
+{
+    for (int k = 0; k < stocks && m_next <= m_st.StockCount; ++k) examine(m_next++);
+    return m_next <= m_st.StockCount;
+}
+
+bool Backtest::better(const Candidate &a, const Candidate &b) const
+{
+    if (m_screen.hasScore() && a.score != b.score) return m_options.bottom ? a.score < b.score : a.score > b.score;
+    return codeLess(a.code, b.code);
+}
+
+void Backtest::prune(std::vector<Candidate> &list, size_t keep) const
+{
+    if (list.size() <= keep) return;
+    std::nth_element(list.begin(), list.begin() + std::ptrdiff_t(keep), list.end(),
+                     [this](const Candidate &a, const Candidate &b) { return better(a, b); });
+    list.resize(keep);
+}
+
+void Backtest::addCandidate(size_t day, Candidate c)
+{
+    auto &list = m_candidates[day];
+    list.push_back(std::move(c));
+    // Only the day's best K can be picked; the rest need not wait for the end.
+    if (list.size() >= 4 * size_t(m_options.top) + 64) prune(list, size_t(m_options.top));
+}
+
+void Backtest::examine(int entry)
+{
+    const int code = m_st.StockCode[size_t(entry)];
+    if (code <= 1002) return;   // the index series are no stocks to pick
+    auto read = readDailyBars(State::priceFilePath(m_st.DataDir, code));
+    if (!read) {
+        if (read.error().missing) ++m_result.missingFiles;
+        else m_result.unreadable << read.error().text;
+        return;
+    }
+    ++m_result.stocks;
+    const std::vector<Bar> &raw = *read;
+    const auto &days = m_result.days;
+    // The stock's bars on the range's trading days: (position, day), newest first.
+    std::vector<std::pair<size_t, size_t>> onDays;
+    for (size_t p = 0; p < raw.size(); ++p) {
+        const int32_t d = raw[p].date;
+        if (d < days.front()) break;
+        if (d > days.back() || !(raw[p].close > 0)) continue;
+        const auto it = std::lower_bound(days.begin(), days.end(), d);
+        if (it != days.end() && *it == d) onDays.emplace_back(p, size_t(it - days.begin()));
+    }
+    if (onDays.empty()) return;
+
+    const auto actions = m_st.actions.of(code);
+    std::vector<Bar> adjusted = raw;   // for the returns: every recorded split
+    adjustBars(adjusted, 0, actions);
+    const auto &holds = m_options.holds;
+    for (const auto &[p, day] : onDays) {
+        const double next = barReturn(adjusted, p, 1);
+        if (!std::isnan(next)) m_marketSum[day] += next, ++m_marketCount[day];
+        for (size_t h = 0; h < holds.size(); ++h)
+            if (const double r = barReturn(adjusted, p, holds[h]); !std::isnan(r)) m_marketReturns[h].push_back(r);
+    }
+
+    // The screen sees, on each day, the bars adjusted for the splits known that day: one
+    // evaluation for each set of known splits that some day of the range has.
+    for (size_t known = 0; known <= actions.size(); ++known) {
+        const int32_t lo = known == 0 ? 0 : actions[known - 1].exDate;
+        const int32_t hi = known == actions.size() ? std::numeric_limits<int32_t>::max() : actions[known].exDate;
+        const auto inSet = [&](size_t p) { return raw[p].date >= lo && raw[p].date < hi; };
+        if (std::none_of(onDays.begin(), onDays.end(), [&](const auto &x) { return inSet(x.first); })) continue;
+        if (known == actions.size()) {
+            fillBarTables(m_tables, adjusted);
+        } else {
+            std::vector<Bar> view = raw;
+            adjustBars(view, 0, actions.first(known));
+            fillBarTables(m_tables, view);
+        }
+        m_pass.clear();
+        m_score.clear();
+        m_screen.evaluate(m_tables, m_pass, m_score);
+        for (const auto &[p, day] : onDays) {
+            if (!inSet(p)) continue;
+            const size_t pos = p + 1;
+            if (pos >= m_pass.size() || !m_pass[pos]) continue;
+            Candidate c;
+            c.code = code;
+            c.close = m_tables.BarClose[pos];
+            if (m_screen.hasScore()) {
+                if (pos >= m_score.size() || !std::isfinite(m_score[pos])) continue;
+                c.score = m_score[pos];
+            }
+            c.next = barReturn(adjusted, p, 1);
+            c.returns.reserve(holds.size());
+            for (int h : holds) c.returns.push_back(barReturn(adjusted, p, h));
+            addCandidate(day, std::move(c));
+        }
+    }
+}
+
+BacktestResult Backtest::finish(bool stopped)
+{
+    BacktestResult r = std::move(m_result);
+    r.stopped = stopped || m_next <= m_st.StockCount;
+    const size_t nh = r.holds.size();
+    std::vector<std::vector<double>> pickReturns(nh);
+    r.curve.assign(1, 1.0);
+    r.marketCurve.assign(1, 1.0);
+    for (size_t day = 0; day < r.days.size(); ++day) {
+        auto &list = m_candidates[day];
+        prune(list, size_t(m_options.top));
+        std::sort(list.begin(), list.end(), [this](const Candidate &a, const Candidate &b) { return better(a, b); });
+        double sum = 0;
+        int count = 0;
+        for (Candidate &c : list) {
+            if (!std::isnan(c.next)) sum += c.next, ++count;
+            for (size_t h = 0; h < nh; ++h)
+                if (!std::isnan(c.returns[h])) pickReturns[h].push_back(c.returns[h]);
+            r.picks.push_back({r.days[day], c.code, c.score, c.close, std::move(c.returns)});
+        }
+        r.curve.push_back(r.curve.back() * (1 + (count > 0 ? sum / count : 0)));
+        const int mc = m_marketCount[day];
+        r.marketCurve.push_back(r.marketCurve.back() * (1 + (mc > 0 ? m_marketSum[day] / mc : 0)));
+    }
+    for (size_t h = 0; h < nh; ++h) {
+        r.pickStats.push_back(returnStats(std::move(pickReturns[h])));
+        r.marketStats.push_back(returnStats(std::move(m_marketReturns[h])));
+    }
+    r.drawdown = maxDrawdown(r.curve);
+    r.marketDrawdown = maxDrawdown(r.marketCurve);
+    m_candidates.clear();
+    m_marketReturns.clear();
+    return r;
+}
+
+std::expected<BacktestResult, QString> runBacktest(const State &st, BacktestScreen &screen, const BacktestOptions &options,
+                                                   const std::function<bool(int, int)> &progress)
+{
+    Backtest b(st, screen, options);
+    if (auto s = b.start(); !s) return std::unexpected(s.error());
+    bool more = true;
+    while (more) {
+        more = b.step(64);
+        if (progress && !progress(b.done(), b.total())) return b.finish(more);
+    }
+    return b.finish();
+}
+
+ReturnStats returnStats(std::vector<double> v)
+{
+    ReturnStats s;
+    s.count = (long long)v.size();
+    if (v.empty()) return s;
+    double sum = 0;
+    long long up = 0;
+    for (double x : v) sum += x, up += x > 0 ? 1 : 0;
+    s.mean = sum / double(v.size());
+    s.rose = double(up) / double(v.size());
+    const size_t mid = v.size() / 2;
+    std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(mid), v.end());
+    s.median = v[mid];
+    if (v.size() % 2 == 0) s.median = (*std::max_element(v.begin(), v.begin() + std::ptrdiff_t(mid)) + s.median) / 2;
+    return s;
+}
+
+double maxDrawdown(const std::vector<double> &curve)
+{
+    double peak = 0, worst = 0;
+    for (double v : curve) {
+        peak = std::max(peak, v);
+        if (peak > 0) worst = std::max(worst, 1 - v / peak);
+    }
+    return worst;
+}
+
+} // namespace velor

@@ -1,0 +1,24 @@
+#pragma once
+// The texts of a backtest: the Japanese summary and the picks as CSV lines.
+#include "backtest/Backtest.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace velor {
+
+/// "2026-11-27".
+QString backtestDateText(int32_t yyyymmdd);
+/// A fraction as a percentage with two decimals ("12.35%", "-0.50%"); "－" for no number.
+QString percentText(double fraction);
+
+/// The header "date,code,score,close,r1,r5,r20" and one line a pick:
+/// "2026-11-27,1301,12.5,980,0.1,,": the score empty when the screen has none, each return a
+/// fraction in its shortest form, empty where that bar is not stored yet.
+QStringList backtestCsv(const BacktestResult &r);
+
+/// The summary: what was run (`title`), the range, the picks, the returns of each holding period
+/// beside the market's, and the curves' ends and worst drawdowns.
+QStringList backtestSummary(const BacktestResult &r, const QString &title, const BacktestOptions &options);
+
+} // namespace velor

@@ -1,0 +1,66 @@
+#pragma once
+// The small market every backtest test runs on: eight trading days of 1001 (2026-01-05 to
+// 2026-01-15, the 12th a holiday), 1301 swinging by 10%, 1332 with a 1:2 split ex 2026-01-13,
+// 130A listed on 2026-01-08, 1333, and 1334 in the master without a price file. Each bar's open,
+// high and low equal its close; the volume is 1000.
+#include "backtest/Backtest.h"
+#include "support/TestSupport.h"
+
+#include <map>
+#include <vector>
+
+namespace velor::test {
+
+inline const std::vector<int32_t> kMarketDays{20260105, 20260106, 20260107, 20260108,
+                                              20260109, 20260113, 20260114, 20260115};
+
+/// Closes oldest first, aligned to the last days of kMarketDays.
+inline std::map<int, std::vector<float>> marketCloses()
+{
+    return {{1001, {1000, 1010, 1020, 1030, 1040, 1050, 1060, 1070}},
+            {1301, {300, 330, 363, 330, 297, 330, 363, 300}},
+            {1332, {400, 420, 400, 440, 460, 240, 230, 250}},
+            {codeFromText(std::string_view("130A")).value(), {50, 60, 45, 90, 99}},
+            {1333, {80, 76, 80, 84, 80, 88, 90, 72}}};
+}
+
+/// Writes one stock's price file from its closes (oldest first).
+inline void writeCloses(ProgramFolder &f, int code, const std::vector<float> &closes)
+{
+    PriceSections s;
+    const size_t skip = kMarketDays.size() - closes.size();
+    for (size_t i = closes.size(); i-- > 0;) {
+        const float c = closes[i];
+        s[0].push_back({kMarketDays[skip + i], c, c, c, c, 1000});
+    }
+    writeFile(f.st.priceFilePath(code), formatPriceFile(s));
+}
+
+/// The market in a temporary program folder, its master and split.dat loaded into f.st.
+inline void writeMarket(ProgramFolder &f, const std::map<int, std::vector<float>> &closes = marketCloses())
+{
+    f.writeMaster({{1001, QStringLiteral("日経平均"), 1}, {1301, QStringLiteral("極洋"), 1},
+                   {codeFromText(std::string_view("130A")).value(), QStringLiteral("新規上場"), 3},
+                   {1332, QStringLiteral("日本水産"), 1}, {1333, QStringLiteral("マルハ"), 1},
+                   {1334, QStringLiteral("ファイルなし"), 2}});
+    for (const auto &[code, c] : closes) writeCloses(f, code, c);
+    writeFile(f.data + QStringLiteral("split.dat"), "1332,20260113,1:2\r\n");
+    ASSERT_TRUE(f.st.actions.load(actionsPath(f.data)).has_value());
+}
+
+/// A screen written out by hand: the close rose from the previous bar; scored by the close.
+class RisingCloseScreen final : public BacktestScreen {
+public:
+    bool hasScore() const override { return true; }
+    void evaluate(const BarVars &t, std::vector<uint8_t> &pass, std::vector<double> &score) override
+    {
+        pass.assign(size_t(t.BarCount) + 1, 0);
+        score.assign(size_t(t.BarCount) + 1, kNoValue);
+        for (int p = 1; p <= t.BarCount; ++p) {
+            score[size_t(p)] = t.BarClose[size_t(p)];
+            pass[size_t(p)] = p < t.BarCount && t.BarClose[size_t(p)] > t.BarClose[size_t(p + 1)];
+        }
+    }
+};
+
+} // namespace velor::test
