@@ -88,11 +88,8 @@ void paintCandles(const State &st, const ChartFrame &f, ChartCanvas &c)
 void paintAverage(const State &st, const ChartFrame &f, int width, Rgb colour, bool withVolume, ChartCanvas &c)
 {
     const bool minute = st.CurPeriod == 3;
-    double sum = 0, prev = 0;
-    if (width > 0 && st.BarCount >= st.BarOffset + width + 1) {
-        for (int p = st.BarOffset; p < st.BarOffset + width; ++p) sum += closeAt(st, p);
-        prev = f.y(sum / width);
-    }
+    double prev = 0;
+    if (width > 0 && st.BarCount >= st.BarOffset + width + 1) prev = f.y(calcMA(st, width, st.BarOffset));
     for (int i = st.BarOffset; i < f.drawEnd && inTables(i); ++i) {
         const double r = f.R(i);
         if (withVolume) {
@@ -102,8 +99,8 @@ void paintAverage(const State &st, const ChartFrame &f, int width, Rgb colour, b
         }
         // The average ends where its window would leave the bars (in the file or loaded).
         if (minute || width <= 0 || i + width >= std::min<int>(st.BarCount, f.loaded)) continue;
-        sum += double(closeAt(st, i + width)) - closeAt(st, i);
-        const double next = f.y(sum / width);
+        // The same average as the screens' formulas read (one implementation).
+        const double next = f.y(calcMA(st, width, i + 1));
         c.setPenWidth(2);
         c.line(r - f.pitch / 4, prev, r - f.pitch / 4 - f.pitch, next, colour);
         prev = next;

@@ -22,6 +22,14 @@ inline float closeAt(const BarVars &st, int p) { return st.BarClose[size_t(p + 1
 
 } // namespace
 
+double calcMA(const BarVars &st, int n, int s)
+{
+    if (n < 1 || s < -1 || s + n >= kBarTableSize || s + n > st.BarCount) return std::nan("");
+    double sum = 0;
+    for (int p = s; p < s + n; ++p) sum += closeAt(st, p);
+    return sum / n;
+}
+
 float calcRSI(const BarVars &st, int16_t n, int16_t s)
 {
     if (!enoughBars(st, n, s)) return 0.5f;

@@ -8,6 +8,9 @@ namespace velor {
 
 struct BarVars;
 
+/// The chart's moving average: the n closes at s .. s+n-1 summed in double, newest first, over n;
+/// NaN when the window leaves the bars (BarCount) or the tables, or n < 1.
+double calcMA(const BarVars &st, int n, int s);
 /// Share of upward moves in all moves over the n steps ending at position s (0..1).
 /// All-equal closes give 0; fewer than n+s+1 bars give 0.5.
 float calcRSI(const BarVars &st, int16_t n, int16_t s);
