@@ -167,9 +167,13 @@ void Backtest::examine(int entry)
             adjustBars(view, 0, actions.first(known));
             fillBarTables(m_tables, view);
         }
+        // onDays runs newest first: the evaluation covers the positions of the range's days.
+        int first = int(m_tables.BarCount), last = 1;
+        for (const auto &x : onDays)
+            if (inSet(x.first)) first = std::min(first, int(x.first) + 1), last = std::max(last, int(x.first) + 1);
         m_pass.clear();
         m_score.clear();
-        m_screen.evaluate(m_tables, m_pass, m_score);
+        m_screen.evaluate(m_tables, first, last, m_pass, m_score);
         for (const auto &[p, day] : onDays) {
             if (!inSet(p)) continue;
             const size_t pos = p + 1;

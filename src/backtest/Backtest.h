@@ -29,10 +29,11 @@ public:
     virtual ~BacktestScreen() = default;
     /// False: the screen has only a filter, and the stocks it passes rank in code order.
     virtual bool hasScore() const = 0;
-    /// pass[p] (non-zero where the filter holds) and score[p] for p = 1..tables.BarCount; both are
-    /// sized by the callee. A score that is no number (a bar it needs does not exist) leaves the
-    /// stock out that day.
-    virtual void evaluate(const BarVars &tables, std::vector<uint8_t> &pass, std::vector<double> &score) = 0;
+    /// pass[p] (non-zero where the filter holds) and score[p] for the positions first..last
+    /// (1 <= first <= last <= tables.BarCount); the callee sizes both to at least last + 1. A score
+    /// that is no number (a bar it needs does not exist) leaves the stock out that day.
+    virtual void evaluate(const BarVars &tables, int first, int last, std::vector<uint8_t> &pass,
+                          std::vector<double> &score) = 0;
 };
 
 struct BacktestOptions {

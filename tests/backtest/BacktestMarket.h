@@ -52,11 +52,11 @@ inline void writeMarket(ProgramFolder &f, const std::map<int, std::vector<float>
 class RisingCloseScreen final : public BacktestScreen {
 public:
     bool hasScore() const override { return true; }
-    void evaluate(const BarVars &t, std::vector<uint8_t> &pass, std::vector<double> &score) override
+    void evaluate(const BarVars &t, int first, int last, std::vector<uint8_t> &pass, std::vector<double> &score) override
     {
-        pass.assign(size_t(t.BarCount) + 1, 0);
-        score.assign(size_t(t.BarCount) + 1, kNoValue);
-        for (int p = 1; p <= t.BarCount; ++p) {
+        pass.assign(size_t(last) + 1, 0);
+        score.assign(size_t(last) + 1, kNoValue);
+        for (int p = first; p <= last; ++p) {
             score[size_t(p)] = t.BarClose[size_t(p)];
             pass[size_t(p)] = p < t.BarCount && t.BarClose[size_t(p)] > t.BarClose[size_t(p + 1)];
         }

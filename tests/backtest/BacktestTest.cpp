@@ -2,6 +2,7 @@
 #include "backtest/BacktestMarket.h"
 #include "backtest/BacktestReport.h"
 #include "backtest/DailyHistory.h"
+#include "backtest/FormulaScreen.h"
 
 #include <gtest/gtest.h>
 
@@ -200,6 +201,88 @@ TEST(Backtest, StatisticsAndDrawdownOfSmallSeries)
     EXPECT_EQ(returnStats({}).count, 0);
     EXPECT_DOUBLE_EQ(maxDrawdown({1, 1.5, 0.75, 1.2, 0.6, 2}), 0.6);   // 1.5 down to 0.6
     EXPECT_DOUBLE_EQ(maxDrawdown({1, 1.1, 1.2}), 0);
+}
+
+} // namespace velor::test
+
+namespace velor::test {
+
+namespace {
+
+BacktestResult runFormula(const State &st, const QString &filter, const QString &score, const BacktestOptions &o)
+{
+    auto screen = FormulaScreen::compile(filter, score);
+    EXPECT_TRUE(screen.has_value()) << (screen ? QString() : screen.error()).toStdString();
+    if (!screen) return {};
+    auto r = runBacktest(st, *screen, o);
+    EXPECT_TRUE(r.has_value());
+    return r ? *r : BacktestResult{};
+}
+
+// The date, code, score and close of each pick before `day`.
+QStringList picksBefore(const BacktestResult &r, int32_t day)
+{
+    QStringList out;
+    for (const QString &line : backtestCsv(r).mid(1))
+        if (line.left(10) < backtestDateText(day)) out << line.section(',', 0, 3);
+    return out;
+}
+
+} // namespace
+
+TEST(FormulaBacktest, TheFormulaOfTheHandWrittenScreenGivesTheSameLines)
+{
+    ProgramFolder f;
+    writeMarket(f);
+    EXPECT_EQ(backtestCsv(runFormula(f.st, QStringLiteral("C > C[1]"), QStringLiteral("C"), rangeOptions())), kCsv);
+    // Without a score the stocks that pass rank in the exchange's code order.
+    const QStringList lines = backtestCsv(runFormula(f.st, QStringLiteral("C > C[1]"), QString(), rangeOptions(20260109, 20260109)));
+    EXPECT_EQ(lines, (QStringList{QStringLiteral("date,code,score,close,r1,r2"), QStringLiteral("2026-01-09,130A,,60,-0.25,0.5"),
+                                  QStringLiteral("2026-01-09,1332,,460,0.043478260869565216,0")}));
+}
+
+// Every function of the language, on a market whose 2026-01-14 bars are planted far away: the
+// picks and scores of the days before are those of the untouched market.
+TEST(FormulaBacktest, NoFunctionReadsAPlantedFutureBar)
+{
+    ProgramFolder clean, planted;
+    writeMarket(clean);
+    auto closes = marketCloses();
+    for (auto &[code, c] : closes) c[c.size() - 2] *= 7;
+    writeMarket(planted, closes);
+    const std::vector<std::pair<QString, QString>> formulas{
+        {QStringLiteral("C > MA(C,2)"), QStringLiteral("MA(C,3)")},
+        {QStringLiteral("C >= EMA(C,1)"), QStringLiteral("EMA(H,1) - C")},
+        {QStringLiteral("C = HHV(C,3)"), QStringLiteral("LLV(L,3)")},
+        {QStringLiteral("ROC(C,1) > 0"), QStringLiteral("ROC(C,2)")},
+        {QStringLiteral("REF(C,1) > 0"), QStringLiteral("REF(C,1) + C")},
+        {QStringLiteral("CROSS(C, MA(C,2)) OR C < C[1]"), QStringLiteral("TURNOVER")},
+        {QStringLiteral("RSI(2) >= 0"), QStringLiteral("RSI(2) + RCI(3)")},
+        {QStringLiteral("KAIRI(2) > 0 OR PSY(2) >= 0"), QStringLiteral("KAIRI(2)")},
+    };
+    BacktestOptions o = rangeOptions(20260106, 20260115);
+    o.top = 5;
+    for (const auto &[filter, score] : formulas) {
+        const QStringList before = picksBefore(runFormula(clean.st, filter, score, o), 20260114);
+        EXPECT_FALSE(before.isEmpty()) << filter.toStdString();
+        EXPECT_EQ(picksBefore(runFormula(planted.st, filter, score, o), 20260114), before) << filter.toStdString();
+        // The planted day itself is read: the test would see a formula that ignored the bars.
+        EXPECT_NE(backtestCsv(runFormula(planted.st, filter, score, o)), backtestCsv(runFormula(clean.st, filter, score, o)))
+            << filter.toStdString();
+    }
+}
+
+TEST(FormulaBacktest, FormulaErrorsNameTheFormulaAndThePosition)
+{
+    const std::vector<std::pair<std::pair<QString, QString>, QString>> cases{
+        {{QStringLiteral("C > "), QString()}, QStringLiteral("条件式の 5 文字目: 式が途中で終わっています")},
+        {{QStringLiteral("C > 1"), QStringLiteral("MA(C)")}, QStringLiteral("並べ替えの式の ")},
+    };
+    for (const auto &[texts, message] : cases) {
+        const auto s = FormulaScreen::compile(texts.first, texts.second);
+        ASSERT_FALSE(s.has_value());
+        EXPECT_TRUE(s.error().startsWith(message)) << s.error().toStdString();
+    }
 }
 
 } // namespace velor::test
