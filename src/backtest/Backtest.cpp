@@ -86,6 +86,9 @@ std::expected<void, QString> Backtest::start()
     m_marketReturns.assign(o.holds.size(), {});
     m_marketSum.assign(m_result.days.size(), 0);
     m_marketCount.assign(m_result.days.size(), 0);
+    m_inScope.assign(size_t(m_st.StockCount) + 1, o.entries ? 0 : 1);
+    for (int e : o.entries.value_or(std::vector<int>()))
+        if (e >= 1 && e <= m_st.StockCount) m_inScope[size_t(e)] = 1;
     m_next = 1;
     return {};
 }
@@ -153,6 +156,7 @@ void Backtest::examine(int entry)
             if (const double r = barReturn(adjusted, p, holds[h]); !std::isnan(r)) m_marketReturns[h].push_back(r);
     }
 
+    if (!m_inScope[size_t(entry)]) return;
     // The screen sees, on each day, the bars adjusted for the splits known that day: one
     // evaluation for each set of known splits that some day of the range has.
     for (size_t known = 0; known <= actions.size(); ++known) {

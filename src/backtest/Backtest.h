@@ -14,6 +14,7 @@
 #include <expected>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace velor {
@@ -41,6 +42,9 @@ struct BacktestOptions {
     std::vector<int> holds{1, 5, 20}; ///< holding periods in bars of the stock
     int top = 10;                     ///< picks a day at most
     bool bottom = false;              ///< the lowest scores first
+    /// The master entries the screen examines (a watch list, the working set); nullopt: the whole
+    /// master. The market's figures always cover every stock.
+    std::optional<std::vector<int>> entries;
 };
 
 constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
@@ -111,6 +115,7 @@ private:
     std::vector<std::vector<double>> m_marketReturns;        // by hold
     std::vector<double> m_marketSum;                         // by day: 1-bar returns of the market
     std::vector<int> m_marketCount;
+    std::vector<uint8_t> m_inScope;                          // by master entry
     int m_next = 1;
 };
 

@@ -7,7 +7,12 @@
 #include "support/TestSupport.h"
 
 #include <map>
+#include <ostream>
 #include <vector>
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString &s, std::ostream *os) { *os << s.toStdString(); }
+QT_END_NAMESPACE
 
 namespace velor::test {
 

@@ -2,7 +2,7 @@
 #include "backtest/BacktestMarket.h"
 #include "backtest/BacktestReport.h"
 #include "backtest/DailyHistory.h"
-#include "backtest/FormulaScreen.h"
+#include "backtest/FormulaBacktestScreen.h"
 
 #include <gtest/gtest.h>
 
@@ -211,7 +211,7 @@ namespace {
 
 BacktestResult runFormula(const State &st, const QString &filter, const QString &score, const BacktestOptions &o)
 {
-    auto screen = FormulaScreen::compile(filter, score);
+    auto screen = compileBacktestScreen(filter, score);
     EXPECT_TRUE(screen.has_value()) << (screen ? QString() : screen.error()).toStdString();
     if (!screen) return {};
     auto r = runBacktest(st, *screen, o);
@@ -235,10 +235,20 @@ TEST(FormulaBacktest, TheFormulaOfTheHandWrittenScreenGivesTheSameLines)
     ProgramFolder f;
     writeMarket(f);
     EXPECT_EQ(backtestCsv(runFormula(f.st, QStringLiteral("C > C[1]"), QStringLiteral("C"), rangeOptions())), kCsv);
-    // Without a score the stocks that pass rank in the exchange's code order.
-    const QStringList lines = backtestCsv(runFormula(f.st, QStringLiteral("C > C[1]"), QString(), rangeOptions(20260109, 20260109)));
-    EXPECT_EQ(lines, (QStringList{QStringLiteral("date,code,score,close,r1,r2"), QStringLiteral("2026-01-09,130A,,60,-0.25,0.5"),
-                                  QStringLiteral("2026-01-09,1332,,460,0.043478260869565216,0")}));
+    // Without a score the stocks that pass rank by their turnover, as in a formula screen; the
+    // bottom ones first with bottom.
+    BacktestOptions o = rangeOptions(20260109, 20260109);
+    o.bottom = true;
+    EXPECT_EQ(backtestCsv(runFormula(f.st, QStringLiteral("C > C[1]"), QString(), o)),
+              (QStringList{QStringLiteral("date,code,score,close,r1,r2"), QStringLiteral("2026-01-09,130A,60000,60,-0.25,0.5"),
+                           QStringLiteral("2026-01-09,1332,460000,460,0.043478260869565216,0")}));
+    // A screen over a list picks only its stocks; the market stays the whole market.
+    o = rangeOptions(20260106, 20260107);
+    o.top = 5;
+    o.entries = std::vector<int>{f.st.entryOf(1333), f.st.entryOf(1301)};
+    const BacktestResult listed = runFormula(f.st, QStringLiteral("C > C[1]"), QStringLiteral("C"), o);
+    EXPECT_EQ(backtestCsv(listed), (QStringList{QStringLiteral("date,code,score,close,r1,r2"), kCsv[2], kCsv[3], kCsv[4]}));
+    EXPECT_EQ(listed.marketStats[0].count, 6);
 }
 
 // Every function of the language, on a market whose 2026-01-14 bars are planted far away: the
@@ -279,7 +289,7 @@ TEST(FormulaBacktest, FormulaErrorsNameTheFormulaAndThePosition)
         {{QStringLiteral("C > 1"), QStringLiteral("MA(C)")}, QStringLiteral("並べ替えの式の ")},
     };
     for (const auto &[texts, message] : cases) {
-        const auto s = FormulaScreen::compile(texts.first, texts.second);
+        const auto s = compileBacktestScreen(texts.first, texts.second);
         ASSERT_FALSE(s.has_value());
         EXPECT_TRUE(s.error().startsWith(message)) << s.error().toStdString();
     }

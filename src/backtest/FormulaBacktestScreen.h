@@ -1,0 +1,28 @@
+#pragma once
+// A formula screen as the backtest runs it: a filter formula and a score formula, each evaluated
+// over every position of a stock's bars in one pass.
+#include "backtest/Backtest.h"
+#include "formula/Formula.h"
+
+#include <QString>
+#include <expected>
+
+namespace velor {
+
+class FormulaBacktestScreen final : public BacktestScreen {
+public:
+    FormulaBacktestScreen(formula::Program filter, formula::Program score)
+        : m_filter(std::move(filter)), m_score(std::move(score)) {}
+
+    bool hasScore() const override { return true; }
+    void evaluate(const BarVars &tables, int first, int last, std::vector<uint8_t> &pass, std::vector<double> &score) override;
+
+private:
+    formula::Program m_filter, m_score;
+};
+
+/// Compiles a filter and a score (an empty score ranks by the turnover, C × V, as a formula
+/// screen does); the error names which formula, the 1-based character and what is wrong.
+std::expected<FormulaBacktestScreen, QString> compileBacktestScreen(const QString &filter, const QString &score);
+
+} // namespace velor
