@@ -185,10 +185,10 @@ private:
         if (s < -1 || n + s + 1 > m_bars.BarCount || n + s + 1 >= kBarTableSize) return kNone;
         const auto nn = int16_t(n), ss = int16_t(s);
         switch (op) {
-        case Op::Rsi: return calcRSI(m_bars, nn, ss);
-        case Op::Rci: return calcRCI(m_bars, nn, ss);
-        case Op::Kairi: return calcKAIRI(m_bars, nn, ss);
-        default: return calcPSYC(m_bars, nn, ss);
+        case Op::Rsi: return finite(calcRSI(m_bars, nn, ss));
+        case Op::Rci: return finite(calcRCI(m_bars, nn, ss));
+        case Op::Kairi: return finite(calcKAIRI(m_bars, nn, ss));
+        default: return finite(calcPSYC(m_bars, nn, ss));
         }
     }
 

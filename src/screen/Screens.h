@@ -5,6 +5,7 @@
 #include "db/Services.h"
 #include "db/State.h"
 #include "realtime/QuoteReader.h"
+#include "screen/FormulaScreen.h"
 #include "screen/PageFailures.h"
 #include "screen/ScreenView.h"
 
@@ -46,6 +47,9 @@ public:
     void MINKABU2();
     void SQR2(int j1, int j2);
     void SQR3(int j1, int j2);
+    /// 自作スクリーニング: the stocks passing the frame's floors and the filter, ranked by the
+    /// score (FormulaScreen.h).
+    void FormulaScreen(const FormulaScreenSpec &spec);
 
     /// True while a screen runs (the window's events may arrive during a page wait).
     bool running() const { return m_running; }
@@ -84,6 +88,8 @@ private:
     /// Fetches the quote pages of `entries` (in master order), applying each to the state and
     /// calling `score(entry)`; stops when the user asks. False when stopped.
     bool walkQuotePages(const std::vector<int> &entries, const std::function<void(int entry)> &score);
+    /// Walks the given master entries calling `body`; false when stopped.
+    bool walkEntries(const std::vector<int> &entries, const std::function<void(int entry)> &body);
     /// Walks entries 1..StockCount calling `body`; false when stopped.
     bool walkMaster(const std::function<void(int entry)> &body);
     void resetScores(int entry, double s1, double s2 = 0, double s3 = 0, double s4 = 0);
