@@ -4,7 +4,7 @@
 #include "app/SplitCommands.h"
 #include "backtest/Backtest.h"
 #include "backtest/BacktestReport.h"
-#include "backtest/FormulaBacktestScreen.h"
+#include "backtest/BacktestSetup.h"
 
 #include <cstdio>
 
@@ -105,21 +105,24 @@ int backtestCommand(const CliOptions &o, const QString &exeDir)
     // A backtest only reads: it runs beside the open window.
     if (!s.open(exeDir, CliSession::Access::Read)) return 1;
 
-    if (!r->name.isEmpty()) return refuse(QStringLiteral("保存したスクリーニングはまだ読めません。"));
-    QString title = r->filter;
-    if (!r->score.trimmed().isEmpty())
-        title += QStringLiteral("  並べ替え: ") + r->score + (r->bottom ? QStringLiteral("（小さい順）") : QStringLiteral("（大きい順）"));
-    auto screen = compileBacktestScreen(r->filter, r->score);
-    if (!screen) return failed(screen.error());
-
+    FormulaScreenText text;
+    if (!r->name.isEmpty()) {
+        auto saved = savedFormulaScreen(s.st, r->name);
+        if (!saved) return failed(saved.error());
+        text = *saved;
+    } else {
+        text.filter = r->filter, text.score = r->score, text.bottom = r->bottom;
+    }
     BacktestOptions options;
-    options.from = r->from, options.to = r->to, options.holds = r->holds, options.top = r->top, options.bottom = r->bottom;
-    auto result = runBacktest(s.st, *screen, options, [&s](int done, int total) {
+    options.from = r->from, options.to = r->to, options.holds = r->holds, options.top = r->top;
+    auto prepared = prepareBacktest(s.st, text, options);
+    if (!prepared) return failed(prepared.error());
+    auto result = runBacktest(s.st, prepared->screen, prepared->options, [&s](int done, int total) {
         s.shell.setProgress(done, total);
         return true;
     });
     if (!result) return failed(result.error());
-    const QStringList lines = r->csv ? backtestCsv(*result) : backtestSummary(*result, title, options);
+    const QStringList lines = r->csv ? backtestCsv(*result) : backtestSummary(*result, prepared->title, prepared->options);
     for (const QString &l : lines) printOut(l);
     std::fflush(stdout);
     if (result->missingFiles > 0)

@@ -101,7 +101,8 @@ bool Backtest::step(int stocks)
 
 bool Backtest::better(const Candidate &a, const Candidate &b) const
 {
-    if (m_screen.hasScore() && a.score != b.score) return m_options.bottom ? a.score < b.score : a.score > b.score;
+    const float x = float(a.score), y = float(b.score);
+    if (m_screen.hasScore() && x != y) return m_options.bottom ? x < y : x > y;
     return codeLess(a.code, b.code);
 }
 
@@ -185,6 +186,8 @@ void Backtest::examine(int entry)
             Candidate c;
             c.code = code;
             c.close = m_tables.BarClose[pos];
+            const double turnover = double(c.close) * m_tables.BarVolume[pos];
+            if (turnover < m_options.minTurnover || c.close < m_options.minPrice || c.close > m_options.maxPrice) continue;
             if (m_screen.hasScore()) {
                 if (pos >= m_score.size() || !std::isfinite(m_score[pos])) continue;
                 c.score = m_score[pos];

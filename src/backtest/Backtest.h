@@ -28,7 +28,9 @@ struct State;
 class BacktestScreen {
 public:
     virtual ~BacktestScreen() = default;
-    /// False: the screen has only a filter, and the stocks it passes rank in code order.
+    /// False: the screen has only a filter, and the stocks it passes rank in code order. Scores
+    /// rank as the ranking window ranks them, as single-precision values; equal ones in the
+    /// exchange's code order.
     virtual bool hasScore() const = 0;
     /// pass[p] (non-zero where the filter holds) and score[p] for the positions first..last
     /// (1 <= first <= last <= tables.BarCount); the callee sizes both to at least last + 1. A score
@@ -45,6 +47,8 @@ struct BacktestOptions {
     /// The master entries the screen examines (a watch list, the working set); nullopt: the whole
     /// master. The market's figures always cover every stock.
     std::optional<std::vector<int>> entries;
+    /// The screens' floors on the day's bar: turnover (close × volume) and the price band.
+    double minTurnover = 0, minPrice = 0, maxPrice = std::numeric_limits<double>::infinity();
 };
 
 constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();

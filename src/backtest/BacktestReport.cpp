@@ -52,6 +52,10 @@ QStringList backtestSummary(const BacktestResult &r, const QString &title, const
                QStringLiteral("（営業日 ") + QString::number(r.days.size()) + QStringLiteral(" 日）  ") +
                (o.bottom ? QStringLiteral("下位 ") : QStringLiteral("上位 ")) + QString::number(o.top) +
                QStringLiteral(" 銘柄を毎日の終値で選ぶ");
+    if (o.minTurnover > 0 || o.minPrice > 0 || std::isfinite(o.maxPrice))
+        out << QStringLiteral("絞り込み: 株価 ") + doubleText(o.minPrice) + QStringLiteral(" 〜 ") +
+                   (std::isfinite(o.maxPrice) ? doubleText(o.maxPrice) : QString()) + QStringLiteral(" 円、売買代金 ") +
+                   formatPattern(o.minTurnover, QStringLiteral("#,##0")) + QStringLiteral(" 円以上（ランキングの設定）");
     out << QStringLiteral("選んだ銘柄: 延べ ") + QString::number(r.picks.size()) + QStringLiteral("（選んだ日 ") +
                QString::number(r.daysWithPicks()) + QStringLiteral(" 日、調べた銘柄 ") + QString::number(r.stocks) +
                QStringLiteral("）");

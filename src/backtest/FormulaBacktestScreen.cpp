@@ -2,24 +2,6 @@
 
 namespace velor {
 
-namespace {
-
-QString errorText(const QString &which, const formula::Error &e)
-{
-    return which + QStringLiteral("の ") + QString::number(e.position + 1) + QStringLiteral(" 文字目: ") + e.message;
-}
-
-} // namespace
-
-std::expected<FormulaBacktestScreen, QString> compileBacktestScreen(const QString &filter, const QString &score)
-{
-    auto f = formula::compile(filter);
-    if (!f) return std::unexpected(errorText(QStringLiteral("条件式"), f.error()));
-    auto s = formula::compile(score.trimmed().isEmpty() ? QStringLiteral("TURNOVER") : score);
-    if (!s) return std::unexpected(errorText(QStringLiteral("並べ替えの式"), s.error()));
-    return FormulaBacktestScreen(std::move(*f), std::move(*s));
-}
-
 void FormulaBacktestScreen::evaluate(const BarVars &tables, int first, int last, std::vector<uint8_t> &pass,
                                      std::vector<double> &score)
 {

@@ -21,8 +21,4 @@ private:
     formula::Program m_filter, m_score;
 };
 
-/// Compiles a filter and a score (an empty score ranks by the turnover, C × V, as a formula
-/// screen does); the error names which formula, the 1-based character and what is wrong.
-std::expected<FormulaBacktestScreen, QString> compileBacktestScreen(const QString &filter, const QString &score);
-
 } // namespace velor

@@ -41,9 +41,12 @@ inline void writeCloses(ProgramFolder &f, int code, const std::vector<float> &cl
     writeFile(f.st.priceFilePath(code), formatPriceFile(s));
 }
 
-/// The market in a temporary program folder, its master and split.dat loaded into f.st.
+/// The market in a temporary program folder, its master and split.dat loaded into f.st; the
+/// screens' floors (VELOR.ini and f.st) let every stock through.
 inline void writeMarket(ProgramFolder &f, const std::map<int, std::vector<float>> &closes = marketCloses())
 {
+    writeFile(f.program + QStringLiteral("VELOR.ini"), validSettings(f.data).replace("100,50000,300000000\r\n", "0,100000,0\r\n"));
+    f.st.FilterMinPrice = 0, f.st.FilterMaxPrice = 100000, f.st.FilterTurnoverBase = 0;
     f.writeMaster({{1001, QStringLiteral("日経平均"), 1}, {1301, QStringLiteral("極洋"), 1},
                    {codeFromText(std::string_view("130A")).value(), QStringLiteral("新規上場"), 3},
                    {1332, QStringLiteral("日本水産"), 1}, {1333, QStringLiteral("マルハ"), 1},

@@ -2,7 +2,7 @@
 #include "backtest/BacktestMarket.h"
 #include "backtest/BacktestReport.h"
 #include "backtest/DailyHistory.h"
-#include "backtest/FormulaBacktestScreen.h"
+#include "backtest/BacktestSetup.h"
 
 #include <gtest/gtest.h>
 
@@ -211,10 +211,13 @@ namespace {
 
 BacktestResult runFormula(const State &st, const QString &filter, const QString &score, const BacktestOptions &o)
 {
-    auto screen = compileBacktestScreen(filter, score);
-    EXPECT_TRUE(screen.has_value()) << (screen ? QString() : screen.error()).toStdString();
-    if (!screen) return {};
-    auto r = runBacktest(st, *screen, o);
+    FormulaScreenText text;
+    text.filter = filter, text.score = score, text.bottom = o.bottom;
+    auto prepared = prepareBacktest(st, text, o);
+    EXPECT_TRUE(prepared.has_value()) << (prepared ? QString() : prepared.error()).toStdString();
+    if (!prepared) return {};
+    if (o.entries) prepared->options.entries = o.entries;
+    auto r = runBacktest(st, prepared->screen, prepared->options);
     EXPECT_TRUE(r.has_value());
     return r ? *r : BacktestResult{};
 }
@@ -282,17 +285,17 @@ TEST(FormulaBacktest, NoFunctionReadsAPlantedFutureBar)
     }
 }
 
-TEST(FormulaBacktest, FormulaErrorsNameTheFormulaAndThePosition)
+TEST(FormulaBacktest, TheScreensFloorsApplyToEachDaysBar)
 {
-    const std::vector<std::pair<std::pair<QString, QString>, QString>> cases{
-        {{QStringLiteral("C > "), QString()}, QStringLiteral("条件式の 5 文字目: 式が途中で終わっています")},
-        {{QStringLiteral("C > 1"), QStringLiteral("MA(C)")}, QStringLiteral("並べ替えの式の ")},
-    };
-    for (const auto &[texts, message] : cases) {
-        const auto s = compileBacktestScreen(texts.first, texts.second);
-        ASSERT_FALSE(s.has_value());
-        EXPECT_TRUE(s.error().startsWith(message)) << s.error().toStdString();
-    }
+    ProgramFolder f;
+    writeMarket(f);
+    // 130A and 1333 trade below 100 yen; 1332's first day after its split turns over 240,000 yen.
+    f.st.FilterMinPrice = 100, f.st.FilterTurnoverBase = 300000;
+    EXPECT_EQ(backtestCsv(runFormula(f.st, QStringLiteral("C > C[1]"), QStringLiteral("C"), rangeOptions())),
+              (QStringList{kCsv[0], kCsv[1], kCsv[2], kCsv[3], kCsv[5], kCsv[7], kCsv[9], kCsv[11]}));
+    f.st.FilterMinPrice = 0, f.st.FilterTurnoverBase = 0, f.st.FilterMaxPrice = 400;
+    EXPECT_EQ(backtestCsv(runFormula(f.st, QStringLiteral("C > C[1]"), QStringLiteral("C"), rangeOptions(20260106, 20260107))),
+              (QStringList{kCsv[0], kCsv[2], kCsv[3], kCsv[4]}));
 }
 
 } // namespace velor::test
