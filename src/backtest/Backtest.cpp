@@ -1,11 +1,13 @@
 #include "backtest/Backtest.h"
 
+#include "backtest/BarReadAhead.h"
 #include "backtest/DailyHistory.h"
 #include "common/StockCode.h"
 #include "db/State.h"
 
 #include <QDate>
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 namespace velor {
@@ -89,6 +91,16 @@ std::expected<void, QString> Backtest::start()
     m_inScope.assign(size_t(m_st.StockCount) + 1, o.entries ? 0 : 1);
     for (int e : o.entries.value_or(std::vector<int>()))
         if (e >= 1 && e <= m_st.StockCount) m_inScope[size_t(e)] = 1;
+    if (o.readAhead) {
+        std::vector<QString> paths;
+        for (int e = 1; e <= m_st.StockCount; ++e) {
+            const int code = m_st.StockCode[size_t(e)];
+            paths.push_back(code <= 1002 ? QString() : State::priceFilePath(m_st.DataDir, code));
+        }
+        m_readAhead = std::make_unique<BarReadAhead>(std::move(paths), m_result.days.front(), m_screen.lookback());
+    }
+    // Every stock's returns of every day at most: reserved once rather than grown and copied.
+    for (auto &v : m_marketReturns) v.reserve(std::min(size_t(m_st.StockCount) * m_result.days.size(), size_t(1) << 22));
     m_next = 1;
     return {};
 }
@@ -125,8 +137,9 @@ void Backtest::addCandidate(size_t day, Candidate c)
 void Backtest::examine(int entry)
 {
     const int code = m_st.StockCode[size_t(entry)];
+    auto read = m_readAhead ? m_readAhead->take(size_t(entry - 1)) : BarReadAhead::Result();
     if (code <= 1002) return;   // the index series are no stocks to pick
-    auto read = readDailyBars(State::priceFilePath(m_st.DataDir, code));
+    if (!m_readAhead) read = readDailyBars(State::priceFilePath(m_st.DataDir, code), m_result.days.front(), m_screen.lookback());
     if (!read) {
         if (read.error().missing) ++m_result.missingFiles;
         else m_result.unreadable << read.error().text;
@@ -135,20 +148,26 @@ void Backtest::examine(int entry)
     ++m_result.stocks;
     const std::vector<Bar> &raw = *read;
     const auto &days = m_result.days;
-    // The stock's bars on the range's trading days: (position, day), newest first.
-    std::vector<std::pair<size_t, size_t>> onDays;
-    for (size_t p = 0; p < raw.size(); ++p) {
+    // The stock's bars on the range's trading days: (position, day), newest first; both lists
+    // are in date order, so one walk pairs them.
+    std::vector<std::pair<size_t, size_t>> &onDays = m_onDays;
+    onDays.clear();
+    size_t later = days.size();   // days[later - 1] is the newest day not after the bar's
+    for (size_t p = 0; p < raw.size() && later > 0; ++p) {
         const int32_t d = raw[p].date;
-        if (d < days.front()) break;
-        if (d > days.back() || !(raw[p].close > 0)) continue;
-        const auto it = std::lower_bound(days.begin(), days.end(), d);
-        if (it != days.end() && *it == d) onDays.emplace_back(p, size_t(it - days.begin()));
+        while (later > 0 && days[later - 1] > d) --later;
+        if (later > 0 && days[later - 1] == d && raw[p].close > 0) onDays.emplace_back(p, later - 1);
     }
     if (onDays.empty()) return;
 
     const auto actions = m_st.actions.of(code);
-    std::vector<Bar> adjusted = raw;   // for the returns: every recorded split
-    adjustBars(adjusted, 0, actions);
+    // For the returns: the bars adjusted for every recorded split.
+    std::vector<Bar> adjustedCopy;
+    if (!actions.empty()) {
+        adjustedCopy = raw;
+        adjustBars(adjustedCopy, 0, actions);
+    }
+    const std::vector<Bar> &adjusted = actions.empty() ? raw : adjustedCopy;
     const auto &holds = m_options.holds;
     for (const auto &[p, day] : onDays) {
         const double next = barReturn(adjusted, p, 1);
@@ -232,6 +251,7 @@ BacktestResult Backtest::finish(bool stopped)
     r.marketDrawdown = maxDrawdown(r.marketCurve);
     m_candidates.clear();
     m_marketReturns.clear();
+    m_readAhead.reset();
     return r;
 }
 
@@ -248,6 +268,39 @@ std::expected<BacktestResult, QString> runBacktest(const State &st, BacktestScre
     return b.finish();
 }
 
+namespace {
+
+// A key whose unsigned order is the order of the doubles (no NaN among them).
+uint64_t orderKey(double x)
+{
+    const uint64_t bits = std::bit_cast<uint64_t>(x);
+    return (bits >> 63) ? ~bits : bits | (uint64_t(1) << 63);
+}
+
+// The k-th smallest value (0-based). A market's returns of a year run to a million values a
+// holding period: counting them by the top 16 bits of their keys finds the bucket that holds
+// rank k in two passes, and only that bucket is sorted out.
+double kthSmallest(std::vector<double> &v, size_t k)
+{
+    if (v.size() < 65536) {
+        std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(k), v.end());
+        return v[k];
+    }
+    std::vector<uint32_t> count(65536, 0);
+    for (double x : v) ++count[orderKey(x) >> 48];
+    size_t bucket = 0, below = 0;
+    while (below + count[bucket] <= k) below += count[bucket++];
+    std::vector<double> in;
+    in.reserve(count[bucket]);
+    for (double x : v)
+        if ((orderKey(x) >> 48) == bucket) in.push_back(x);
+    const size_t r = k - below;
+    std::nth_element(in.begin(), in.begin() + std::ptrdiff_t(r), in.end());
+    return in[r];
+}
+
+} // namespace
+
 ReturnStats returnStats(std::vector<double> v)
 {
     ReturnStats s;
@@ -259,9 +312,8 @@ ReturnStats returnStats(std::vector<double> v)
     s.mean = sum / double(v.size());
     s.rose = double(up) / double(v.size());
     const size_t mid = v.size() / 2;
-    std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(mid), v.end());
-    s.median = v[mid];
-    if (v.size() % 2 == 0) s.median = (*std::max_element(v.begin(), v.begin() + std::ptrdiff_t(mid)) + s.median) / 2;
+    s.median = kthSmallest(v, mid);
+    if (v.size() % 2 == 0) s.median = (kthSmallest(v, mid - 1) + s.median) / 2;
     return s;
 }
 

@@ -14,12 +14,14 @@
 #include <expected>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <vector>
 
 namespace velor {
 
 struct State;
+class BarReadAhead;
 
 /// A screen as the backtest runs it: a filter and an optional score, evaluated on one stock's
 /// daily bar tables at every position at once. The value at position p (1 = the newest bar
@@ -32,6 +34,9 @@ public:
     /// rank as the ranking window ranks them, as single-precision values; equal ones in the
     /// exchange's code order.
     virtual bool hasScore() const = 0;
+    /// How many bars older than a position its values read; the backtest loads that many bars
+    /// before the range's first day (the default: every bar the tables hold).
+    virtual int lookback() const { return kBarTableSize; }
     /// pass[p] (non-zero where the filter holds) and score[p] for the positions first..last
     /// (1 <= first <= last <= tables.BarCount); the callee sizes both to at least last + 1. A score
     /// that is no number (a bar it needs does not exist) leaves the stock out that day.
@@ -49,6 +54,8 @@ struct BacktestOptions {
     std::optional<std::vector<int>> entries;
     /// The screens' floors on the day's bar: turnover (close × volume) and the price band.
     double minTurnover = 0, minPrice = 0, maxPrice = std::numeric_limits<double>::infinity();
+    /// Read and parse the price files on a worker thread while the screen is evaluated.
+    bool readAhead = true;
 };
 
 constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
@@ -119,7 +126,9 @@ private:
     std::vector<std::vector<double>> m_marketReturns;        // by hold
     std::vector<double> m_marketSum;                         // by day: 1-bar returns of the market
     std::vector<int> m_marketCount;
-    std::vector<uint8_t> m_inScope;                          // by master entry
+    std::vector<uint8_t> m_inScope;
+    std::vector<std::pair<size_t, size_t>> m_onDays;         // of the stock examined                          // by master entry
+    std::unique_ptr<BarReadAhead> m_readAhead;
     int m_next = 1;
 };
 

@@ -20,7 +20,11 @@ struct DailyReadError {
     QString text;
     bool missing = false;
 };
-std::expected<std::vector<Bar>, DailyReadError> readDailyBars(const QString &path);
+/// Reading stops `olderBars` bars after the first one dated before `oldestNeeded` (0: reads all).
+std::expected<std::vector<Bar>, DailyReadError> readDailyBars(const QString &path, int32_t oldestNeeded = 0, int olderBars = 0);
+
+/// One bar line, exactly as parseBarLine reads it, the common plain decimal lines faster.
+std::optional<Bar> readBarLine(const char *begin, const char *end);
 
 /// The actions whose ex-date is `date` or earlier: what was known at that day's close.
 /// `actions` oldest first, as CorporateActions::of gives them.

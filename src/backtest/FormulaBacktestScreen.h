@@ -5,6 +5,7 @@
 #include "formula/Formula.h"
 
 #include <QString>
+#include <algorithm>
 #include <expected>
 
 namespace velor {
@@ -15,6 +16,7 @@ public:
         : m_filter(std::move(filter)), m_score(std::move(score)) {}
 
     bool hasScore() const override { return true; }
+    int lookback() const override { return std::max(m_filter.lookback(), m_score.lookback()); }
     void evaluate(const BarVars &tables, int first, int last, std::vector<uint8_t> &pass, std::vector<double> &score) override;
 
 private:

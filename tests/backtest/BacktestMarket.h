@@ -60,6 +60,7 @@ inline void writeMarket(ProgramFolder &f, const std::map<int, std::vector<float>
 class RisingCloseScreen final : public BacktestScreen {
 public:
     bool hasScore() const override { return true; }
+    int lookback() const override { return 1; }
     void evaluate(const BarVars &t, int first, int last, std::vector<uint8_t> &pass, std::vector<double> &score) override
     {
         pass.assign(size_t(last) + 1, 0);

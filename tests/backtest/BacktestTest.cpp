@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <string>
+
 namespace velor::test {
 
 namespace {
@@ -52,7 +55,10 @@ TEST(Backtest, HandBuiltMarketGivesTheHandComputedPicksReturnsAndSummary)
 {
     ProgramFolder f;
     writeMarket(f);
-    const BacktestOptions o = rangeOptions();
+    BacktestOptions o = rangeOptions();
+    o.readAhead = false;
+    EXPECT_EQ(backtestCsv(run(f.st, o)), kCsv);   // the files read one after the other
+    o.readAhead = true;
     const BacktestResult r = run(f.st, o);
     EXPECT_EQ(backtestCsv(r), kCsv);
     EXPECT_EQ(r.days, (std::vector<int32_t>{20260106, 20260107, 20260108, 20260109, 20260113, 20260114}));
@@ -199,8 +205,57 @@ TEST(Backtest, StatisticsAndDrawdownOfSmallSeries)
         EXPECT_DOUBLE_EQ(s.rose, c.rose);
     }
     EXPECT_EQ(returnStats({}).count, 0);
+    // A market's worth of values goes through the counting selection: -50 .. 50 in steps of
+    // 0.001, in a scrambled order, with and without its middle value.
+    std::vector<double> many;
+    for (int i = 0; i <= 100000; ++i) many.push_back(double((i * 7919) % 100001) / 1000 - 50);
+    EXPECT_DOUBLE_EQ(returnStats(many).median, 0);
+    many.erase(std::find(many.begin(), many.end(), 50.0));
+    EXPECT_DOUBLE_EQ(returnStats(many).median, (49999.0 / 1000 - 50) / 2);   // the mean of -0.001 and 0
+    EXPECT_EQ(returnStats(many).count, 100000);
     EXPECT_DOUBLE_EQ(maxDrawdown({1, 1.5, 0.75, 1.2, 0.6, 2}), 0.6);   // 1.5 down to 0.6
     EXPECT_DOUBLE_EQ(maxDrawdown({1, 1.1, 1.2}), 0);
+}
+
+// The bar lines a backtest reads give, bit for bit, what the bar loader's reader gives.
+TEST(Backtest, BarLinesReadAsTheBarLoaderReadsThem)
+{
+    const std::vector<std::string> lines{
+        "20261127,154,154,153,154,795800",          "20261127,34264.8,34345.98,34045.05,34117.18,1940.79",
+        "20261127,0.1,0.2,0.3,0.7,14136.949999999997", " 20261127, 154,154,153,154,795800",
+        "20261127,+154,154,153,154,795800",         "20261127,1e3,154,153,154,795800",
+        "20261127,154.,.5,153,154,7958.00",         "20261127,16777217,154,153,154,1",
+        "20261127,123456.789,0.0000000001,1,1,1",   "20261127,1,1,1,1,1\r",
+        "20261127,154,154,153,154",                 "20261127,154,154,153,154,795800,1",
+        "x,1,1,1,1,1",                              "20261127,,1,1,1,1",
+        "20261127,1,1,1,1,",                        "20261127,-5,1,1,1,1",
+        "",                                         "20261127,1..5,1,1,1,1",
+    };
+    const auto same = [](const std::string &line) {
+        const auto a = readBarLine(line.data(), line.data() + line.size());
+        const auto b = parseBarLine(line.data(), line.data() + line.size());
+        if (a.has_value() != b.has_value()) return false;
+        if (!a) return true;
+        return a->date == b->date && std::bit_cast<uint32_t>(a->open) == std::bit_cast<uint32_t>(b->open) &&
+               std::bit_cast<uint32_t>(a->high) == std::bit_cast<uint32_t>(b->high) &&
+               std::bit_cast<uint32_t>(a->low) == std::bit_cast<uint32_t>(b->low) &&
+               std::bit_cast<uint32_t>(a->close) == std::bit_cast<uint32_t>(b->close) &&
+               std::bit_cast<uint64_t>(a->volume) == std::bit_cast<uint64_t>(b->volume);
+    };
+    for (const std::string &line : lines) EXPECT_TRUE(same(line)) << line;
+    EXPECT_FALSE(readBarLine(lines[10].data(), lines[10].data() + lines[10].size()).has_value());
+    // Every count of decimals over a spread of digits, near and at the limits of the quick path.
+    for (uint64_t i = 0; i < 60000; ++i) {
+        const uint64_t digits = (i * 2654435761u) % 16777300;
+        const int k = int(i % 12);
+        std::string text = std::to_string(digits);
+        if (k > 0) {
+            text.insert(0, size_t(std::max(0, k + 1 - int(text.size()))), '0');
+            text.insert(text.size() - size_t(k), ".");
+        }
+        const std::string line = "20260105," + text + "," + text + "," + text + "," + text + "," + text + text;
+        ASSERT_TRUE(same(line)) << line;
+    }
 }
 
 } // namespace velor::test
