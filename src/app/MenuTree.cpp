@@ -78,6 +78,7 @@ const std::vector<MenuEntry> &menuBarEntries()
         {3, "F220A", 2, u"2,5"},
         {3, "F220A", 3, u"1,20"},
         {2, "F221", -1, u"出来高のＪ字絞り込み (1,3)"},
+        {2, "F_FORMULA", -1, u"自作スクリーニング（条件式）"},
 
         {0, "Rh", -1, u"連続表示"},
         {1, "RHyouji", 0, u"連続表示up", "F11"},

@@ -211,42 +211,30 @@ namespace {
 int savedScreensCommand(const State &st, const ScreenRequest &r)
 {
     const QString path = SavedScreens::pathIn(st.ProgramDir);
-    auto saved = SavedScreens::load(path);
-    if (!saved) {
-        printErr(QStringLiteral("error: ") + saved.error());
-        return 1;
-    }
     if (r.action == ScreenRequest::Action::List) {
-        for (const FormulaScreenText &t : saved->screens())
-            std::fprintf(stdout, "%s\n", SavedScreens::lineOf(t).toUtf8().constData());
-        for (const FormulaScreenText &t : exampleScreens(st.RsiPeriod1, st.RciPeriod1, st.MaWidth2, st.PsyPeriod1))
-            if (!saved->find(t.name))
-                std::fprintf(stdout, "%s\n", (SavedScreens::lineOf(t) + QStringLiteral("\t例")).toUtf8().constData());
-        return 0;
-    }
-    if (r.action == ScreenRequest::Action::Delete) {
-        if (!saved->remove(r.name)) {
-            printErr(QStringLiteral("error: 保存された自作スクリーニング「") + r.name + QStringLiteral("」はありません。"));
+        QString error;
+        const auto offered = offeredScreens(st, &error);
+        if (!error.isEmpty()) {
+            printErr(QStringLiteral("error: ") + error);
             return 1;
         }
+        for (const OfferedScreen &o : offered)
+            std::fprintf(stdout, "%s\n",
+                         (SavedScreens::lineOf(o.text) + (o.example ? QStringLiteral("\t例") : QString())).toUtf8().constData());
+        return 0;
+    }
+    std::expected<void, QString> done;
+    if (r.action == ScreenRequest::Action::Delete) {
+        done = deleteFormulaScreen(st.ProgramDir, r.name);
     } else {
         FormulaScreenText t = r.text;
         t.bottom = r.bottom;
         t.rows = r.rows.value_or(0);
         t.scope = r.scope.value_or(ScreenScope::Market);
-        if (auto f = formula::compile(t.filter); !f) {
-            printErr(QStringLiteral("error: ") + formulaErrorText(QStringLiteral("条件式"), f.error()));
-            return 1;
-        }
-        if (!t.score.trimmed().isEmpty())
-            if (auto f = formula::compile(t.score); !f) {
-                printErr(QStringLiteral("error: ") + formulaErrorText(QStringLiteral("スコアの式"), f.error()));
-                return 1;
-            }
-        saved->put(t);
+        done = saveFormulaScreen(st.ProgramDir, t);
     }
-    if (auto w = saved->save(path); !w) {
-        printErr(QStringLiteral("error: ") + w.error());
+    if (!done) {
+        printErr(QStringLiteral("error: ") + done.error());
         return 1;
     }
     printErr(QStringLiteral("info: 自作スクリーニング「") + r.name +

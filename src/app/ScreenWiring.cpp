@@ -92,6 +92,8 @@ void wireScreens(MainWindow &w)
         if (i >= 0 && i < 4) s.SQR2(pairs[i][0], pairs[i][1]);
     });
     on("F221", [](Screens &s, int) { s.SQR3(1, 3); });
+    // 自作スクリーニング: the window with its editor open; the user runs the screen from there.
+    w.on(QStringLiteral("F_FORMULA"), [c](int) { c->launch([c](Screens &) { c->window()->showFormulaSection(true); }); });
 }
 
 RankingWindow *rankingWindow(MainWindow &w)

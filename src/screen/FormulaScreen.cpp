@@ -60,6 +60,52 @@ std::expected<FormulaScreenSpec, QString> prepareFormulaScreen(const State &st, 
     return spec;
 }
 
+QString FormulaProblem::text() const
+{
+    return formulaErrorText(inScore ? QStringLiteral("スコアの式") : QStringLiteral("条件式"), error);
+}
+
+std::optional<FormulaProblem> checkFormulas(const FormulaScreenText &t)
+{
+    if (auto f = formula::compile(t.filter); !f) return FormulaProblem{false, f.error()};
+    if (!t.score.trimmed().isEmpty())
+        if (auto f = formula::compile(t.score); !f) return FormulaProblem{true, f.error()};
+    return std::nullopt;
+}
+
+std::vector<OfferedScreen> offeredScreens(const State &st, QString *error)
+{
+    std::vector<OfferedScreen> out;
+    auto saved = SavedScreens::load(SavedScreens::pathIn(st.ProgramDir));
+    if (!saved && error) *error = saved.error();
+    if (saved)
+        for (const FormulaScreenText &t : saved->screens()) out.push_back({t, false});
+    for (const FormulaScreenText &t : exampleScreens(st.RsiPeriod1, st.RciPeriod1, st.MaWidth2, st.PsyPeriod1))
+        if (!saved || !saved->find(t.name)) out.push_back({t, true});
+    return out;
+}
+
+std::expected<void, QString> saveFormulaScreen(const QString &programDir, const FormulaScreenText &t)
+{
+    if (const auto problem = SavedScreens::nameProblem(t.name)) return std::unexpected(*problem);
+    if (const auto problem = checkFormulas(t)) return std::unexpected(problem->text());
+    const QString path = SavedScreens::pathIn(programDir);
+    auto saved = SavedScreens::load(path);
+    if (!saved) return std::unexpected(saved.error());
+    saved->put(t);
+    return saved->save(path);
+}
+
+std::expected<void, QString> deleteFormulaScreen(const QString &programDir, const QString &name)
+{
+    const QString path = SavedScreens::pathIn(programDir);
+    auto saved = SavedScreens::load(path);
+    if (!saved) return std::unexpected(saved.error());
+    if (!saved->remove(name))
+        return std::unexpected(QStringLiteral("保存された自作スクリーニング「") + name + QStringLiteral("」はありません。"));
+    return saved->save(path);
+}
+
 void Screens::FormulaScreen(const FormulaScreenSpec &spec)
 {
     run([this, &spec] {

@@ -3,6 +3,7 @@
 #include "common/Utils.h"
 #include "common/WindowPlace.h"
 #include "lists/ListView.h"
+#include "screen/FormulaSection.h"
 #include "screen/ResultFile.h"
 
 #include <QAction>
@@ -59,6 +60,12 @@ RankingWindow::RankingWindow(State &st, Services &sv, ShowCode show, AddCode add
     cmdEXIT = button("cmdEXIT", u"閉じる");
     cmdSTOP = button("cmdSTOP", u"中止");
     cmdSTOP->hide();
+    cmdFORMULA = button("cmdFORMULA", u"自作");
+    cmdFORMULA->setCheckable(true);
+    cmdFORMULA->setToolTip(QStringLiteral("自作スクリーニング（条件式）の編集欄を開く"));
+    connect(cmdFORMULA, &QPushButton::toggled, this, [this](bool on) { showFormulaSection(on); });
+    Formula = new FormulaSection(st, [this](const FormulaScreenText &t) { runFormula(t); }, this);
+    Formula->hide();
     connect(cmdUD0, &QPushButton::clicked, this, [this] { cmdUD_Click(0); });
     connect(cmdUD1, &QPushButton::clicked, this, [this] { cmdUD_Click(1); });
     connect(cmdSAVE, &QPushButton::clicked, this, [this] { cmdSAVE_Click(); });
@@ -117,13 +124,39 @@ void RankingWindow::resizeEvent(QResizeEvent *e)
     layoutControls();
 }
 
+void RankingWindow::showFormulaSection(bool visible)
+{
+    if (cmdFORMULA->isChecked() != visible) cmdFORMULA->setChecked(visible);
+    if (visible) Formula->reload();
+    Formula->setVisible(visible);
+    layoutControls();
+}
+
+void RankingWindow::runFormula(const FormulaScreenText &t)
+{
+    if (m_screens.running()) {
+        m_sv.sound.beep();
+        m_screens.refuseWhileRunning();
+        return;
+    }
+    auto spec = prepareFormulaScreen(m_st, t);
+    if (!spec) {
+        Formula->showMessage(spec.error(), true);
+        return;
+    }
+    m_screens.FormulaScreen(*spec);
+}
+
 void RankingWindow::layoutControls()
 {
     const int w = width(), h = height();
-    List1->setGeometry(px(kMargin), px(kMargin), std::max(0, w - px(350)), std::max(0, h - px(1500)));
+    // The section, when open, takes the top and the list the rest.
+    const int top = Formula->isVisible() ? std::min(Formula->sizeHint().height(), h / 2) : 0;
+    if (Formula->isVisible()) Formula->setGeometry(px(kMargin), px(kMargin), std::max(0, w - px(350)), top);
+    List1->setGeometry(px(kMargin), px(kMargin) + top, std::max(0, w - px(350)), std::max(0, h - px(1500) - top));
     const int y = h - px(1300);
     int x = px(kMargin);
-    for (QPushButton *b : {cmdUD1, cmdUD0}) {
+    for (QPushButton *b : {cmdUD1, cmdUD0, cmdFORMULA}) {
         b->setGeometry(x, y, px(450), px(kButtonHeight));
         x += px(480);
     }

@@ -18,6 +18,9 @@ class QPushButton;
 
 namespace velor {
 
+class FormulaSection;
+struct FormulaScreenText;
+
 class RankingWindow final : public QWidget, public ScreenView {
     Q_OBJECT
 public:
@@ -38,6 +41,10 @@ public:
     void cmdSAVE_Click();
     /// cmdEXIT: stops a run that is waiting for pages, then closes the window.
     void cmdEXIT_Click();
+    /// 自作: shows or hides the 自作スクリーニング section above the list.
+    void showFormulaSection(bool visible);
+    /// 実行 of the section: runs the formula screen into the list (refused while a screen runs).
+    void runFormula(const FormulaScreenText &t);
     /// The stop button of a run that fetches pages.
     void cmdSTOP_Click() { m_stop = true; }
 
@@ -55,6 +62,8 @@ public:
 
     QListWidget *List1 = nullptr;
     QPushButton *cmdUD0 = nullptr, *cmdUD1 = nullptr, *cmdSAVE = nullptr, *cmdEXIT = nullptr, *cmdSTOP = nullptr;
+    QPushButton *cmdFORMULA = nullptr;
+    FormulaSection *Formula = nullptr;
     QProgressBar *ProgressBar1 = nullptr;
     QLabel *Label1 = nullptr;
     QMenu *PL201 = nullptr;
