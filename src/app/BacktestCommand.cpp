@@ -39,18 +39,6 @@ QString backtestUsage()
         "        run a screen as of every trading day of the range and measure its picks (DATE: YYYY-MM-DD or YYYYMMDD)");
 }
 
-std::optional<std::vector<int>> parseHolds(const QString &text)
-{
-    std::vector<int> holds;
-    for (const QString &part : text.split(QLatin1Char(','))) {
-        bool ok = false;
-        const int h = part.trimmed().toInt(&ok);
-        if (!ok) return std::nullopt;
-        holds.push_back(h);
-    }
-    return holds;
-}
-
 std::expected<BacktestRequest, QString> parseBacktestArgs(const QStringList &args)
 {
     BacktestRequest r;

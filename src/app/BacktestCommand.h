@@ -21,8 +21,6 @@ struct BacktestRequest {
 
 /// The command's arguments; an error text (Japanese, without "error: ") for bad input.
 std::expected<BacktestRequest, QString> parseBacktestArgs(const QStringList &args);
-/// "1,5,20" as holding periods; nothing when it is not a list of whole numbers.
-std::optional<std::vector<int>> parseHolds(const QString &text);
 
 int backtestCommand(const CliOptions &o, const QString &exeDir);
 QString backtestUsage();

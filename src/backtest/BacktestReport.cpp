@@ -3,6 +3,7 @@
 #include "common/NumText.h"
 #include "common/StockCode.h"
 
+#include <QDate>
 #include <cmath>
 
 namespace velor {
@@ -22,6 +23,26 @@ QString statsText(const ReturnStats &s)
 QString backtestDateText(int32_t d)
 {
     return QStringLiteral("%1-%2-%3").arg(d / 10000).arg(d / 100 % 100, 2, 10, QLatin1Char('0')).arg(d % 100, 2, 10, QLatin1Char('0'));
+}
+
+int32_t parseBacktestDate(const QString &text)
+{
+    const QString t = text.trimmed();
+    QDate d = QDate::fromString(t, QStringLiteral("yyyy-MM-dd"));
+    if (!d.isValid()) d = QDate::fromString(t, QStringLiteral("yyyyMMdd"));
+    return d.isValid() ? d.year() * 10000 + d.month() * 100 + d.day() : 0;
+}
+
+std::optional<std::vector<int>> parseHolds(const QString &text)
+{
+    std::vector<int> holds;
+    for (const QString &part : text.split(QLatin1Char(','))) {
+        bool ok = false;
+        const int h = part.trimmed().toInt(&ok);
+        if (!ok) return std::nullopt;
+        holds.push_back(h);
+    }
+    return holds;
 }
 
 QString percentText(double fraction)

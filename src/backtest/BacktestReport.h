@@ -4,11 +4,18 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
+#include <vector>
 
 namespace velor {
 
 /// "2026-11-27".
 QString backtestDateText(int32_t yyyymmdd);
+/// "2026-11-27" or "20261127" as YYYYMMDD; 0 for anything that is not a date.
+int32_t parseBacktestDate(const QString &text);
+/// "1,5,20" as holding periods; nothing when it is not a list of whole numbers (their range is
+/// the backtest's to check).
+std::optional<std::vector<int>> parseHolds(const QString &text);
 /// A fraction as a percentage with two decimals ("12.35%", "-0.50%"); "－" for no number.
 QString percentText(double fraction);
 
