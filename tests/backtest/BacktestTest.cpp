@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <bit>
 #include <string>
 
@@ -173,6 +177,17 @@ TEST(Backtest, AnUnreadableFileIsNamedAndLeftOutAndAStopEndsEarly)
     EXPECT_EQ(r.unreadable, QStringList{QStringLiteral("データファイル ") + f.st.priceFilePath(1333) + QStringLiteral(" の 3 行目が読めません")});
     EXPECT_EQ(r.stocks, 3);
     for (const auto &p : r.picks) EXPECT_NE(p.code, 1333);
+#ifndef _WIN32
+    // A FIFO where a price file belongs is refused at once rather than waited on; a line longer
+    // than any bar line ends the file's reading as the bar loader's does.
+    QFile::remove(f.st.priceFilePath(1301));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(f.st.priceFilePath(1301)).constData(), 0600), 0);
+    writeFile(f.st.priceFilePath(1333), "8,0,0\r\n20260115," + QByteArray(300, '7') + ",1,1,1,1\r\n");
+    const BacktestResult hostile = run(f.st, rangeOptions());
+    EXPECT_EQ(hostile.unreadable, (QStringList{QStringLiteral("ファイル：　") + f.st.priceFilePath(1301) + QStringLiteral(" は通常のファイルではありません。"),
+                                               QStringLiteral("データファイル ") + f.st.priceFilePath(1333) + QStringLiteral(" の 2 行目が読めません")}));
+    EXPECT_EQ(hostile.stocks, 2);
+#endif
 
     RisingCloseScreen screen;
     Backtest b(f.st, screen, rangeOptions());

@@ -4,7 +4,10 @@
 #include "backtest/BacktestMarket.h"
 #include "backtest/BacktestWindow.h"
 #include "backtest/CurveWidget.h"
+#include "chart/ChartTexts.h"
+#include "db/Bars.h"
 #include "screen/FormulaScreen.h"
+#include "screen/Screens.h"
 #include "support/DemoWindow.h"
 #include "support/GuiApp.h"
 
@@ -163,6 +166,64 @@ TEST(BacktestMenu, OpensBesideTheMainWindowAndRunsTheStoredYear)
     EXPECT_EQ(b->tblSummary->rowCount(), 3);
     main->click(QStringLiteral("F_BACKTEST"));   // again: the same window
     EXPECT_EQ(backtestWindow(*main), b);
+}
+
+} // namespace velor::test
+
+namespace velor::test {
+
+namespace {
+
+BacktestOptions newestDay(int32_t day)
+{
+    BacktestOptions o;
+    o.from = o.to = day;
+    o.holds = {1};
+    o.top = 8;
+    return o;
+}
+
+} // namespace
+
+// On the newest day the backtest's picks are the formula screen's rows, in the same order, for a
+// whole-market screen and for one over a watch list (a demo market with splits and letter codes).
+TEST(BacktestAgainstScreen, TheNewestDaysPicksAreTheFormulaScreensRows)
+{
+    QTemporaryDir dir;
+    demo::MarketOptions mo;
+    mo.stocks = 150;
+    mo.letterCodes = 10;
+    mo.splits = true;
+    ASSERT_TRUE(demo::writeDemoFolder(dir.path(), mo).has_value());
+    State st;
+    TestEnv env;
+    st.ProgramDir = dir.path() + QLatin1Char('/');
+    ASSERT_TRUE(loadDatabase(st, env.dialogs));
+    st.CurCode = 1001;
+    KDOPN(st, env.services, 2);
+    st.LastTradeDate = st.BarDate[1];
+    updateTurnoverLimits(st, env.clock.now());
+    for (const auto &[filter, scope] : {std::pair{QStringLiteral("C > MA(C,5)"), ScreenScope::Market},
+                                        std::pair{QStringLiteral("ROC(C,3) > -100"), ScreenScope::List1}}) {
+        FormulaScreenText text;
+        text.filter = filter, text.scope = scope, text.rows = 8;
+        auto spec = prepareFormulaScreen(st, text);
+        ASSERT_TRUE(spec.has_value());
+        MemoryScreenView view;
+        Screens screens(st, env.services, view);
+        screens.FormulaScreen(*spec);
+        QStringList rows;
+        for (const QString &line : view.lines().mid(1)) rows << line.section(QLatin1Char(','), 0, 0);
+        ASSERT_GE(rows.size(), 3) << filter.toStdString();
+
+        auto prepared = prepareBacktest(st, text, newestDay(st.LastTradeDate));
+        ASSERT_TRUE(prepared.has_value());
+        const auto r = runBacktest(st, prepared->screen, prepared->options);
+        ASSERT_TRUE(r.has_value());
+        QStringList picks;
+        for (const BacktestPick &p : r->picks) picks << codeText(p.code);
+        EXPECT_EQ(picks, rows) << filter.toStdString();
+    }
 }
 
 } // namespace velor::test
