@@ -169,11 +169,20 @@ void Backtest::examine(int entry)
     }
     const std::vector<Bar> &adjusted = actions.empty() ? raw : adjustedCopy;
     const auto &holds = m_options.holds;
+    // The market's returns: a million or so a year, so one division per stock and day (its
+    // reciprocal) rather than one per holding period; they differ from the picks' exact quotients
+    // in the last bit at most, far below what the figures show.
     for (const auto &[p, day] : onDays) {
-        const double next = barReturn(adjusted, p, 1);
+        const double from = adjusted[p].close, inverse = 1 / from;
+        const auto ret = [&](int h) {
+            if (p < size_t(h)) return kNoValue;
+            const double to = adjusted[p - size_t(h)].close;
+            return to > 0 ? (to - from) * inverse : kNoValue;
+        };
+        const double next = ret(1);
         if (!std::isnan(next)) m_marketSum[day] += next, ++m_marketCount[day];
         for (size_t h = 0; h < holds.size(); ++h)
-            if (const double r = barReturn(adjusted, p, holds[h]); !std::isnan(r)) m_marketReturns[h].push_back(r);
+            if (const double r = holds[h] == 1 ? next : ret(holds[h]); !std::isnan(r)) m_marketReturns[h].push_back(r);
     }
 
     if (!m_inScope[size_t(entry)]) return;
@@ -277,26 +286,32 @@ uint64_t orderKey(double x)
     return (bits >> 63) ? ~bits : bits | (uint64_t(1) << 63);
 }
 
-// The k-th smallest value (0-based). A market's returns of a year run to a million values a
-// holding period: counting them by the top 16 bits of their keys finds the bucket that holds
-// rank k in two passes, and only that bucket is sorted out.
-double kthSmallest(std::vector<double> &v, size_t k)
+// The k-th smallest value (0-based) and the one before it (k >= 1; or itself for k = 0). A
+// market's returns of a year run to a million values a holding period: counting them by the top
+// 16 bits of their keys finds the buckets that hold ranks k - 1 and k in one pass, and only those
+// are sorted out in a second.
+std::pair<double, double> middleValues(std::vector<double> &v, size_t k)
 {
     if (v.size() < 65536) {
         std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(k), v.end());
-        return v[k];
+        const double before = k == 0 ? v[k] : *std::max_element(v.begin(), v.begin() + std::ptrdiff_t(k));
+        return {before, v[k]};
     }
     std::vector<uint32_t> count(65536, 0);
     for (double x : v) ++count[orderKey(x) >> 48];
-    size_t bucket = 0, below = 0;
-    while (below + count[bucket] <= k) below += count[bucket++];
+    const size_t lowRank = k == 0 ? 0 : k - 1;
+    size_t low = 0, belowLow = 0;
+    while (belowLow + count[low] <= lowRank) belowLow += count[low++];
+    size_t high = low, belowHigh = belowLow;
+    while (belowHigh + count[high] <= k) belowHigh += count[high++];
     std::vector<double> in;
-    in.reserve(count[bucket]);
+    in.reserve(count[low] + (high != low ? count[high] : 0));
     for (double x : v)
-        if ((orderKey(x) >> 48) == bucket) in.push_back(x);
-    const size_t r = k - below;
+        if (const uint64_t b = orderKey(x) >> 48; b == low || b == high) in.push_back(x);
+    const size_t r = k - belowLow;   // the buckets between them are empty
     std::nth_element(in.begin(), in.begin() + std::ptrdiff_t(r), in.end());
-    return in[r];
+    const double before = r == 0 ? in[0] : *std::max_element(in.begin(), in.begin() + std::ptrdiff_t(r));
+    return {k == 0 ? in[r] : before, in[r]};
 }
 
 } // namespace
@@ -311,9 +326,8 @@ ReturnStats returnStats(std::vector<double> v)
     for (double x : v) sum += x, up += x > 0 ? 1 : 0;
     s.mean = sum / double(v.size());
     s.rose = double(up) / double(v.size());
-    const size_t mid = v.size() / 2;
-    s.median = kthSmallest(v, mid);
-    if (v.size() % 2 == 0) s.median = (kthSmallest(v, mid - 1) + s.median) / 2;
+    const auto [before, middle] = middleValues(v, v.size() / 2);
+    s.median = v.size() % 2 == 0 ? (before + middle) / 2 : middle;
     return s;
 }
 
