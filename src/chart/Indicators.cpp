@@ -24,7 +24,8 @@ inline float closeAt(const BarVars &st, int p) { return st.BarClose[size_t(p + 1
 
 double calcMA(const BarVars &st, int n, int s)
 {
-    if (n < 1 || s < -1 || s + n >= kBarTableSize || s + n > st.BarCount) return std::nan("");
+    // The window's oldest element s+n lies within the bars the tables can hold (1601).
+    if (n < 1 || s < -1 || s + n > kBarTableSize - 2 || s + n > st.BarCount) return std::nan("");
     double sum = 0;
     for (int p = s; p < s + n; ++p) sum += closeAt(st, p);
     return sum / n;

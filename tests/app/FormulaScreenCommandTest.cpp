@@ -236,4 +236,21 @@ TEST(FormulaExamples, BuiltInScreensAsFormulasGiveIdenticalLines)
     }
     // Every list of the pairs holds rows (20 each on the demo), so the comparison is not of empties.
     EXPECT_EQ(rows, 2 * int(std::size(pairs)) * 20);
+
+    // Live, during the session: the newest bar is each stock's quote page.
+    const QString session = QStringLiteral("2026-11-30 10:15");
+    for (const auto &[example, builtIn] : {std::pair{u"当日上昇率大"_qs, QStringList{"toujitu"}}, std::pair{u"RSI小"_qs, QStringList{"rsi"}}}) {
+        const CommandRun b = runVelorCommand(home, QStringList{"screen"} + builtIn + QStringList{"--live"}, session);
+        const CommandRun f = runVelorCommand(home, {"screen", example, "--live"}, session);
+        ASSERT_EQ(b.code, 0) << b.err;
+        ASSERT_EQ(f.code, 0) << f.err;
+        const auto want = lists(b.out), got = lists(f.out);
+        const size_t list = builtIn[0] == u"rsi" ? 1 : 0;
+        ASSERT_GT(want.size(), list);
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_EQ(got[0].size(), 20);
+        EXPECT_EQ(got[0], want[list]) << example;
+        EXPECT_TRUE(f.out.startsWith("★" + example + "（上位）★　５値  日= 20261130 10:15:00\n") ||
+                    f.out.startsWith("★" + example + "（下位）★　５値  日= 20261130 10:15:00\n")) << f.out;
+    }
 }

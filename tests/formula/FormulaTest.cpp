@@ -262,6 +262,11 @@ TEST(Formula, HostileTablesAndPositionsGiveNoValue)
     EXPECT_TRUE(formula::evaluate(*q, b, 2));   // reads 102 .. 1601, the oldest position of the tables
     EXPECT_FALSE(formula::evaluate(*q, b, 3));
     EXPECT_EQ(formula::evaluateRange(*q, b, 5, 3).size(), 0u);
+    const auto ma = formula::compile(u"MA(C,1500) + MA(C*1,1500)"_qs);
+    ASSERT_TRUE(ma);
+    EXPECT_TRUE(formula::evaluate(*ma, b, 102));
+    EXPECT_FALSE(formula::evaluate(*ma, b, 103));
+    EXPECT_TRUE(std::isnan(calcMA(b, 1500, 102)));
     // Overflow to infinity is no value, not a made-up number.
     const auto big = formula::compile(u"1e300 * 1e300"_qs);
     ASSERT_TRUE(big);

@@ -13,6 +13,7 @@
 #include "support/TestSupport.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -159,6 +160,37 @@ TEST_F(FormulaSectionTest, SaveRunOnAWatchListAndDelete)
     }
     f->cmdSAVE->click();
     EXPECT_EQ(test::readFile(path), toCp932(name + "\tC > 0\tC\tbottom\t3\t2\r\n"));
+
+    // The working set (watch list 1 since start-up) is read from the window's state.
+    std::set<int> working;
+    for (int k = 1; k <= st.WorkCount; ++k)
+        if (st.WorkSet[size_t(k)] > 0) working.insert(st.StockCode[size_t(st.WorkSet[size_t(k)])]);
+    ASSERT_EQ(st.WorkKind, 1);
+    f->cboScope->setCurrentIndex(1);
+    f->spnRows->setValue(1000);
+    f->cmdRUN->click();
+    const auto inWorking = lists();
+    ASSERT_EQ(inWorking.size(), 1u);
+    EXPECT_GT(inWorking[0].size(), 0);
+    for (const QString &row : inWorking[0]) EXPECT_TRUE(working.count(codeOfLine(row))) << row.toStdString();
+    f->cboScope->setCurrentIndex(3);
+    f->spnRows->setValue(3);
+    f->cmdRUN->click();
+
+    // 保存 of the window writes the result file, which opens as the working set: its title line
+    // and the three stocks.
+    QDir().mkpath(st.ProgramDir + "VEDAT");
+    const QString result = st.ProgramDir + "VEDAT/mine.csv";
+    env.dialogs.files.push_back(result);
+    r->cmdSAVE->click();
+    EXPECT_EQ(test::readFile(result), toCp932(r->lines().join("\r\n") + "\r\n"));
+    env.dialogs.files.push_back(result);
+    w->click(QStringLiteral("PL222"), 4);
+    EXPECT_EQ(st.WorkKind, 4);
+    ASSERT_EQ(st.WorkCount, 4);
+    EXPECT_EQ(st.WorkSet[1], -999);
+    for (int k = 2; k <= 4; ++k)
+        EXPECT_EQ(st.StockCode[size_t(st.WorkSet[size_t(k)])], codeOfLine(rows[0][k - 2]));
 
     f->cmdDELETE->click();
     EXPECT_EQ(f->message(), "「" + name + "」を削除しました");
