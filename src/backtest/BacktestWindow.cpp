@@ -152,8 +152,8 @@ void BacktestWindow::cmdRUN_Click()
     }
     o.holds = *holds;
     o.top = spnTop->value();
-    // A saved screen keeps its name and its stocks while its formulas are as saved; an edited one
-    // runs as a formula over the whole market.
+    // A saved screen keeps its name and its stocks (the working set is the window's own) while its
+    // formulas are as saved; an edited one runs as a formula over the whole market.
     FormulaScreenText text;
     const int i = cboScreen->currentIndex();
     if (i >= 1 && size_t(i) <= m_offered.size()) text = m_offered[size_t(i - 1)];
@@ -161,7 +161,6 @@ void BacktestWindow::cmdRUN_Click()
         text = FormulaScreenText();
         text.filter = txtFilter->text(), text.score = txtScore->text(), text.bottom = chkBottom->isChecked();
     }
-    if (text.scope == ScreenScope::WorkingSet) text.scope = ScreenScope::List1;
     auto prepared = prepareBacktest(m_st, text, o);
     if (!prepared) {
         lblStatus->setText(prepared.error());
