@@ -8,6 +8,16 @@
 
 #include <cstdio>
 
+#ifdef _WIN32
+#include <io.h>
+#define VELOR_ISATTY _isatty
+#define VELOR_FILENO _fileno
+#else
+#include <unistd.h>
+#define VELOR_ISATTY isatty
+#define VELOR_FILENO fileno
+#endif
+
 namespace velor {
 
 namespace {
@@ -105,10 +115,20 @@ int backtestCommand(const CliOptions &o, const QString &exeDir)
     options.from = r->from, options.to = r->to, options.holds = r->holds, options.top = r->top;
     auto prepared = prepareBacktest(s.st, text, options);
     if (!prepared) return failed(prepared.error());
-    auto result = runBacktest(s.st, prepared->screen, prepared->options, [&s](int done, int total) {
+    // Progress on standard error when that is a terminal, as velor screen shows it.
+    const bool tty = VELOR_ISATTY(VELOR_FILENO(stderr)) != 0;
+    int shown = -1;
+    auto result = runBacktest(s.st, prepared->screen, prepared->options, [&](int done, int total) {
         s.shell.setProgress(done, total);
+        const int percent = total > 0 ? int(100LL * done / total) : 100;
+        if (tty && percent != shown) {
+            shown = percent;
+            std::fprintf(stderr, "\r%d/%d (%d%%)", done, total, percent);
+            std::fflush(stderr);
+        }
         return true;
     });
+    if (tty && shown >= 0) std::fprintf(stderr, "\r%40s\r", "");
     if (!result) return failed(result.error());
     const QStringList lines = r->csv ? backtestCsv(*result) : backtestSummary(*result, prepared->title, prepared->options);
     for (const QString &l : lines) printOut(l);

@@ -16,6 +16,7 @@ namespace {
 
 constexpr int kMaxHold = 1600;   // the bar tables' reach
 constexpr int kMaxTop = 5000;
+constexpr size_t kMaxHolds = 10;  // each keeps a return of every stock and day for the market's median
 
 QString dayText(int32_t d)
 {
@@ -68,6 +69,8 @@ std::expected<void, QString> Backtest::start()
         return std::unexpected(QStringLiteral("開始日 ") + dayText(o.from) + QStringLiteral(" が終了日 ") + dayText(o.to) +
                                QStringLiteral(" より後です。"));
     if (o.holds.empty()) return std::unexpected(QStringLiteral("保有期間を 1 つ以上指定してください。"));
+    if (o.holds.size() > kMaxHolds)
+        return std::unexpected(QStringLiteral("保有期間は %1 個までです（%2 個あります）。").arg(kMaxHolds).arg(o.holds.size()));
     for (int h : o.holds)
         if (h < 1 || h > kMaxHold)
             return std::unexpected(QStringLiteral("保有期間 %1 は 1 から %2 までの日数ではありません。").arg(h).arg(kMaxHold));

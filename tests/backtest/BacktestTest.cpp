@@ -148,6 +148,7 @@ TEST(Backtest, OptionsOutOfRangeAndRangesWithoutTradingDaysAreRefused)
         {with([](auto &o) { o.holds.clear(); }), QStringLiteral("保有期間を 1 つ以上指定してください。")},
         {with([](auto &o) { o.holds = {5, 0}; }), QStringLiteral("保有期間 0 は 1 から 1600 までの日数ではありません。")},
         {with([](auto &o) { o.holds = {1601}; }), QStringLiteral("保有期間 1601 は 1 から 1600 までの日数ではありません。")},
+        {with([](auto &o) { o.holds = std::vector<int>(11, 5); }), QStringLiteral("保有期間は 10 個までです（11 個あります）。")},
         {with([](auto &o) { o.top = 0; }), QStringLiteral("選ぶ銘柄数 0 は 1 から 5000 までの数ではありません。")},
         {with([](auto &o) { o.from = 20260110, o.to = 20260112; }),
          QStringLiteral("期間 2026-01-10 〜 2026-01-12 に営業日（1001 の日足のある日）がありません。")},
