@@ -159,7 +159,9 @@ void Backtest::examine(int entry)
     for (size_t p = 0; p < raw.size() && later > 0; ++p) {
         const int32_t d = raw[p].date;
         while (later > 0 && days[later - 1] > d) --later;
-        if (later > 0 && days[later - 1] == d && raw[p].close > 0) onDays.emplace_back(p, later - 1);
+        // A date stored twice (a damaged file) counts once: its newest line.
+        if (later > 0 && days[later - 1] == d && raw[p].close > 0 && (onDays.empty() || onDays.back().second != later - 1))
+            onDays.emplace_back(p, later - 1);
     }
     if (onDays.empty()) return;
 

@@ -360,6 +360,23 @@ TEST(FormulaBacktest, NoFunctionReadsAPlantedFutureBar)
     }
 }
 
+// 1332's line of 2026-01-09 stored twice (a damaged file): the stock is one pick that day, from
+// its newest line.
+TEST(FormulaBacktest, ADateStoredTwiceGivesOnePick)
+{
+    ProgramFolder f;
+    writeMarket(f);
+    QByteArray bytes = readFile(f.st.priceFilePath(1332));
+    const QByteArray line = "20260109,460,460,460,460,1000\r\n";
+    bytes.replace("8,0,0\r\n", "9,0,0\r\n").replace(line, line + line);
+    writeFile(f.st.priceFilePath(1332), bytes);
+    BacktestOptions o = rangeOptions(20260109, 20260109);
+    o.top = 5;
+    EXPECT_EQ(backtestCsv(runFormula(f.st, QStringLiteral("C > 0"), QStringLiteral("C"), o)),
+              (QStringList{kCsv[0], kCsv[7], QStringLiteral("2026-01-09,1301,297,297,0.1111111111111111,0.2222222222222222"),
+                           QStringLiteral("2026-01-09,1333,80,80,0.1,0.125"), kCsv[8]}));
+}
+
 TEST(FormulaBacktest, TheScreensFloorsApplyToEachDaysBar)
 {
     ProgramFolder f;
