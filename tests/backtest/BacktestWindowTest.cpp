@@ -2,6 +2,7 @@
 // run, the reasons for refusing input; and opened from the main window's menu on a demo folder.
 #include "app/BacktestWiring.h"
 #include "backtest/BacktestMarket.h"
+#include "backtest/BacktestReport.h"
 #include "backtest/BacktestWindow.h"
 #include "backtest/CurveWidget.h"
 #include "chart/ChartTexts.h"
@@ -223,6 +224,66 @@ TEST(BacktestAgainstScreen, TheNewestDaysPicksAreTheFormulaScreensRows)
         QStringList picks;
         for (const BacktestPick &p : r->picks) picks << codeText(p.code);
         EXPECT_EQ(picks, rows) << filter.toStdString();
+    }
+}
+
+} // namespace velor::test
+
+namespace velor::test {
+
+namespace {
+
+// The same screen, reading every bar of each file instead of the bars its formulas reach.
+class EveryBar final : public BacktestScreen {
+public:
+    explicit EveryBar(BacktestScreen &inner) : m_inner(inner) {}
+    bool hasScore() const override { return m_inner.hasScore(); }
+    void evaluate(const BarVars &t, int first, int last, std::vector<uint8_t> &pass, std::vector<double> &score) override
+    {
+        m_inner.evaluate(t, first, last, pass, score);
+    }
+private:
+    BacktestScreen &m_inner;
+};
+
+} // namespace
+
+// Reading only the bars a formula reaches (its lookback before the range) changes nothing, for
+// every function, on a range far back in a demo market's history.
+TEST(BacktestAgainstScreen, ReadingOnlyTheBarsAFormulaReachesChangesNothing)
+{
+    QTemporaryDir dir;
+    demo::MarketOptions mo;
+    mo.stocks = 80;
+    mo.splits = true;
+    ASSERT_TRUE(demo::writeDemoFolder(dir.path(), mo).has_value());
+    State st;
+    TestEnv env;
+    st.ProgramDir = dir.path() + QLatin1Char('/');
+    ASSERT_TRUE(loadDatabase(st, env.dialogs));
+    BacktestOptions o;
+    o.from = 20260105, o.to = 20260130;   // some 230 bars before the newest
+    o.holds = {1, 3};
+    o.top = 4;
+    o.readAhead = false;
+    const std::vector<std::pair<QString, QString>> formulas{
+        {QStringLiteral("C > EMA(C,10)"), QStringLiteral("RSI(14)")},
+        {QStringLiteral("RCI(9) > 0"), QStringLiteral("KAIRI(25)")},
+        {QStringLiteral("PSY(12) >= 0.5"), QStringLiteral("HHV(H,20) - LLV(L,20)")},
+        {QStringLiteral("ROC(C,10) > 0 AND REF(C,30) > 0"), QStringLiteral("MA(V,5)[3]")},
+    };
+    for (const auto &[filter, score] : formulas) {
+        FormulaScreenText text;
+        text.filter = filter, text.score = score;
+        auto prepared = prepareBacktest(st, text, o);
+        ASSERT_TRUE(prepared.has_value());
+        EveryBar every(prepared->screen);
+        const auto some = runBacktest(st, prepared->screen, prepared->options);
+        const auto all = runBacktest(st, every, prepared->options);
+        ASSERT_TRUE(some && all);
+        EXPECT_GT(some->picks.size(), 10u) << filter.toStdString();
+        EXPECT_EQ(backtestCsv(*some), backtestCsv(*all)) << filter.toStdString();
+        EXPECT_EQ(backtestSummary(*some, filter, o), backtestSummary(*all, filter, o));
     }
 }
 
