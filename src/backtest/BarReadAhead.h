@@ -4,6 +4,7 @@
 #include "backtest/DailyHistory.h"
 
 #include <QString>
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -35,7 +36,8 @@ private:
     std::vector<std::optional<Result>> m_results;
     std::mutex m_mutex;
     std::condition_variable_any m_changed;
-    size_t m_done = 0, m_taken = 0;
+    std::atomic<size_t> m_done{0}, m_taken{0};            // files read; files taken
+    std::atomic<bool> m_mainWaiting{false}, m_workerWaiting{false};
     std::jthread m_worker;   // last: it starts once everything it uses exists
 };
 
