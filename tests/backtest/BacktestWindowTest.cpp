@@ -159,8 +159,17 @@ TEST(BacktestMenu, OpensBesideTheMainWindowAndRunsTheStoredYear)
     EXPECT_EQ(b->txtTo->text(), QStringLiteral("2026-11-27"));
     b->txtFilter->setText(QStringLiteral("CROSS(C, MA(C,25)) AND V > MA(V,5)*2"));
     b->cmdRun->click();
+    // The run goes in steps between events: the progress bar moves while the window answers.
     int rounds = 0;
-    while (b->running() && rounds < 100000) QCoreApplication::processEvents(), ++rounds;
+    std::vector<int> seen{b->progress->value()};
+    while (b->running() && rounds < 100000) {
+        QCoreApplication::processEvents(), ++rounds;
+        if (b->running() && (seen.empty() || seen.back() != b->progress->value())) seen.push_back(b->progress->value());
+    }
+    EXPECT_GE(seen.size(), 2u);   // 0, then after the first step of 40 stocks
+    EXPECT_EQ(seen.front(), 0);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_EQ(b->progress->value(), b->progress->maximum());
     ASSERT_TRUE(b->result().has_value()) << b->lblStatus->text().toStdString();
     EXPECT_EQ(b->result()->holds, (std::vector<int>{1, 5, 20}));
     EXPECT_EQ(b->result()->days.back(), 20261127);
