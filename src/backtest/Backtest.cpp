@@ -150,21 +150,8 @@ void Backtest::examine(int entry)
     }
     ++m_result.stocks;
     const std::vector<Bar> &raw = *read;
-    const auto &days = m_result.days;
-    // The stock's bars on the range's trading days: (position, day), newest first; both lists
-    // are in date order, so one walk pairs them.
-    std::vector<std::pair<size_t, size_t>> &onDays = m_onDays;
-    onDays.clear();
-    size_t later = days.size();   // days[later - 1] is the newest day not after the bar's
-    for (size_t p = 0; p < raw.size() && later > 0; ++p) {
-        const int32_t d = raw[p].date;
-        while (later > 0 && days[later - 1] > d) --later;
-        // A date stored twice (a damaged file) counts once: its newest line.
-        if (later > 0 && days[later - 1] == d && raw[p].close > 0 && (onDays.empty() || onDays.back().second != later - 1))
-            onDays.emplace_back(p, later - 1);
-    }
-    if (onDays.empty()) return;
-
+    pairDays(raw);
+    if (m_onDays.empty()) return;
     const auto actions = m_st.actions.of(code);
     // For the returns: the bars adjusted for every recorded split.
     std::vector<Bar> adjustedCopy;
@@ -173,13 +160,35 @@ void Backtest::examine(int entry)
         adjustBars(adjustedCopy, 0, actions);
     }
     const std::vector<Bar> &adjusted = actions.empty() ? raw : adjustedCopy;
+    addMarketReturns(adjusted);
+    if (m_inScope[size_t(entry)]) screenStock(code, raw, adjusted, actions);
+}
+
+void Backtest::pairDays(const std::vector<Bar> &raw)
+{
+    // The stock's bars on the range's trading days: (position, day), newest first; both lists
+    // are in date order, so one walk pairs them.
+    const auto &days = m_result.days;
+    m_onDays.clear();
+    size_t later = days.size();   // days[later - 1] is the newest day not after the bar's
+    for (size_t p = 0; p < raw.size() && later > 0; ++p) {
+        const int32_t d = raw[p].date;
+        while (later > 0 && days[later - 1] > d) --later;
+        // A date stored twice (a damaged file) counts once: its newest line.
+        if (later > 0 && days[later - 1] == d && raw[p].close > 0 && (m_onDays.empty() || m_onDays.back().second != later - 1))
+            m_onDays.emplace_back(p, later - 1);
+    }
+}
+
+void Backtest::addMarketReturns(const std::vector<Bar> &adjusted)
+{
+    // A million or so a year, so one division per stock and day (its reciprocal) rather than one
+    // per holding period; they differ from the picks' exact quotients in the last bit at most, far
+    // below what the figures show.
     const auto &holds = m_options.holds;
-    // The market's returns: a million or so a year, so one division per stock and day (its
-    // reciprocal) rather than one per holding period; they differ from the picks' exact quotients
-    // in the last bit at most, far below what the figures show.
-    for (const auto &[p, day] : onDays) {
+    for (const auto &[p, day] : m_onDays) {
         const double from = adjusted[p].close, inverse = 1 / from;
-        const auto ret = [&](int h) {
+        const auto ret = [&, p = p](int h) {
             if (p < size_t(h)) return kNoValue;
             const double to = adjusted[p - size_t(h)].close;
             return to > 0 ? (to - from) * inverse : kNoValue;
@@ -189,15 +198,21 @@ void Backtest::examine(int entry)
         for (size_t h = 0; h < holds.size(); ++h)
             if (const double r = holds[h] == 1 ? next : ret(holds[h]); !std::isnan(r)) m_marketReturns[h].push_back(r);
     }
+}
 
-    if (!m_inScope[size_t(entry)]) return;
+void Backtest::screenStock(int code, const std::vector<Bar> &raw, const std::vector<Bar> &adjusted,
+                           std::span<const CorporateAction> actions)
+{
     // The screen sees, on each day, the bars adjusted for the splits known that day: one
     // evaluation for each set of known splits that some day of the range has.
     for (size_t known = 0; known <= actions.size(); ++known) {
         const int32_t lo = known == 0 ? 0 : actions[known - 1].exDate;
         const int32_t hi = known == actions.size() ? std::numeric_limits<int32_t>::max() : actions[known].exDate;
         const auto inSet = [&](size_t p) { return raw[p].date >= lo && raw[p].date < hi; };
-        if (std::none_of(onDays.begin(), onDays.end(), [&](const auto &x) { return inSet(x.first); })) continue;
+        int first = kBarTableSize, last = 0;   // the positions of the range's days in this set
+        for (const auto &x : m_onDays)
+            if (inSet(x.first)) first = std::min(first, int(x.first) + 1), last = std::max(last, int(x.first) + 1);
+        if (last == 0) continue;
         if (known == actions.size()) {
             fillBarTables(m_tables, adjusted);
         } else {
@@ -205,32 +220,31 @@ void Backtest::examine(int entry)
             adjustBars(view, 0, actions.first(known));
             fillBarTables(m_tables, view);
         }
-        // onDays runs newest first: the evaluation covers the positions of the range's days.
-        int first = int(m_tables.BarCount), last = 1;
-        for (const auto &x : onDays)
-            if (inSet(x.first)) first = std::min(first, int(x.first) + 1), last = std::max(last, int(x.first) + 1);
         m_pass.clear();
         m_score.clear();
         m_screen.evaluate(m_tables, first, last, m_pass, m_score);
-        for (const auto &[p, day] : onDays) {
-            if (!inSet(p)) continue;
-            const size_t pos = p + 1;
-            if (pos >= m_pass.size() || !m_pass[pos]) continue;
-            Candidate c;
-            c.code = code;
-            c.close = m_tables.BarClose[pos];
-            const double turnover = double(c.close) * m_tables.BarVolume[pos];
-            if (turnover < m_options.minTurnover || c.close < m_options.minPrice || c.close > m_options.maxPrice) continue;
-            if (m_screen.hasScore()) {
-                if (pos >= m_score.size() || !std::isfinite(m_score[pos])) continue;
-                c.score = m_score[pos];
-            }
-            c.next = barReturn(adjusted, p, 1);
-            c.returns.reserve(holds.size());
-            for (int h : holds) c.returns.push_back(barReturn(adjusted, p, h));
-            addCandidate(day, std::move(c));
-        }
+        for (const auto &[p, day] : m_onDays)
+            if (inSet(p)) consider(code, p, day, adjusted);
     }
+}
+
+void Backtest::consider(int code, size_t p, size_t day, const std::vector<Bar> &adjusted)
+{
+    const size_t pos = p + 1;
+    if (pos >= m_pass.size() || !m_pass[pos]) return;
+    Candidate c;
+    c.code = code;
+    c.close = m_tables.BarClose[pos];
+    const double turnover = double(c.close) * m_tables.BarVolume[pos];
+    if (turnover < m_options.minTurnover || c.close < m_options.minPrice || c.close > m_options.maxPrice) return;
+    if (m_screen.hasScore()) {
+        if (pos >= m_score.size() || !std::isfinite(m_score[pos])) return;
+        c.score = m_score[pos];
+    }
+    c.next = barReturn(adjusted, p, 1);
+    c.returns.reserve(m_options.holds.size());
+    for (int h : m_options.holds) c.returns.push_back(barReturn(adjusted, p, h));
+    addCandidate(day, std::move(c));
 }
 
 BacktestResult Backtest::finish(bool stopped)

@@ -5,6 +5,7 @@
 // close). Its top K at that day's close are the day's picks, and each pick's return after each
 // holding period is measured close to close on the bars adjusted for every recorded split.
 // Every price file is read once and the screen is evaluated at every position of it in one go.
+#include "db/CorporateActions.h"
 #include "db/MasterVars.h"
 #include "db/PriceFile.h"
 
@@ -16,6 +17,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace velor {
@@ -111,6 +113,11 @@ public:
 private:
     struct Candidate;
     void examine(int entry);
+    void pairDays(const std::vector<Bar> &raw);
+    void addMarketReturns(const std::vector<Bar> &adjusted);
+    void screenStock(int code, const std::vector<Bar> &raw, const std::vector<Bar> &adjusted,
+                     std::span<const CorporateAction> actions);
+    void consider(int code, size_t p, size_t day, const std::vector<Bar> &adjusted);
     void addCandidate(size_t day, Candidate c);
     void prune(std::vector<Candidate> &list, size_t keep) const;
     bool better(const Candidate &a, const Candidate &b) const;
