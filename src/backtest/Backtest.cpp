@@ -59,7 +59,7 @@ Backtest::Backtest(const State &st, BacktestScreen &screen, BacktestOptions opti
 
 Backtest::~Backtest() = default;
 
-int Backtest::total() const { return m_st.StockCount; }
+int Backtest::total() const { return int(m_codes.size()); }
 
 std::expected<void, QString> Backtest::start()
 {
@@ -91,27 +91,29 @@ std::expected<void, QString> Backtest::start()
     m_marketReturns.assign(o.holds.size(), {});
     m_marketSum.assign(m_result.days.size(), 0);
     m_marketCount.assign(m_result.days.size(), 0);
-    m_inScope.assign(size_t(m_st.StockCount) + 1, o.entries ? 0 : 1);
+    // The master and the data folder as they are now: a run that goes on between a window's
+    // events keeps to them whatever is loaded meanwhile.
+    const size_t entries = std::min(size_t(std::max<int>(m_st.StockCount, 0)), m_st.StockCode.size() - 1);
+    m_codes.assign(m_st.StockCode.begin() + 1, m_st.StockCode.begin() + 1 + std::ptrdiff_t(entries));
+    m_dataDir = m_st.DataDir;
+    m_inScope.assign(m_codes.size() + 1, o.entries ? 0 : 1);
     for (int e : o.entries.value_or(std::vector<int>()))
-        if (e >= 1 && e <= m_st.StockCount) m_inScope[size_t(e)] = 1;
+        if (e >= 1 && size_t(e) <= m_codes.size()) m_inScope[size_t(e)] = 1;
     if (o.readAhead) {
         std::vector<QString> paths;
-        for (int e = 1; e <= m_st.StockCount; ++e) {
-            const int code = m_st.StockCode[size_t(e)];
-            paths.push_back(code <= 1002 ? QString() : State::priceFilePath(m_st.DataDir, code));
-        }
+        for (int code : m_codes) paths.push_back(code <= 1002 ? QString() : State::priceFilePath(m_dataDir, code));
         m_readAhead = std::make_unique<BarReadAhead>(std::move(paths), m_result.days.front(), m_screen.lookback());
     }
     // Every stock's returns of every day at most: reserved once rather than grown and copied.
-    for (auto &v : m_marketReturns) v.reserve(std::min(size_t(m_st.StockCount) * m_result.days.size(), size_t(1) << 22));
+    for (auto &v : m_marketReturns) v.reserve(std::min(m_codes.size() * m_result.days.size(), size_t(1) << 22));
     m_next = 1;
     return {};
 }
 
 bool Backtest::step(int stocks)
 {
-    for (int k = 0; k < stocks && m_next <= m_st.StockCount; ++k) examine(m_next++);
-    return m_next <= m_st.StockCount;
+    for (int k = 0; k < stocks && m_next <= total(); ++k) examine(m_next++);
+    return m_next <= total();
 }
 
 bool Backtest::better(const Candidate &a, const Candidate &b) const
@@ -139,10 +141,10 @@ void Backtest::addCandidate(size_t day, Candidate c)
 
 void Backtest::examine(int entry)
 {
-    const int code = m_st.StockCode[size_t(entry)];
+    const int code = m_codes[size_t(entry - 1)];
     auto read = m_readAhead ? m_readAhead->take(size_t(entry - 1)) : BarReadAhead::Result();
     if (code <= 1002) return;   // the index series are no stocks to pick
-    if (!m_readAhead) read = readDailyBars(State::priceFilePath(m_st.DataDir, code), m_result.days.front(), m_screen.lookback());
+    if (!m_readAhead) read = readDailyBars(State::priceFilePath(m_dataDir, code), m_result.days.front(), m_screen.lookback());
     if (!read) {
         if (read.error().missing) ++m_result.missingFiles;
         else m_result.unreadable << read.error().text;
@@ -250,7 +252,7 @@ void Backtest::consider(int code, size_t p, size_t day, const std::vector<Bar> &
 BacktestResult Backtest::finish(bool stopped)
 {
     BacktestResult r = std::move(m_result);
-    r.stopped = stopped || m_next <= m_st.StockCount;
+    r.stopped = stopped || m_next <= total();
     const size_t nh = r.holds.size();
     std::vector<std::vector<double>> pickReturns(nh);
     r.curve.assign(1, 1.0);

@@ -133,6 +133,8 @@ private:
     std::vector<std::vector<double>> m_marketReturns;        // by hold
     std::vector<double> m_marketSum;                         // by day: 1-bar returns of the market
     std::vector<int> m_marketCount;
+    std::vector<int> m_codes;                                // the master's codes at the start
+    QString m_dataDir;
     std::vector<uint8_t> m_inScope;
     std::vector<std::pair<size_t, size_t>> m_onDays;         // of the stock examined                          // by master entry
     std::unique_ptr<BarReadAhead> m_readAhead;

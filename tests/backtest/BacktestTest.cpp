@@ -199,6 +199,18 @@ TEST(Backtest, AnUnreadableFileIsNamedAndLeftOutAndAStopEndsEarly)
     const BacktestResult part = b.finish(true);
     EXPECT_TRUE(part.stopped);
     EXPECT_EQ(part.curve.size(), 7u);
+
+    // The master reloaded between steps (the window's run goes on between events): the run keeps
+    // to the master it started with.
+    ProgramFolder g;
+    writeMarket(g);
+    Backtest c(g.st, screen, rangeOptions());
+    ASSERT_TRUE(c.start().has_value());
+    c.step(2);
+    g.st.StockCode.assign(1, 0);
+    g.st.StockCount = 0;
+    while (c.step(1)) {}
+    EXPECT_EQ(backtestCsv(c.finish()), kCsv);
 }
 
 TEST(Backtest, StatisticsAndDrawdownOfSmallSeries)
