@@ -181,18 +181,15 @@ void BacktestWindow::cmdRUN_Click()
     progress->setRange(0, m_run->total());
     progress->setValue(0);
     setRunning(true);
-    m_stepQueued = true;
     QTimer::singleShot(0, this, [this] { step(); });
 }
 
 void BacktestWindow::step()
 {
-    m_stepQueued = false;
     if (!m_run) return;
     const bool more = m_run->step(kStocksPerStep);
     progress->setValue(m_run->done());
     if (!more) return finishRun(false);
-    m_stepQueued = true;
     QTimer::singleShot(0, this, [this] { step(); });
 }
 

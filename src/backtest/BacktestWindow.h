@@ -66,7 +66,6 @@ private:
     std::optional<PreparedBacktest> m_prepared;
     std::unique_ptr<Backtest> m_run;
     std::optional<BacktestResult> m_result;
-    bool m_stepQueued = false;
 };
 
 } // namespace velor
