@@ -18,7 +18,7 @@ public:
 
     void open()
     {
-        if (!m_window) m_window = new BacktestWindow(m_w.state(), &m_w);
+        if (!m_window) m_window = new BacktestWindow(m_w.state(), m_w.services().dialogs, &m_w);
         else if (!m_window->running()) m_window->reload();   // screens saved since it was opened
         const bool opening = !m_window->isVisible();
         m_window->show();

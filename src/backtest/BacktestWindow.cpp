@@ -3,6 +3,8 @@
 #include "backtest/BacktestReport.h"
 #include "backtest/CurveWidget.h"
 #include "backtest/DailyHistory.h"
+#include "common/Dialogs.h"
+#include "common/TextFile.h"
 #include "db/State.h"
 #include "screen/FormulaScreen.h"
 
@@ -33,7 +35,8 @@ QLabel *caption(const QString &text, QWidget *parent) { return new QLabel(text, 
 
 } // namespace
 
-BacktestWindow::BacktestWindow(const State &st, QWidget *parent) : QWidget(parent, Qt::Window), m_st(st)
+BacktestWindow::BacktestWindow(const State &st, Dialogs &dialogs, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_st(st), m_dialogs(dialogs)
 {
     setWindowTitle(QStringLiteral("バックテスト"));
     cboScreen = new QComboBox(this);
@@ -49,6 +52,7 @@ BacktestWindow::BacktestWindow(const State &st, QWidget *parent) : QWidget(paren
     spnTop->setValue(10);
     cmdRun = new QPushButton(QStringLiteral("実行"), this);
     cmdStop = new QPushButton(QStringLiteral("中止"), this);
+    cmdCsv = new QPushButton(QStringLiteral("CSVで保存"), this);
     cmdClose = new QPushButton(QStringLiteral("閉じる"), this);
     progress = new QProgressBar(this);
     lblStatus = new QLabel(this);
@@ -85,6 +89,7 @@ BacktestWindow::BacktestWindow(const State &st, QWidget *parent) : QWidget(paren
     buttons->addWidget(cmdRun);
     buttons->addWidget(cmdStop);
     buttons->addWidget(progress, 1);
+    buttons->addWidget(cmdCsv);
     buttons->addWidget(cmdClose);
     auto *all = new QVBoxLayout(this);
     all->addLayout(form);
@@ -97,6 +102,7 @@ BacktestWindow::BacktestWindow(const State &st, QWidget *parent) : QWidget(paren
     connect(cboScreen, &QComboBox::activated, this, [this](int i) { chooseScreen(i); });
     connect(cmdRun, &QPushButton::clicked, this, [this] { cmdRUN_Click(); });
     connect(cmdStop, &QPushButton::clicked, this, [this] { cmdSTOP_Click(); });
+    connect(cmdCsv, &QPushButton::clicked, this, [this] { cmdCSV_Click(); });
     connect(cmdClose, &QPushButton::clicked, this, [this] { close(); });
     setRunning(false);
     resize(640, 720);
@@ -214,6 +220,7 @@ void BacktestWindow::finishRun(bool stopped)
     lblStatus->setText(notes.isEmpty() ? QStringLiteral("完了しました。") : QStringLiteral("完了しました。") + notes);
     showResult(r, m_prepared->title, m_prepared->options);
     m_result = std::move(r);
+    cmdCsv->setEnabled(true);
 }
 
 void BacktestWindow::showResult(const BacktestResult &r, const QString &title, const BacktestOptions &o)
@@ -237,8 +244,23 @@ void BacktestWindow::showResult(const BacktestResult &r, const QString &title, c
     curve->setCurves(r.curve, r.marketCurve, r.days);
 }
 
+void BacktestWindow::cmdCSV_Click()
+{
+    if (!m_result) return;
+    const QString path = m_dialogs.saveFile(QStringLiteral("バックテストの結果を保存"), m_st.ProgramDir + QStringLiteral("backtest.csv"),
+                                            QStringLiteral("CSV (*.csv)"));
+    if (path.isEmpty()) return;
+    const QByteArray bytes = (backtestCsv(*m_result).join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1();
+    if (auto w = saveBytes(path, bytes); !w) {
+        lblStatus->setText(w.error());
+        return;
+    }
+    lblStatus->setText(QStringLiteral("保存しました: ") + path);
+}
+
 void BacktestWindow::setRunning(bool on)
 {
+    cmdCsv->setEnabled(!on && m_result.has_value());
     cmdRun->setEnabled(!on);
     cmdStop->setEnabled(on);
     for (QWidget *w : std::initializer_list<QWidget *>{cboScreen, txtFilter, txtScore, chkBottom, txtFrom, txtTo, txtHolds, spnTop})

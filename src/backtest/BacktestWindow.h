@@ -22,10 +22,12 @@ class QTableWidget;
 namespace velor {
 
 class CurveWidget;
+class Dialogs;
 
 class BacktestWindow final : public QWidget {
 public:
-    explicit BacktestWindow(const State &st, QWidget *parent = nullptr);
+    /// `dialogs` asks where CSVで保存 writes.
+    BacktestWindow(const State &st, Dialogs &dialogs, QWidget *parent = nullptr);
     ~BacktestWindow() override;
 
     /// Fills the screen choice with the saved screens and the examples (a file that cannot be read
@@ -35,6 +37,9 @@ public:
     void cmdRUN_Click();
     /// 中止: ends the run after the stocks in hand; no figures are shown for a partial run.
     void cmdSTOP_Click();
+    /// CSVで保存: the picks of the last result as velor backtest --csv prints them (CR LF), through
+    /// the checked write; the status line names the file or why it could not be written.
+    void cmdCSV_Click();
     bool running() const { return m_run != nullptr; }
     /// Places the window to the right of `mainFrame`, as the ranking window is placed.
     void placeBeside(const QRect &mainFrame);
@@ -45,7 +50,7 @@ public:
     QLineEdit *txtFilter, *txtScore, *txtFrom, *txtTo, *txtHolds;
     QCheckBox *chkBottom;
     QSpinBox *spnTop;
-    QPushButton *cmdRun, *cmdStop, *cmdClose;
+    QPushButton *cmdRun, *cmdStop, *cmdCsv, *cmdClose;
     QProgressBar *progress;
     QLabel *lblStatus, *lblSummary;
     QTableWidget *tblSummary;
@@ -62,6 +67,7 @@ private:
     void setRunning(bool on);
 
     const State &m_st;
+    Dialogs &m_dialogs;
     std::vector<FormulaScreenText> m_offered;          // by choice index - 1
     std::optional<PreparedBacktest> m_prepared;
     std::unique_ptr<Backtest> m_run;

@@ -56,6 +56,29 @@ inline void writeMarket(ProgramFolder &f, const std::map<int, std::vector<float>
     ASSERT_TRUE(f.st.actions.load(actionsPath(f.data)).has_value());
 }
 
+/// The CSV of the screen below (C > C[1], scored by C) over 2026-01-06..14, top 2, holds 1 and 2.
+// Picks of 2026-01-06..09 see 1332's raw prices (its 1:2 split is ex 2026-01-13, not yet known),
+// and from the 13th its halved history; 130A ties 1333 at 90 on the 14th and goes first by the
+// exchange's order; the 2-day returns of the 14th reach past the stored bars.
+inline QStringList handCsv()
+{
+    return {
+        QStringLiteral("date,code,score,close,r1,r2"),
+        QStringLiteral("2026-01-06,1332,420,420,-0.047619047619047616,0.047619047619047616"),
+        QStringLiteral("2026-01-06,1301,330,330,0.1,0"),
+        QStringLiteral("2026-01-07,1301,363,363,-0.09090909090909091,-0.18181818181818182"),
+        QStringLiteral("2026-01-07,1333,80,80,0.05,0"),
+        QStringLiteral("2026-01-08,1332,440,440,0.045454545454545456,0.09090909090909091"),
+        QStringLiteral("2026-01-08,1333,84,84,-0.047619047619047616,0.047619047619047616"),
+        QStringLiteral("2026-01-09,1332,460,460,0.043478260869565216,0"),
+        QStringLiteral("2026-01-09,130A,60,60,-0.25,0.5"),
+        QStringLiteral("2026-01-13,1301,330,330,0.1,-0.09090909090909091"),
+        QStringLiteral("2026-01-13,1332,240,240,-0.041666666666666664,0.041666666666666664"),
+        QStringLiteral("2026-01-14,1301,363,363,-0.17355371900826447,"),
+        QStringLiteral("2026-01-14,130A,90,90,0.1,"),
+    };
+}
+
 /// A screen written out by hand: the close rose from the previous bar; scored by the close.
 class RisingCloseScreen final : public BacktestScreen {
 public:

@@ -11,6 +11,7 @@
 #include "screen/Screens.h"
 #include "support/DemoWindow.h"
 #include "support/GuiApp.h"
+#include "common/TextFile.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -32,7 +33,7 @@ struct BacktestWindowTest : ::testing::Test {
     void SetUp() override
     {
         writeMarket(f);
-        w = std::make_unique<BacktestWindow>(f.st);
+        w = std::make_unique<BacktestWindow>(f.st, env.dialogs);
         w->show();
     }
     void fill(const QString &filter, const QString &score, const QString &from, const QString &to, const QString &holds, int top)
@@ -55,6 +56,7 @@ struct BacktestWindowTest : ::testing::Test {
         return out;
     }
     ProgramFolder f;
+    TestEnv env;
     std::unique_ptr<BacktestWindow> w;
 };
 
@@ -96,6 +98,25 @@ TEST_F(BacktestWindowTest, ARunFillsTheTableAndTheCurvesOfTheHandComputedMarket)
     EXPECT_TRUE(picks);
     EXPECT_TRUE(market);
 
+    // CSVで保存: the lines of velor backtest --csv with CR LF, through the checked write; a disk
+    // that fills up leaves the file as it was and says why.
+    ASSERT_TRUE(w->cmdCsv->isEnabled());
+    const QString csv = f.program + QStringLiteral("選定.csv");
+    env.dialogs.files.push_back(csv);
+    w->cmdCsv->click();
+    EXPECT_EQ(readFile(csv), (handCsv().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1());
+    EXPECT_EQ(w->lblStatus->text(), QStringLiteral("保存しました: ") + csv);
+    {
+        DiskSpaceLimit full(100);
+        env.dialogs.files.push_back(csv);
+        w->cmdCsv->click();
+    }
+    const QString full = QStringLiteral("ファイル：　") + csv + QStringLiteral(" に書き込めません。ディスクがいっぱいです。");
+    EXPECT_EQ(w->lblStatus->text(), full);
+    EXPECT_EQ(readFile(csv), (handCsv().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1());
+    w->cmdCsv->click();   // cancelled: nothing asked is nothing written
+    EXPECT_EQ(w->lblStatus->text(), full);
+
     // 中止 before the first step: no figures from a partial run.
     w->cmdRun->click();
     ASSERT_TRUE(w->running());
@@ -104,6 +125,7 @@ TEST_F(BacktestWindowTest, ARunFillsTheTableAndTheCurvesOfTheHandComputedMarket)
     EXPECT_EQ(w->lblStatus->text(), QStringLiteral("中止しました（0 / 6 銘柄まで調べたところで）。"));
     EXPECT_FALSE(w->result().has_value());
     EXPECT_EQ(w->tblSummary->rowCount(), 0);
+    EXPECT_FALSE(w->cmdCsv->isEnabled());
     EXPECT_TRUE(w->cmdRun->isEnabled());
     EXPECT_EQ(runToEnd(), 0);   // no step is left behind
 }
