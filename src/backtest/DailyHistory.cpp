@@ -99,14 +99,18 @@ std::optional<Bar> quickBarLine(const char *begin, const char *end)
     const char *p = begin;
     uint64_t d = 0;
     int k = 0;
-    if (!plainField(p, end, d, k) || k != 0 || d > 99999999) return parseBarLine(begin, end);
+    // The date is a whole number: no point, not even one with no digits after it.
+    if (!plainField(p, end, d, k) || k != 0 || d > 99999999 || p - begin < 2 || p[-1] != ',' || p[-2] == '.')
+        return parseBarLine(begin, end);
     b.date = int32_t(d);
     float *prices[] = {&b.open, &b.high, &b.low, &b.close};
     for (float *v : prices) {
         if (!plainField(p, end, d, k) || d > (uint64_t(1) << 24) || k > 10 || p >= end) return parseBarLine(begin, end);
         *v = k == 0 ? float(d) : float(d) / kTensF[k];   // whole yen need no division
     }
-    if (!plainField(p, end, d, k) || p != end || d > (uint64_t(1) << 53) || k > 22) return parseBarLine(begin, end);
+    // The volume ends the line: a comma after it (consumed with it) is a field too many.
+    if (!plainField(p, end, d, k) || p != end || end[-1] == ',' || d > (uint64_t(1) << 53) || k > 22)
+        return parseBarLine(begin, end);
     b.volume = k == 0 ? double(d) : double(d) / kTensD[k];
     return b;
 }

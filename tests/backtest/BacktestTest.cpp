@@ -245,6 +245,8 @@ TEST(Backtest, BarLinesReadAsTheBarLoaderReadsThem)
         "2026112,1,1,1,1,1",                        "202611270,1,1,1,1,1",
         "20261127,1,1,1,1,1.5e3",                   "20261127,1,1,1,1,99999999.9999999",
         "20261127,00154,0.50,1.,1,1",               "20261127,1,1,1,1,1 ",
+        "20261127,1,1,1,1,1,",                      "20,61125,1,1,1,1,",
+        "20261117.,1,1,1,1,1",                      "20261117",
     };
     const auto same = [](const std::string &line) {
         const auto a = readBarLine(line.data(), line.data() + line.size());
