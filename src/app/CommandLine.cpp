@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "app/AlertCommands.h"
+#include "app/BacktestCommand.h"
 #include "app/RealtimeCommands.h"
 #include "app/ListsCommands.h"
 #include "app/ChartCommands.h"
@@ -116,7 +117,8 @@ QString usageText()
         "  search KEYWORD               list the stocks whose name holds the keyword\n"
         "  watch list N | add N CODE | remove N CODE | sort   the watch lists 1-3\n"
         "  import                       import the inbox\n"
-        "  download [--yes]             fetch the new days from the price-data site and import them\n") + chartUsage() + QLatin1Char('\n') + screenUsage();
+        "  download [--yes]             fetch the new days from the price-data site and import them\n") + chartUsage() + QLatin1Char('\n') + screenUsage() +
+           QLatin1Char('\n') + backtestUsage();
 }
 
 std::expected<CliOptions, QString> parseCommandLine(const QStringList &arguments)
@@ -157,6 +159,7 @@ int runCommand(const CliOptions &o, const QString &exeDir)
     if (o.command == QLatin1String("screen")) return screenCommand(o, exeDir);
     if (o.command == QLatin1String("split")) return splitCommand(o, exeDir);
     if (o.command == QLatin1String("check")) return checkCommand(o, exeDir);
+    if (o.command == QLatin1String("backtest")) return backtestCommand(o, exeDir);
     printErr(usageText());
     return 2;
 }

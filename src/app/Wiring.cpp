@@ -2,6 +2,7 @@
 
 #include "app/AlertWiring.h"
 #include "app/AuxWiring.h"
+#include "app/BacktestWiring.h"
 #include "app/ChartWiring.h"
 #include "app/DemoServerWiring.h"
 #include "app/ImportWiring.h"
@@ -21,6 +22,7 @@ void wireSubsystems(MainWindow &w)
     wireChart(w);
     wireImport(w);
     wireScreens(w);
+    wireBacktest(w);
     wireAuxiliary(w);
     wireAlerts(w);
     wireSplits(w);
