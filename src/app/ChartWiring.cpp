@@ -1,6 +1,7 @@
 #include "app/ChartWiring.h"
 
 #include "app/MainWindow.h"
+#include "app/PageReport.h"
 #include "chart/Chart.h"
 #include "chart/ChartWidget.h"
 #include "chart/DisplayModes.h"
@@ -69,18 +70,26 @@ private:
 
 QString panelText(const QString &s) { return QString(s).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
 
-// The world-index pane: read once per run (the page changes slowly and a fetch may wait long).
+// The world-index pane: read once per run (the page changes slowly and a fetch may wait long);
+// a page that failed is said once and read again at the next full draw.
 void showWorldIndex(MainWindow &w, ChartSession &s)
 {
     w.WebBrowser1->show();
     if (s.worldShown) return;
-    s.worldShown = true;
     const State &st = w.state();
     const QString address = joinAddress(st.sites.WorldIndexUrl, QStringLiteral("/bp1.php?fw=160&cs=1"));
     w.WebBrowser1->setProperty("address", address);
     FetchLimits limits;
     limits.timeoutMs = st.sites.FetchTimeoutSeconds * 1000;
-    if (auto page = w.services().net.fetch(address, limits)) w.WebBrowser1->setHtml(QString::fromUtf8(*page));
+    const auto page = w.services().net.fetch(address, limits);
+    PageReport *report = pageReport(w);
+    if (!page) {
+        if (report) report->failed(address, page.error().reason);
+        return;
+    }
+    s.worldShown = true;
+    if (report) report->read(address);
+    w.WebBrowser1->setHtml(QString::fromUtf8(*page));
     // The page is made for a pane a little wider than this one: a smaller type keeps its last
     // column (前日比) in view, a vertical scroll bar or not.
     // Measured on a copy: the pane itself lays its text out only once it is shown.

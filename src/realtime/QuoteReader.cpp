@@ -165,6 +165,7 @@ void QuoteReader::readPage(State &st, const QString &address, const std::expecte
                           Icon::Warning);
         return;
     }
+    if (m_sink) m_sink->quoteRead(address);
     const QString text = decodeQuotePage(*page);
     const QuotePage q = parseQuotePage(text, code, st.QuoteMode);
     m_noValues = !hasAnyValue(q);
