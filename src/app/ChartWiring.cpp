@@ -137,9 +137,13 @@ Chart &wireChart(MainWindow &w)
     w.WebBrowser1->viewport()->installEventFilter(new WorldPaneClick(w, s));
 
     w.on(QStringLiteral("chart"), [&w, s, area](int mode) {
-        if (!s->chart.chart(mode)) return;
-        area->setScene(s->chart.scene());
-        applyTexts(w, *s);
+        PageReport *report = pageReport(w);
+        if (report) report->setDrawing(true);
+        if (s->chart.chart(mode)) {
+            area->setScene(s->chart.scene());
+            applyTexts(w, *s);
+        }
+        if (report) report->setDrawing(false);
     });
     w.on(QStringLiteral("startup:modes"), [s](int) { startupModes(s->modes); });
     w.on(QStringLiteral("tool:chart"), [s](int) { toolChart(s->modes); });

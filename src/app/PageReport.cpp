@@ -3,8 +3,10 @@
 #include "app/MainWindow.h"
 #include "app/StatusArea.h"
 
-#include <QTimer>
 #include <QUrl>
+
+#include <algorithm>
+#include <utility>
 
 namespace velor {
 
@@ -36,8 +38,15 @@ void PageReport::failed(const QString &address, const QString &reason)
     m_said.insert(key);
     const QString line = text(address, reason);
     m_w.statusArea()->showMessage(line);
-    // After the draw that read the page: the draw rewrites the pane's price listing.
-    QTimer::singleShot(0, &m_w, [w = &m_w, line] { w->notice(line); });
+    if (m_drawing) m_waiting << line;
+    else m_w.notice(line);
+}
+
+void PageReport::setDrawing(bool drawing)
+{
+    m_drawing = std::max(0, m_drawing + (drawing ? 1 : -1));
+    if (m_drawing > 0) return;
+    for (const QString &line : std::exchange(m_waiting, {})) m_w.notice(line);
 }
 
 void PageReport::read(const QString &address)

@@ -23,8 +23,14 @@ public:
     /// The text a failure is said with.
     static QString text(const QString &address, const QString &reason);
 
+    /// While the chart draws, lines wait: the draw rewrites the pane with its price listing.
+    /// Ending the draw puts them in the pane.
+    void setDrawing(bool drawing);
+
 private:
     MainWindow &m_w;
+    int m_drawing = 0;   ///< draws under way (a page's wait lets a click start another)
+    QStringList m_waiting;
     QSet<QString> m_said;   ///< site + reason of the failures said since that site last answered
 };
 

@@ -269,8 +269,10 @@ bool JIDOU(State &st, Services &sv)
     pageLimits.progress(0, -1);
     auto page = sv.net.fetch(site, pageLimits);
     if (!page && page.error().cancelled) return sv.shell.notice(cancelledText()), true;
-    activity.end();
-    if (!page) return sv.dialogs.message(fetchFailed(page.error()), Icon::Error), false;
+    if (!page) {
+        activity.end();
+        return sv.dialogs.message(fetchFailed(page.error()), Icon::Error), false;
+    }
     const int32_t newest = newestStoredDay(st);
     bool found = false;
     // An empty database has no day to start after: it takes the days the site offers.
