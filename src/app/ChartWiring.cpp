@@ -81,6 +81,7 @@ void showWorldIndex(MainWindow &w, ChartSession &s)
     w.WebBrowser1->setProperty("address", address);
     FetchLimits limits;
     limits.timeoutMs = st.sites.FetchTimeoutSeconds * 1000;
+    limits.totalMs = limits.timeoutMs;   // the draw waits for it: one time-out in all
     const auto page = w.services().net.fetch(address, limits);
     PageReport *report = pageReport(w);
     if (!page) {

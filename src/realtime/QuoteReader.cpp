@@ -92,7 +92,11 @@ void QuoteReader::getVec(State &st)
     if (!fetchesPage(st, code, now.time().hour() * 100 + now.time().minute())) return;
     m_busy = true;
     const QString address = pageAddress(st, code);
-    readPage(st, address, m_net.fetch(address, pageLimits(st)));
+    // One page while a chart waits for it: a site that trickles may hold the draw no longer
+    // than one time-out in all.
+    FetchLimits limits = pageLimits(st);
+    limits.totalMs = limits.timeoutMs;
+    readPage(st, address, m_net.fetch(address, limits));
     m_busy = false;
 }
 
