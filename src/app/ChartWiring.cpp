@@ -81,7 +81,7 @@ void showWorldIndex(MainWindow &w, ChartSession &s)
     w.WebBrowser1->setProperty("address", address);
     FetchLimits limits;
     limits.timeoutMs = st.sites.FetchTimeoutSeconds * 1000;
-    limits.totalMs = limits.timeoutMs;   // the draw waits for it: one time-out in all
+    limits.totalMs = 2 * limits.timeoutMs;   // the draw waits for it: two time-outs in all
     const auto page = w.services().net.fetch(address, limits);
     PageReport *report = pageReport(w);
     if (!page) {

@@ -93,9 +93,9 @@ void QuoteReader::getVec(State &st)
     m_busy = true;
     const QString address = pageAddress(st, code);
     // One page while a chart waits for it: a site that trickles may hold the draw no longer
-    // than one time-out in all.
+    // than two time-outs in all (a silent one ends at the first, with its own message).
     FetchLimits limits = pageLimits(st);
-    limits.totalMs = limits.timeoutMs;
+    limits.totalMs = 2 * limits.timeoutMs;
     readPage(st, address, m_net.fetch(address, limits));
     m_busy = false;
 }
