@@ -1,6 +1,7 @@
 #include "app/ChartWiring.h"
 
 #include "app/MainWindow.h"
+#include "app/PageReport.h"
 #include "chart/Chart.h"
 #include "chart/ChartWidget.h"
 #include "chart/DisplayModes.h"
@@ -69,18 +70,27 @@ private:
 
 QString panelText(const QString &s) { return QString(s).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
 
-// The world-index pane: read once per run (the page changes slowly and a fetch may wait long).
+// The world-index pane: read once per run (the page changes slowly and a fetch may wait long);
+// a page that failed is said once and read again at the next full draw.
 void showWorldIndex(MainWindow &w, ChartSession &s)
 {
     w.WebBrowser1->show();
     if (s.worldShown) return;
-    s.worldShown = true;
     const State &st = w.state();
     const QString address = joinAddress(st.sites.WorldIndexUrl, QStringLiteral("/bp1.php?fw=160&cs=1"));
     w.WebBrowser1->setProperty("address", address);
     FetchLimits limits;
     limits.timeoutMs = st.sites.FetchTimeoutSeconds * 1000;
-    if (auto page = w.services().net.fetch(address, limits)) w.WebBrowser1->setHtml(QString::fromUtf8(*page));
+    limits.totalMs = 2 * limits.timeoutMs;   // the draw waits for it: two time-outs in all
+    const auto page = w.services().net.fetch(address, limits);
+    PageReport *report = pageReport(w);
+    if (!page) {
+        if (report) report->failed(address, page.error().reason);
+        return;
+    }
+    s.worldShown = true;
+    if (report) report->read(address);
+    w.WebBrowser1->setHtml(QString::fromUtf8(*page));
     // The page is made for a pane a little wider than this one: a smaller type keeps its last
     // column (前日比) in view, a vertical scroll bar or not.
     // Measured on a copy: the pane itself lays its text out only once it is shown.
@@ -128,9 +138,13 @@ Chart &wireChart(MainWindow &w)
     w.WebBrowser1->viewport()->installEventFilter(new WorldPaneClick(w, s));
 
     w.on(QStringLiteral("chart"), [&w, s, area](int mode) {
-        if (!s->chart.chart(mode)) return;
-        area->setScene(s->chart.scene());
-        applyTexts(w, *s);
+        PageReport *report = pageReport(w);
+        if (report) report->setDrawing(true);
+        if (s->chart.chart(mode)) {
+            area->setScene(s->chart.scene());
+            applyTexts(w, *s);
+        }
+        if (report) report->setDrawing(false);
     });
     w.on(QStringLiteral("startup:modes"), [s](int) { startupModes(s->modes); });
     w.on(QStringLiteral("tool:chart"), [s](int) { toolChart(s->modes); });

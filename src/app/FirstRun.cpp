@@ -88,18 +88,18 @@ std::expected<void, QString> writeEmptyProgramFolder(const QString &dir)
     return saveBytes(program + QStringLiteral("VELOR.ini"), demo::demoSettings(QStringLiteral("data")));
 }
 
-std::expected<void, QString> writeDemoProgramFolder(const QString &dir, int stocks, const QString &manualPath,
-                                                    const std::function<void(int, int)> &progress)
+namespace {
+
+std::expected<void, QString> writeAndMove(const QString &partial, const QString &target, int stocks,
+                                          const QString &manualPath, const std::function<void(int, int)> &progress,
+                                          const std::function<bool()> &stop)
 {
-    const QString target = QDir::cleanPath(QDir(dir).absolutePath());
-    const QString partial = target + QStringLiteral(".partial");
-    // What an interrupted first run left behind is ours to throw away.
-    if (QFileInfo::exists(partial) && !QDir(partial).removeRecursively()) return std::unexpected(folderError(partial));
     demo::MarketOptions mo;
     mo.stocks = stocks;
     mo.letterCodes = demo::defaultLetterCodes(stocks);
     mo.splits = stocks >= 20;
-    if (auto r = demo::writeDemoFolder(partial, mo, progress); !r) return r;
+    if (auto r = demo::writeDemoFolder(partial, mo, progress, stop); !r) return r;
+    if (stop && stop()) return std::unexpected(demo::stoppedText());
     if (!manualPath.isEmpty() && QFile::exists(manualPath) &&
         !QFile::copy(manualPath, partial + QStringLiteral("/VELORmanual.pdf")))
         return std::unexpected(QStringLiteral("マニュアル ") + partial + QStringLiteral("/VELORmanual.pdf を書けませんでした。"));
@@ -118,6 +118,22 @@ std::expected<void, QString> writeDemoProgramFolder(const QString &dir, int stoc
         return std::unexpected(QStringLiteral("フォルダー：　") + partial + QStringLiteral(" を ") + target +
                                QStringLiteral(" に移せません。"));
     return {};
+}
+
+} // namespace
+
+std::expected<void, QString> writeDemoProgramFolder(const QString &dir, int stocks, const QString &manualPath,
+                                                    const std::function<void(int, int)> &progress,
+                                                    const std::function<bool()> &stop)
+{
+    const QString target = QDir::cleanPath(QDir(dir).absolutePath());
+    const QString partial = target + QStringLiteral(".partial");
+    // What an interrupted first run left behind is ours to throw away.
+    if (QFileInfo::exists(partial) && !QDir(partial).removeRecursively()) return std::unexpected(folderError(partial));
+    auto r = writeAndMove(partial, target, stocks, manualPath, progress, stop);
+    // A writing that stopped or failed leaves nothing that could be taken for a program folder.
+    if (!r) QDir(partial).removeRecursively();
+    return r;
 }
 
 QString installedManualPath(const QString &exeDir)

@@ -28,9 +28,11 @@ std::expected<void, QString> writeEmptyProgramFolder(const QString &dir);
 
 /// Writes the demo program folder (`stocks` stocks) into `dir`, as `velor demo` does, manual
 /// included when `manualPath` exists. It is written beside `dir` first and moved into place
-/// whole, so an interrupted run never leaves a folder that looks complete.
+/// whole, so an interrupted run never leaves a folder that looks complete. `stop` is asked between
+/// stocks; a writing that stops or fails leaves neither folder behind.
 std::expected<void, QString> writeDemoProgramFolder(const QString &dir, int stocks, const QString &manualPath,
-                                                    const std::function<void(int done, int total)> &progress = {});
+                                                    const std::function<void(int done, int total)> &progress = {},
+                                                    const std::function<bool()> &stop = {});
 
 /// The manual that `velor demo` copies: beside the program, or where it is installed.
 QString installedManualPath(const QString &exeDir);

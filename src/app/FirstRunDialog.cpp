@@ -35,15 +35,32 @@ FirstRunDialog::FirstRunDialog(const QString &dir, const QString &manualPath, Di
     emptyButton = new QPushButton(QStringLiteral("空のプログラムフォルダーを作る（sites.ini に株価データのサイトを書き、最初のダウンロードで集めます）"), this);
     chooseButton = new QPushButton(QStringLiteral("既にあるプログラムフォルダーを選ぶ…"), this);
     quitButton = new QPushButton(QStringLiteral("終了"), this);
+    stopButton = new QPushButton(QStringLiteral("中止"), this);
+    stopButton->hide();
     progress = new QProgressBar(this);
     progress->hide();
+    status = new QLabel(this);
+    status->hide();
     for (QWidget *w : {static_cast<QWidget *>(demoButton), static_cast<QWidget *>(emptyButton),
-                       static_cast<QWidget *>(chooseButton), static_cast<QWidget *>(progress), static_cast<QWidget *>(quitButton)})
+                       static_cast<QWidget *>(chooseButton), static_cast<QWidget *>(progress), static_cast<QWidget *>(status),
+                       static_cast<QWidget *>(stopButton), static_cast<QWidget *>(quitButton)})
         layout->addWidget(w);
     connect(demoButton, &QPushButton::clicked, this, &FirstRunDialog::makeDemo);
     connect(emptyButton, &QPushButton::clicked, this, &FirstRunDialog::makeEmpty);
     connect(chooseButton, &QPushButton::clicked, this, &FirstRunDialog::chooseExisting);
-    connect(quitButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(stopButton, &QPushButton::clicked, this, [this] { stopWriting(false); });
+    connect(quitButton, &QPushButton::clicked, this, [this] {
+        if (m_busy) stopWriting(true);
+        else QDialog::reject();
+    });
+}
+
+void FirstRunDialog::stopWriting(bool andQuit)
+{
+    m_stop = true;
+    m_quitAfter = m_quitAfter || andQuit;
+    stopButton->setEnabled(false);
+    status->setText(QStringLiteral("中止しています…"));
 }
 
 void FirstRunDialog::setMissingFolder(const QString &dir)
@@ -58,17 +75,31 @@ void FirstRunDialog::setMissingFolder(const QString &dir)
 
 void FirstRunDialog::closeEvent(QCloseEvent *e)
 {
-    // Closed while the demo is written: the program ends (the half-written folder has a name of
-    // its own and is thrown away by the next first run).
-    if (m_busy) requestQuit();
+    // The dialog closes once the writing has stopped and its folder is gone (makeDemo does it).
+    if (m_busy) {
+        stopWriting(true);
+        e->ignore();
+        return;
+    }
     QDialog::closeEvent(e);
+}
+
+void FirstRunDialog::reject()
+{
+    if (m_busy) return stopWriting(false);
+    QDialog::reject();
 }
 
 void FirstRunDialog::setBusy(bool busy)
 {
     m_busy = busy;
-    for (QPushButton *b : {demoButton, emptyButton, chooseButton, quitButton}) b->setEnabled(!busy);
+    // 終了 stays: it stops the writing and ends the program.
+    for (QPushButton *b : {demoButton, emptyButton, chooseButton}) b->setEnabled(!busy);
+    stopButton->setEnabled(busy);
+    stopButton->setVisible(busy);
     progress->setVisible(busy);
+    status->setVisible(true);
+    if (busy) status->setText(QStringLiteral("デモ用のフォルダーを作っています…"));
 }
 
 void FirstRunDialog::finish(const QString &dir)
@@ -79,20 +110,33 @@ void FirstRunDialog::finish(const QString &dir)
 
 void FirstRunDialog::makeDemo()
 {
+    if (m_busy) return;
+    m_stop = m_quitAfter = false;
     setBusy(true);
     QElapsedTimer sincePaint;
     sincePaint.start();
-    const auto r = writeDemoProgramFolder(m_dir, m_demoStocks, m_manual, [&](int done, int total) {
+    const auto progressShown = [&](int done, int total) {
         progress->setMaximum(std::max(total, 1));
         progress->setValue(std::min(done, std::max(total, 1)));
-        // A few repaints a second keep the bar moving without slowing the writing down.
+        if (!m_stop) status->setText(QStringLiteral("デモ用のフォルダーを作っています…（%1 / %2 銘柄）").arg(done).arg(total));
+        // A few times a second the window paints and takes clicks (中止, 終了, the close box);
+        // the writing asks for a stop before its next stock.
         if (sincePaint.elapsed() >= 50 || done == total) {
             sincePaint.restart();
-            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            QApplication::processEvents();
         }
-    });
+        if (onProgress) onProgress(done, total);
+    };
+    const auto r = writeDemoProgramFolder(m_dir, m_demoStocks, m_manual, progressShown,
+                                          [this] { return m_stop || quitRequested(); });
     setBusy(false);
-    if (quitRequested()) return reject();
+    if (quitRequested() || (m_stop && m_quitAfter)) return QDialog::reject();
+    if (m_stop) {
+        // The choices are offered again: a stop is not an error, so no box.
+        status->setText(QStringLiteral("デモ用のフォルダーの作成を中止しました。作りかけのフォルダーは削除しました。"));
+        return;
+    }
+    status->hide();
     if (!r) {
         m_dialogs.message(r.error(), Icon::Error);
         return;

@@ -4,17 +4,36 @@
 #include "import/AutoDownload.h"
 #include "import/DailyImport.h"
 
+#include <QAction>
+
+#include <memory>
+
 namespace velor {
+
+namespace {
+
+// Both import items are greyed out while either runs: the window stays usable meanwhile, and
+// a second start would interleave two imports.
+void runImport(MainWindow &w, bool &running, bool (*body)(State &, Services &))
+{
+    if (running || w.state().ImportRunning) return;
+    running = true;
+    QAction *items[] = {w.action("JIDOU"), w.action("SHUDOU")};
+    for (QAction *a : items)
+        if (a) a->setEnabled(false);
+    body(w.state(), w.services());
+    for (QAction *a : items)
+        if (a) a->setEnabled(true);
+    running = false;
+}
+
+} // namespace
 
 void wireImport(MainWindow &w)
 {
-    // A second start while a run keeps the window alive would interleave two imports.
-    w.on(QStringLiteral("SHUDOU"), [&w](int) {
-        if (!w.state().ImportRunning) SHUDOU(w.state(), w.services());
-    });
-    w.on(QStringLiteral("JIDOU"), [&w](int) {
-        if (!w.state().ImportRunning) JIDOU(w.state(), w.services());
-    });
+    auto running = std::make_shared<bool>(false);
+    w.on(QStringLiteral("SHUDOU"), [&w, running](int) { runImport(w, *running, SHUDOU); });
+    w.on(QStringLiteral("JIDOU"), [&w, running](int) { runImport(w, *running, JIDOU); });
 }
 
 } // namespace velor

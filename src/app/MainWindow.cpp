@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/MenuTree.h"
+#include "app/StatusArea.h"
 #include "common/Quit.h"
 #include "common/Utils.h"
 
@@ -53,7 +54,10 @@ MainWindow::MainWindow(State &st, Clock &clock, Net &net, Launcher &launcher, So
     buildMenus();
     buildToolbar();
     buildControls();
-    resize(px(kDesignWidth), px(kDesignHeight) + menuBar()->sizeHint().height());
+    m_status = new StatusArea(this);
+    setStatusBar(m_status);
+    // The status bar comes below the design area, which keeps its size.
+    resize(px(kDesignWidth), px(kDesignHeight) + menuBar()->sizeHint().height() + m_status->sizeHint().height());
     // The controls sit at fixed design places: a smaller window would cut the list and buttons off.
     setMinimumSize(size());
     move(px(100), px(100));
@@ -361,6 +365,12 @@ void MainWindow::setProgress(int value, int maximum)
     m_progress = std::clamp(value, 0, std::max(maximum, 1));
     if (m_progress == 0 || m_progress == ProgressBar1->maximum()) ProgressBar1->setValue(m_progress);
 }
+void MainWindow::showActivity(const QString &text, int value, int maximum)
+{
+    m_status->showActivity(text, value, maximum);
+}
+void MainWindow::endActivity() { m_status->endActivity(); }
+bool MainWindow::stopRequested() { return m_status->stopRequested(); }
 void MainWindow::keepAlive()
 {
     // A few paints a second keep the window alive without slowing the work down.

@@ -24,6 +24,7 @@ class QToolBar;
 namespace velor {
 
 struct MenuEntry;
+class StatusArea;
 
 class MainWindow final : public QMainWindow, public Shell {
     Q_OBJECT
@@ -81,6 +82,12 @@ public:
     void showProgress(bool visible) override;
     void setProgress(int value, int maximum) override;
     void keepAlive() override;
+    void showActivity(const QString &text, int value, int maximum) override;
+    void endActivity() override;
+    bool stopRequested() override;
+
+    /// The status bar: page failures, and the line, bar and 中止 button of a download.
+    StatusArea *statusArea() const { return m_status; }
 
     /// Replaces the chart area (the charting layer supplies its own drawing surface).
     void setChartArea(QWidget *area);
@@ -108,6 +115,7 @@ private:
     QStringList m_unhandled;
     QMenu *m_chartPopup = nullptr;
     QMenu *m_listPopup = nullptr;
+    StatusArea *m_status = nullptr;
     double m_scale = 1.0;
     int m_progress = 0;   ///< shown by the next keepAlive
     QElapsedTimer m_sincePaint;

@@ -2,6 +2,7 @@
 
 #include "app/ListsWiring.h"
 #include "app/MainWindow.h"
+#include "app/PageReport.h"
 #include "realtime/LiveDisplay.h"
 #include "realtime/MinuteSwitch.h"
 #include "realtime/QuoteReader.h"
@@ -121,6 +122,8 @@ void wireRealtime(MainWindow &w)
 {
     auto *s = new RealtimeSession(w);
     w.services().liveQuote = &s->reader;
+    // The pages read while the window draws never raise a box: each failure is said once.
+    s->reader.setFailureSink(new PageReport(w));
     w.on(QStringLiteral("vec"), [&w](int index) {
         const VecChecks marks = vec_Click(w.state(), w, index);
         setMark(w, "vec", 1, marks.on);

@@ -81,12 +81,14 @@ int openWindow(const CliOptions &o, int argc, char **argv)
     // Work an import left unfinished (the window ended during F2) is finished before anything
     // reads the price files, as the command line's next import would.
     const auto finished = finishInterruptedImport(st, w.services());
+    // The window is on the screen before the first draw reads its pages (futures, world index):
+    // a slow or dead site then keeps nobody waiting for a window, and the waits paint it.
+    w.show();
     w.startUp();
     if (finished && !finished->empty())
         w.prependMessage(QStringLiteral("前回中断した取り込み（%1 日分、最後の日 %2）を完了しました。\r\n")
                              .arg(finished->size())
                              .arg(finished->back()));
-    w.show();
     // The first screen would otherwise wait for the disk file by file.
     PriceReadAhead readAhead(masterPriceFiles(st));
     if (!shot.isEmpty()) {

@@ -2,6 +2,7 @@
 // and the file replaces the old one only when every byte arrived and was written.
 #include "common/Net.h"
 
+#include "common/ProgressWatch.h"
 #include "common/TextFile.h"
 
 #include <QEventLoop>
@@ -18,6 +19,7 @@ std::expected<void, NetError> Net::fetchToFile(const QString &address, const Fet
 {
     auto bytes = fetch(address, limits);
     if (!bytes) return std::unexpected(bytes.error());
+    if (limits.progress && !limits.progress(bytes->size(), bytes->size())) return std::unexpected(cancelledError(address));
     if (auto r = saveBytes(path, *bytes); !r) return std::unexpected(NetError{address, r.error(), false, false, true});
     return {};
 }
@@ -40,6 +42,7 @@ public:
         return true;
     }
     bool tooLarge() const { return m_tooLarge; }
+    qint64 received() const { return m_total; }
     std::expected<void, NetError> fail(NetError e)
     {
         m_out.cancelWriting();
@@ -71,10 +74,13 @@ std::expected<void, NetError> copyLocalFile(const QString &address, const FetchL
     if (!in.open(QIODevice::ReadOnly)) return std::unexpected(localOpenError(address, in.fileName()));
     StreamedFile out(address, path);
     if (!out.open()) return std::unexpected(out.writeError());
+    qint64 copied = 0;
     while (!in.atEnd()) {
         const QByteArray chunk = in.read(kChunk);
         if (chunk.isEmpty()) return out.fail(NetError{address, QStringLiteral("ファイルを読めません"), false, false});
         if (!out.add(chunk, limits.maxBytes)) break;
+        copied += chunk.size();
+        if (limits.progress && !limits.progress(copied, in.size())) return out.fail(cancelledError(address));
     }
     return out.finish();
 }
@@ -110,9 +116,11 @@ std::expected<void, NetError> QtNet::fetchToFile(const QString &address, const F
     QObject::connect(&timer, &QTimer::timeout, &loop, [&] { timedOut = true; reply->abort(); });
     QObject::connect(&deadline, &QTimer::timeout, &loop, [&] { late = true; reply->abort(); });
     QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop, [&] { timer.start(); });
+    ProgressWatch progress(limits, reply, &loop);
     QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
         timer.start();   // the time-out counts from the last byte
         drain();
+        if (!stopped) progress.report(out.received());
     });
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     timer.start(limits.timeoutMs);
@@ -124,11 +132,12 @@ std::expected<void, NetError> QtNet::fetchToFile(const QString &address, const F
         reply->disconnect(&loop);
         reply->abort();
     }
-    if (!stopped && !timedOut && !late && !ending) drain();
+    if (!stopped && !timedOut && !late && !ending && !progress.cancelled()) drain();
     const NetError failed = replyError(address, *reply);
     const auto err = reply->error();
     reply->deleteLater();
     if (ending) return out.fail(stoppedError(address));
+    if (progress.cancelled()) return out.fail(cancelledError(address));
     if (late) return out.fail(NetError{address, deadlineReason(limits.deadlineMs()), true, false});
     if (timedOut) return out.fail(NetError{address, QStringLiteral("応答がありません（時間切れ）"), true, false});
     if (!stopped && err != QNetworkReply::NoError) return out.fail(failed);

@@ -1,4 +1,5 @@
 #include "common/Net.h"
+#include "common/ProgressWatch.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -52,6 +53,7 @@ std::expected<QByteArray, NetError> fetchLocalFile(const QString &address, const
     QByteArray data = f.read(limits.maxBytes + 1);
     if (data.size() > limits.maxBytes)
         return std::unexpected(NetError{address, QStringLiteral("データが大きすぎます"), false, true});
+    if (limits.progress && !limits.progress(data.size(), data.size())) return std::unexpected(cancelledError(address));
     return data;
 }
 
@@ -65,6 +67,36 @@ NetError stoppedError(const QString &address)
     NetError e{address, QStringLiteral("プログラムの終了により中断しました"), false, false};
     e.stopped = true;
     return e;
+}
+
+NetError cancelledError(const QString &address)
+{
+    NetError e{address, QStringLiteral("中止しました"), false, false};
+    e.cancelled = true;
+    return e;
+}
+
+ProgressWatch::ProgressWatch(const FetchLimits &limits, QNetworkReply *reply, QObject *context)
+    : m_limits(limits), m_reply(reply)
+{
+    if (!m_limits.progress) return;
+    // Asked while nothing arrives too, so that a stop button works on a silent server.
+    m_poll.setInterval(kPollMs);
+    QObject::connect(&m_poll, &QTimer::timeout, context, [this] { report(m_received); });
+    m_poll.start();
+}
+
+bool ProgressWatch::report(qint64 received)
+{
+    m_received = received;
+    if (!m_limits.progress || m_cancelled) return !m_cancelled;
+    const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
+    if (!m_limits.progress(received, length.isValid() ? length.toLongLong() : -1)) {
+        m_cancelled = true;
+        m_poll.stop();
+        m_reply->abort();
+    }
+    return !m_cancelled;
 }
 
 std::expected<QByteArray, NetError> QtNet::fetch(const QString &address, const FetchLimits &limits)
@@ -88,10 +120,12 @@ std::expected<QByteArray, NetError> QtNet::fetch(const QString &address, const F
     QObject::connect(&timer, &QTimer::timeout, &loop, [&] { timedOut = true; reply->abort(); });
     QObject::connect(&deadline, &QTimer::timeout, &loop, [&] { late = true; reply->abort(); });
     QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop, [&] { timer.start(); });
+    ProgressWatch progress(limits, reply, &loop);
     QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
         timer.start();   // the time-out counts from the last byte
         data += reply->read(limits.maxBytes + 1 - data.size());
         if (data.size() > limits.maxBytes) { tooLarge = true; reply->abort(); }
+        else progress.report(data.size());
     });
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     timer.start(limits.timeoutMs);
@@ -105,11 +139,13 @@ std::expected<QByteArray, NetError> QtNet::fetch(const QString &address, const F
         reply->disconnect(&loop);
         reply->abort();
     }
-    if (!tooLarge && !timedOut && !late && !stopped) data += reply->read(limits.maxBytes + 1 - data.size());
+    const bool cancelled = progress.cancelled();
+    if (!tooLarge && !timedOut && !late && !stopped && !cancelled) data += reply->read(limits.maxBytes + 1 - data.size());
     const NetError failed = replyError(address, *reply);
     const bool err = reply->error() != QNetworkReply::NoError;
     reply->deleteLater();
     if (stopped) return std::unexpected(stoppedError(address));
+    if (cancelled) return std::unexpected(cancelledError(address));
     if (late) return std::unexpected(NetError{address, deadlineReason(limits.deadlineMs()), true, false});
     if (timedOut) return std::unexpected(NetError{address, QStringLiteral("応答がありません（時間切れ）"), true, false});
     if (tooLarge || data.size() > limits.maxBytes)

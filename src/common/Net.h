@@ -24,6 +24,7 @@ struct NetError {
     bool writeFailed = false;   ///< the bytes arrived but could not be stored; `reason` says why
     bool stopped = false;       ///< given up because the program is ending
     bool notFound = false;      ///< the site holds no such page or file (404, no such file)
+    bool cancelled = false;     ///< given up because the caller's progress function asked to stop
 };
 
 struct FetchLimits {
@@ -38,6 +39,11 @@ struct FetchLimits {
     /// then would otherwise hold the program for hours. 0: six times the time-out.
     int totalMs = 0;
     int deadlineMs() const { return totalMs > 0 ? totalMs : 6 * timeoutMs; }
+    /// How far a single transfer has come: bytes received and the whole size (-1 when the server
+    /// did not say), on every chunk and a few times a second while nothing arrives, so that a
+    /// stop request is seen at once. Returning false gives the transfer up (NetError::cancelled);
+    /// a file being stored is then not written. Batches of pages do not call it.
+    std::function<bool(qint64 received, qint64 total)> progress = {};
 };
 
 class Net {
@@ -100,6 +106,9 @@ NetError replyError(const QString &address, const QNetworkReply &reply);
 
 /// The error of a fetch given up because the program is ending.
 NetError stoppedError(const QString &address);
+
+/// The error of a fetch its caller stopped through FetchLimits::progress.
+NetError cancelledError(const QString &address);
 
 /// Joins a base address and a path without doubling or losing the "/" between them.
 QString joinAddress(const QString &base, const QString &path);

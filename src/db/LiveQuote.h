@@ -15,6 +15,8 @@ class QuoteFailureSink {
 public:
     virtual ~QuoteFailureSink() = default;
     virtual void quoteFailed(const QString &address, const QString &reason) = 0;
+    /// A page was read: a failure reported before may be reported again when it comes back.
+    virtual void quoteRead(const QString &address) { (void)address; }
 };
 
 class LiveQuote {
@@ -24,6 +26,8 @@ public:
     virtual void getVec(State &st) = 0;
     /// While a sink is set, a page that cannot be read goes to it instead of a message box.
     virtual void setFailureSink(QuoteFailureSink *) {}
+    /// The sink set now (null: failures are shown in a message box).
+    virtual QuoteFailureSink *failureSink() const { return nullptr; }
     /// getVec for each code in turn: CurCode becomes codes[k], its values are put in the state as
     /// getVec would put them, then `each(k)` runs; returning false stops. A reader may fetch the
     /// pages ahead, several at once, but hands them on in this order. This default reads one

@@ -3,6 +3,7 @@
 // (txtPrice, newest line on top) and the progress bar. The window implements it; commands
 // and tests use TextShell.
 #include <QString>
+#include <functional>
 #include <vector>
 
 namespace velor {
@@ -25,6 +26,13 @@ public:
     /// Something the user should act on that stops nothing: a line in the message pane (a
     /// command prints it as a warning).
     virtual void notice(const QString &text) { prependMessage(text + QStringLiteral("\r\n")); }
+    /// Long work the user can follow and stop (a download), in the status area: what it does
+    /// now and how far it is (`value` of `maximum`). The first call offers the stop button.
+    virtual void showActivity(const QString &text, int value, int maximum) { (void)text, (void)value, (void)maximum; }
+    /// The work shown by showActivity has ended: its line, bar and stop button go.
+    virtual void endActivity() {}
+    /// Whether the user asked to stop the work shown by showActivity.
+    virtual bool stopRequested() { return false; }
 };
 
 /// A shell without a window: keeps the message text, records redraws and reloads.
@@ -37,6 +45,21 @@ public:
     QString messages() const override { return m_text; }
     void showProgress(bool visible) override { m_progressVisible = visible; }
     void setProgress(int value, int maximum) override { m_progress = value; m_progressMax = maximum; }
+    void showActivity(const QString &text, int value, int maximum) override
+    {
+        m_activity.push_back({text, value, maximum});
+    }
+    void endActivity() override { ++m_activityEnds; }
+    bool stopRequested() override { return stopWhen && stopWhen(*this); }
+
+    struct Activity {
+        QString text;
+        int value = 0, maximum = 0;
+    };
+    /// Decides, from what the work reported so far, when the user asks it to stop.
+    std::function<bool(const TextShell &)> stopWhen;
+    const std::vector<Activity> &activity() const { return m_activity; }
+    int activityEnds() const { return m_activityEnds; }
 
     const std::vector<int> &redraws() const { return m_redraws; }
     const std::vector<int> &reloads() const { return m_reloads; }
@@ -48,6 +71,8 @@ private:
     std::vector<int> m_redraws, m_reloads;
     bool m_progressVisible = false;
     int m_progress = 0, m_progressMax = 0;
+    std::vector<Activity> m_activity;
+    int m_activityEnds = 0;
 };
 
 } // namespace velor

@@ -55,14 +55,18 @@ QByteArray worldIndexPage()
     return html.toUtf8();
 }
 
+QString stoppedText() { return QStringLiteral("デモ用のフォルダーの作成を中止しました。"); }
+
 std::expected<void, QString> writeDatabase(const MarketGenerator &gen, const QString &dataDir,
-                                           const std::function<void(int, int)> &progress, const SeriesWriter &alsoEach)
+                                           const std::function<void(int, int)> &progress, const SeriesWriter &alsoEach,
+                                           const StopCheck &stop)
 {
     if (!QDir().mkpath(dataDir + QStringLiteral("tmp")))
         return std::unexpected(QStringLiteral("フォルダー：　") + dataDir + QStringLiteral(" を作成できません。"));
     std::vector<MasterEntry> entries;
     const int total = int(gen.listing().size());
     for (int i = 0; i < total; ++i) {
+        if (stop && stop()) return std::unexpected(stoppedText());
         const StockSeries s = gen.series(size_t(i));
         if (s.firstDay >= gen.storedDays()) continue;   // listed only on one of the next days
         entries.push_back(s.entry);
@@ -92,7 +96,7 @@ QByteArray demoSitesText(const QString &programDir, const QString &pageServer)
 }
 
 std::expected<void, QString> writeDemoFolder(const QString &dir, const MarketOptions &options,
-                                             const std::function<void(int, int)> &progress)
+                                             const std::function<void(int, int)> &progress, const StopCheck &stop)
 {
     const QString program = withTrailingSeparator(QDir(dir).absolutePath());
     for (const char *sub : {"VEDAT", "FUNASHI", "data/tmp", "site"})
@@ -136,13 +140,16 @@ std::expected<void, QString> writeDemoFolder(const QString &dir, const MarketOpt
         if (auto r = saveBytes(program + QStringLiteral("site/split.csv"), gen.splitLines(false)); !r) return r;
     }
     if (auto r = writeDatabase(gen, program + QStringLiteral("data/"), progress,
-                               [&](const StockSeries &s) { return writeStockPages(gen, s, siteDir); });
+                               [&](const StockSeries &s) { return writeStockPages(gen, s, siteDir); }, stop);
         !r)
         return r;
     // The stocks that list on one of the next days come in with the download and are quoted then.
-    for (size_t i = 0; i < listing.size(); ++i)
+    for (size_t i = 0; i < listing.size(); ++i) {
+        if (stop && stop()) return std::unexpected(stoppedText());
         if (const StockSeries s = gen.series(i); s.firstDay >= gen.storedDays())
             if (auto r = writeStockPages(gen, s, siteDir); !r) return r;
+    }
+    if (stop && stop()) return std::unexpected(stoppedText());
     return writeDemoSite(gen, program + QStringLiteral("site/"));
 }
 

@@ -54,33 +54,93 @@ QString fetchFailed(const NetError &e)
            QStringLiteral("ダウンロードを中止します。");
 }
 
-// Downloads the links into the inbox, showing each name; on a failure the files of this run
-// are removed again (nothing of an unfinished download is imported later by accident).
-// With `untilMissing` (links newest first, for an empty database) the first archive the site no
-// longer holds ends the list instead of the download.
-bool fetchAll(Services &sv, const QString &site, const QStringList &links, const QString &inbox, int timeoutMs,
-              QStringList &fetched, bool untilMissing = false)
+// The status area of a download: its line, bar and stop button go when the run ends, however
+// it ends (an import that follows shows its own progress).
+class Activity {
+public:
+    explicit Activity(Shell &shell) : m_shell(shell) {}
+    ~Activity() { end(); }
+    Activity(const Activity &) = delete;
+    Activity &operator=(const Activity &) = delete;
+    void show(const QString &text, int value, int maximum)
+    {
+        m_shown = true;
+        m_shell.showActivity(text, value, maximum);
+    }
+    /// FetchLimits::progress for one transfer: shows how far it is, and stops it on request.
+    std::function<bool(qint64, qint64)> follow(std::function<void(qint64, qint64)> shown)
+    {
+        return [this, shown = std::move(shown)](qint64 received, qint64 total) {
+            shown(received, total);
+            return !m_shell.stopRequested();
+        };
+    }
+    void end()
+    {
+        if (m_shown) m_shell.endActivity();
+        m_shown = false;
+    }
+private:
+    Shell &m_shell;
+    bool m_shown = false;
+};
+
+QString kilobytes(qint64 bytes) { return QString::number((bytes + 1023) / 1024) + QStringLiteral(" KB"); }
+
+// "dataYYYY/DYYMMDD.lzh" → what the status area says while it comes in.
+QString archiveActivity(const QString &link, int index, int count, qint64 received, qint64 total)
+{
+    const QString day = link.mid(4, 4) + '/' + link.mid(12, 2) + '/' + link.mid(14, 2);
+    return QStringLiteral("株価データをダウンロードしています： %1 の分（%2/%3 件目） ").arg(day).arg(index + 1).arg(count) +
+           kilobytes(received) + (total > 0 ? QStringLiteral(" / ") + kilobytes(total) : QString());
+}
+
+constexpr int kStepsPerFile = 1000;   // the bar's steps for one archive
+
+QString cancelledText()
+{
+    return QStringLiteral("ダウンロードを中止しました。この回にダウンロードした日のデータは追加していません（データベースは変わっていません）。");
+}
+
+enum class Fetched { All, Failed, Cancelled };
+
+// Downloads the links into the inbox, showing each name and how far it is; on a failure or a
+// stop the files of this run are removed again (nothing of an unfinished download is imported
+// later by accident). With `untilMissing` (links newest first, for an empty database) the first
+// archive the site no longer holds ends the list instead of the download.
+Fetched fetchAll(Services &sv, Activity &activity, const QString &site, const QStringList &links, const QString &inbox,
+                 int timeoutMs, QStringList &fetched, bool untilMissing = false)
 {
     const QString folder = withTrailingSeparator(inbox);
-    for (const QString &link : links) {
+    const int count = int(links.size());
+    for (int index = 0; index < count; ++index) {
+        const QString &link = links[index];
         const QString name = link.right(11);
         if (FileExist(pathIn(folder, name))) continue;
         const QString before = sv.shell.messages();
         sv.shell.clearMessages();
         sv.shell.prependMessage(name + QStringLiteral("をダウンロードしています") + CRLF + before + CRLF);
         sv.shell.keepAlive();
+        FetchLimits limits{timeoutMs, kMaxLzhMember};
+        limits.progress = activity.follow([&](qint64 received, qint64 total) {
+            const int part = total > 0 ? int(std::min(received, total) * kStepsPerFile / total) : 0;
+            activity.show(archiveActivity(link, index, count, received, total), index * kStepsPerFile + part,
+                          count * kStepsPerFile);
+        });
+        limits.progress(0, -1);
         // Streamed to disk: however large the archive, only a small buffer is held.
-        const auto saved = sv.net.fetchToFile(joinAddress(site, link), FetchLimits{timeoutMs, kMaxLzhMember},
-                                              pathIn(folder, name));
+        const auto saved = sv.net.fetchToFile(joinAddress(site, link), limits, pathIn(folder, name));
         if (!saved && untilMissing && saved.error().notFound && !fetched.isEmpty()) break;
         if (!saved) {
             for (const QString &n : fetched) QFile::remove(pathIn(folder, n));
+            if (saved.error().cancelled) return Fetched::Cancelled;
+            activity.end();
             sv.dialogs.message(saved.error().writeFailed ? saved.error().reason : fetchFailed(saved.error()), Icon::Error);
-            return false;
+            return Fetched::Failed;
         }
         fetched << name;
     }
-    return true;
+    return Fetched::All;
 }
 
 } // namespace
@@ -173,16 +233,22 @@ bool recordSiteSplits(State &st, Services &sv, int timeoutMs)
     return true;
 }
 
+QString noDataSiteText(const QString &sitesIni)
+{
+    return QStringLiteral("株価データのダウンロード元（DataSiteUrl）が設定されていません。") + CRLF + CRLF +
+           QStringLiteral("メニューの「ファイル」→「設定…」でダウンロード元のページのアドレスを入れるか、") + sitesIni +
+           QStringLiteral(" の DataSiteUrl= の行に書いて下さい。");
+}
+
 bool JIDOU(State &st, Services &sv)
 {
     // A damaged journal would refuse the import anyway: say so before anything is fetched.
     if (auto j = readJournal(journalPath(st.DataDir)); !j) return sv.dialogs.message(j.error(), Icon::Error), false;
-    const QString site = st.sites.DataSiteUrl;
-    // The built-in address names no real host: say what is missing instead of failing to find it.
-    if (QUrl(site).host().endsWith(QLatin1String(".invalid"))) {
-        sv.dialogs.message(QStringLiteral("株価データのダウンロード元が設定されていません。") + CRLF + CRLF +
-                               QStringLiteral("プログラムフォルダーの sites.ini の DataSiteUrl に、ダウンロード元のページのアドレスを書いて下さい。"),
-                           Icon::Warning);
+    const QString site = st.sites.DataSiteUrl.trimmed();
+    // The built-in address names no real host: say what is missing and where to set it instead
+    // of failing to find it. Nothing was done, so the command line counts it an error.
+    if (site.isEmpty() || QUrl(site).host().endsWith(QLatin1String(".invalid"))) {
+        sv.dialogs.report(noDataSiteText(pathIn(st.ProgramDir, QStringLiteral("sites.ini"))), Icon::Warning, true);
         return false;
     }
     if (sv.dialogs.message(question(site), Icon::None, {}, Buttons::OkCancel) != Answer::Ok) return true;
@@ -196,8 +262,18 @@ bool JIDOU(State &st, Services &sv)
     }
     sv.shell.clearMessages();
     const int timeoutMs = st.sites.FetchTimeoutSeconds * 1000;
-    auto page = sv.net.fetch(site, FetchLimits{timeoutMs, qint64(4) << 20});
-    if (!page) return sv.dialogs.message(fetchFailed(page.error()), Icon::Error), false;
+    Activity activity(sv.shell);
+    FetchLimits pageLimits{timeoutMs, qint64(4) << 20};
+    pageLimits.progress = activity.follow([&](qint64 received, qint64) {
+        activity.show(QStringLiteral("株価データのサイトを読んでいます： ") + site + ' ' + kilobytes(received), 0, 0);
+    });
+    pageLimits.progress(0, -1);
+    auto page = sv.net.fetch(site, pageLimits);
+    if (!page && page.error().cancelled) return sv.shell.notice(cancelledText()), true;
+    if (!page) {
+        activity.end();
+        return sv.dialogs.message(fetchFailed(page.error()), Icon::Error), false;
+    }
     const int32_t newest = newestStoredDay(st);
     bool found = false;
     // An empty database has no day to start after: it takes the days the site offers.
@@ -218,7 +294,10 @@ bool JIDOU(State &st, Services &sv)
         return false;
     }
     QStringList fetched;
-    if (!fetchAll(sv, site, links, inbox, timeoutMs, fetched, newest == 0)) return false;
+    const Fetched outcome = fetchAll(sv, activity, site, links, inbox, timeoutMs, fetched, newest == 0);
+    activity.end();
+    if (outcome == Fetched::Cancelled) return sv.shell.notice(cancelledText()), true;
+    if (outcome == Fetched::Failed) return false;
     // Before the import, so that a split the site lists is not taken for a move to report.
     if (!recordSiteSplits(st, sv, timeoutMs)) return false;
     bool ok = true;

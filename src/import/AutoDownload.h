@@ -24,8 +24,13 @@ QStringList linksToFetch(const QByteArray &page, int32_t newestDay, bool &found)
 /// newest first, at most `kMaxLinks`; the download takes them until the site no longer holds one.
 QStringList offeredLinks(const QByteArray &page);
 
+/// What F2 and `velor download` say when no price-data site is set (`sitesIni`: that file's path).
+QString noDataSiteText(const QString &sitesIni);
+
 /// Asks, empties the inbox, reads the site's top page, downloads every newer archive and runs
-/// SHUDOU on them. Returns false when the run ended on an error.
+/// SHUDOU on them. Returns false when the run ended on an error. The downloads are shown in
+/// the shell's status area and stop when it asks (nothing of this run is then imported or
+/// left in the inbox, and true is returned).
 bool JIDOU(State &st, Services &sv);
 
 } // namespace velor

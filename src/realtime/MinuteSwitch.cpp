@@ -41,9 +41,11 @@ public:
 MinuteTick collectCounted(State &st, Services &sv, QString &failures)
 {
     FailureCount counted;
+    // The window's own sink comes back afterwards: its pages are never reported in a box.
+    QuoteFailureSink *before = sv.liveQuote ? sv.liveQuote->failureSink() : nullptr;
     if (sv.liveQuote) sv.liveQuote->setFailureSink(&counted);
     MinuteTick tick = collectMinuteBars(st, sv);
-    if (sv.liveQuote) sv.liveQuote->setFailureSink(nullptr);
+    if (sv.liveQuote) sv.liveQuote->setFailureSink(before);
     tick.pagesFailed = counted.count;
     failures = counted.count == 0 ? QString()
                                   : QStringLiteral("分足: ページを取得できなかった銘柄が ") + QString::number(counted.count) +

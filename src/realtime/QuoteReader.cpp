@@ -92,7 +92,11 @@ void QuoteReader::getVec(State &st)
     if (!fetchesPage(st, code, now.time().hour() * 100 + now.time().minute())) return;
     m_busy = true;
     const QString address = pageAddress(st, code);
-    readPage(st, address, m_net.fetch(address, pageLimits(st)));
+    // One page while a chart waits for it: a site that trickles may hold the draw no longer
+    // than two time-outs in all (a silent one ends at the first, with its own message).
+    FetchLimits limits = pageLimits(st);
+    limits.totalMs = 2 * limits.timeoutMs;
+    readPage(st, address, m_net.fetch(address, limits));
     m_busy = false;
 }
 
@@ -165,6 +169,7 @@ void QuoteReader::readPage(State &st, const QString &address, const std::expecte
                           Icon::Warning);
         return;
     }
+    if (m_sink) m_sink->quoteRead(address);
     const QString text = decodeQuotePage(*page);
     const QuotePage q = parseQuotePage(text, code, st.QuoteMode);
     m_noValues = !hasAnyValue(q);

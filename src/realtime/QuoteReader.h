@@ -34,6 +34,7 @@ public:
     /// the warning once and leaves the values 0.
     void getVec(State &st) override;
     void setFailureSink(QuoteFailureSink *sink) override { m_sink = sink; }
+    QuoteFailureSink *failureSink() const override { return m_sink; }
     /// The pages of the codes that getVec would read are fetched with up to MaxConnections
     /// requests at once and handed on in order, each giving what getVec would give.
     void getVecs(State &st, const std::vector<int> &codes, const std::function<bool(size_t)> &each) override;

@@ -362,3 +362,59 @@ TEST(FirstRun, EveryNewSitesIniExplainsItsKeysInJapanese)
     EXPECT_EQ(readSites(bare + "/sites.ini").MaxConnections, 2);
     EXPECT_TRUE(test::readFile(bare + "/sites.ini").endsWith("[sites]\r\nMaxConnections=2\r\n"));
 }
+
+// The demo's writing stops at the close box, 終了, 中止 and Esc, the moment taken from the
+// writer's own progress: it ends at once (no further stock is written), no folder is left
+// (neither the partial one nor the final one), and no main window follows. The close box and
+// 終了 end the program; 中止 and Esc offer the choices again, and a demo made then works.
+TEST(FirstRun, WritingTheDemoStopsAndLeavesNoFolder)
+{
+    test::ensureGuiApp();
+    UserFolders user;
+    test::ScriptedDialogs dialogs;
+    enum class Way { CloseBox, QuitButton, StopButton, Escape };
+    const struct { Way way; bool ends; } cases[] = {
+        {Way::CloseBox, true}, {Way::QuitButton, true}, {Way::StopButton, false}, {Way::Escape, false}};
+    for (const auto &c : cases) {
+        FirstRunDialog d(user.path("demo"), {}, dialogs);
+        d.setDemoStocks(40);
+        d.show();
+        int stoppedAt = 0, last = 0, total = 0;
+        bool quitUsable = false;
+        d.onProgress = [&](int done, int all) {
+            last = done;
+            total = all;
+            if (done != 5 || stoppedAt) return;
+            stoppedAt = done;
+            quitUsable = d.quitButton->isEnabled() && d.stopButton->isVisible() && d.progress->isVisible();
+            switch (c.way) {
+            case Way::CloseBox: d.close(); break;
+            case Way::QuitButton: d.quitButton->click(); break;
+            case Way::StopButton: d.stopButton->click(); break;
+            case Way::Escape: d.reject(); break;
+            }
+        };
+        d.demoButton->click();
+        EXPECT_EQ(stoppedAt, 5);
+        EXPECT_EQ(last, 5) << "the writing went on after the stop";
+        EXPECT_GT(total, 5);
+        EXPECT_TRUE(quitUsable);
+        EXPECT_FALSE(QFileInfo::exists(user.path("demo")));
+        EXPECT_FALSE(QFileInfo::exists(user.path("demo.partial")));
+        EXPECT_TRUE(d.programFolder().isEmpty());
+        EXPECT_TRUE(dialogs.shown.empty());
+        EXPECT_EQ(d.isVisible(), !c.ends);
+        if (c.ends) {
+            EXPECT_EQ(d.result(), int(QDialog::Rejected));
+            continue;
+        }
+        EXPECT_EQ(d.status->text(), QStringLiteral("デモ用のフォルダーの作成を中止しました。作りかけのフォルダーは削除しました。"));
+        EXPECT_TRUE(d.demoButton->isEnabled());
+        EXPECT_FALSE(d.stopButton->isVisible());
+        d.onProgress = nullptr;
+        d.demoButton->click();
+        EXPECT_EQ(d.programFolder(), user.path("demo/"));
+        EXPECT_TRUE(QFile::exists(user.path("demo/VELOR.ini")));
+        QDir(user.path("demo")).removeRecursively();
+    }
+}

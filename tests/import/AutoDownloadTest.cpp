@@ -137,16 +137,26 @@ TEST(AutoDownload, AFailedFetchNamesTheAddressAndImportsNothing)
     EXPECT_EQ(m.price(1001), exampleStock());
 }
 
+// An empty address or the built-in placeholder: F2 says that no site is set and where to set it,
+// asks nothing, fetches nothing, and leaves the pane's hint line where it was.
 TEST(AutoDownload, AnUnsetSiteIsNamedAsUnsetAndNothingIsAsked)
 {
-    DownloadMarket m;
-    m.st.sites.DataSiteUrl = Sites{}.DataSiteUrl;   // the built-in placeholder
-    EXPECT_FALSE(m.download());
-    ASSERT_EQ(m.env.dialogs.texts().size(), 1u);
-    EXPECT_EQ(m.env.dialogs.texts().back(),
-              QStringLiteral("株価データのダウンロード元が設定されていません。\r\n\r\n"
-                             "プログラムフォルダーの sites.ini の DataSiteUrl に、ダウンロード元のページのアドレスを書いて下さい。"));
-    EXPECT_EQ(m.price(1001), exampleStock());
+    for (const QString &unset : {Sites{}.DataSiteUrl, QString(), QStringLiteral("  "), QStringLiteral("http://mine.invalid/")}) {
+        DownloadMarket m;
+        m.st.sites.DataSiteUrl = unset;
+        m.env.shell.prependMessage(QStringLiteral("株価データがまだありません。\r\n"));
+        EXPECT_FALSE(m.download());
+        ASSERT_EQ(m.env.dialogs.texts().size(), 1u);
+        EXPECT_EQ(m.env.dialogs.texts().back(),
+                  QStringLiteral("株価データのダウンロード元（DataSiteUrl）が設定されていません。\r\n\r\n"
+                                 "メニューの「ファイル」→「設定…」でダウンロード元のページのアドレスを入れるか、") +
+                      m.program + QStringLiteral("sites.ini の DataSiteUrl= の行に書いて下さい。"))
+            << unset.toStdString();
+        EXPECT_EQ(m.env.dialogs.shown.back().icon, Icon::Warning);
+        EXPECT_EQ(m.env.shell.messages(), QStringLiteral("株価データがまだありません。\r\n"));
+        EXPECT_TRUE(m.env.net.requested.isEmpty());
+        EXPECT_EQ(m.price(1001), exampleStock());
+    }
 }
 
 TEST(AutoDownload, MissingInboxFolder)

@@ -1,6 +1,7 @@
 // getVec through the real transport: a local server that never answers, and pages far beyond
 // the size cap, from a file and from a server.
 #include "realtime/QuoteReader.h"
+#include "support/SiteServer.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
@@ -106,4 +107,28 @@ TEST(QuoteFetch, FiftyMebibyteStreamIsCutAtTheCap)
     // The reader stopped soon after the cap instead of taking the whole 50 MiB.
     EXPECT_GE(server.written, 4LL * 1024 * 1024);
     EXPECT_LT(server.written, 20LL * 1024 * 1024);
+}
+
+// A quote page that trickles a byte every tenth of a second is never idle for the time-out, but
+// a draw waits for it no longer than two time-outs in all: the failure goes to the sink (never a
+// box) with the deadline's reason.
+TEST(QuoteFetch, ATricklingPageIsGivenUpAfterTwoTimeOutsInAll)
+{
+    Fixture f;
+    SiteServer server;
+    server.pages["/quote/1301.T"] = QByteArray(5000, 'x');
+    server.ways["/quote/1301.T"] = SiteServer::Way::Trickle;
+    ASSERT_TRUE(server.start());
+    f.pf.st.sites.QuoteUrl = server.base().chopped(1);
+    struct Sink : QuoteFailureSink {
+        QStringList failed, read;
+        void quoteFailed(const QString &address, const QString &reason) override { failed << address + ' ' + reason; }
+        void quoteRead(const QString &address) override { read << address; }
+    } sink;
+    f.reader.setFailureSink(&sink);
+    f.reader.getVec(f.pf.st);
+    EXPECT_EQ(sink.failed, QStringList{server.base() + QStringLiteral("quote/1301.T 転送が 2 秒以内に終わりませんでした（時間切れ）")});
+    EXPECT_TRUE(sink.read.isEmpty());
+    EXPECT_TRUE(f.env.dialogs.shown.empty());
+    EXPECT_EQ(f.reader.failureSink(), &sink);
 }
