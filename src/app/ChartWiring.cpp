@@ -129,8 +129,14 @@ Chart &wireChart(MainWindow &w)
 
     w.on(QStringLiteral("chart"), [&w, s, area](int mode) {
         if (!s->chart.chart(mode)) return;
-        area->setScene(s->chart.scene());
+        area->setScene(s->chart.scene(), s->chart.snapshot());
         applyTexts(w, *s);
+    });
+    area->onWheel = [s](int steps) { wheelBars(s->modes, steps); };
+    area->onScroll = [s](int bars) { shiftBarOffset(s->modes, bars, s->chart.snapshot().bars.BarCount); };
+    w.on(QStringLiteral("CROSS"), [&w, area](int) {
+        area->setCrosshair(!area->crosshair());
+        if (QAction *a = w.action("CROSS")) a->setChecked(area->crosshair());
     });
     w.on(QStringLiteral("startup:modes"), [s](int) { startupModes(s->modes); });
     w.on(QStringLiteral("tool:chart"), [s](int) { toolChart(s->modes); });
