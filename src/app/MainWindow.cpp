@@ -18,7 +18,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTextBrowser>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QToolBar>
 
 namespace velor {
@@ -177,7 +179,9 @@ void MainWindow::buildControls()
     ProgressBar1->hide();
     txtPrice = new QPlainTextEdit(central);
     txtPrice->setReadOnly(true);
-    txtPrice->setLineWrapMode(QPlainTextEdit::NoWrap);   // one bar a line, as the listing is read
+    // Messages longer than the pane wrap instead of scrolling sideways; a listing line fits.
+    txtPrice->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    txtPrice->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     lblHSTOF = new QLabel(central);
     const std::pair<QWidget *, const char *> names[] = {
         {lblList, "lblList"}, {txtCODE, "txtCODE"}, {lblNE, "lblNE"}, {List1, "List1"}, {lblRSI, "lblRSI"},
@@ -262,6 +266,13 @@ void MainWindow::setChartArea(QWidget *area)
     area->show();
 }
 
+QRect MainWindow::chartAndListArea() const
+{
+    const QRect chart(Picture1->mapToGlobal(QPoint(0, 0)), Picture1->size());
+    const QRect list(List1->mapToGlobal(QPoint(0, 0)), List1->size());
+    return chart.united(list);
+}
+
 QAction *MainWindow::action(const char *name, int index) const { return m_actions.value(actionKey(name, index)); }
 QAction *MainWindow::toolAction(const QString &key) const { return m_toolActions.value(key); }
 
@@ -340,13 +351,44 @@ void MainWindow::redrawChart(int mode) { dispatch(QStringLiteral("chart"), mode)
 void MainWindow::loadWorkSet(int request) { dispatch(QStringLiteral("PL222"), request); }
 void MainWindow::prependMessage(const QString &text)
 {
+    // A redraw that reports the same thing again (a missing file) adds nothing new; blank
+    // lines keep their place as spacing.
+    if (text.isEmpty() || (text == m_lastMessage && m_kept > 0 && !text.trimmed().isEmpty())) return;
+    m_lastMessage = text;
     // Inserted at the top without rewriting the pane: an import adds thousands of lines.
-    QTextCursor at(txtPrice->document());
+    const QString lines = QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QTextDocument *doc = txtPrice->document();
+    QTextCursor at(doc);
     at.movePosition(QTextCursor::Start);
+    at.insertText(lines);
+    m_kept += int(lines.count(QLatin1Char('\n')));
+    if (m_kept > kKeptMessageLines) {
+        // The oldest kept lines go: they sit just above the listing.
+        QTextCursor cut(doc->findBlockByNumber(kKeptMessageLines));
+        cut.setPosition(doc->findBlockByNumber(m_kept).position(), QTextCursor::KeepAnchor);
+        cut.removeSelectedText();
+        m_kept = kKeptMessageLines;
+    }
+    txtPrice->moveCursor(QTextCursor::Start);
+}
+void MainWindow::clearMessages()
+{
+    QTextDocument *doc = txtPrice->document();
+    const QTextBlock first = doc->findBlockByNumber(m_kept);
+    if (!first.isValid()) return;
+    QTextCursor cut(doc);
+    cut.setPosition(first.position());
+    cut.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    cut.removeSelectedText();
+}
+void MainWindow::showListing(const QString &text)
+{
+    clearMessages();
+    QTextCursor at(txtPrice->document());
+    at.movePosition(QTextCursor::End);
     at.insertText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     txtPrice->moveCursor(QTextCursor::Start);
 }
-void MainWindow::clearMessages() { txtPrice->clear(); }
 QString MainWindow::messages() const { return txtPrice->toPlainText().replace('\n', QStringLiteral("\r\n")); }
 void MainWindow::showProgress(bool visible)
 {

@@ -149,8 +149,7 @@ void Chart::writeTexts(int mode)
     }
     m_texts.warnings = warningText(m_st);
     if (!m_st.ImportRunning && m_st.DownloadState != -1) {
-        m_sv.shell.clearMessages();
-        m_sv.shell.prependMessage(listing());
+        m_sv.shell.showListing(listing());
     }
 }
 
