@@ -6,6 +6,7 @@
 #include "common/DbusNotifier.h"
 #include "realtime/AlertCenter.h"
 #include "realtime/AlertDialog.h"
+#include "realtime/AlertReach.h"
 #include "realtime/MinuteBars.h"
 #include "realtime/RealWindow.h"
 
@@ -115,8 +116,10 @@ void ALERT_Click(MainWindow &w, AlertSession &s)
     }
     if (s.dialog) s.dialog->close();   // one stock at a time
     // Shown without waiting: the monitor and the minute bars go on while it is open.
-    auto *dlg = new AlertDialog(codeText(code) + QLatin1Char(' ') + shortName(w.state(), code),
-                                s.center.prices().find(code), &w);
+    State &st = w.state();
+    auto *dlg = new AlertDialog(codeText(code) + QLatin1Char(' ') + shortName(st, code), s.center.prices().find(code), &w,
+                                currentPriceText(st, w.services(), code), alertNeverFires(st, code),
+                                alertReachWarning(st, code, onWatchList(st, code)));
     dlg->setAttribute(Qt::WA_DeleteOnClose);
     s.dialog = dlg;
     QObject::connect(dlg, &QDialog::finished, &s, [&w, &s, dlg, code] { applyDialog(w, s, *dlg, code); });
