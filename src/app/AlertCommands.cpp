@@ -2,6 +2,7 @@
 
 #include "app/CliSession.h"
 #include "lists/ListView.h"
+#include "realtime/AlertHistory.h"
 #include "realtime/AlertReach.h"
 #include "realtime/MinuteBars.h"
 #include "realtime/SurgeMonitor.h"
@@ -134,8 +135,16 @@ int listCommand(CliSession &s, const QString &exeDir, const QStringList &args)
     if (!s.open(exeDir, CliSession::Access::Read)) return 1;
     AlertCenter center(s.st);
     if (auto r = center.reload(); !r) return failed(r.error());
+    // When each last fired, from the log of fired alerts (an unreadable log only loses that).
+    auto log = AlertHistory::load(alertLogPath(s.st));
+    if (!log) printErr(QStringLiteral("warning: ") + log.error());
     QString out;
-    for (const PriceAlert &a : center.prices().alerts()) out += alertLine(s.st, a) + QLatin1Char('\n');
+    for (const PriceAlert &a : center.prices().alerts()) {
+        out += alertLine(s.st, a);
+        if (const auto at = log ? log->lastFired(a.code) : std::nullopt)
+            out += QStringLiteral(",最終=") + at->toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+        out += QLatin1Char('\n');
+    }
     printOut(out);
     return 0;
 }
@@ -169,7 +178,9 @@ bool printMinuteAlerts(CliSession &s, const MinuteTick &tick)
         printErr(QStringLiteral("warning: ") + r.error());
         return false;
     }
-    printOut(alertOutput(center.checkPrices(tick.prices)));
+    const std::vector<RaisedAlert> raised = center.checkPrices(tick.prices);
+    printOut(alertOutput(raised));
+    if (auto r = recordFired(s.st, hitsOf(raised), s.clock->now()); !r) printErr(QStringLiteral("warning: ") + r.error());
     if (!center.prices().changed()) return true;
     if (auto r = center.save(); !r) {
         printErr(QStringLiteral("warning: ") + r.error());

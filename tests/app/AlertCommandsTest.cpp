@@ -154,6 +154,14 @@ TEST(AlertCommands, MinuteCollectPrintsAlertLinesOnceUntilThePriceComesBack)
     // A minute already recorded reads no page, so it checks nothing.
     r = a.run({"minute", "collect"}, QStringLiteral("2026-11-30 10:18"));
     EXPECT_EQ(r.out, QStringLiteral("記録=0 記録済み=2 値なし=0 失敗=0\n"));
+    // The list says when each alert last fired.
+    r = a.run({"alert", "list"}, QStringLiteral("2026-11-30 10:30"));
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, QStringLiteral("1301,銘柄000,以上=105,済=以上,最終=2026-11-30 10:18\n"
+                                    "1302,銘柄001,以上=500,以下=190,済=以下,最終=2026-11-30 10:15\n"));
+    EXPECT_EQ(readFile(a.f.pf.program + "alertlog.dat"), toCp932(QStringLiteral("2026-11-30 10:15,1301,銘柄000,以上,105,110\r\n"
+                                                                                "2026-11-30 10:15,1302,銘柄001,以下,190,190\r\n"
+                                                                                "2026-11-30 10:18,1301,銘柄000,以上,105,106\r\n")));
 }
 
 TEST(AlertCommands, MonitorNotifyPrintsEachAlertAsItIsRaisedThenTheLists)

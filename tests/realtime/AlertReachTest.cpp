@@ -1,6 +1,8 @@
 // Which price alerts can fire, and the exact reason or warning given for those that cannot
 // or only sometimes can; the current price the alert dialog shows.
 #include "db/PriceFile.h"
+#include "common/Cp932.h"
+#include "realtime/AlertHistory.h"
 #include "realtime/AlertReach.h"
 #include "support/TestSupport.h"
 
@@ -69,4 +71,41 @@ TEST(AlertReach, CurrentPriceIsLabelledAndLeavesTheChartsBarsAlone)
     st.LiveMode = 1;
     EXPECT_EQ(currentPriceText(st, env.services, 1001), QStringLiteral("現在値（リアルタイム）: 26100"));
     EXPECT_EQ(currentPriceText(st, env.services, 1301), QStringLiteral("終値（2026/11/27）: 3255.5"));
+}
+
+TEST(AlertReach, TheLogKeepsTheDayAndTheLastTimeOfEachLevel)
+{
+    ProgramFolder pf;
+    pf.writeMaster({{1301, QStringLiteral("極洋"), 1}, {1332, QStringLiteral("日本水産"), 1}});
+    const State &st = pf.st;
+    const QString path = alertLogPath(st);
+    // Earlier days keep only the last of each stock and side; hand-made junk is dropped.
+    writeFile(path, toCp932(QStringLiteral("2026-11-26 09:30,1301,極洋,以上,3200,3210\r\n"
+                                           "2026-11-27 14:00,1301,極洋,以上,3200,3205\r\n"
+                                           "2026-11-27 10:00,1332,日本水産,以下,500,498.5\r\n"
+                                           "これはアラートではない\r\n"
+                                           "2026-11-27 25:99,1301,極洋,以上,1,2\r\n"
+                                           "2026-11-27 10:01,1301,極洋,上,1,2\r\n")));
+    ASSERT_TRUE(recordFired(st, {PriceHit{1301, 3190, 3195, false}, PriceHit{1332, 510, 505, true}},
+                            QDateTime(QDate(2026, 11, 30), QTime(10, 15)))
+                    .has_value());
+    ASSERT_TRUE(recordFired(st, {PriceHit{1301, 3300, 3200, true}}, QDateTime(QDate(2026, 11, 30), QTime(11, 2))).has_value());
+    EXPECT_EQ(readFile(path), toCp932(QStringLiteral("2026-11-27 10:00,1332,日本水産,以下,500,498.5\r\n"
+                                                     "2026-11-30 10:15,1301,極洋,以下,3195,3190\r\n"
+                                                     "2026-11-30 10:15,1332,日本水産,以上,505,510\r\n"
+                                                     "2026-11-30 11:02,1301,極洋,以上,3200,3300\r\n")));
+    auto log = AlertHistory::load(path);
+    ASSERT_TRUE(log.has_value());
+    QStringList rows;
+    for (const FiredAlert &a : log->ofDay(QDate(2026, 11, 30))) rows << firedAlertRow(st, a);
+    EXPECT_EQ(rows, QStringList({QStringLiteral("11:02  1301 極洋 3300 が 3200 以上になりました"),
+                                 QStringLiteral("10:15  1332 日本水産 510 が 505 以上になりました"),
+                                 QStringLiteral("10:15  1301 極洋 3190 が 3195 以下になりました")}));
+    EXPECT_TRUE(log->ofDay(QDate(2026, 11, 28)).empty());
+    EXPECT_EQ(log->lastFired(1301), QDateTime(QDate(2026, 11, 30), QTime(11, 2)));
+    EXPECT_EQ(log->lastFired(1332), QDateTime(QDate(2026, 11, 30), QTime(10, 15)));
+    EXPECT_EQ(log->lastFired(1333), std::nullopt);
+    // Nothing fired: the file is not touched.
+    ASSERT_TRUE(recordFired(st, {}, QDateTime(QDate(2026, 12, 1), QTime(9, 0))).has_value());
+    EXPECT_EQ(readFile(path).count('\n'), 4);
 }
