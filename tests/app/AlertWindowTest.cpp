@@ -6,6 +6,8 @@
 #include "common/Cp932.h"
 #include "realtime/AlertDialog.h"
 #include "realtime/AlertLogWindow.h"
+#include "db/PriceFile.h"
+#include <QFile>
 #include "app/Wiring.h"
 #include "realtime/RealWindow.h"
 #include "support/DemoWindow.h"
@@ -229,4 +231,33 @@ TEST_F(AlertWindow, TodaysAlertsAreListedAfterARestartAndADoubleClickShowsTheSto
     win = openLog();
     EXPECT_EQ(win->List1->count(), 0);
     EXPECT_EQ(win->lblDay->text(), QStringLiteral("2026/12/01 に鳴った株価アラート（まだありません）"));
+}
+
+TEST_F(AlertWindow, TheDialogShowsThePriceAndRefusesAStockWhosePageIsNeverRead)
+{
+    // A stock of the list with a known stored close, and one made a section-4 stock.
+    const int code = selectFirstStock();
+    ASSERT_GT(code, 1002);
+    PriceSections s;
+    s[0] = {Bar{20261127, 3050, 3300, 3040, 3255.5f, 1200}};
+    s[1] = s[0];
+    s[2] = s[0];
+    ASSERT_TRUE(writePriceFile(st.priceFilePath(code), s));
+    AlertDialog *dlg = openDialog();
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(dlg->lblPrice->text(), QStringLiteral("終値（2026/11/27）: 3255.5"));
+    EXPECT_TRUE(dlg->cmdSet->isEnabled());
+    dlg->cmdCancel->click();
+    QCoreApplication::processEvents();
+
+    st.StockSection[size_t(st.entryOf(code))] = 4;
+    dlg = openDialog();
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(dlg->lblProblem->text(), QString::number(code) + ' ' + st.nameOf(code).trimmed() +
+                                           QStringLiteral(" は4部の銘柄で、株価のページが読まれないため、アラートは鳴りません。"));
+    EXPECT_FALSE(dlg->cmdSet->isEnabled());
+    EXPECT_FALSE(dlg->txtAbove->isEnabled());
+    dlg->cmdCancel->click();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(QFile::exists(alertsPath()));
 }
