@@ -196,7 +196,6 @@ void MainWindow::buildControls()
                        QStringLiteral("monospace")});
     fixed.setStyleHint(QFont::Monospace);
     List1->setFont(fixed);
-    txtPrice->setFont(fixed);
     // The information panel holds about 21 lines above the world-index pane.
     QFont panel = lblRSI->font();
     panel.setPixelSize(10);
@@ -205,6 +204,11 @@ void MainWindow::buildControls()
     small.setPixelSize(10);
     WebBrowser1->setFont(small);
     lblCI->setFont(small);
+    // The pane's type is the panel's small one: a listing line of an index (five-digit prices)
+    // then fits its width, and longer messages wrap.
+    QFont paneFont = fixed;
+    paneFont.setPixelSize(10);
+    txtPrice->setFont(paneFont);
     // The info panel sits above the world-index pane where they overlap.
     lblRSI->raise();
     ProgressBar1->raise();
