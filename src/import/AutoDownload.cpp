@@ -64,9 +64,9 @@ bool fetchAll(Services &sv, const QString &site, const QStringList &links, const
     for (const QString &link : links) {
         const QString name = link.right(11);
         if (FileExist(pathIn(folder, name))) continue;
-        const QString before = sv.shell.messages();
-        sv.shell.clearMessages();
-        sv.shell.prependMessage(name + QStringLiteral("をダウンロードしています") + CRLF + before + CRLF);
+        // On top of what the pane holds; read back and written again, the window's kept lines
+        // would be doubled at every file.
+        sv.shell.prependMessage(name + QStringLiteral("をダウンロードしています") + CRLF);
         sv.shell.keepAlive();
         // Streamed to disk: however large the archive, only a small buffer is held.
         const auto saved = sv.net.fetchToFile(joinAddress(site, link), FetchLimits{timeoutMs, kMaxLzhMember},
