@@ -5,6 +5,7 @@
 #include "app/Startup.h"
 #include "chart/ChartTestData.h"
 #include "chart/ChartWidget.h"
+#include "db/Sites.h"
 #include "demo/DemoFolder.h"
 #include "support/GuiApp.h"
 #include "support/TestSupport.h"
@@ -167,11 +168,16 @@ TEST_F(WindowFixture, WheelAndDragMoveTheChartAsTheKeysDo)
     // 十字カーソル under 表示 switches the crosshair off and on.
     ASSERT_TRUE(w->action("CROSS"));
     EXPECT_TRUE(w->action("CROSS")->isChecked());
+    // The choice is kept in sites.ini, as 株価調整 is.
+    const QString sites = st.ProgramDir + QStringLiteral("sites.ini");
     w->click(QStringLiteral("CROSS"));
     EXPECT_FALSE(area->crosshair());
     EXPECT_FALSE(w->action("CROSS")->isChecked());
     EXPECT_FALSE(area->readout().shown);
+    EXPECT_FALSE(readSites(sites).Crosshair);
+    EXPECT_TRUE(test::readFile(sites).contains("\nCrosshair=0"));
     w->click(QStringLiteral("CROSS"));
     EXPECT_TRUE(area->crosshair());
     EXPECT_TRUE(w->action("CROSS")->isChecked());
+    EXPECT_TRUE(readSites(sites).Crosshair);
 }
