@@ -88,8 +88,9 @@ std::optional<int> barAt(const ChartSnapshot &s, double x)
     if (f.pitch <= 0) return std::nullopt;
     // Column of position i: from R(i) - pitch to R(i).
     const double right0 = f.R(f.first);
-    if (x > right0) return std::nullopt;
-    const int p = f.first + int(std::floor((right0 - x) / f.pitch));
+    const double columns = std::floor((right0 - x) / f.pitch);
+    if (!(columns >= 0 && columns < kBarTableSize)) return std::nullopt;   // right of the columns, or far beyond any bar
+    const int p = f.first + int(columns);
     if (!inTables(p)) return std::nullopt;
     const size_t e = size_t(p + 1);
     if (s.minute) {

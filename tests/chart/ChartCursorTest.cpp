@@ -10,6 +10,7 @@
 #include "support/TestSupport.h"
 
 #include <QImage>
+#include <cmath>
 #include <QMouseEvent>
 #include <QPainter>
 #include <gtest/gtest.h>
@@ -75,6 +76,8 @@ TEST(ChartCursor, BarUnderAPoint)
         {"short file: its oldest", alternating(1301, 0, 3), 6600 - 2 * 56, 2},
         {"minute: first column ends at the edge", minute, 6590, 0},
         {"minute: the empty slot after the records", minute, 6600 - 3 * 56 - 10, std::nullopt},
+        {"far to the left", alternating(), -1e12, std::nullopt},
+        {"not a number", alternating(), std::nan(""), std::nullopt},
     };
     for (const Row &r : rows) EXPECT_EQ(barAt(snap(r.st), r.x), r.bar) << r.what;
 
