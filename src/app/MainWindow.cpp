@@ -355,13 +355,23 @@ void MainWindow::redrawChart(int mode) { dispatch(QStringLiteral("chart"), mode)
 void MainWindow::loadWorkSet(int request) { dispatch(QStringLiteral("PL222"), request); }
 void MainWindow::prependMessage(const QString &text)
 {
-    // A redraw that reports the same thing again (a missing file) adds nothing new; blank
-    // lines keep their place as spacing.
+    // A redraw that reports the same thing again (a missing file) adds nothing new.
     if (text.isEmpty() || (text == m_lastMessage && m_kept > 0 && !text.trimmed().isEmpty())) return;
     m_lastMessage = text;
     // Inserted at the top without rewriting the pane: an import adds thousands of lines.
     const QString lines = QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QTextDocument *doc = txtPrice->document();
+    if (lines.trimmed().isEmpty()) {
+        // A blank line only spaces out what follows: it goes below the kept lines and leaves
+        // with the listing, rather than piling up at every switch.
+        if (const QTextBlock below = doc->findBlockByNumber(m_kept); below.isValid()) {
+            QTextCursor at(doc);
+            at.setPosition(below.position());
+            at.insertText(lines);
+        }
+        txtPrice->moveCursor(QTextCursor::Start);
+        return;
+    }
     QTextCursor at(doc);
     at.movePosition(QTextCursor::Start);
     at.insertText(lines);

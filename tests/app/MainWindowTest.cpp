@@ -268,6 +268,14 @@ TEST_F(WindowFixture, MessagePaneKeepsRecentLinesAcrossRedraws)
     EXPECT_EQ(w->messages(), "銘柄:1301:神戸製薬 のデータファイルがありません\r\n"
                              "10:15 アラート: 1301 神戸製薬 1000 が 990 以上になりました\r\n0,20241105,1200\r\n");
     EXPECT_EQ(w->keptMessageLines(), 2);
+    // A blank spacing line sits above the listing and leaves with it.
+    w->prependMessage(QStringLiteral("\r\n"));
+    EXPECT_EQ(w->messages(), "銘柄:1301:神戸製薬 のデータファイルがありません\r\n"
+                             "10:15 アラート: 1301 神戸製薬 1000 が 990 以上になりました\r\n\r\n0,20241105,1200\r\n");
+    w->showListing(QStringLiteral("0,20241105,1200\r\n"));
+    EXPECT_EQ(w->keptMessageLines(), 2);
+    EXPECT_EQ(w->messages(), "銘柄:1301:神戸製薬 のデータファイルがありません\r\n"
+                             "10:15 アラート: 1301 神戸製薬 1000 が 990 以上になりました\r\n0,20241105,1200\r\n");
 
     // An import's report of many lines: only the newest kMessageLines stay, newest first, and
     // the listing below them is untouched.
