@@ -2,6 +2,8 @@
 
 #include "app/CliSession.h"
 #include "lists/ListView.h"
+#include "realtime/AlertHistory.h"
+#include "realtime/AlertReach.h"
 #include "realtime/MinuteBars.h"
 #include "realtime/SurgeMonitor.h"
 
@@ -39,7 +41,26 @@ int usage(const QString &why = {})
 
 std::optional<int> codeArg(const QString &text)
 {
-    return codeFromInput(text);
+    const auto code = codeFromInput(text);
+    return code && isStockCode(*code) ? code : std::nullopt;
+}
+
+// Why the words left after the options name no stock; empty when they name one.
+QString codeProblem(const QStringList &args)
+{
+    if (args.isEmpty()) return QStringLiteral("銘柄コードがありません。");
+    if (args.size() > 1) return QStringLiteral("余分な引数 ") + args[1] + QStringLiteral(" があります。");
+    if (!codeArg(args[0])) return args[0] + QStringLiteral(" は銘柄コードとして読めません。");
+    return {};
+}
+
+// A level given twice would leave one of them unread.
+QString repeatedOption(const QStringList &args)
+{
+    for (const char *name : {"--above", "--below"})
+        if (args.count(QLatin1String(name)) > 1)
+            return QLatin1String(name) + QStringLiteral(" が2回あります。価格は一つだけ指定してください。");
+    return {};
 }
 
 // "--name VALUE" taken out of args as a level; nullopt (with the reason) when it is bad.
@@ -67,15 +88,20 @@ bool knownStock(CliSession &s, int code)
 
 int setCommand(CliSession &s, const QString &exeDir, QStringList args)
 {
-    QString problem;
+    QString problem = repeatedOption(args);
+    if (!problem.isEmpty()) return usage(problem);
     const auto above = takeLevel(args, QStringLiteral("--above"), problem);
     const auto below = problem.isEmpty() ? takeLevel(args, QStringLiteral("--below"), problem) : std::nullopt;
     if (!problem.isEmpty()) return usage(problem);
-    const auto code = args.size() == 1 ? codeArg(args[0]) : std::nullopt;
-    if (!code) return usage();
+    if (const QString p = codeProblem(args); !p.isEmpty()) return usage(p);
+    const auto code = codeArg(args[0]);
     if (const QString p = levelsProblem(*above, *below); !p.isEmpty()) return usage(p);
     if (!s.open(exeDir, CliSession::Access::Write)) return 1;
     if (!knownStock(s, *code)) return 1;
+    // An alert that could never fire is not kept; one that fires only sometimes says when.
+    if (const QString never = alertNeverFires(s.st, *code); !never.isEmpty()) return failed(never);
+    if (const QString when = alertReachWarning(s.st, *code, onWatchList(s.st, *code)); !when.isEmpty())
+        printErr(QStringLiteral("warning: ") + when);
     AlertCenter center(s.st);
     if (auto r = center.reload(); !r) return failed(r.error());
     s.shell.setProgress(1, 3);
@@ -89,8 +115,8 @@ int setCommand(CliSession &s, const QString &exeDir, QStringList args)
 
 int clearCommand(CliSession &s, const QString &exeDir, const QStringList &args)
 {
-    const auto code = args.size() == 1 ? codeArg(args[0]) : std::nullopt;
-    if (!code) return usage();
+    if (const QString p = codeProblem(args); !p.isEmpty()) return usage(p);
+    const auto code = codeArg(args[0]);
     if (!s.open(exeDir, CliSession::Access::Write)) return 1;
     AlertCenter center(s.st);
     if (auto r = center.reload(); !r) return failed(r.error());
@@ -109,8 +135,16 @@ int listCommand(CliSession &s, const QString &exeDir, const QStringList &args)
     if (!s.open(exeDir, CliSession::Access::Read)) return 1;
     AlertCenter center(s.st);
     if (auto r = center.reload(); !r) return failed(r.error());
+    // When each last fired, from the log of fired alerts (an unreadable log only loses that).
+    auto log = AlertHistory::load(alertLogPath(s.st));
+    if (!log) printErr(QStringLiteral("warning: ") + log.error());
     QString out;
-    for (const PriceAlert &a : center.prices().alerts()) out += alertLine(s.st, a) + QLatin1Char('\n');
+    for (const PriceAlert &a : center.prices().alerts()) {
+        out += alertLine(s.st, a);
+        if (const auto at = log ? log->lastFired(a.code) : std::nullopt)
+            out += QStringLiteral(",最終=") + at->toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+        out += QLatin1Char('\n');
+    }
     printOut(out);
     return 0;
 }
@@ -144,7 +178,9 @@ bool printMinuteAlerts(CliSession &s, const MinuteTick &tick)
         printErr(QStringLiteral("warning: ") + r.error());
         return false;
     }
-    printOut(alertOutput(center.checkPrices(tick.prices)));
+    const std::vector<RaisedAlert> raised = center.checkPrices(tick.prices);
+    printOut(alertOutput(raised));
+    if (auto r = recordFired(s.st, hitsOf(raised), s.clock->now()); !r) printErr(QStringLiteral("warning: ") + r.error());
     if (!center.prices().changed()) return true;
     if (auto r = center.save(); !r) {
         printErr(QStringLiteral("warning: ") + r.error());

@@ -6,6 +6,10 @@
 #include "common/DbusNotifier.h"
 #include "realtime/AlertCenter.h"
 #include "realtime/AlertDialog.h"
+#include "realtime/AlertHistory.h"
+#include "realtime/AlertLogWindow.h"
+#include "common/WindowPlace.h"
+#include "realtime/AlertReach.h"
 #include "realtime/MinuteBars.h"
 #include "realtime/RealWindow.h"
 
@@ -44,9 +48,53 @@ public:
         if (!alerts.empty()) {
             AlertDelivery delivery(m_w.state(), m_w.services(), notifier());
             delivery.deliver(alerts);
+            logFired(hitsOf(alerts));
         }
         keepState();   // also a level that re-armed without raising anything
     }
+
+    // Into the day's list, which stays after a restart.
+    void logFired(const std::vector<PriceHit> &hits)
+    {
+        if (hits.empty()) return;
+        if (auto r = recordFired(m_w.state(), hits, m_w.services().clock.now()); !r && !m_logReported) {
+            m_logReported = true;
+            m_w.prependMessage(QStringLiteral("アラートの記録を保存できません: ") + r.error() + QStringLiteral("\r\n"));
+        }
+        if (log) fillLog();
+    }
+
+    void fillLog()
+    {
+        const QDate today = m_w.services().clock.now().date();
+        std::vector<std::pair<QString, int>> rows;
+        auto history = AlertHistory::load(alertLogPath(m_w.state()));
+        QString caption = today.toString(QStringLiteral("yyyy/MM/dd")) + QStringLiteral(" に鳴った株価アラート");
+        if (!history) caption = history.error();
+        else
+            for (const FiredAlert &a : history->ofDay(today)) rows.emplace_back(firedAlertRow(m_w.state(), a), a.hit.code);
+        if (history && rows.empty()) caption += QStringLiteral("（まだありません）");
+        log->setRows(caption, rows);
+    }
+
+    void showLog()
+    {
+        if (!log) {
+            log = new AlertLogWindow(&m_w);
+            log->onShowStock = [this](int code) { showAlertStock(m_w, code); };
+            const QRect keep = m_w.chartAndListArea();
+            const QMargins m = frameMarginsOf(log->frameGeometry(), log->geometry(), m_w.frameGeometry(), m_w.geometry());
+            const QRect fit = placedClearOf(m_w.frameGeometry().topLeft() + QPoint(m_w.px(800), m_w.px(800)),
+                                            log->size().grownBy(m), QSize(300, 150).grownBy(m), keep,
+                                            availableAreaAt(m_w.frameGeometry().center()), m_w.px(50));
+            log->setGeometry(fit.marginsRemoved(m));
+        }
+        fillLog();
+        log->show();
+        log->raise();
+    }
+
+    QPointer<AlertLogWindow> log;   ///< the day's list, once opened
 
     // A level that fired is written down, so that it does not fire again at the next start.
     void keepState()
@@ -70,6 +118,7 @@ private:
     std::unique_ptr<DbusNotifier> m_desktop;
     Notifier *m_override = nullptr;
     bool m_saveReported = false;
+    bool m_logReported = false;
 };
 
 AlertSession *sessionOf(MainWindow &w)
@@ -115,8 +164,10 @@ void ALERT_Click(MainWindow &w, AlertSession &s)
     }
     if (s.dialog) s.dialog->close();   // one stock at a time
     // Shown without waiting: the monitor and the minute bars go on while it is open.
-    auto *dlg = new AlertDialog(codeText(code) + QLatin1Char(' ') + shortName(w.state(), code),
-                                s.center.prices().find(code), &w);
+    State &st = w.state();
+    auto *dlg = new AlertDialog(codeText(code) + QLatin1Char(' ') + shortName(st, code), s.center.prices().find(code), &w,
+                                currentPriceText(st, w.services(), code), alertNeverFires(st, code),
+                                alertReachWarning(st, code, onWatchList(st, code)));
     dlg->setAttribute(Qt::WA_DeleteOnClose);
     s.dialog = dlg;
     QObject::connect(dlg, &QDialog::finished, &s, [&w, &s, dlg, code] { applyDialog(w, s, *dlg, code); });
@@ -129,6 +180,7 @@ void wireAlerts(MainWindow &w)
 {
     auto *s = new AlertSession(w);
     w.on(QStringLiteral("ALERT"), [&w, s](int) { ALERT_Click(w, *s); });
+    w.on(QStringLiteral("ALERTLOG"), [s](int) { s->showLog(); });
     setRealtimeHooks(
         w,
         [&w, s](RealWindow &win) {

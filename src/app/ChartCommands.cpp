@@ -42,7 +42,7 @@ std::expected<bool, QString> takeValue(ChartRequest &r, const QString &name, con
     }
     if (!withPng) return false;
     std::expected<int, QString> v = 0;
-    if (name == QLatin1String("--offset")) v = intIn(value, -1, 299, name), r.offset = v.value_or(0);
+    if (name == QLatin1String("--offset")) v = intIn(value, -1, kMaxBarOffset, name), r.offset = v.value_or(0);
     else if (name == QLatin1String("--axis")) v = intIn(value, 0, 2, name), r.axis = v.value_or(0);
     else if (name == QLatin1String("--bars")) v = intIn(value, kMinDispBars, kMaxDispBars, name), r.bars = v.value_or(0);
     else if (name == QLatin1String("--png")) r.png = value;

@@ -6,6 +6,8 @@
 #include "chart/ChartWidget.h"
 #include "chart/DisplayModes.h"
 #include "common/Net.h"
+#include "common/Utils.h"
+#include "db/Sites.h"
 
 #include <QAction>
 #include <QEvent>
@@ -141,10 +143,25 @@ Chart &wireChart(MainWindow &w)
         PageReport *report = pageReport(w);
         if (report) report->setDrawing(true);
         if (s->chart.chart(mode)) {
-            area->setScene(s->chart.scene());
+            area->setScene(s->chart.scene(), s->chart.snapshot());
             applyTexts(w, *s);
         }
         if (report) report->setDrawing(false);
+    });
+    area->onWheel = [s](int steps) { wheelBars(s->modes, steps); };
+    area->onScroll = [s](int bars) { shiftBarOffset(s->modes, bars, s->chart.snapshot().bars.BarCount); };
+    area->setCrosshair(w.state().sites.Crosshair);
+    if (QAction *a = w.action("CROSS")) a->setChecked(area->crosshair());
+    w.on(QStringLiteral("CROSS"), [&w, area](int) {
+        State &st = w.state();
+        st.sites.Crosshair = !area->crosshair();
+        area->setCrosshair(st.sites.Crosshair);
+        if (QAction *a = w.action("CROSS")) a->setChecked(area->crosshair());
+        // Remembered in sites.ini as 株価調整 is; the chart follows the choice even when that cannot be written.
+        if (auto r = setSitesKey(pathIn(st.ProgramDir, QStringLiteral("sites.ini")), QStringLiteral("Crosshair"),
+                                 st.sites.Crosshair ? QStringLiteral("1") : QStringLiteral("0"));
+            !r)
+            w.prependMessage(r.error() + QStringLiteral("\r\n"));
     });
     w.on(QStringLiteral("startup:modes"), [s](int) { startupModes(s->modes); });
     w.on(QStringLiteral("tool:chart"), [s](int) { toolChart(s->modes); });

@@ -19,7 +19,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTextBrowser>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QToolBar>
 
 namespace velor {
@@ -181,7 +183,9 @@ void MainWindow::buildControls()
     ProgressBar1->hide();
     txtPrice = new QPlainTextEdit(central);
     txtPrice->setReadOnly(true);
-    txtPrice->setLineWrapMode(QPlainTextEdit::NoWrap);   // one bar a line, as the listing is read
+    // Messages longer than the pane wrap instead of scrolling sideways; a listing line fits.
+    txtPrice->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    txtPrice->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     lblHSTOF = new QLabel(central);
     const std::pair<QWidget *, const char *> names[] = {
         {lblList, "lblList"}, {txtCODE, "txtCODE"}, {lblNE, "lblNE"}, {List1, "List1"}, {lblRSI, "lblRSI"},
@@ -196,7 +200,6 @@ void MainWindow::buildControls()
                        QStringLiteral("monospace")});
     fixed.setStyleHint(QFont::Monospace);
     List1->setFont(fixed);
-    txtPrice->setFont(fixed);
     // The information panel holds about 21 lines above the world-index pane.
     QFont panel = lblRSI->font();
     panel.setPixelSize(10);
@@ -205,6 +208,11 @@ void MainWindow::buildControls()
     small.setPixelSize(10);
     WebBrowser1->setFont(small);
     lblCI->setFont(small);
+    // The pane's type is the panel's small one: a listing line of an index (five-digit prices)
+    // then fits its width, and longer messages wrap.
+    QFont paneFont = fixed;
+    paneFont.setPixelSize(10);
+    txtPrice->setFont(paneFont);
     // The info panel sits above the world-index pane where they overlap.
     lblRSI->raise();
     ProgressBar1->raise();
@@ -264,6 +272,13 @@ void MainWindow::setChartArea(QWidget *area)
     Picture1 = area;
     placeControls();
     area->show();
+}
+
+QRect MainWindow::chartAndListArea() const
+{
+    const QRect chart(Picture1->mapToGlobal(QPoint(0, 0)), Picture1->size());
+    const QRect list(List1->mapToGlobal(QPoint(0, 0)), List1->size());
+    return chart.united(list);
 }
 
 QAction *MainWindow::action(const char *name, int index) const { return m_actions.value(actionKey(name, index)); }
@@ -343,13 +358,54 @@ void MainWindow::redrawChart(int mode) { dispatch(QStringLiteral("chart"), mode)
 void MainWindow::loadWorkSet(int request) { dispatch(QStringLiteral("PL222"), request); }
 void MainWindow::prependMessage(const QString &text)
 {
+    // A redraw that reports the same thing again (a missing file) adds nothing new.
+    if (text.isEmpty() || (text == m_lastMessage && m_kept > 0 && !text.trimmed().isEmpty())) return;
+    m_lastMessage = text;
     // Inserted at the top without rewriting the pane: an import adds thousands of lines.
-    QTextCursor at(txtPrice->document());
+    const QString lines = QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QTextDocument *doc = txtPrice->document();
+    if (lines.trimmed().isEmpty()) {
+        // A blank line only spaces out what follows: it goes below the kept lines and leaves
+        // with the listing, rather than piling up at every switch.
+        if (const QTextBlock below = doc->findBlockByNumber(m_kept); below.isValid()) {
+            QTextCursor at(doc);
+            at.setPosition(below.position());
+            at.insertText(lines);
+        }
+        txtPrice->moveCursor(QTextCursor::Start);
+        return;
+    }
+    QTextCursor at(doc);
     at.movePosition(QTextCursor::Start);
+    at.insertText(lines);
+    m_kept += int(lines.count(QLatin1Char('\n')));
+    if (m_kept > kKeptMessageLines) {
+        // The oldest kept lines go: they sit just above the listing.
+        QTextCursor cut(doc->findBlockByNumber(kKeptMessageLines));
+        cut.setPosition(doc->findBlockByNumber(m_kept).position(), QTextCursor::KeepAnchor);
+        cut.removeSelectedText();
+        m_kept = kKeptMessageLines;
+    }
+    txtPrice->moveCursor(QTextCursor::Start);
+}
+void MainWindow::clearMessages()
+{
+    QTextDocument *doc = txtPrice->document();
+    const QTextBlock first = doc->findBlockByNumber(m_kept);
+    if (!first.isValid()) return;
+    QTextCursor cut(doc);
+    cut.setPosition(first.position());
+    cut.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    cut.removeSelectedText();
+}
+void MainWindow::showListing(const QString &text)
+{
+    clearMessages();
+    QTextCursor at(txtPrice->document());
+    at.movePosition(QTextCursor::End);
     at.insertText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     txtPrice->moveCursor(QTextCursor::Start);
 }
-void MainWindow::clearMessages() { txtPrice->clear(); }
 QString MainWindow::messages() const { return txtPrice->toPlainText().replace('\n', QStringLiteral("\r\n")); }
 void MainWindow::showProgress(bool visible)
 {

@@ -77,7 +77,9 @@ public:
     void redrawChart(int mode) override;
     void loadWorkSet(int request) override;
     void prependMessage(const QString &text) override;
+    /// Clears what is below the kept message lines (the listing, an import's report).
     void clearMessages() override;
+    void showListing(const QString &text) override;
     QString messages() const override;
     void showProgress(bool visible) override;
     void setProgress(int value, int maximum) override;
@@ -89,8 +91,15 @@ public:
     /// The status bar: page failures, and the line, bar and 中止 button of a download.
     StatusArea *statusArea() const { return m_status; }
 
+    /// Message lines the pane keeps above the listing, newest first; older ones drop out.
+    static constexpr int kKeptMessageLines = 500;
+    /// How many of the pane's first lines are kept message lines.
+    int keptMessageLines() const { return m_kept; }
+
     /// Replaces the chart area (the charting layer supplies its own drawing surface).
     void setChartArea(QWidget *area);
+    /// The chart and the stock list in global coordinates: what other windows leave uncovered.
+    QRect chartAndListArea() const;
     /// Pixels for design twips at this screen's resolution.
     int px(int twips) const;
 
@@ -118,6 +127,8 @@ private:
     StatusArea *m_status = nullptr;
     double m_scale = 1.0;
     int m_progress = 0;   ///< shown by the next keepAlive
+    int m_kept = 0;       ///< lines at the top of the pane that are messages, not the listing
+    QString m_lastMessage;
     QElapsedTimer m_sincePaint;
 };
 

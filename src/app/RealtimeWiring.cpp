@@ -86,6 +86,7 @@ void F666_Click(MainWindow &w, RealtimeSession &s)
         s.frmReal = new RealWindow(w.state(), w.services(), &w);
         s.frmReal->onMonitorChecked = [&w](bool on) { setMark(w, "F666", -1, on); };
         s.frmReal->onAddToWatchList = [&w](int n, int code) { addToWatchListOf(w, n, code); };
+        s.frmReal->keepClear = [&w] { return w.chartAndListArea(); };
         if (s.monitorMade) s.monitorMade(*s.frmReal);
         // 閉じる after 停止 (or during a 再計算 run) comes when F666_Click has already put the live
         // display back, and the monitor's restore would switch it on behind the menu's back:

@@ -44,7 +44,7 @@ public:
         // once shown, when its frame is known.
         const bool opening = !m_window->isVisible();
         m_window->show();
-        if (opening) m_window->placeBeside(m_w.frameGeometry());
+        if (opening) m_window->placeBeside(m_w.frameGeometry(), m_w.geometry(), m_w.chartAndListArea());
         m_window->raise();
         screen(m_window->screens());
     }

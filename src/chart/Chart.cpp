@@ -88,6 +88,7 @@ bool Chart::chart(int mode)
     loadOverlay(loadCount(m_st));
     ChartCanvas &canvas = m_target ? *m_target : static_cast<ChartCanvas &>(m_scene);
     paintChart(m_st, m_frame, m_overlay, canvas);
+    m_snapshot = snapshotOf(m_st, m_frame);
     m_st.LastCode = m_st.CurCode;
     writeTexts(mode);
     if (noQuote) {
@@ -148,8 +149,7 @@ void Chart::writeTexts(int mode)
     }
     m_texts.warnings = warningText(m_st);
     if (!m_st.ImportRunning && m_st.DownloadState != -1) {
-        m_sv.shell.clearMessages();
-        m_sv.shell.prependMessage(listing());
+        m_sv.shell.showListing(listing());
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // chart(mode): loads the current stock, draws it and writes the texts around it.
 #include "chart/ChartCanvas.h"
+#include "chart/ChartCursor.h"
 #include "chart/ChartGeometry.h"
 #include "chart/ChartPainter.h"
 #include "chart/ChartTexts.h"
@@ -36,6 +37,8 @@ public:
     const ChartFrame &frame() const { return m_frame; }
     const ChartTexts &texts() const { return m_texts; }
     const OverlayCloses &overlay() const { return m_overlay; }
+    /// The bars as the last call drew them, for the crosshair.
+    const ChartSnapshot &snapshot() const { return m_snapshot; }
 
     /// The number of bars a full load asks for: BarOffset + DispBars + the longest period + 2,
     /// at most 1600.
@@ -54,6 +57,7 @@ private:
     ChartFrame m_frame;
     ChartTexts m_texts;
     OverlayCloses m_overlay;
+    ChartSnapshot m_snapshot;
     bool m_running = false;
     int m_loaded = 0;   ///< positions 0..m_loaded-1 hold bars of the last full load
     /// The price listing of the last redraw and everything it was made from: a redraw of the

@@ -43,7 +43,7 @@ double axisMaximumFor(double high)
 
 } // namespace
 
-double minuteVolume(const State &st, int p)
+double minuteVolume(const BarVars &st, int p)
 {
     if (p <= 1) return 0;
     const int e = elem(p), e1 = elem(p - 1);

@@ -6,6 +6,7 @@
 namespace velor {
 
 struct State;
+struct BarVars;
 
 namespace geo {
 constexpr double X0 = 1000, W = 5600, XR = 6600, Y0 = 5500, H = 5000, Band = 1000, IndBottom = 7500,
@@ -17,6 +18,9 @@ constexpr double X0 = 1000, W = 5600, XR = 6600, Y0 = 5500, H = 5000, Band = 100
 constexpr int kMinDispBars = 1;
 constexpr int kMaxDispBars = 1600;
 int effectiveDispBars(int dispBars);
+/// Largest BarOffset the chart is scrolled back to (the command line's --offset, the drag):
+/// the date labels stop at position 300.
+constexpr int kMaxBarOffset = 299;
 
 struct ChartFrame {
     int first = 0;             ///< position centred on the right edge (BarOffset; 0 for minutes)
@@ -46,7 +50,7 @@ struct ChartFrame {
 int computeDrawEnd(int barOffset, int dispBars, int barCount);
 /// Per-bar volume of a minute position from the cumulative volumes (0 for positions 0 and 1 and
 /// where the difference is negative).
-double minuteVolume(const State &st, int p);
+double minuteVolume(const BarVars &st, int p);
 /// Highest high, lowest low (with positions) and largest volume of the drawn positions.
 void findExtremes(const State &st, ChartFrame &f);
 /// Axis minimum, maximum, step and price scale for the axis mode and the period.

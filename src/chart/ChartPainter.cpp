@@ -17,14 +17,13 @@ float closeAt(const State &st, int p) { return (p + 1 >= 0 && p + 1 < kBarTableS
 
 bool inTables(int p) { return p + 1 >= 0 && p + 1 < kBarTableSize; }
 
-// One row of the indicator table: name, labels, value-to-y and the two lines.
-struct Oscillator {
-    const char16_t *name;
-    const double *labels;
-    double base, gain;                       // y = base - gain * v
-    float (*calc)(const BarVars &, int16_t, int16_t);
-    int16_t n1, n2;
-};
+// Scale labels: whole numbers as integers, the others by the print rule.
+QString scaleLabel(double v)
+{
+    return v == std::round(v) ? printForm((long long)v) : printForm(v);
+}
+
+} // namespace
 
 Oscillator oscillatorFor(const State &st)
 {
@@ -38,14 +37,6 @@ Oscillator oscillatorFor(const State &st)
     default: return {u"RSI", unit, 7500, 2000, calcRSI, st.RsiPeriod1, st.RsiPeriod2};   // 0 and any stray value
     }
 }
-
-// Scale labels: whole numbers as integers, the others by the print rule.
-QString scaleLabel(double v)
-{
-    return v == std::round(v) ? printForm((long long)v) : printForm(v);
-}
-
-} // namespace
 
 void paintGrid(ChartCanvas &c)
 {

@@ -4,11 +4,26 @@
 #include "chart/ChartCanvas.h"
 #include "chart/ChartGeometry.h"
 
+#include <cstdint>
 #include <vector>
 
 namespace velor {
 
 struct State;
+struct BarVars;
+
+/// One row of the indicator table: name, scale labels, value-to-y (y = base - gain * v) and the
+/// periods of its two lines.
+struct Oscillator {
+    const char16_t *name;
+    const double *labels;
+    double base, gain;
+    float (*calc)(const BarVars &, int16_t, int16_t);
+    int16_t n1, n2;
+};
+
+/// The oscillator of IndicatorSel (RSI for 0 and any stray value).
+Oscillator oscillatorFor(const State &st);
 
 /// Closes of the index series loaded for the overlay (element k = position k-1); empty = none.
 using OverlayCloses = std::vector<float>;

@@ -7,6 +7,7 @@
 #include "db/State.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace velor {
 
@@ -92,6 +93,26 @@ void F051A_Click(ModeContext &c, int i)
     const int bars = i == 0 ? 2 * int(st.DispBars) : int(st.DispBars) / 2;
     st.DispBars = int16_t(std::clamp(bars, kMinDispBars, kMaxDispBars));
     c.sv.shell.redrawChart(1);
+}
+
+bool shiftBarOffset(ModeContext &c, int delta, int barCount)
+{
+    State &st = c.st;
+    if (st.CurPeriod == 3 || delta == 0) return false;   // the minute chart always starts at 9:00
+    const int lowest = st.LiveMode ? -1 : 0;
+    const int highest = std::clamp(barCount - 1, lowest, kMaxBarOffset);
+    const int from = st.BarOffset;
+    // An offset already outside the range (set elsewhere) only moves back towards it.
+    const int to = delta > 0 ? std::min(from + delta, std::max(highest, from)) : std::max(from + delta, std::min(lowest, from));
+    if (to == from) return false;
+    st.BarOffset = int16_t(to);
+    c.sv.shell.redrawChart(1);
+    return true;
+}
+
+void wheelBars(ModeContext &c, int steps)
+{
+    for (int k = 0; k < std::abs(steps); ++k) F051A_Click(c, steps > 0 ? 1 : 0);
 }
 
 void F065_Click(ModeContext &c)

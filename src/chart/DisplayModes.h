@@ -53,6 +53,13 @@ void axisCycle(ModeContext &c);
 void PL105_Click(ModeContext &c, int i);
 /// 0 doubles, 1 halves DispBars, kept within 1..1600; then redraws.
 void F051A_Click(ModeContext &c, int i);
+/// Scrolls the daily, weekly or monthly chart by `delta` bars (positive: back in time), BarOffset
+/// kept from 0 (-1 while live) up to the oldest of `barCount` bars and at most kMaxBarOffset;
+/// redraws as the period-length commands do. False (and no redraw) when nothing moved.
+bool shiftBarOffset(ModeContext &c, int delta, int barCount);
+/// The mouse wheel: a step away from the user shows half the bars (as Shift+F5), towards the
+/// user twice as many (F5).
+void wheelBars(ModeContext &c, int steps);
 /// Toggles the index overlay.
 void F065_Click(ModeContext &c);
 /// Toggles the volume-limit switch.

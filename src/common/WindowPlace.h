@@ -1,6 +1,7 @@
 #pragma once
 // Windows placed relative to the main window by fixed offsets must still land on the screen:
 // the offsets were made for one screen size, and a smaller screen would cut the window off.
+#include <QMargins>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -18,6 +19,18 @@ inline QSize expectedFrame(const QSize &size, const QRect &likeFrame, const QRec
 {
     return size + (likeFrame.size() - likeGeometry.size());
 }
+
+/// Where a window whose frame has `size` goes so that it leaves `keep` (the chart and the stock
+/// list of the main window) uncovered: at `wanted` when that already does; else beside `keep`
+/// at its right, below it, at its left or above it, the first side with room for the whole
+/// frame; else, made smaller but not below `minSize`, on the side with the most room; else at
+/// `wanted`. Always within `available` (its title bar never above it); `gap` pixels from `keep`.
+QRect placedClearOf(const QPoint &wanted, const QSize &size, const QSize &minSize, const QRect &keep,
+                    const QRect &available, int gap);
+
+/// The frame around a window's client area: the window's own once the window manager framed it
+/// (`frame` larger than `client`), else that of `like`, a framed window of the same program.
+QMargins frameMarginsOf(const QRect &frame, const QRect &client, const QRect &likeFrame, const QRect &likeClient);
 
 /// The available area of the screen that holds `p`, else of the primary screen; empty when the
 /// program has no screen.

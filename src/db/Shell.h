@@ -18,6 +18,13 @@ public:
     /// Puts text in front of the message pane's text (the caller includes any CR LF).
     virtual void prependMessage(const QString &text) = 0;
     virtual void clearMessages() = 0;
+    /// The chart's price listing in place of the pane's text. The window keeps its recent
+    /// message lines above it; elsewhere it is the pane's whole text.
+    virtual void showListing(const QString &text)
+    {
+        clearMessages();
+        prependMessage(text);
+    }
     virtual QString messages() const = 0;
     virtual void showProgress(bool visible) = 0;
     virtual void setProgress(int value, int maximum) = 0;

@@ -60,6 +60,10 @@ Sites readSites(const QString &path)
             s.AdjustPrices = value != QLatin1String("0");
             continue;
         }
+        if (key == QLatin1String("Crosshair")) {
+            s.Crosshair = value != QLatin1String("0");
+            continue;
+        }
         if (key == QLatin1String("SplitListUrl")) {
             s.SplitListUrl = value;
             continue;

@@ -29,6 +29,8 @@ struct Sites {
     QString NameListUrl;
     /// Bars are shown adjusted for recorded splits (株価調整).
     bool AdjustPrices = true;
+    /// The chart's crosshair follows the mouse (十字カーソル).
+    bool Crosshair = true;
 };
 
 /// Reads sites.ini (UTF-8, section [sites]); a missing file or key keeps the built-in default.

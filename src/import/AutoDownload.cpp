@@ -117,9 +117,9 @@ Fetched fetchAll(Services &sv, Activity &activity, const QString &site, const QS
         const QString &link = links[index];
         const QString name = link.right(11);
         if (FileExist(pathIn(folder, name))) continue;
-        const QString before = sv.shell.messages();
-        sv.shell.clearMessages();
-        sv.shell.prependMessage(name + QStringLiteral("をダウンロードしています") + CRLF + before + CRLF);
+        // On top of what the pane holds; read back and written again, the window's kept lines
+        // would be doubled at every file.
+        sv.shell.prependMessage(name + QStringLiteral("をダウンロードしています") + CRLF);
         sv.shell.keepAlive();
         FetchLimits limits{timeoutMs, kMaxLzhMember};
         limits.progress = activity.follow([&](qint64 received, qint64 total) {

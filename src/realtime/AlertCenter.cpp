@@ -45,7 +45,7 @@ std::vector<RaisedAlert> AlertCenter::checkPrices(const std::vector<PagePrice> &
     for (const auto &[code, price] : read)
         for (const PriceHit &hit : p.check(code, price)) {
             const QString text = priceHitText(m_st, hit);
-            out.push_back({Notice{QStringLiteral("株価アラート"), text, hit.code}, {text}, true});
+            out.push_back({Notice{QStringLiteral("株価アラート"), text, hit.code}, {text}, true, hit});
         }
     return out;
 }
@@ -65,6 +65,14 @@ std::vector<RaisedAlert> AlertCenter::monitorPass(const SurgeMonitor &monitor, c
     if (notifyOn)
         if (auto a = monitorAlert(day, monitorTops(monitor, m_st))) out.push_back(std::move(*a));
     for (RaisedAlert &a : checkPrices(monitor.pagePrices())) out.push_back(std::move(a));
+    return out;
+}
+
+std::vector<PriceHit> hitsOf(const std::vector<RaisedAlert> &alerts)
+{
+    std::vector<PriceHit> out;
+    for (const RaisedAlert &a : alerts)
+        if (a.hit) out.push_back(*a.hit);
     return out;
 }
 

@@ -24,7 +24,11 @@ struct RaisedAlert {
     Notice notice;
     QStringList lines;
     bool price = false;
+    std::optional<PriceHit> hit;   ///< the level reached, for a price alert
 };
+
+/// The levels reached among these alerts.
+std::vector<PriceHit> hitsOf(const std::vector<RaisedAlert> &alerts);
 
 class AlertCenter {
 public:

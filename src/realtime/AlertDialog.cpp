@@ -11,7 +11,9 @@
 
 namespace velor {
 
-AlertDialog::AlertDialog(const QString &stock, const PriceAlert *current, QWidget *parent) : QDialog(parent)
+AlertDialog::AlertDialog(const QString &stock, const PriceAlert *current, QWidget *parent, const QString &price,
+                         const QString &never, const QString &warning)
+    : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmAlert"));
     setWindowTitle(QStringLiteral("アラートを設定"));
@@ -22,12 +24,27 @@ AlertDialog::AlertDialog(const QString &stock, const PriceAlert *current, QWidge
     txtBelow->setObjectName(QStringLiteral("txtBelow"));
     if (current && current->above > 0) txtAbove->setText(singleText(current->above));
     if (current && current->below > 0) txtBelow->setText(singleText(current->below));
-    lblProblem = new QLabel(this);
+    lblPrice = new QLabel(price, this);
+    lblPrice->setObjectName(QStringLiteral("lblPrice"));
+    lblPrice->setVisible(!price.isEmpty());
+    lblReach = new QLabel(warning, this);
+    lblReach->setObjectName(QStringLiteral("lblReach"));
+    lblReach->setWordWrap(true);
+    lblReach->setStyleSheet(QStringLiteral("color: #a05000"));
+    lblReach->setVisible(!warning.isEmpty());
+    lblProblem = new QLabel(never, this);
     lblProblem->setObjectName(QStringLiteral("lblProblem"));
+    lblProblem->setWordWrap(true);
     lblProblem->setStyleSheet(QStringLiteral("color: #c00000"));
     cmdSet = new QPushButton(QStringLiteral("設定"), this);
     cmdSet->setObjectName(QStringLiteral("cmdSet"));
     cmdSet->setDefault(true);
+    if (!never.isEmpty()) {
+        // Nothing to set: a level could never be reached. An old alert can still be removed.
+        cmdSet->setEnabled(false);
+        txtAbove->setEnabled(false);
+        txtBelow->setEnabled(false);
+    }
     cmdClear = new QPushButton(QStringLiteral("解除"), this);
     cmdClear->setObjectName(QStringLiteral("cmdClear"));
     cmdClear->setEnabled(current != nullptr);
@@ -44,10 +61,13 @@ AlertDialog::AlertDialog(const QString &stock, const PriceAlert *current, QWidge
     buttons->addWidget(cmdCancel);
     auto *box = new QVBoxLayout(this);
     box->addWidget(lblStock);
+    box->addWidget(lblPrice);
     box->addLayout(form);
+    box->addWidget(lblReach);
     box->addWidget(lblProblem);
     box->addLayout(buttons);
 
+    setMinimumWidth(420);   // the reasons wrap within it rather than widen the dialog
     connect(cmdSet, &QPushButton::clicked, this, [this] { trySet(); });
     connect(cmdClear, &QPushButton::clicked, this, [this] {
         m_choice = Choice::Cleared;

@@ -139,12 +139,15 @@ void RealWindow::setWaitText(const QString &text) { Text1->setText(text); }
 void RealWindow::placeFromMain(int right, int down)
 {
     if (!m_main) return;
-    const QPoint corner = m_main->frameGeometry().topLeft();
-    const QPoint wanted(corner.x() + px(right), down < 0 ? pos().y() : corner.y() + px(down));
-    const QSize frame = isVisible() ? frameGeometry().size() : expectedFrame(size(), m_main->frameGeometry(), m_main->geometry());
-    const QRect fit = keptInside(wanted, frame, availableAreaAt(m_main->frameGeometry().center()));
-    if (fit.size() != frame) resize(size() - (frame - fit.size()));
-    move(fit.topLeft());
+    const QRect mainFrame = m_main->frameGeometry();
+    const QPoint wanted(mainFrame.x() + px(right), down < 0 ? pos().y() : mainFrame.y() + px(down));
+    // Computed from the client area and the frame around it, so that the title bar lands where
+    // the frame was placed even before the window manager has framed this window.
+    const QMargins m = frameMarginsOf(frameGeometry(), geometry(), mainFrame, m_main->geometry());
+    const QSize frame = size().grownBy(m);
+    const QSize least = QSize(px(9000), px(6000)).grownBy(m);
+    const QRect keep = keepClear ? keepClear() : QRect();
+    setGeometry(placedClearOf(wanted, frame, least, keep, availableAreaAt(mainFrame.center()), px(50)).marginsRemoved(m));
 }
 void RealWindow::closeWindow()
 {

@@ -27,7 +27,8 @@ public:
 
     SurgeMonitor &monitor() { return m_monitor; }
 
-    /// Form_Load: 250 twips right of and below the main window's corner, the lists disabled.
+    /// Form_Load: 250 twips right of and below the main window's corner (beside its chart and
+    /// stock list where the screen has room), the lists disabled.
     void Form_Load();
 
     /// F666's check mark (set by the wiring).
@@ -36,6 +37,9 @@ public:
     std::function<void(int n, int code)> onAddToWatchList;
     /// 閉じる (or the close box) has put the saved state back and hidden the window.
     std::function<void()> onClosed;
+    /// The part of the main window the monitor must not cover where the screen has room (the
+    /// chart and the stock list, global coordinates; set by the wiring).
+    std::function<QRect()> keepClear;
 
     std::array<QListWidget *, 7> List{};   ///< List[1]..List[6]
     std::array<QLabel *, 7> Caption{};

@@ -109,13 +109,15 @@ RankingWindow::RankingWindow(State &st, Services &sv, ShowCode show, AddCode add
 
 int RankingWindow::px(int twips) const { return int(std::lround(twips / 15.0 * m_scale)); }
 
-void RankingWindow::placeBeside(const QRect &f)
+void RankingWindow::placeBeside(const QRect &mainFrame, const QRect &mainClient, const QRect &keep)
 {
-    resize(width(), f.height());
-    const QRect frame = frameGeometry();
-    const QRect fit = keptInside(QPoint(f.x() + f.width() + px(50), f.y()), frame.size(), availableAreaAt(f.center()));
-    if (fit.size() != frame.size()) resize(size() - (frame.size() - fit.size()));
-    move(fit.topLeft());
+    // As tall as the main window, frame and all, set by its client area: the title bar lands
+    // where the frame was placed even before the window manager has framed this window.
+    const QMargins m = frameMarginsOf(frameGeometry(), geometry(), mainFrame, mainClient);
+    const QSize frame(width() + m.left() + m.right(), mainFrame.height());
+    const QSize least = QSize(px(4800), px(4500)).grownBy(m);
+    const QPoint wanted(mainFrame.x() + mainFrame.width() + px(50), mainFrame.y());
+    setGeometry(placedClearOf(wanted, frame, least, keep, availableAreaAt(mainFrame.center()), px(50)).marginsRemoved(m));
 }
 
 void RankingWindow::resizeEvent(QResizeEvent *e)

@@ -30,8 +30,9 @@ public:
 
     Screens &screens() { return m_screens; }
 
-    /// Places the window beside `main` (left edge + width + 50 twips, same top and height).
-    void placeBeside(const QRect &mainFrame);
+    /// Places the window beside the main window (left edge + width + 50 twips, same top and
+    /// height), or else beside `keep` (its chart and stock list) where the screen has room.
+    void placeBeside(const QRect &mainFrame, const QRect &mainClient, const QRect &keep);
     /// List1 left button on `row`: the row's leading number, when not 0, is shown as a chart.
     void clickRow(int row);
     /// cmdUD(index): 0 "↓" next row, 1 "↑" previous row, then as a click.

@@ -77,11 +77,50 @@ TEST(AlertCommands, SetListAndClearKeepOneLinePerStock)
         {{"alert", "set", "1301", "--below", "0"}, 2, "", "error: --below の 0 は価格として読めません。\n" + kUsage,
          "1302,銘柄001,以下=150\r\n"},
         {{"alert", "set", "1301", "--below"}, 2, "", "error: --below に価格がありません。\n" + kUsage, "1302,銘柄001,以下=150\r\n"},
-        {{"alert", "set", "x", "--below", "5"}, 2, "", kUsage, "1302,銘柄001,以下=150\r\n"},
-        {{"alert", "clear"}, 2, "", kUsage, "1302,銘柄001,以下=150\r\n"},
+        {{"alert", "set", "x", "--below", "5"}, 2, "", "error: x は銘柄コードとして読めません。\n" + kUsage, "1302,銘柄001,以下=150\r\n"},
+        {{"alert", "clear"}, 2, "", "error: 銘柄コードがありません。\n" + kUsage, "1302,銘柄001,以下=150\r\n"},
         {{"alert", "list", "1"}, 2, "", kUsage, "1302,銘柄001,以下=150\r\n"},
         {{"alert"}, 2, "", kUsage, "1302,銘柄001,以下=150\r\n"},
         {{"alert", "remove", "1301"}, 2, "", kUsage, "1302,銘柄001,以下=150\r\n"},
+    };
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const Step &s = steps[i];
+        const Ran r = a.run(s.args);
+        EXPECT_EQ(r.code, s.code) << i;
+        EXPECT_EQ(r.out, s.out) << i;
+        EXPECT_EQ(r.err, s.err) << i;
+        EXPECT_EQ(readFile(a.path()), toCp932(s.file)) << i;
+    }
+}
+
+TEST(AlertCommands, AlertsThatCouldNeverFireAreRefusedWithTheReason)
+{
+    AlertFolder a;
+    a.f.pf.writeMaster({{1001, QStringLiteral("日経平均"), 1}, {1002, QStringLiteral("ＴＯＰＩＸ"), 1}, {1301, QStringLiteral("銘柄000"), 1},
+                        {1302, QStringLiteral("銘柄001"), 1}, {1303, QStringLiteral("銘柄002"), 4}, {1304, QStringLiteral("銘柄003"), 1}});
+    const QString warned = QStringLiteral(" は登録銘柄（touroku.dat, touroku2.dat, touroku3.dat）にないため、分足の収集では読まれません。"
+                                          "このアラートが鳴るのはリアルタイム急騰急落の実行中だけです。分足でも見張るには登録銘柄に加えてください。\n");
+    struct Step { QStringList args; int code; QString out, err, file; };
+    const std::vector<Step> steps = {
+        {{"alert", "set", "1002", "--above", "10"}, 1, "",
+         "error: 1002 ＴＯＰＩＸ は指数で、そのページは読まれないため、アラートは鳴りません。指数のアラートは 1001 だけです。\n", ""},
+        {{"alert", "set", "1303", "--below", "10"}, 1, "",
+         "error: 1303 銘柄002 は4部の銘柄で、株価のページが読まれないため、アラートは鳴りません。\n", ""},
+        {{"alert", "set", "0", "--above", "10"}, 2, "", "error: 0 は銘柄コードとして読めません。\n" + kUsage, ""},
+        {{"alert", "set", "1301", "--above", "10", "--above", "20"}, 2, "",
+         "error: --above が2回あります。価格は一つだけ指定してください。\n" + kUsage, ""},
+        {{"alert", "set", "1301", "--below", "10", "--below", "5"}, 2, "",
+         "error: --below が2回あります。価格は一つだけ指定してください。\n" + kUsage, ""},
+        {{"alert", "set", "1301", "1302", "--above", "10"}, 2, "", "error: 余分な引数 1302 があります。\n" + kUsage, ""},
+        {{"alert", "set", "--above", "10"}, 2, "", "error: 銘柄コードがありません。\n" + kUsage, ""},
+        // Kept, with a warning: on no watch list, only the monitor reads its page.
+        {{"alert", "set", "1304", "--above", "10"}, 0, "1304,銘柄003,以上=10\n", "warning: 1304 銘柄003" + warned,
+         "1304,銘柄003,以上=10\r\n"},
+        {{"alert", "set", "1001", "--above", "30000"}, 0, "1001,日経平均,以上=30000\n", "warning: 1001 日経平均" + warned,
+         "1304,銘柄003,以上=10\r\n1001,日経平均,以上=30000\r\n"},
+        // On a watch list: no warning.
+        {{"alert", "set", "1302", "--above", "10"}, 0, "1302,銘柄001,以上=10\n", "",
+         "1304,銘柄003,以上=10\r\n1001,日経平均,以上=30000\r\n1302,銘柄001,以上=10\r\n"},
     };
     for (size_t i = 0; i < steps.size(); ++i) {
         const Step &s = steps[i];
@@ -115,6 +154,14 @@ TEST(AlertCommands, MinuteCollectPrintsAlertLinesOnceUntilThePriceComesBack)
     // A minute already recorded reads no page, so it checks nothing.
     r = a.run({"minute", "collect"}, QStringLiteral("2026-11-30 10:18"));
     EXPECT_EQ(r.out, QStringLiteral("記録=0 記録済み=2 値なし=0 失敗=0\n"));
+    // The list says when each alert last fired.
+    r = a.run({"alert", "list"}, QStringLiteral("2026-11-30 10:30"));
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, QStringLiteral("1301,銘柄000,以上=105,済=以上,最終=2026-11-30 10:18\n"
+                                    "1302,銘柄001,以上=500,以下=190,済=以下,最終=2026-11-30 10:15\n"));
+    EXPECT_EQ(readFile(a.f.pf.program + "alertlog.dat"), toCp932(QStringLiteral("2026-11-30 10:15,1301,銘柄000,以上,105,110\r\n"
+                                                                                "2026-11-30 10:15,1302,銘柄001,以下,190,190\r\n"
+                                                                                "2026-11-30 10:18,1301,銘柄000,以上,105,106\r\n")));
 }
 
 TEST(AlertCommands, MonitorNotifyPrintsEachAlertAsItIsRaisedThenTheLists)

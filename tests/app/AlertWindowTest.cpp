@@ -5,6 +5,10 @@
 #include "app/RealtimeWiring.h"
 #include "common/Cp932.h"
 #include "realtime/AlertDialog.h"
+#include "realtime/AlertLogWindow.h"
+#include "db/PriceFile.h"
+#include <QFile>
+#include "app/Wiring.h"
 #include "realtime/RealWindow.h"
 #include "support/DemoWindow.h"
 #include "support/GuiApp.h"
@@ -182,4 +186,78 @@ TEST_F(AlertWindow, AMinuteTickThatCrossesALevelRaisesAPriceAlertAndFallsBackWit
     st.CurCode = 1001;
     showAlertStock(*w, code);
     EXPECT_EQ(st.CurCode, code);
+}
+
+TEST_F(AlertWindow, TodaysAlertsAreListedAfterARestartAndADoubleClickShowsTheStock)
+{
+    const int code = selectFirstStock();
+    ASSERT_GT(code, 1002);
+    const QString name = st.nameOf(code).trimmed();
+    test::writeFile(alertsPath(), toCp932(QString::number(code) + QStringLiteral(",x,以上=1\r\n")));
+    w->action("funashi", 0)->trigger();   // the first tick fires the alert at 10:15
+    ASSERT_EQ(notifier.notices.size(), 1u);
+    const QString body = notifier.notices[0].body;
+    const QByteArray log = test::readFile(st.ProgramDir + QStringLiteral("alertlog.dat"));
+    EXPECT_TRUE(log.startsWith(toCp932(QStringLiteral("2026-11-30 10:15,") + QString::number(code) + ',' + name + QStringLiteral(",以上,1,"))))
+        << log.toStdString();
+    EXPECT_TRUE(log.endsWith("\r\n"));
+    EXPECT_EQ(log.count('\n'), 1);
+
+    auto openLog = [&] {
+        EXPECT_EQ(w->action("ALERTLOG")->text(), QStringLiteral("今日のアラート"));
+        w->action("ALERTLOG")->trigger();
+        return w->findChild<AlertLogWindow *>();
+    };
+    AlertLogWindow *win = openLog();
+    ASSERT_NE(win, nullptr);
+    EXPECT_TRUE(win->isVisible());
+    EXPECT_EQ(win->lblDay->text(), QStringLiteral("2026/11/30 に鳴った株価アラート"));
+    ASSERT_EQ(win->List1->count(), 1);
+    EXPECT_EQ(win->List1->item(0)->text(), QStringLiteral("10:15  ") + body);
+    st.CurCode = 1001;
+    emit win->List1->itemDoubleClicked(win->List1->item(0));
+    EXPECT_EQ(st.CurCode, code);
+
+    // A new start the same day lists it again; the next day's list is empty.
+    w.reset();
+    w = std::make_unique<MainWindow>(st, env.clock, env.net, env.launcher, env.sound, env.dialogs);
+    wireSubsystems(*w);
+    w->startUp();
+    win = openLog();
+    ASSERT_NE(win, nullptr);
+    ASSERT_EQ(win->List1->count(), 1);
+    EXPECT_EQ(win->List1->item(0)->text(), QStringLiteral("10:15  ") + body);
+    env.clock.set(QDateTime(QDate(2026, 12, 1), QTime(9, 5)));
+    win = openLog();
+    EXPECT_EQ(win->List1->count(), 0);
+    EXPECT_EQ(win->lblDay->text(), QStringLiteral("2026/12/01 に鳴った株価アラート（まだありません）"));
+}
+
+TEST_F(AlertWindow, TheDialogShowsThePriceAndRefusesAStockWhosePageIsNeverRead)
+{
+    // A stock of the list with a known stored close, and one made a section-4 stock.
+    const int code = selectFirstStock();
+    ASSERT_GT(code, 1002);
+    PriceSections s;
+    s[0] = {Bar{20261127, 3050, 3300, 3040, 3255.5f, 1200}};
+    s[1] = s[0];
+    s[2] = s[0];
+    ASSERT_TRUE(writePriceFile(st.priceFilePath(code), s));
+    AlertDialog *dlg = openDialog();
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(dlg->lblPrice->text(), QStringLiteral("終値（2026/11/27）: 3255.5"));
+    EXPECT_TRUE(dlg->cmdSet->isEnabled());
+    dlg->cmdCancel->click();
+    QCoreApplication::processEvents();
+
+    st.StockSection[size_t(st.entryOf(code))] = 4;
+    dlg = openDialog();
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(dlg->lblProblem->text(), QString::number(code) + ' ' + st.nameOf(code).trimmed() +
+                                           QStringLiteral(" は4部の銘柄で、株価のページが読まれないため、アラートは鳴りません。"));
+    EXPECT_FALSE(dlg->cmdSet->isEnabled());
+    EXPECT_FALSE(dlg->txtAbove->isEnabled());
+    dlg->cmdCancel->click();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(QFile::exists(alertsPath()));
 }

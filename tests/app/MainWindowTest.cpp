@@ -22,6 +22,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBrowser>
 #include <QToolBar>
@@ -147,8 +148,9 @@ TEST_F(WindowFixture, MessagePaneKeepsNewestOnTopAndControlsSitAtTheirPlaces)
     EXPECT_EQ(w->messages(), "second\r\nfirst\r\n");
     w->prependMessage("a\r\nb\r\n");
     EXPECT_EQ(w->messages(), "a\r\nb\r\nsecond\r\nfirst\r\n");
+    // Clearing the pane (a redraw, an import starting) keeps the message lines.
     w->clearMessages();
-    EXPECT_EQ(w->messages(), "");
+    EXPECT_EQ(w->messages(), "a\r\nb\r\nsecond\r\nfirst\r\n");
 
     // 15 twips a pixel at 96 dpi; tops below the tool bar row.
     if (w->px(1500) == 100) {
@@ -249,4 +251,54 @@ TEST(FileDialogColumns, TypesAndDatesAreJapaneseWhateverTheSystemLanguage)
     ASSERT_EQ(shown.size(), 4);
     EXPECT_EQ(shown[2], "CSV ファイル");
     EXPECT_EQ(shown[3], "2026/12/07 18:05");
+}
+
+// The pane keeps recent message lines above the listing: a redraw replaces only the listing,
+// the oldest lines drop out beyond the bound, and long lines wrap instead of scrolling sideways.
+TEST_F(WindowFixture, MessagePaneKeepsRecentLinesAcrossRedraws)
+{
+    w->showListing(QStringLiteral("0,20241105,1000\r\n1,20241104,1010\r\n"));
+    EXPECT_EQ(w->messages(), "0,20241105,1000\r\n1,20241104,1010\r\n");
+    w->prependMessage(QStringLiteral("10:15 アラート: 1301 神戸製薬 1000 が 990 以上になりました\r\n"));
+    w->showListing(QStringLiteral("0,20241105,1200\r\n"));
+    EXPECT_EQ(w->messages(), "10:15 アラート: 1301 神戸製薬 1000 が 990 以上になりました\r\n0,20241105,1200\r\n");
+    // The same report again from the next redraw is not repeated.
+    w->prependMessage(QStringLiteral("銘柄:1301:神戸製薬 のデータファイルがありません\r\n"));
+    w->showListing(QStringLiteral("0,20241105,1200\r\n"));
+    w->prependMessage(QStringLiteral("銘柄:1301:神戸製薬 のデータファイルがありません\r\n"));
+    EXPECT_EQ(w->messages(), "銘柄:1301:神戸製薬 のデータファイルがありません\r\n"
+                             "10:15 アラート: 1301 神戸製薬 1000 が 990 以上になりました\r\n0,20241105,1200\r\n");
+    EXPECT_EQ(w->keptMessageLines(), 2);
+    // A blank spacing line sits above the listing and leaves with it.
+    w->prependMessage(QStringLiteral("\r\n"));
+    EXPECT_EQ(w->messages(), "銘柄:1301:神戸製薬 のデータファイルがありません\r\n"
+                             "10:15 アラート: 1301 神戸製薬 1000 が 990 以上になりました\r\n\r\n0,20241105,1200\r\n");
+    w->showListing(QStringLiteral("0,20241105,1200\r\n"));
+    EXPECT_EQ(w->keptMessageLines(), 2);
+    EXPECT_EQ(w->messages(), "銘柄:1301:神戸製薬 のデータファイルがありません\r\n"
+                             "10:15 アラート: 1301 神戸製薬 1000 が 990 以上になりました\r\n0,20241105,1200\r\n");
+
+    // An import's report of many lines: only the newest kMessageLines stay, newest first, and
+    // the listing below them is untouched.
+    QString many;
+    for (int i = MainWindow::kKeptMessageLines + 9; i >= 0; --i) many += QStringLiteral("行%1\r\n").arg(i);
+    w->prependMessage(many);
+    EXPECT_EQ(w->keptMessageLines(), MainWindow::kKeptMessageLines);
+    const QStringList lines = w->messages().split(QStringLiteral("\r\n"));
+    ASSERT_EQ(lines.size(), MainWindow::kKeptMessageLines + 2);
+    EXPECT_EQ(lines[0], QStringLiteral("行%1").arg(MainWindow::kKeptMessageLines + 9));
+    EXPECT_EQ(lines[MainWindow::kKeptMessageLines - 1], QStringLiteral("行10"));
+    EXPECT_EQ(lines[MainWindow::kKeptMessageLines], QStringLiteral("0,20241105,1200"));
+    EXPECT_EQ(lines[MainWindow::kKeptMessageLines + 1], QString());
+    w->prependMessage(QStringLiteral("最新\r\n"));
+    EXPECT_EQ(w->messages().section(QStringLiteral("\r\n"), 0, 0), QStringLiteral("最新"));
+    EXPECT_EQ(w->keptMessageLines(), MainWindow::kKeptMessageLines);
+    EXPECT_TRUE(w->messages().endsWith(QStringLiteral("行11\r\n0,20241105,1200\r\n")));
+
+    // A line longer than the pane wraps: nothing scrolls sideways.
+    w->show();
+    w->prependMessage(QStringLiteral("株価データがまだありません。「株価データをまとめて追加（自動）」（F2）か"
+                                     "「株価データをまとめて追加（手動）」で集めて下さい。\r\n"));
+    QApplication::processEvents();
+    EXPECT_EQ(w->txtPrice->horizontalScrollBar()->maximum(), 0);
 }

@@ -135,7 +135,8 @@ TEST(Program, AlertSetKilledAtAnyStepLeavesTheOldOrTheNewFile)
     ASSERT_TRUE(demo::writeDemoFolder(dir.path(), mo).has_value());
     const QString path = dir.path() + QStringLiteral("/alerts.dat");
     const QByteArray before = toCp932(QStringLiteral("1001,日経平均,以下=30000\r\n"));
-    const QStringList args = {"--home", dir.path(), "alert", "set", "1002", "--above", "2500"};
+    // 1001 again (1002's page is never read, so its alert is refused): the line is replaced.
+    const QStringList args = {"--home", dir.path(), "alert", "set", "1001", "--above", "25000"};
     QByteArray after;
     for (int step = 1; step <= 4; ++step) {
         test::writeFile(path, before);
@@ -162,7 +163,7 @@ TEST(Program, AlertSetKilledAtAnyStepLeavesTheOldOrTheNewFile)
         EXPECT_EQ(paused, step <= 3) << "step " << step;
         const QByteArray now = test::readFile(path);
         if (step <= 2) EXPECT_EQ(now, before) << "step " << step;
-        else EXPECT_EQ(now, before + toCp932(QStringLiteral("1002,ＴＯＰＩＸ,以上=2500\r\n"))) << "step " << step;
+        else EXPECT_EQ(now, toCp932(QStringLiteral("1001,日経平均,以上=25000\r\n"))) << "step " << step;
         // Nothing half-written is left beside it.
         EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("alerts.dat*")}, QDir::Files), QStringList{"alerts.dat"}) << step;
     }

@@ -5,6 +5,7 @@
 #include "app/Startup.h"
 #include "chart/ChartTestData.h"
 #include "chart/ChartWidget.h"
+#include "db/Sites.h"
 #include "demo/DemoFolder.h"
 #include "support/GuiApp.h"
 #include "support/TestSupport.h"
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QTextBrowser>
+#include <QWheelEvent>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -110,4 +112,72 @@ TEST_F(WindowFixture, WorldIndexPaneOpensItsPageWhenClicked)
     QTest::mouseClick(w->WebBrowser1->viewport(), Qt::LeftButton);
     ASSERT_EQ(env.launcher.commands.size(), 1);
     EXPECT_TRUE(env.launcher.commands[0].endsWith(address));
+}
+
+TEST_F(WindowFixture, WheelAndDragMoveTheChartAsTheKeysDo)
+{
+    st.CurCode = 1301;
+    w->redrawChart(1);
+    auto *area = qobject_cast<ChartWidget *>(w->Picture1);
+    ASSERT_TRUE(area);
+    const QPointF mid(area->width() / 2.0, area->height() / 3.0);
+    auto wheel = [&](int notches) {
+        QWheelEvent e(mid, area->mapToGlobal(mid), QPoint(), QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+        QApplication::sendEvent(area, &e);
+    };
+    auto mouse = [&](QEvent::Type type, double x, Qt::MouseButtons buttons) {
+        QMouseEvent e(type, QPointF(x, mid.y()), area->mapToGlobal(QPointF(x, mid.y())),
+                      type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(area, &e);
+    };
+    // Pixels of `bars` columns of the chart as drawn now (pitch in design twips).
+    auto columns = [&](double bars) { return bars * (5600.0 / ((st.DispBars + 4) / 5 * 5)) * area->width() / 7635.0; };
+
+    st.DispBars = 100;
+    w->click(QStringLiteral("F051A"), 1);   // Shift+F5
+    const int byKey = st.DispBars;
+    st.DispBars = 100;
+    wheel(1);
+    EXPECT_EQ(st.DispBars, byKey);
+    EXPECT_EQ(st.DispBars, 50);
+    wheel(-1);
+    EXPECT_EQ(st.DispBars, 100);
+
+    // A drag to the right by three and a half columns scrolls back three bars, and the chart
+    // shows them: its status line names the offset.
+    ASSERT_EQ(st.BarOffset, 0);
+    const double x0 = mid.x() - columns(5);
+    mouse(QEvent::MouseButtonPress, x0, Qt::LeftButton);
+    mouse(QEvent::MouseMove, x0 + columns(3.5), Qt::LeftButton);
+    EXPECT_EQ(st.BarOffset, 3);
+    EXPECT_TRUE(w->lblHSTOF->text().contains(QStringLiteral("オフセット= 3 "))) << w->lblHSTOF->text().toStdString();
+    // On to the right far beyond the bars: it stops at the oldest bar that may lead (299).
+    mouse(QEvent::MouseMove, x0 + columns(1000), Qt::LeftButton);
+    EXPECT_EQ(st.BarOffset, 299);
+    // Back to the left beyond the start: it stops at the newest bar.
+    mouse(QEvent::MouseMove, x0 - columns(1000), Qt::LeftButton);
+    EXPECT_EQ(st.BarOffset, 0);
+    mouse(QEvent::MouseButtonRelease, x0, Qt::NoButton);
+    // Moving without the button pressed scrolls nothing.
+    mouse(QEvent::MouseMove, x0 + columns(20), Qt::NoButton);
+    EXPECT_EQ(st.BarOffset, 0);
+    EXPECT_TRUE(area->readout().shown);
+    EXPECT_EQ(area->readout().lines.size(), 8);
+
+    // 十字カーソル under 表示 switches the crosshair off and on.
+    ASSERT_TRUE(w->action("CROSS"));
+    EXPECT_TRUE(w->action("CROSS")->isChecked());
+    // The choice is kept in sites.ini, as 株価調整 is.
+    const QString sites = st.ProgramDir + QStringLiteral("sites.ini");
+    w->click(QStringLiteral("CROSS"));
+    EXPECT_FALSE(area->crosshair());
+    EXPECT_FALSE(w->action("CROSS")->isChecked());
+    EXPECT_FALSE(area->readout().shown);
+    EXPECT_FALSE(readSites(sites).Crosshair);
+    EXPECT_TRUE(test::readFile(sites).contains("\nCrosshair=0"));
+    w->click(QStringLiteral("CROSS"));
+    EXPECT_TRUE(area->crosshair());
+    EXPECT_TRUE(w->action("CROSS")->isChecked());
+    EXPECT_TRUE(readSites(sites).Crosshair);
 }

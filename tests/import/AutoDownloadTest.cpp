@@ -74,7 +74,7 @@ TEST(AutoDownload, FetchesTheNewerDaysInOrderAndImportsThem)
     EXPECT_EQ(m.env.dialogs.texts().back(), QStringLiteral("データの追加が終わりました"));
     EXPECT_TRUE(m.env.shell.messages().endsWith(QStringLiteral("\r\nデータのダウンロードが終わりました\r\n"
                                                                "D240110.lzhをダウンロードしています\r\n"
-                                                               "D240109.lzhをダウンロードしています\r\n\r\n\r\n")))
+                                                               "D240109.lzhをダウンロードしています\r\n")))
         << m.env.shell.messages().toStdString();
     EXPECT_TRUE(m.price(1001).startsWith("5,3,2\r\n20240110,"));
     EXPECT_TRUE(m.inboxNames().isEmpty());

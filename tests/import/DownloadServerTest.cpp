@@ -45,7 +45,7 @@ TEST(DownloadServer, ATimedOutFetchLeavesNothingBehind)
     EXPECT_TRUE(shown.endsWith(QStringLiteral("\r\n\r\nダウンロードを中止します。")));
     EXPECT_TRUE(m.inboxNames().isEmpty());
     EXPECT_EQ(m.snapshot(), before);
-    EXPECT_EQ(m.env.shell.messages(), QStringLiteral("D240110.lzhをダウンロードしています\r\nD240109.lzhをダウンロードしています\r\n\r\n\r\n"));
+    EXPECT_EQ(m.env.shell.messages(), QStringLiteral("D240110.lzhをダウンロードしています\r\nD240109.lzhをダウンロードしています\r\n"));
 }
 
 namespace {
