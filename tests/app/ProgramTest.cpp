@@ -42,7 +42,7 @@ TEST(Program, VersionAndHelp)
                                  "       velor --version | --help\n"))
         << h.out.toStdString();
     // The last line ends like every other, so the shell's prompt starts on a line of its own.
-    EXPECT_TRUE(h.out.endsWith("jvol J1 J2\n")) << h.out.right(40).toStdString();
+    EXPECT_TRUE(h.out.endsWith("(DATE: YYYY-MM-DD or YYYYMMDD)\n")) << h.out.right(40).toStdString();
     EXPECT_TRUE(h.err.isEmpty());
 }
 
