@@ -74,10 +74,10 @@ int main(int argc, char **argv)
 
     FormulaScreenText text;
     text.filter = formulaText;
-    auto spec = prepareFormulaScreen(st, text);
+    auto plan = prepareFormulaScreen(st, text);
     auto prepared = prepareBacktest(st, text, options);
-    if (!spec || !prepared) {
-        std::fprintf(stderr, "error: %s\n", qPrintable(spec ? prepared.error() : spec.error()));
+    if (!plan || !prepared) {
+        std::fprintf(stderr, "error: %s\n", qPrintable(plan ? prepared.error() : plan.error()));
         return 1;
     }
     MemoryScreenView view;
@@ -89,7 +89,7 @@ int main(int argc, char **argv)
     for (int r = 0; r < runs; ++r) {
         auto t0 = Steady::now();
         double c0 = threadCpuMs();
-        screens.FormulaScreen(*spec);
+        screens.FormulaScreen(*plan);
         screenMs.push_back(msSince(t0));
         screenCpu.push_back(threadCpuMs() - c0);
         sink += view.lines().size();

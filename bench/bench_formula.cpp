@@ -59,7 +59,7 @@ int main(int argc, char **argv)
     struct Pair {
         const char *label;
         std::function<void()> builtIn;
-        FormulaScreenSpec formula;
+        FormulaScreenPlan formula;
     };
     const Pair pairs[] = {
         {"RSI (rsi / RSI大)", [&] { screens.SRSI(); }, example(QStringLiteral("RSI大"))},

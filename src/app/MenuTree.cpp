@@ -172,9 +172,9 @@ const std::vector<MenuEntry> &listPopupEntries()
     return entries;
 }
 
-const std::vector<ToolButtonSpec> &toolButtons()
+const std::vector<ToolButtonDef> &toolButtons()
 {
-    static const std::vector<ToolButtonSpec> buttons = {
+    static const std::vector<ToolButtonDef> buttons = {
         {u"名前検索", "search"}, {u"表示", "chart"},           {u"指数", "kindx"},          {u"最大100%表示", "correl"},
         {u"出来高制限オン", "showd"}, {u"ランキング/全般", "ranking"}, {u"データフォルダ", "vedat"}, {u"終了", "exit"},
     };

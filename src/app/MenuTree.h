@@ -22,12 +22,12 @@ const std::vector<MenuEntry> &chartPopupEntries();
 /// Context menu of the stock list (`PL200`).
 const std::vector<MenuEntry> &listPopupEntries();
 
-struct ToolButtonSpec {
+struct ToolButtonDef {
     const char16_t *caption;
     const char *key;
 };
 /// The eight toolbar buttons in order.
-const std::vector<ToolButtonSpec> &toolButtons();
+const std::vector<ToolButtonDef> &toolButtons();
 /// The order in which a toolbar click compares keys.
 const std::vector<const char *> &toolKeyOrder();
 

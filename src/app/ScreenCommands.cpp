@@ -292,14 +292,14 @@ int screenCommand(const CliOptions &o, const QString &exeDir)
         return 2;
     }
     int unknown = 0;
-    std::optional<FormulaScreenSpec> spec;
+    std::optional<FormulaScreenPlan> plan;
     if (*text) {
         auto prepared = prepareFormulaScreen(st, **text, &unknown);
         if (!prepared) {
             printErr(QStringLiteral("error: ") + prepared.error());
             return 1;
         }
-        spec = std::move(*prepared);
+        plan = std::move(*prepared);
     }
     // As right after start-up: the chart of 1001 drawn in the chosen period.
     st.CurPeriod = int16_t(r->period);
@@ -320,7 +320,7 @@ int screenCommand(const CliOptions &o, const QString &exeDir)
 
     ConsoleScreenView view;
     Screens screens(st, s.sv, view);
-    if (spec) screens.FormulaScreen(*spec);
+    if (plan) screens.FormulaScreen(*plan);
     else runNamedScreen(screens, *r);
     const QStringList lines = view.lines();
     for (const QString &l : lines) std::fprintf(stdout, "%s\n", l.toUtf8().constData());

@@ -30,10 +30,10 @@ const QString kPeriodGroup = QStringLiteral("指標の期間");
 constexpr double kMaxYen = 1e15;         // far above any market's turnover, well inside a double's digits
 constexpr double kMaxPrice = 99999999;   // a 32-bit field; no share trades near it
 
-SettingSpec address(const char *key, const char16_t *label, const QString &group, const QString &testPath = {},
+SettingField address(const char *key, const char16_t *label, const QString &group, const QString &testPath = {},
                     SettingKind kind = SettingKind::Address)
 {
-    SettingSpec s;
+    SettingField s;
     s.id = QString::fromLatin1(key);
     s.label = QString::fromUtf16(label);
     s.group = group;
@@ -42,10 +42,10 @@ SettingSpec address(const char *key, const char16_t *label, const QString &group
     return s;
 }
 
-SettingSpec value(const char *id, const char16_t *label, const QString &group, SettingKind kind, int line, int field,
+SettingField value(const char *id, const char16_t *label, const QString &group, SettingKind kind, int line, int field,
                   double min, double max)
 {
-    SettingSpec s;
+    SettingField s;
     s.id = QString::fromLatin1(id);
     s.label = QString::fromUtf16(label);
     s.group = group;
@@ -73,7 +73,7 @@ QString plainNumber(const QString &typed)
     return t.trimmed();
 }
 
-std::optional<double> numberOf(const SettingSpec &s, const QString &typed)
+std::optional<double> numberOf(const SettingField &s, const QString &typed)
 {
     const QString t = plainNumber(typed);
     if (s.kind == SettingKind::Amount) {
@@ -90,7 +90,7 @@ std::optional<double> numberOf(const SettingSpec &s, const QString &typed)
 }
 
 // The text written for a value that passed its check.
-QString storedText(const SettingSpec &s, const QString &typed)
+QString storedText(const SettingField &s, const QString &typed)
 {
     if (s.isAddress()) return typed.trimmed();
     const double v = *numberOf(s, typed);
@@ -110,7 +110,7 @@ QString addressProblem(const QString &typed)
     return {};
 }
 
-QString rangeProblem(const SettingSpec &s, const QString &typed)
+QString rangeProblem(const SettingField &s, const QString &typed)
 {
     const auto v = numberOf(s, typed);
     if (s.kind == SettingKind::Amount) {
@@ -124,7 +124,7 @@ QString rangeProblem(const SettingSpec &s, const QString &typed)
 
 int indexOf(const QString &id)
 {
-    const auto &all = settingSpecs();
+    const auto &all = settingFields();
     for (size_t i = 0; i < all.size(); ++i)
         if (all[i].id == id) return int(i);
     return -1;
@@ -166,7 +166,7 @@ void copyChanged(State &st, const State &fresh, const QStringList &changed)
 #undef VELOR_COPY
 }
 
-bool sameValue(const SettingSpec &s, const QString &stored, const QString &typed)
+bool sameValue(const SettingField &s, const QString &stored, const QString &typed)
 {
     if (s.isAddress()) return stored.trimmed() == typed.trimmed();
     const auto a = numberOf(s, stored), b = numberOf(s, typed);
@@ -176,10 +176,10 @@ bool sameValue(const SettingSpec &s, const QString &stored, const QString &typed
 
 } // namespace
 
-const std::vector<SettingSpec> &settingSpecs()
+const std::vector<SettingField> &settingFields()
 {
     using K = SettingKind;
-    static const std::vector<SettingSpec> specs = {
+    static const std::vector<SettingField> fields = {
         address("DataSiteUrl", u"株価データのサイト（トップページ）", kSiteGroup),
         address("NameListUrl", u"銘柄名の一覧（CSV：コード,銘柄名[,部]）", kSiteGroup, {}, K::List),
         address("SplitListUrl", u"株式分割・併合の一覧（CSV）", kSiteGroup, {}, K::List),
@@ -214,7 +214,7 @@ const std::vector<SettingSpec> &settingSpecs()
         value("PsyPeriod1", u"サイコロジカルの期間（短）", kPeriodGroup, K::Count, 8, 2, 1, 300),
         value("PsyPeriod2", u"サイコロジカルの期間（長）", kPeriodGroup, K::Count, 8, 3, 1, 300),
     };
-    return specs;
+    return fields;
 }
 
 std::expected<QStringList, QString> readSettingValues(const QString &programDir)
@@ -226,7 +226,7 @@ std::expected<QStringList, QString> readSettingValues(const QString &programDir)
     const QHash<QString, QString> sites = readSitesKeys(sitesPath(programDir));
     const Sites defaults;
     QStringList values;
-    for (const SettingSpec &s : settingSpecs()) {
+    for (const SettingField &s : settingFields()) {
         if (s.inSites()) {
             QString v = sites.value(s.id);
             if (v.isEmpty() && s.id == QLatin1String("FetchTimeoutSeconds")) v = QString::number(defaults.FetchTimeoutSeconds);
@@ -246,10 +246,10 @@ std::expected<QStringList, QString> readSettingValues(const QString &programDir)
 std::vector<SettingProblem> checkSettingValues(const QStringList &values)
 {
     std::vector<SettingProblem> problems;
-    const auto &specs = settingSpecs();
-    for (size_t i = 0; i < specs.size(); ++i) {
+    const auto &fields = settingFields();
+    for (size_t i = 0; i < fields.size(); ++i) {
         const QString typed = values.value(int(i));
-        const QString p = specs[i].isAddress() ? addressProblem(typed) : rangeProblem(specs[i], typed);
+        const QString p = fields[i].isAddress() ? addressProblem(typed) : rangeProblem(fields[i], typed);
         if (!p.isEmpty()) problems.push_back({int(i), p});
     }
     // Pairs whose order matters, checked when both are numbers in range.
@@ -264,7 +264,7 @@ std::vector<SettingProblem> checkSettingValues(const QStringList &values)
     for (const auto &pr : pairs) {
         const int lo = indexOf(QString::fromLatin1(pr.low)), hi = indexOf(QString::fromLatin1(pr.high));
         if (bad(lo) || bad(hi)) continue;
-        const double a = *numberOf(specs[size_t(lo)], values.value(lo)), b = *numberOf(specs[size_t(hi)], values.value(hi));
+        const double a = *numberOf(fields[size_t(lo)], values.value(lo)), b = *numberOf(fields[size_t(hi)], values.value(hi));
         if (a >= b) problems.push_back({hi, QString::fromUtf16(pr.text).arg(grouped(a))});
     }
     std::sort(problems.begin(), problems.end(), [](const SettingProblem &x, const SettingProblem &y) { return x.index < y.index; });
@@ -295,15 +295,15 @@ std::expected<QByteArray, QString> withSettingsFields(const QByteArray &bytes, c
 std::expected<QStringList, QString> saveSettingValues(State &st, const QStringList &values)
 {
     if (const auto problems = checkSettingValues(values); !problems.empty())
-        return std::unexpected(settingSpecs()[size_t(problems.front().index)].label + QStringLiteral("：　") + problems.front().text);
+        return std::unexpected(settingFields()[size_t(problems.front().index)].label + QStringLiteral("：　") + problems.front().text);
     auto stored = readSettingValues(st.ProgramDir);
     if (!stored) return std::unexpected(stored.error());
     QList<std::pair<QString, QString>> siteKeys;
     std::vector<SettingsFieldChange> fields;
     QStringList changed;
-    const auto &specs = settingSpecs();
-    for (size_t i = 0; i < specs.size(); ++i) {
-        const SettingSpec &s = specs[i];
+    const auto &all = settingFields();
+    for (size_t i = 0; i < all.size(); ++i) {
+        const SettingField &s = all[i];
         if (sameValue(s, stored->value(int(i)), values.value(int(i)))) continue;
         const QString text = storedText(s, values.value(int(i)));
         if (s.inSites()) siteKeys.append({s.id, text});
@@ -334,9 +334,9 @@ std::expected<QStringList, QString> saveSettingValues(State &st, const QStringLi
     return changed;
 }
 
-QString connectionAddress(const SettingSpec &spec, const QString &value, int code)
+QString connectionAddress(const SettingField &plan, const QString &value, int code)
 {
-    QString path = spec.testPath;
+    QString path = plan.testPath;
     path.replace(QStringLiteral("{code}"), codeText(code));
     return joinAddress(value.trimmed(), path);
 }

@@ -23,7 +23,7 @@ enum class SettingKind {
     Flag,      ///< 0 or 1 (a check box)
 };
 
-struct SettingSpec {
+struct SettingField {
     QString id;          ///< the sites.ini key, or the name of the VELOR.ini value
     QString label;       ///< what the window shows
     QString group;       ///< the heading it is shown under
@@ -37,15 +37,15 @@ struct SettingSpec {
 };
 
 /// Every value of the window, in the order shown.
-const std::vector<SettingSpec> &settingSpecs();
+const std::vector<SettingField> &settingFields();
 
-/// The values as the files in `programDir` hold them now, in settingSpecs() order (a key that
+/// The values as the files in `programDir` hold them now, in settingFields() order (a key that
 /// sites.ini does not hold is empty; FetchTimeoutSeconds and MaxConnections then show their
 /// defaults). An error when VELOR.ini cannot be read or is too short.
 std::expected<QStringList, QString> readSettingValues(const QString &programDir);
 
 struct SettingProblem {
-    int index = 0;   ///< into settingSpecs()
+    int index = 0;   ///< into settingFields()
     QString text;
 };
 /// What is wrong with the values, each named at its field; empty when all can be written.
@@ -68,7 +68,7 @@ std::expected<QByteArray, QString> withSettingsFields(const QByteArray &bytes, c
 std::expected<QStringList, QString> saveSettingValues(State &st, const QStringList &values);
 
 /// The address 接続を確かめる reads for an address value (`code`: the stock whose page is tried).
-QString connectionAddress(const SettingSpec &spec, const QString &value, int code);
+QString connectionAddress(const SettingField &plan, const QString &value, int code);
 /// What 接続を確かめる says of a fetch.
 QString connectionText(const std::expected<QByteArray, NetError> &page);
 

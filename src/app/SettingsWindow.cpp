@@ -49,7 +49,7 @@ SettingsDialog::SettingsDialog(MainWindow &w) : QDialog(&w), m_w(w)
     };
     for (const auto &page : pages) {
         int labelWidth = 0;
-        for (const SettingSpec &s : settingSpecs())
+        for (const SettingField &s : settingFields())
             if (page.groups.contains(s.group)) labelWidth = std::max(labelWidth, fontMetrics().horizontalAdvance(s.label) + 8);
         auto *scroll = new QScrollArea(tabs);
         scroll->setWidgetResizable(true);
@@ -58,7 +58,7 @@ SettingsDialog::SettingsDialog(MainWindow &w) : QDialog(&w), m_w(w)
         for (const QString &group : page.groups) {
             auto *box = new QGroupBox(group, inner);
             auto *form = new QFormLayout(box);
-            for (const SettingSpec &s : settingSpecs()) {
+            for (const SettingField &s : settingFields()) {
                 if (s.group != group) continue;
                 auto *cell = new QWidget(box);
                 auto *rows = new QVBoxLayout(cell);
@@ -133,17 +133,17 @@ SettingsDialog::SettingsDialog(MainWindow &w) : QDialog(&w), m_w(w)
 
 void SettingsDialog::fill(const QStringList &values)
 {
-    const auto &specs = settingSpecs();
-    for (size_t i = 0; i < specs.size(); ++i) {
-        if (QLineEdit *e = m_edits.value(specs[i].id)) e->setText(values.value(int(i)));
-        if (QCheckBox *c = m_checks.value(specs[i].id)) c->setChecked(values.value(int(i)).trimmed().toDouble() != 0);
+    const auto &fields = settingFields();
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (QLineEdit *e = m_edits.value(fields[i].id)) e->setText(values.value(int(i)));
+        if (QCheckBox *c = m_checks.value(fields[i].id)) c->setChecked(values.value(int(i)).trimmed().toDouble() != 0);
     }
 }
 
 QStringList SettingsDialog::values() const
 {
     QStringList out;
-    for (const SettingSpec &s : settingSpecs()) {
+    for (const SettingField &s : settingFields()) {
         if (QCheckBox *c = m_checks.value(s.id)) out << (c->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
         else out << m_edits.value(s.id)->text();
     }
@@ -172,8 +172,8 @@ void SettingsDialog::save()
     const QStringList v = values();
     const auto problems = checkSettingValues(v);
     if (!problems.empty()) {
-        for (const SettingProblem &p : problems) setNote(settingSpecs()[size_t(p.index)].id, p.text, true);
-        const QString first = settingSpecs()[size_t(problems.front().index)].id;
+        for (const SettingProblem &p : problems) setNote(settingFields()[size_t(p.index)].id, p.text, true);
+        const QString first = settingFields()[size_t(problems.front().index)].id;
         tabs->setCurrentIndex(m_tabOf.value(first));
         if (QLineEdit *e = m_edits.value(first)) e->setFocus();
         problem->setText(QStringLiteral("正しくない値が %1 か所あります。赤字の説明に従って直してください。").arg(problems.size()));
@@ -195,13 +195,13 @@ void SettingsDialog::save()
 void SettingsDialog::testConnection(const QString &id)
 {
     if (m_testing) return;
-    const auto &specs = settingSpecs();
-    const auto it = std::find_if(specs.begin(), specs.end(), [&](const SettingSpec &s) { return s.id == id; });
-    if (it == specs.end() || !m_edits.value(id)) return;
+    const auto &fields = settingFields();
+    const auto it = std::find_if(fields.begin(), fields.end(), [&](const SettingField &s) { return s.id == id; });
+    if (it == fields.end() || !m_edits.value(id)) return;
     const QString typed = m_edits.value(id)->text().trimmed();
     const QStringList v = values();
     for (const SettingProblem &p : checkSettingValues(v))
-        if (specs[size_t(p.index)].id == id) return setNote(id, p.text, true);
+        if (fields[size_t(p.index)].id == id) return setNote(id, p.text, true);
     if (typed.isEmpty()) return setNote(id, QStringLiteral("アドレスが空です。確かめるアドレスを入れてください。"), true);
     const QString address = connectionAddress(*it, typed, sampleCode(m_w.state()));
     // The time-out of the field when it holds a good one, so a user can try a new value.

@@ -21,18 +21,18 @@ std::expected<FormulaScreenText, QString> savedFormulaScreen(const State &st, co
 
 std::expected<PreparedBacktest, QString> prepareBacktest(const State &st, const FormulaScreenText &text, BacktestOptions options)
 {
-    auto spec = prepareFormulaScreen(st, text);
-    if (!spec) return std::unexpected(spec.error());
-    options.bottom = spec->bottom;
-    options.entries = spec->entries;
+    auto plan = prepareFormulaScreen(st, text);
+    if (!plan) return std::unexpected(plan.error());
+    options.bottom = plan->bottom;
+    options.entries = plan->entries;
     // The floors every screen applies to its reference bar, for daily bars after the close.
     options.minTurnover = st.FilterTurnoverBase;
     options.minPrice = st.FilterMinPrice;
     options.maxPrice = st.FilterMaxPrice;
     QString title = text.name.isEmpty() ? text.filter : text.name + QStringLiteral("（") + text.filter + QStringLiteral("）");
     title += QStringLiteral("  スコア: ") + (text.score.trimmed().isEmpty() ? QString::fromUtf16(kDefaultScore) : text.score) +
-             (spec->bottom ? QStringLiteral("（小さい順）") : QStringLiteral("（大きい順）"));
-    return PreparedBacktest{FormulaBacktestScreen(spec->filter, spec->score), std::move(options), title};
+             (plan->bottom ? QStringLiteral("（小さい順）") : QStringLiteral("（大きい順）"));
+    return PreparedBacktest{FormulaBacktestScreen(plan->filter, plan->score), std::move(options), title};
 }
 
 } // namespace velor

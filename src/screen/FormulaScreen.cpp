@@ -18,24 +18,24 @@ QString formulaErrorText(const QString &which, const formula::Error &e)
     return which + QStringLiteral("の ") + QString::number(e.position + 1) + QStringLiteral(" 文字目: ") + e.message;
 }
 
-std::expected<FormulaScreenSpec, QString> prepareFormulaScreen(const State &st, const FormulaScreenText &t, int *unknown)
+std::expected<FormulaScreenPlan, QString> prepareFormulaScreen(const State &st, const FormulaScreenText &t, int *unknown)
 {
-    FormulaScreenSpec spec;
-    spec.name = t.name;
-    spec.bottom = t.bottom;
-    spec.rows = t.rows;
+    FormulaScreenPlan plan;
+    plan.name = t.name;
+    plan.bottom = t.bottom;
+    plan.rows = t.rows;
     auto filter = formula::compile(t.filter);
     if (!filter) return std::unexpected(formulaErrorText(QStringLiteral("条件式"), filter.error()));
-    spec.filter = *filter;
+    plan.filter = *filter;
     auto score = formula::compile(t.score.trimmed().isEmpty() ? QString::fromUtf16(kDefaultScore) : t.score);
     if (!score) return std::unexpected(formulaErrorText(QStringLiteral("スコアの式"), score.error()));
-    spec.score = *score;
+    plan.score = *score;
     if (t.rows < 0 || t.rows > kMaxFormulaRows)
         return std::unexpected(QStringLiteral("行数は 0 から ") + QString::number(kMaxFormulaRows) + QStringLiteral(" までです"));
     if (unknown) *unknown = 0;
     std::set<int> entries;
     switch (t.scope) {
-    case ScreenScope::Market: return spec;
+    case ScreenScope::Market: return plan;
     case ScreenScope::WorkingSet:
         for (int k = 1; k <= st.WorkCount && size_t(k) < st.WorkSet.size(); ++k) {
             const int e = st.WorkSet[size_t(k)];
@@ -56,8 +56,8 @@ std::expected<FormulaScreenSpec, QString> prepareFormulaScreen(const State &st, 
         }
     }
     }
-    spec.entries = std::vector<int>(entries.begin(), entries.end());
-    return spec;
+    plan.entries = std::vector<int>(entries.begin(), entries.end());
+    return plan;
 }
 
 QString FormulaProblem::text() const
@@ -106,14 +106,14 @@ std::expected<void, QString> deleteFormulaScreen(const QString &programDir, cons
     return saved->save(path);
 }
 
-void Screens::FormulaScreen(const FormulaScreenSpec &spec)
+void Screens::FormulaScreen(const FormulaScreenPlan &plan)
 {
-    run([this, &spec] {
+    run([this, &plan] {
         if (m_st.LiveMode) m_st.QuoteMode = 7;
-        const QString name = spec.name.isEmpty() ? QStringLiteral("条件式") : spec.name;
+        const QString name = plan.name.isEmpty() ? QStringLiteral("条件式") : plan.name;
         const QString stamp = BeginScreen(QStringLiteral("自作スクリーニング：") + name);
         const int k = std::clamp(ref(), 0, kBarTableSize - 2);
-        const int need = std::min(std::max({spec.filter.barsNeeded(k), spec.score.barsNeeded(k), k + 2}),
+        const int need = std::min(std::max({plan.filter.barsNeeded(k), plan.score.barsNeeded(k), k + 2}),
                                   kBarTableSize - 2);
         std::vector<int> hits;
         auto examine = [&](int i) {
@@ -124,13 +124,13 @@ void Screens::FormulaScreen(const FormulaScreenSpec &spec)
             const float C = m_st.BarClose[size_t(k)];
             // The floors of every screen: price band and turnover of the reference bar.
             if (!admitted(double(C) * m_st.BarVolume[size_t(k)], C)) return;
-            if (!formula::isTrue(formula::evaluate(spec.filter, m_st, k))) return;
-            const auto s = formula::evaluate(spec.score, m_st, k);
+            if (!formula::isTrue(formula::evaluate(plan.filter, m_st, k))) return;
+            const auto s = formula::evaluate(plan.score, m_st, k);
             if (!s) return;
             Score1[size_t(i)] = *s;
             hits.push_back(i);
         };
-        if (spec.entries) walkEntries(*spec.entries, examine);
+        if (plan.entries) walkEntries(*plan.entries, examine);
         else walkMaster(examine);
         // The built-in screens' order: ascending as singles, stable in master order; the top is
         // read from the end.
@@ -139,11 +139,11 @@ void Screens::FormulaScreen(const FormulaScreenSpec &spec)
         const int m = int(hits.size());
         for (int p = 1; p <= m; ++p) RankIndex[size_t(p)] = int16_t(hits[size_t(p - 1)]);
         m_view.clearLines();
-        m_view.addLine(QStringLiteral("★") + name + (spec.bottom ? QStringLiteral("（下位）") : QStringLiteral("（上位）")) +
+        m_view.addLine(QStringLiteral("★") + name + (plan.bottom ? QStringLiteral("（下位）") : QStringLiteral("（上位）")) +
                        QStringLiteral("★　５値 ") + stamp);
-        const int rows = spec.rows > 0 ? spec.rows : m_st.RankRows;
+        const int rows = plan.rows > 0 ? plan.rows : m_st.RankRows;
         for (int w = 0; w < std::min(rows, m); ++w) {
-            const int pos = spec.bottom ? 1 + w : m - w;
+            const int pos = plan.bottom ? 1 + w : m - w;
             m_st.CurCode = m_st.StockCode[size_t(RankIndex[size_t(pos)])];
             AddRow(Score1, pos);
         }

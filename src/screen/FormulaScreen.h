@@ -14,7 +14,7 @@ namespace velor {
 struct State;
 
 /// A formula screen ready to run.
-struct FormulaScreenSpec {
+struct FormulaScreenPlan {
     QString name;
     formula::Program filter, score;
     bool bottom = false;
@@ -28,7 +28,7 @@ QString formulaErrorText(const QString &which, const formula::Error &e);
 
 /// Compiles both formulas and resolves the scope into master entries (a watch list is read now;
 /// the working set is st.WorkSet). `unknown` counts listed codes the master does not hold.
-std::expected<FormulaScreenSpec, QString> prepareFormulaScreen(const State &st, const FormulaScreenText &t,
+std::expected<FormulaScreenPlan, QString> prepareFormulaScreen(const State &st, const FormulaScreenText &t,
                                                                int *unknown = nullptr);
 
 /// Which formula of a screen an error is in, and the error.

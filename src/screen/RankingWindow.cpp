@@ -141,12 +141,12 @@ void RankingWindow::runFormula(const FormulaScreenText &t)
         m_screens.refuseWhileRunning();
         return;
     }
-    auto spec = prepareFormulaScreen(m_st, t);
-    if (!spec) {
-        Formula->showMessage(spec.error(), true);
+    auto plan = prepareFormulaScreen(m_st, t);
+    if (!plan) {
+        Formula->showMessage(plan.error(), true);
         return;
     }
-    m_screens.FormulaScreen(*spec);
+    m_screens.FormulaScreen(*plan);
 }
 
 void RankingWindow::layoutControls()

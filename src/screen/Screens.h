@@ -49,7 +49,7 @@ public:
     void SQR3(int j1, int j2);
     /// 自作スクリーニング: the stocks passing the frame's floors and the filter, ranked by the
     /// score (FormulaScreen.h).
-    void FormulaScreen(const FormulaScreenSpec &spec);
+    void FormulaScreen(const FormulaScreenPlan &plan);
 
     /// True while a screen runs (the window's events may arrive during a page wait).
     bool running() const { return m_running; }

@@ -239,11 +239,11 @@ TEST(BacktestAgainstScreen, TheNewestDaysPicksAreTheFormulaScreensRows)
                                         std::pair{QStringLiteral("ROC(C,3) > -100"), ScreenScope::List1}}) {
         FormulaScreenText text;
         text.filter = filter, text.scope = scope, text.rows = 8;
-        auto spec = prepareFormulaScreen(st, text);
-        ASSERT_TRUE(spec.has_value());
+        auto plan = prepareFormulaScreen(st, text);
+        ASSERT_TRUE(plan.has_value());
         MemoryScreenView view;
         Screens screens(st, env.services, view);
-        screens.FormulaScreen(*spec);
+        screens.FormulaScreen(*plan);
         QStringList rows;
         for (const QString &line : view.lines().mid(1)) rows << line.section(QLatin1Char(','), 0, 0);
         ASSERT_GE(rows.size(), 3) << filter.toStdString();
