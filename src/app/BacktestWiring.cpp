@@ -22,7 +22,7 @@ public:
         else if (!m_window->running()) m_window->reload();   // screens saved since it was opened
         const bool opening = !m_window->isVisible();
         m_window->show();
-        if (opening) m_window->placeBeside(m_w.frameGeometry());
+        if (opening) m_window->placeBeside(m_w.frameGeometry(), m_w.geometry(), m_w.chartAndListArea());
         m_window->raise();
         m_window->activateWindow();
     }

@@ -5,6 +5,7 @@
 #include "backtest/DailyHistory.h"
 #include "common/Dialogs.h"
 #include "common/TextFile.h"
+#include "common/WindowPlace.h"
 #include "db/State.h"
 #include "screen/FormulaScreen.h"
 
@@ -267,12 +268,14 @@ void BacktestWindow::setRunning(bool on)
         w->setEnabled(!on);
 }
 
-void BacktestWindow::placeBeside(const QRect &f)
+void BacktestWindow::placeBeside(const QRect &mainFrame, const QRect &mainClient, const QRect &keep)
 {
-    const QRect area = screen() ? screen()->availableGeometry() : QRect(f.topLeft(), f.size() * 2);
-    QPoint at(f.right() + 20, f.top());
-    if (at.x() + frameGeometry().width() > area.right()) at.setX(std::max(area.left(), area.right() - frameGeometry().width()));
-    move(at);
+    // Set by its client area plus the frame the main window has, so the title bar stays on the
+    // screen even before the window manager has framed this window; clear of the chart and list.
+    const QMargins m = frameMarginsOf(frameGeometry(), geometry(), mainFrame, mainClient);
+    const QSize frame = size().grownBy(m), least = QSize(480, 420).grownBy(m);
+    const QPoint wanted(mainFrame.right() + 20, mainFrame.top());
+    setGeometry(placedClearOf(wanted, frame, least, keep, availableAreaAt(mainFrame.center()), 4).marginsRemoved(m));
 }
 
 void BacktestWindow::closeEvent(QCloseEvent *e)

@@ -42,7 +42,7 @@ public:
     void cmdCSV_Click();
     bool running() const { return m_run != nullptr; }
     /// Places the window to the right of `mainFrame`, as the ranking window is placed.
-    void placeBeside(const QRect &mainFrame);
+    void placeBeside(const QRect &mainFrame, const QRect &mainClient, const QRect &keep);
     /// The last complete result.
     const std::optional<BacktestResult> &result() const { return m_result; }
 
