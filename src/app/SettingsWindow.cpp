@@ -234,7 +234,9 @@ void SettingsDialog::done(int r)
 void wireSettings(MainWindow &w)
 {
     w.on(QStringLiteral("SETTEI"), [&w](int) {
-        if (auto *open = w.findChild<SettingsDialog *>(); open && open->isVisible()) {
+        // By its name: without its own meta-object a typed search would take any dialog for it.
+        auto *open = dynamic_cast<SettingsDialog *>(w.findChild<QDialog *>(QStringLiteral("SettingsDialog"), Qt::FindDirectChildrenOnly));
+        if (open && open->isVisible()) {
             open->raise();
             open->activateWindow();
             return;
