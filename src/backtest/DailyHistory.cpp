@@ -149,7 +149,8 @@ std::expected<std::vector<Bar>, DailyReadError> readDailyBars(const QString &pat
         const auto bar = quickBarLine(b, e);
         if (!bar) return std::unexpected(broken(path, k + 1));
         bars.push_back(*bar);
-        if (bar->date < oldestNeeded && ++older > olderBars) break;
+        // 0 reads every bar: a damaged date below 0 must not end a whole read.
+        if (oldestNeeded > 0 && bar->date < oldestNeeded && ++older > olderBars) break;
     }
     return bars;
 }
