@@ -74,6 +74,9 @@ void adjustBars(std::vector<Bar> &bars, int section, std::span<const CorporateAc
 
 /// The exchange's daily price limit (値幅制限) in yen for a previous close.
 double dailyPriceLimit(double previousClose);
+/// Below 1,000,000 yen every limit is more than this share of the previous close (the least is
+/// 700 yen at 5,000 yen), so a smaller move is within the limit without looking it up.
+inline constexpr double kLimitShare = 0.14;
 /// When a close lies beyond the daily price limit from the previous close and near a simple
 /// share ratio (1:2, 1:3, 1:4, 1:5, 1:10, 1:25, 1:100 or their inverses), that ratio.
 std::optional<std::pair<double, double>> suggestedRatio(double previousClose, double close);

@@ -6,10 +6,15 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define VELOR_CHECK_AVX2 1
+#include <immintrin.h>
 #endif
 #include <optional>
 
@@ -38,7 +43,7 @@ inline uint64_t digitsValue(const char *p, int length)
 // positions of their commas, found sixteen bytes at a time. Nothing for any other line (decimals,
 // blanks, signs, a longer line), which the program's own reader then reads, so both agree on
 // every line. Needs 72 readable bytes at p.
-inline const char *wholeNumbersLine(const char *p, Bar &bar)
+inline const char *wholeNumbersLine(const char *p, Bar &bar, bool &fit)
 {
 #if !defined(__SSE2__)
     return nullptr;
@@ -76,9 +81,76 @@ inline const char *wholeNumbersLine(const char *p, Bar &bar)
     // A price above 2^24 is rounded by the float reader; a date beyond int32 is refused by it.
     if (f[0] > 0x7fffffffu || std::max({f[1], f[2], f[3], f[4]}) > (uint64_t(1) << 24)) return nullptr;
     bar = Bar{int32_t(f[0]), float(f[1]), float(f[2]), float(f[3]), float(f[4]), double(f[5])};
+    fit &= f[2] >= f[1] && f[2] >= f[4] && f[3] <= f[1] && f[3] <= f[4];
     return p + cr + 2;
 #endif
 }
+
+#if VELOR_CHECK_AVX2
+#define VELOR_AVX2_FN __attribute__((target("avx2,bmi,bmi2,popcnt")))
+
+// The common line of all — an eight-digit date and five fields of one to eight digits — read
+// with 32-byte compares for its commas and the digits of two fields at a time. Nothing for any
+// other line. Needs 64 readable bytes at p.
+VELOR_AVX2_FN inline const char *shortNumbersLine(const char *p, Bar &bar, bool &fit)
+{
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + 32));
+    const __m256i comma = _mm256_set1_epi8(','), shift = _mm256_set1_epi8(char('0' + 128)), below = _mm256_set1_epi8(char(-128 + 10));
+    const uint64_t c = uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, comma))) |
+                       uint64_t(uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, comma)))) << 32;
+    // '0'..'9' become -128..-119 and nothing else does.
+    const uint64_t d = uint32_t(_mm256_movemask_epi8(_mm256_cmpgt_epi8(below, _mm256_sub_epi8(a, shift)))) |
+                       uint64_t(uint32_t(_mm256_movemask_epi8(_mm256_cmpgt_epi8(below, _mm256_sub_epi8(b, shift))))) << 32;
+    const uint64_t other = ~(c | d);
+    const unsigned cr = unsigned(_tzcnt_u64(other));   // 64 when there is none
+    if (cr > 62 || p[cr] != '\r' || p[cr + 1] != '\n') return nullptr;
+    const uint64_t within = _bzhi_u64(c, cr);
+    // Five commas, the first after the date's eight digits.
+    if (_mm_popcnt_u64(within) != 5 || (within & 0x1FF) != 0x100) return nullptr;
+    uint64_t rest = _blsr_u64(within);
+    const unsigned e2 = unsigned(_tzcnt_u64(rest));
+    rest = _blsr_u64(rest);
+    const unsigned e3 = unsigned(_tzcnt_u64(rest));
+    rest = _blsr_u64(rest);
+    const unsigned e4 = unsigned(_tzcnt_u64(rest));
+    rest = _blsr_u64(rest);
+    const unsigned e5 = unsigned(_tzcnt_u64(rest));
+    const unsigned l2 = e2 - 9, l3 = e3 - e2 - 1, l4 = e4 - e3 - 1, l5 = e5 - e4 - 1, l6 = cr - e5 - 1;
+    // Prices of one to eight digits, the volume of one to sixteen (an empty field wraps around
+    // to a large number).
+    if (((l2 - 1) | (l3 - 1) | (l4 - 1) | (l5 - 1)) >= 8 || l6 - 1 >= 16) return nullptr;
+    // Each field's digits in the high bytes of its eight, zeros before them.
+    const auto field = [p](unsigned end, unsigned length) {
+        uint64_t v;
+        std::memcpy(&v, p + end - 8, 8);
+        return static_cast<long long>(v & (~uint64_t(0) << (64 - 8 * length)));
+    };
+    uint64_t date;
+    std::memcpy(&date, p, 8);
+    const bool longVolume = l6 > 8;
+    __m256i v = _mm256_set_epi64x(field(e4, l4), field(e3, l3), field(e2, l2), (long long)date);
+    __m256i w = _mm256_set_epi64x(0, longVolume ? field(cr - 8, l6 - 8) : 0, field(cr, longVolume ? 8 : l6), field(e5, l5));
+    // Zeros stay zero, digits become 0..9; then pairs, fours and eights of digits.
+    const __m256i zero = _mm256_set1_epi8('0'), tens = _mm256_set1_epi16(0x010A), hundreds = _mm256_set1_epi32(0x00010064),
+                  tenThousands = _mm256_set1_epi32(0x00012710);
+    v = _mm256_madd_epi16(_mm256_maddubs_epi16(_mm256_subs_epu8(v, zero), tens), hundreds);
+    w = _mm256_madd_epi16(_mm256_maddubs_epi16(_mm256_subs_epu8(w, zero), tens), hundreds);
+    v = _mm256_madd_epi16(_mm256_packus_epi32(v, v), tenThousands);
+    w = _mm256_madd_epi16(_mm256_packus_epi32(w, w), tenThousands);
+    // Lanes: date, open | high, low and close, low eight digits of the volume | its high digits.
+    const __m128i v0 = _mm256_castsi256_si128(v), v1 = _mm256_extracti128_si256(v, 1);
+    const __m128i w0 = _mm256_castsi256_si128(w), w1 = _mm256_extracti128_si256(w, 1);
+    const int32_t open = _mm_extract_epi32(v0, 1), high = _mm_cvtsi128_si32(v1), low = _mm_extract_epi32(v1, 1),
+                  close = _mm_cvtsi128_si32(w0);
+    // A price of 2^24 or more may be rounded by the float reader: it reads those.
+    if (((open | high | low | close) >> 24) != 0) return nullptr;
+    const uint64_t volume = uint64_t(uint32_t(_mm_cvtsi128_si32(w1))) * 100000000u + uint32_t(_mm_extract_epi32(w0, 1));
+    bar = Bar{_mm_cvtsi128_si32(v0), float(open), float(high), float(low), float(close), double(volume)};
+    fit &= (high >= open) & (high >= close) & (low <= open) & (low <= close);
+    return p + cr + 2;
+}
+#endif
 
 QString lineError(const QString &path, qsizetype lineNo)
 {
@@ -86,9 +158,20 @@ QString lineError(const QString &path, qsizetype lineNo)
            QStringLiteral(" 行目が正しくありません。");
 }
 
+// A price file's counted bars, and for each section whether every bar was a line of whole
+// numbers with its high and low around its open and close (so only its dates need a look).
+struct ParsedPrices {
+    PriceSections sections;
+    std::array<bool, 3> fit{};
+};
+
 // The counted bars of each section, as readPriceFile reads them (the padding lines are skipped
-// unread; they need not be there at all).
-std::expected<PriceSections, QString> parsePrices(const QByteArray &bytes, const QString &path, int sections)
+// unread; they need not be there at all), into `out` (its tables are reused). `quick` reads the
+// common lines (nothing for the rest, which the program's own reader then reads, so both agree
+// on every line); it needs 72 readable bytes.
+template <typename Quick>
+[[gnu::always_inline]] inline std::expected<void, QString> parseWith(const QByteArray &bytes, const QString &path, int sections,
+                                                                     ParsedPrices &out, Quick quick)
 {
     const char *p = bytes.constData(), *end = p + bytes.size();
     auto nextLine = [&](const char *&b, const char *&e) {
@@ -102,15 +185,15 @@ std::expected<PriceSections, QString> parsePrices(const QByteArray &bytes, const
     if (!nextLine(b, e)) return std::unexpected(lineError(path, 1));
     const auto counts = parseHeaderLine(b, e);
     if (!counts) return std::unexpected(lineError(path, 1));
-    PriceSections out;
     qsizetype at = 1;   // lines before the section, as readPriceFile counts them
-    for (int s = 0; s < sections; ++s) {
-        const int n = (*counts)[size_t(s)];
-        auto &bars = out[size_t(s)];
+    for (int s = 0; s < 3; ++s) {
+        const int n = s < sections ? (*counts)[size_t(s)] : 0;
+        auto &bars = out.sections[size_t(s)];
         bars.resize(size_t(n));
+        bool fit = true;
         for (int k = 0; k < n; ++k) {
             if (end - p >= 128)
-                if (const char *after = wholeNumbersLine(p, bars[size_t(k)])) {
+                if (const char *after = quick(p, bars[size_t(k)], fit)) {
                     p = after;
                     continue;
                 }
@@ -118,12 +201,33 @@ std::expected<PriceSections, QString> parsePrices(const QByteArray &bytes, const
             const auto bar = parseBarLine(b, e);
             if (!bar) return std::unexpected(lineError(path, at + k + 1));
             bars[size_t(k)] = *bar;
+            fit = false;
         }
+        out.fit[size_t(s)] = fit;
         for (int k = n; k < kSectionLines && s + 1 < sections && nextLine(b, e); ++k) {
         }
         at += std::max(n, kSectionLines);
     }
-    return out;
+    return {};
+}
+
+#if VELOR_CHECK_AVX2
+VELOR_AVX2_FN std::expected<void, QString> parsePricesAvx2(const QByteArray &bytes, const QString &path, int sections, ParsedPrices &out)
+{
+    return parseWith(bytes, path, sections, out, [](const char *p, Bar &bar, bool &fit) VELOR_AVX2_FN {
+        if (const char *after = shortNumbersLine(p, bar, fit)) return after;
+        return wholeNumbersLine(p, bar, fit);
+    });
+}
+#endif
+
+std::expected<void, QString> parsePrices(const QByteArray &bytes, const QString &path, int sections, ParsedPrices &out)
+{
+#if VELOR_CHECK_AVX2
+    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+    if (avx2) return parsePricesAvx2(bytes, path, sections, out);
+#endif
+    return parseWith(bytes, path, sections, out, wholeNumbersLine);
 }
 
 // Days since 1970-01-01 of a valid YYYYMMDD.
@@ -139,22 +243,24 @@ int64_t dayNumber(int32_t ymd)
     return int64_t(era) * 146097 + int64_t(doe) - 719468;
 }
 
-bool validDate(int32_t ymd)
+// Whether a YYYYMMDD is a date from 1900 to 2200; without a branch but for the 29th of February.
+inline bool validDate(int32_t ymd)
 {
-    const int y = ymd / 10000, m = ymd / 100 % 100, d = ymd % 100;
-    if (y < 1900 || y > 2200 || m < 1 || m > 12 || d < 1) return false;
-    static const int days[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    return d <= (m == 2 && !leap ? 28 : days[m - 1]);
+    if (uint32_t(ymd - 19000101) > uint32_t(22001231 - 19000101)) return false;
+    const uint32_t x = uint32_t(ymd), ym = x / 100, d = x - ym * 100, y = ym / 100, m = ym - y * 100;
+    static constexpr uint8_t days[16] = {0, 31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31, 0, 0, 0};
+    const bool ok = (m - 1 < 12) & (d - 1 < days[m & 15]);
+    if (m == 2 && d == 29) [[unlikely]]
+        return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return ok;
 }
 
-// The week (its Monday's day number) or the month (year * 12 + month) a date belongs to.
-int64_t periodKey(int section, int32_t ymd)
-{
-    if (section == 2) return int64_t(ymd / 10000) * 12 + ymd / 100 % 100;
-    const int64_t n = dayNumber(ymd);
-    return n - ((n % 7 + 7 + 3) % 7);   // 1970-01-01 was a Thursday
-}
+// The number of a valid date's week (weeks start on Monday; 1970-01-01 was a Thursday, and
+// 1900 is 25,567 days before it) from its day number.
+inline int64_t weekOf(int64_t dayNo) { return (dayNo + 3 + 7 * 4000) / 7; }
+
+// The week or the month (YYYYMM) a valid date belongs to.
+int64_t periodKey(int section, int32_t ymd) { return section == 2 ? ymd / 100 : weekOf(dayNumber(ymd)); }
 
 QString barValues(const Bar &b)
 {
@@ -176,10 +282,41 @@ bool sameBar(const Bar &a, const Bar &b)
            sameValue(a.close, b.close) && std::abs(a.volume - b.volume) <= 0.5;
 }
 
+// No negative value, NaN or infinity (a comparison with NaN is false).
+inline bool finite(const Bar &b)
+{
+    const bool volume = b.volume >= 0 && b.volume <= std::numeric_limits<double>::max();
+#if defined(__SSE2__)
+    static_assert(offsetof(Bar, high) == offsetof(Bar, open) + 4 && offsetof(Bar, close) == offsetof(Bar, open) + 12);
+    const __m128 x = _mm_loadu_ps(&b.open);
+    const __m128 fine = _mm_and_ps(_mm_cmpge_ps(x, _mm_setzero_ps()), _mm_cmple_ps(x, _mm_set1_ps(std::numeric_limits<float>::max())));
+    return volume && _mm_movemask_ps(fine) == 0xF;
+#else
+    const auto fine = [](float x) { return x >= 0 && x <= std::numeric_limits<float>::max(); };
+    return volume && fine(b.open) && fine(b.high) && fine(b.low) && fine(b.close);
+#endif
+}
+
+// The high at or above the open and the close, the low at or below them (values that are finite).
+inline bool highLowFit(const Bar &b)
+{
+#if defined(__SSE2__)
+    const __m128 x = _mm_loadu_ps(&b.open);   // open, high, low, close
+    const __m128 above = _mm_shuffle_ps(x, x, _MM_SHUFFLE(2, 2, 1, 1));   // high, high, low, low
+    const __m128 below = _mm_shuffle_ps(x, x, _MM_SHUFFLE(3, 0, 3, 0));   // open, close, open, close
+    // high >= open, high >= close, then open >= low, close >= low
+    const __m128 ok = _mm_or_ps(_mm_and_ps(_mm_cmpge_ps(above, below), _mm_castsi128_ps(_mm_set_epi32(0, 0, -1, -1))),
+                                _mm_and_ps(_mm_cmpge_ps(below, above), _mm_castsi128_ps(_mm_set_epi32(-1, -1, 0, 0))));
+    return _mm_movemask_ps(ok) == 0xF;
+#else
+    return !(b.high < b.open || b.high < b.close || b.low > b.open || b.low > b.close);
+#endif
+}
+
 class FileCheck {
 public:
-    FileCheck(const PriceSections &sec, int code, QString file, const PriceCheckContext &ctx)
-        : m_sec(sec), m_code(code), m_file(std::move(file)), m_ctx(ctx)
+    FileCheck(const ParsedPrices &parsed, int code, QString file, const PriceCheckContext &ctx)
+        : m_sec(parsed.sections), m_fit(parsed.fit), m_code(code), m_file(std::move(file)), m_ctx(ctx)
     {
     }
 
@@ -205,19 +342,18 @@ private:
     {
         bool ordered = true;
         const auto &bars = m_sec[size_t(s)];
+        const bool fit = m_fit[size_t(s)];
         for (size_t k = 0; k < bars.size(); ++k) {
             const Bar &b = bars[k];
-            // False for a negative value, NaN and infinity alike.
-            constexpr float fmax = std::numeric_limits<float>::max();
-            const auto fine = [](float x) { return x >= 0 && x <= fmax; };
-            if (!(fine(b.open) && fine(b.high) && fine(b.low) && fine(b.close) && b.volume >= 0 && b.volume <= std::numeric_limits<double>::max()))
+            if (fit) {
+            } else if (!finite(b)) [[unlikely]]
                 add(CheckKind::BarValues, b.date, sectionName(s) + QStringLiteral("に負の値または数でない値があります（") + barValues(b) + QStringLiteral("）"));
-            else if (b.high < b.open || b.high < b.close || b.low > b.open || b.low > b.close)
+            else if (!highLowFit(b)) [[unlikely]]
                 add(CheckKind::BarValues, b.date, sectionName(s) + QStringLiteral("の高値・安値が始値・終値と矛盾しています（") + barValues(b) + QStringLiteral("）"));
-            if (!validDate(b.date)) {
+            if (!validDate(b.date)) [[unlikely]] {
                 add(CheckKind::DateOrder, b.date, sectionName(s) + QStringLiteral("の日付 ") + QString::number(b.date) + QStringLiteral(" は日付ではありません"));
                 ordered = false;
-            } else if (k > 0 && b.date >= bars[k - 1].date) {
+            } else if (k > 0 && b.date >= bars[k - 1].date) [[unlikely]] {
                 add(CheckKind::DateOrder, b.date, sectionName(s) + QStringLiteral("の日付が一つ上の行の ") + QString::number(bars[k - 1].date) +
                                                       QStringLiteral(" より古くありません"));
                 ordered = false;
@@ -245,8 +381,14 @@ private:
     {
         std::optional<float> previous;
         for (const Bar &b : m_daily) {
-            const bool recorded = std::any_of(m_ctx.actions.begin(), m_ctx.actions.end(), [&](const CorporateAction &a) { return a.exDate == b.date; });
-            if (previous && b.volume > 0 && !recorded && std::abs(double(b.close) - *previous) > dailyPriceLimit(*previous)) {
+            const auto beyond = [&] {
+                const double move = std::abs(double(b.close) - *previous);
+                // Below 1,000,000 yen no limit is as small as 14 % of the price: most days end here.
+                if (*previous < 1000000 && move <= kLimitShare * *previous) return false;
+                return move > dailyPriceLimit(*previous) &&
+                       std::none_of(m_ctx.actions.begin(), m_ctx.actions.end(), [&](const CorporateAction &a) { return a.exDate == b.date; });
+            };
+            if (previous && b.volume > 0 && beyond()) {
                 QString what = QStringLiteral("終値 ") + singleText(b.close) + QStringLiteral(" が前日の ") + singleText(*previous) +
                                QStringLiteral(" から値幅制限（") + doubleText(dailyPriceLimit(*previous)) + QStringLiteral(" 円）を超えて動いています");
                 if (const auto r = suggestedRatio(*previous, b.close)) {
@@ -265,16 +407,17 @@ private:
     void periodBars(int s, bool dailyComplete)
     {
         if (m_daily.empty()) return;
-        std::vector<int64_t> &keys = m_keys[s - 1];
-        keys.resize(m_daily.size());
-        for (size_t i = 0; i < m_daily.size(); ++i) keys[i] = periodKey(s, m_daily[i].date);
+        const std::vector<int64_t> &keys = dailyKeys(s);
         const bool everyDayCounts = m_code < 1301;
+        // Both run newest first here: `last` (past the period's newest day) only moves back.
+        size_t last = keys.size();
         for (const Bar &w : m_sec[size_t(s)]) {
             const int64_t key = periodKey(s, w.date);
-            // Newest first: once a period starts before the daily bars, so do all after it.
+            // Once a period starts before the daily bars, so do all after it.
             if (!dailyComplete && keys.front() >= key) break;
-            const auto first = size_t(std::lower_bound(keys.begin(), keys.end(), key) - keys.begin());
-            const auto last = size_t(std::upper_bound(keys.begin(), keys.end(), key) - keys.begin());
+            while (last > 0 && keys[last - 1] > key) --last;
+            size_t first = last;
+            while (first > 0 && keys[first - 1] == key) --first;
             if (first == last) {
                 add(CheckKind::PeriodBars, w.date, sectionName(s) + QStringLiteral("の期間に日足がありません"));
                 continue;
@@ -289,11 +432,31 @@ private:
                 r.high = std::max(r.high, d.high), r.low = std::min(r.low, d.low), r.close = d.close;
             }
             if (!traded) r.open = r.high = r.low = r.close = previousClose(first);
-            if (!sameBar(r, w))
+            if (!sameBar(r, w)) [[unlikely]]
                 add(CheckKind::PeriodBars, w.date, sectionName(s) + QStringLiteral("が日足と合いません（") + barValues(w) +
                                                      QStringLiteral("、日足からは ") + QString::number(r.date) + QLatin1Char(' ') +
                                                      barValues(r) + QStringLiteral("）"));
         }
+    }
+
+    // The week or month of every daily bar, oldest first; the day number is worked out once a
+    // month (the daily dates are valid and increasing here).
+    const std::vector<int64_t> &dailyKeys(int s)
+    {
+        std::vector<int64_t> &keys = m_keys[s - 1];
+        keys.resize(m_daily.size());
+        int32_t month = -1;
+        int64_t firstOfMonth = 0;
+        for (size_t i = 0; i < m_daily.size(); ++i) {
+            const int32_t ymd = m_daily[i].date, ym = ymd / 100;
+            if (s == 2) {
+                keys[i] = ym;
+                continue;
+            }
+            if (ym != month) month = ym, firstOfMonth = dayNumber(ym * 100 + 1);
+            keys[i] = weekOf(firstOfMonth + (ymd - ym * 100) - 1);
+        }
+        return keys;
     }
 
     // The close a period of days without trade stays flat at: the last traded close before it.
@@ -305,6 +468,7 @@ private:
     }
 
     const PriceSections &m_sec;
+    std::array<bool, 3> m_fit;
     int m_code;
     QString m_file;
     const PriceCheckContext &m_ctx;
@@ -336,18 +500,18 @@ QString findingLine(const CheckFinding &f)
 std::expected<std::vector<CheckFinding>, QString> checkPriceBytes(const QByteArray &bytes, int code, const QString &path,
                                                                   const PriceCheckContext &context)
 {
-    auto sections = parsePrices(bytes, path, 3);
-    if (!sections) return std::unexpected(sections.error());
+    thread_local ParsedPrices parsed;   // its tables are reused from file to file
+    if (auto r = parsePrices(bytes, path, 3, parsed); !r) return std::unexpected(r.error());
     const QString file = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-    return FileCheck(*sections, code, file, context).run(int((*sections)[0].size()));
+    return FileCheck(parsed, code, file, context).run(int(parsed.sections[0].size()));
 }
 
 std::expected<std::vector<int32_t>, QString> dailyDates(const QByteArray &bytes, const QString &path)
 {
-    auto sections = parsePrices(bytes, path, 1);
-    if (!sections) return std::unexpected(sections.error());
+    ParsedPrices parsed;
+    if (auto r = parsePrices(bytes, path, 1, parsed); !r) return std::unexpected(r.error());
     std::vector<int32_t> out;
-    for (auto it = (*sections)[0].rbegin(); it != (*sections)[0].rend(); ++it) out.push_back(it->date);
+    for (auto it = parsed.sections[0].rbegin(); it != parsed.sections[0].rend(); ++it) out.push_back(it->date);
     std::sort(out.begin(), out.end());
     out.erase(std::unique(out.begin(), out.end()), out.end());
     return out;

@@ -102,6 +102,9 @@ TEST(CorporateActions, MovesBeyondThePriceLimitNearASimpleRatioAreSuggested)
     for (const Limit &c : {Limit{99, 30}, Limit{100, 50}, Limit{999, 150}, Limit{1000, 300}, Limit{14999, 3000},
                            Limit{15000, 4000}, Limit{2e6, 300000}})
         EXPECT_DOUBLE_EQ(dailyPriceLimit(c.close), c.limit) << c.close;
+    // The share the data check takes as within the limit without the table, at every band's edges.
+    for (double c = 1; c < 1000000; c = c < 1000 ? c + 1 : c * 1.0001)
+        for (const double x : {c, std::nextafter(c, 0.0)}) ASSERT_GT(dailyPriceLimit(x), kLimitShare * x) << x;
     struct Move { double previous, close; const char *ratio; };
     const Move moves[] = {{1000, 200, "1:5"},   {1000, 900, ""},     {300, 1500, "5:1"},  {3000, 1000, "1:3"},
                           {3000, 1700, "1:2"},  {10000, 6500, ""},   {5000, 1250, "1:4"}, {20000, 200, "1:100"},
