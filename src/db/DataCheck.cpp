@@ -58,7 +58,7 @@ inline const char *wholeNumbersLine(const char *p, Bar &bar, bool &fit)
         comma |= c << (16 * i);
         other |= (~(digit | c) & 0xFFFFu) << (16 * i);
     }
-    if (other == 0) return nullptr;
+    if ((other & 1) || other == 0) return nullptr;   // an empty line, or none within reach
     const int cr = std::countr_zero(other);
     const uint64_t within = comma & ((uint64_t(1) << cr) - 1);
     // Five commas, no field empty, then CR LF.
@@ -89,10 +89,8 @@ inline const char *wholeNumbersLine(const char *p, Bar &bar, bool &fit)
 #if VELOR_CHECK_AVX2
 #define VELOR_AVX2_FN __attribute__((target("avx2,bmi,bmi2,popcnt")))
 
-// The common line of all — an eight-digit date and five fields of one to eight digits — read
-// with 32-byte compares for its commas and the digits of two fields at a time. Nothing for any
-// other line. Needs 64 readable bytes at p.
-VELOR_AVX2_FN inline const char *shortNumbersLine(const char *p, Bar &bar, bool &fit)
+// The commas and the bytes that are neither a digit nor a comma of the 64 bytes at p, as bits.
+VELOR_AVX2_FN inline void classify64(const char *p, uint64_t &commas, uint64_t &others)
 {
     const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
     const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + 32));
@@ -102,7 +100,37 @@ VELOR_AVX2_FN inline const char *shortNumbersLine(const char *p, Bar &bar, bool 
     // '0'..'9' become -128..-119 and nothing else does.
     const uint64_t d = uint32_t(_mm256_movemask_epi8(_mm256_cmpgt_epi8(below, _mm256_sub_epi8(a, shift)))) |
                        uint64_t(uint32_t(_mm256_movemask_epi8(_mm256_cmpgt_epi8(below, _mm256_sub_epi8(b, shift))))) << 32;
-    const uint64_t other = ~(c | d);
+    commas = c;
+    others = ~(c | d);
+}
+
+// The eight bytes before p[end] in every 64-bit lane.
+VELOR_AVX2_FN inline __m256i bytesTo(const char *p, unsigned end)
+{
+    long long x;
+    std::memcpy(&x, p + end - 8, 8);
+    return _mm256_set1_epi64x(x);
+}
+
+// In every 64-bit lane, the last `length` (0..8) of its eight bytes.
+VELOR_AVX2_FN inline __m256i lastDigits(unsigned length)
+{
+    static constexpr uint64_t keep[9] = {0, 0xFF00000000000000, 0xFFFF000000000000, 0xFFFFFF0000000000, 0xFFFFFFFF00000000,
+                                         0xFFFFFFFFFF000000, 0xFFFFFFFFFFFF0000, 0xFFFFFFFFFFFFFF00, ~uint64_t(0)};
+    return _mm256_set1_epi64x(static_cast<long long>(keep[length]));
+}
+
+// Lane 0 of a, lane 1 of b, lane 2 of c, lane 3 of d.
+VELOR_AVX2_FN inline __m256i lanes(__m256i a, __m256i b, __m256i c, __m256i d)
+{
+    return _mm256_blend_epi32(_mm256_blend_epi32(a, b, 0x0C), _mm256_blend_epi32(c, d, 0xC0), 0xF0);
+}
+
+// The common line of all — an eight-digit date and five fields of one to eight digits — read
+// from the bits of its commas and other bytes (`c`, `other`: bit i for p[i]), the digits of two
+// fields at a time. Nothing for any other line. Needs 64 readable bytes at p.
+VELOR_AVX2_FN inline const char *shortNumbersLine(const char *p, uint64_t c, uint64_t other, Bar &bar, bool &fit)
+{
     const unsigned cr = unsigned(_tzcnt_u64(other));   // 64 when there is none
     if (cr > 62 || p[cr] != '\r' || p[cr + 1] != '\n') return nullptr;
     const uint64_t within = _bzhi_u64(c, cr);
@@ -120,17 +148,15 @@ VELOR_AVX2_FN inline const char *shortNumbersLine(const char *p, Bar &bar, bool 
     // Prices of one to eight digits, the volume of one to sixteen (an empty field wraps around
     // to a large number).
     if (((l2 - 1) | (l3 - 1) | (l4 - 1) | (l5 - 1)) >= 8 || l6 - 1 >= 16) return nullptr;
-    // Each field's digits in the high bytes of its eight, zeros before them.
-    const auto field = [p](unsigned end, unsigned length) {
-        uint64_t v;
-        std::memcpy(&v, p + end - 8, 8);
-        return static_cast<long long>(v & (~uint64_t(0) << (64 - 8 * length)));
-    };
-    uint64_t date;
-    std::memcpy(&date, p, 8);
+    // Each field's eight bytes up to its end, loaded into every lane and kept in its own, with
+    // only its digits kept (in the high bytes, zeros before them): loads and blends rather than
+    // moves from general registers and inserts, which all wait for the one shuffle unit.
     const bool longVolume = l6 > 8;
-    __m256i v = _mm256_set_epi64x(field(e4, l4), field(e3, l3), field(e2, l2), (long long)date);
-    __m256i w = _mm256_set_epi64x(0, longVolume ? field(cr - 8, l6 - 8) : 0, field(cr, longVolume ? 8 : l6), field(e5, l5));
+    // open, high, low, close | date, the volume's low eight digits, its higher digits, nothing
+    __m256i v = _mm256_and_si256(lanes(bytesTo(p, e2), bytesTo(p, e3), bytesTo(p, e4), bytesTo(p, e5)),
+                                 lanes(lastDigits(l2), lastDigits(l3), lastDigits(l4), lastDigits(l5)));
+    __m256i w = _mm256_and_si256(lanes(bytesTo(p, 8), bytesTo(p, cr), bytesTo(p, longVolume ? cr - 8 : cr), _mm256_setzero_si256()),
+                                 lanes(lastDigits(8), lastDigits(longVolume ? 8 : l6), lastDigits(longVolume ? l6 - 8 : 0), _mm256_setzero_si256()));
     // Zeros stay zero, digits become 0..9; then pairs, fours and eights of digits.
     const __m256i zero = _mm256_set1_epi8('0'), tens = _mm256_set1_epi16(0x010A), hundreds = _mm256_set1_epi32(0x00010064),
                   tenThousands = _mm256_set1_epi32(0x00012710);
@@ -138,16 +164,17 @@ VELOR_AVX2_FN inline const char *shortNumbersLine(const char *p, Bar &bar, bool 
     w = _mm256_madd_epi16(_mm256_maddubs_epi16(_mm256_subs_epu8(w, zero), tens), hundreds);
     v = _mm256_madd_epi16(_mm256_packus_epi32(v, v), tenThousands);
     w = _mm256_madd_epi16(_mm256_packus_epi32(w, w), tenThousands);
-    // Lanes: date, open | high, low and close, low eight digits of the volume | its high digits.
-    const __m128i v0 = _mm256_castsi256_si128(v), v1 = _mm256_extracti128_si256(v, 1);
-    const __m128i w0 = _mm256_castsi256_si128(w), w1 = _mm256_extracti128_si256(w, 1);
-    const int32_t open = _mm_extract_epi32(v0, 1), high = _mm_cvtsi128_si32(v1), low = _mm_extract_epi32(v1, 1),
-                  close = _mm_cvtsi128_si32(w0);
+    // Each half holds its two numbers twice: open, high, open, high | low, close, low, close.
+    const __m128i prices = _mm_unpacklo_epi64(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
     // A price of 2^24 or more may be rounded by the float reader: it reads those.
-    if (((open | high | low | close) >> 24) != 0) return nullptr;
-    const uint64_t volume = uint64_t(uint32_t(_mm_cvtsi128_si32(w1))) * 100000000u + uint32_t(_mm_extract_epi32(w0, 1));
-    bar = Bar{_mm_cvtsi128_si32(v0), float(open), float(high), float(low), float(close), double(volume)};
-    fit &= (high >= open) & (high >= close) & (low <= open) & (low <= close);
+    if (_mm_movemask_epi8(_mm_cmpgt_epi32(prices, _mm_set1_epi32(0xFFFFFF))) != 0) return nullptr;
+    // high >= open, high >= close, open >= low, close >= low
+    const __m128i above = _mm_shuffle_epi32(prices, _MM_SHUFFLE(3, 0, 1, 1)), below = _mm_shuffle_epi32(prices, _MM_SHUFFLE(2, 2, 3, 0));
+    fit &= _mm_movemask_epi8(_mm_cmpgt_epi32(below, above)) == 0;
+    const __m128i w0 = _mm256_castsi256_si128(w);
+    bar.date = _mm_cvtsi128_si32(w0);
+    _mm_storeu_ps(&bar.open, _mm_cvtepi32_ps(prices));
+    bar.volume = double(int64_t(uint32_t(_mm256_extract_epi32(w, 4))) * 100000000 + uint32_t(_mm_extract_epi32(w0, 1)));
     return p + cr + 2;
 }
 #endif
@@ -158,20 +185,13 @@ QString lineError(const QString &path, qsizetype lineNo)
            QStringLiteral(" 行目が正しくありません。");
 }
 
-// A price file's counted bars, and for each section whether every bar was a line of whole
-// numbers with its high and low around its open and close (so only its dates need a look).
-struct ParsedPrices {
-    PriceSections sections;
-    std::array<bool, 3> fit{};
-};
-
 // The counted bars of each section, as readPriceFile reads them (the padding lines are skipped
 // unread; they need not be there at all), into `out` (its tables are reused). `quick` reads the
 // common lines (nothing for the rest, which the program's own reader then reads, so both agree
 // on every line); it needs 72 readable bytes.
 template <typename Quick>
 [[gnu::always_inline]] inline std::expected<void, QString> parseWith(const QByteArray &bytes, const QString &path, int sections,
-                                                                     ParsedPrices &out, Quick quick)
+                                                                     CheckedBars &out, Quick quick)
 {
     const char *p = bytes.constData(), *end = p + bytes.size();
     auto nextLine = [&](const char *&b, const char *&e) {
@@ -179,6 +199,7 @@ template <typename Quick>
         const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
         b = p, e = nl ? nl : end;
         p = nl ? nl + 1 : end;
+        if (e > b && e[-1] == '\r') --e;   // one carriage return, as the program's reader drops it
         return true;
     };
     const char *b = nullptr, *e = nullptr;
@@ -212,20 +233,34 @@ template <typename Quick>
 }
 
 #if VELOR_CHECK_AVX2
-VELOR_AVX2_FN std::expected<void, QString> parsePricesAvx2(const QByteArray &bytes, const QString &path, int sections, ParsedPrices &out)
+VELOR_AVX2_FN std::expected<void, QString> parsePricesAvx2(const QByteArray &bytes, const QString &path, int sections, CheckedBars &out)
 {
     return parseWith(bytes, path, sections, out, [](const char *p, Bar &bar, bool &fit) VELOR_AVX2_FN {
-        if (const char *after = shortNumbersLine(p, bar, fit)) return after;
+        uint64_t commas, others;
+        classify64(p, commas, others);
+        if (const char *after = shortNumbersLine(p, commas, others, bar, fit)) return after;
         return wholeNumbersLine(p, bar, fit);
     });
 }
 #endif
 
-std::expected<void, QString> parsePrices(const QByteArray &bytes, const QString &path, int sections, ParsedPrices &out)
+bool wideAvailable()
 {
 #if VELOR_CHECK_AVX2
     static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
-    if (avx2) return parsePricesAvx2(bytes, path, sections, out);
+    return avx2;
+#else
+    return false;
+#endif
+}
+
+std::expected<void, QString> parsePrices(const QByteArray &bytes, const QString &path, int sections, CheckedBars &out,
+                                         BarReading reading = BarReading::Wide)
+{
+    if (reading == BarReading::Plain)
+        return parseWith(bytes, path, sections, out, [](const char *, Bar &, bool &) -> const char * { return nullptr; });
+#if VELOR_CHECK_AVX2
+    if (reading == BarReading::Wide && wideAvailable()) return parsePricesAvx2(bytes, path, sections, out);
 #endif
     return parseWith(bytes, path, sections, out, wholeNumbersLine);
 }
@@ -315,7 +350,7 @@ inline bool highLowFit(const Bar &b)
 
 class FileCheck {
 public:
-    FileCheck(const ParsedPrices &parsed, int code, QString file, const PriceCheckContext &ctx)
+    FileCheck(const CheckedBars &parsed, int code, QString file, const PriceCheckContext &ctx)
         : m_sec(parsed.sections), m_fit(parsed.fit), m_code(code), m_file(std::move(file)), m_ctx(ctx)
     {
     }
@@ -500,7 +535,7 @@ QString findingLine(const CheckFinding &f)
 std::expected<std::vector<CheckFinding>, QString> checkPriceBytes(const QByteArray &bytes, int code, const QString &path,
                                                                   const PriceCheckContext &context)
 {
-    thread_local ParsedPrices parsed;   // its tables are reused from file to file
+    thread_local CheckedBars parsed;   // its tables are reused from file to file
     if (auto r = parsePrices(bytes, path, 3, parsed); !r) return std::unexpected(r.error());
     const QString file = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
     return FileCheck(parsed, code, file, context).run(int(parsed.sections[0].size()));
@@ -508,12 +543,21 @@ std::expected<std::vector<CheckFinding>, QString> checkPriceBytes(const QByteArr
 
 std::expected<std::vector<int32_t>, QString> dailyDates(const QByteArray &bytes, const QString &path)
 {
-    ParsedPrices parsed;
+    CheckedBars parsed;
     if (auto r = parsePrices(bytes, path, 1, parsed); !r) return std::unexpected(r.error());
     std::vector<int32_t> out;
     for (auto it = parsed.sections[0].rbegin(); it != parsed.sections[0].rend(); ++it) out.push_back(it->date);
     std::sort(out.begin(), out.end());
     out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+bool barReadingAvailable(BarReading reading) { return reading != BarReading::Wide || wideAvailable(); }
+
+std::expected<CheckedBars, QString> readCheckedBars(const QByteArray &bytes, const QString &path, BarReading reading)
+{
+    CheckedBars out;
+    if (auto r = parsePrices(bytes, path, 3, out, reading); !r) return std::unexpected(r.error());
     return out;
 }
 

@@ -56,6 +56,21 @@ std::expected<std::vector<CheckFinding>, QString> checkPriceBytes(const QByteArr
 /// The daily dates of a price file's bytes, oldest first (1001's are the trading days).
 std::expected<std::vector<int32_t>, QString> dailyDates(const QByteArray &bytes, const QString &path);
 
+/// A price file's counted bars as the check reads them, and for each section whether every bar
+/// came from a line of whole numbers with its high and low around its open and close (the check
+/// then looks only at its dates).
+struct CheckedBars {
+    PriceSections sections;
+    std::array<bool, 3> fit{};
+};
+
+/// How the check reads bar lines: only with the program's own line reader, with the quick reader
+/// of whole-number lines first, or with the 32-byte reader first where the processor has AVX2
+/// (what the check uses). All three give the same bars, as the tests and a fuzz target hold them to.
+enum class BarReading { Plain, Quick, Wide };
+bool barReadingAvailable(BarReading reading);
+std::expected<CheckedBars, QString> readCheckedBars(const QByteArray &bytes, const QString &path, BarReading reading);
+
 struct DataCheckReport {
     std::vector<CheckFinding> findings;   ///< price files in the exchange's code order, then the master's
     QStringList errors;                   ///< files that could not be read or parsed (the rest was checked)

@@ -6,6 +6,7 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <bit>
 #include <functional>
 #include <map>
 
@@ -132,6 +133,68 @@ TEST(DataCheck, AFileThatCannotBeParsedIsAnErrorAndTheOthersAreStillChecked)
     EXPECT_EQ(report.errors, QStringList{"ファイル：　" + pf.data + "1301.csv の 3 行目が正しくありません。"});
     ASSERT_EQ(report.findings.size(), 3u);
     EXPECT_EQ(report.counts(), (std::array<int, kCheckKinds>{1, 0, 0, 0, 2, 0}));
+}
+
+bool sameBits(const PriceSections &a, const PriceSections &b)
+{
+    const auto bits = [](const Bar &x) {
+        return std::tuple(x.date, std::bit_cast<uint32_t>(x.open), std::bit_cast<uint32_t>(x.high), std::bit_cast<uint32_t>(x.low),
+                          std::bit_cast<uint32_t>(x.close), std::bit_cast<uint64_t>(x.volume));
+    };
+    for (size_t s = 0; s < 3; ++s) {
+        if (a[s].size() != b[s].size()) return false;
+        for (size_t k = 0; k < a[s].size(); ++k)
+            if (bits(a[s][k]) != bits(b[s][k])) return false;
+    }
+    return true;
+}
+
+// Every way the check reads lines gives the program's own bars, bit for bit, or its error; a
+// section is passed over for its high/low test only when every line was read quickly and fits.
+TEST(DataCheck, EveryLineReadingGivesTheProgramsOwnBars)
+{
+    // Long volumes, eight-digit prices and leading zeros are read quickly; the weekly section has
+    // a line of each kind the quick readers leave to the program's reader, and a high below the open.
+    const QStringList daily = {"20261211,163,164,161,164,1054300",      "20261210,12345678,12345678,12345670,12345671,99999999",
+                               "20261209,1,2,1,2,123456789",             "20261208,0163,0170,0160,0165,1234567890123456",
+                               "20261207,16777215,16777215,16777215,16777215,7"};
+    const QStringList weekly = {"20261211,163,164,161,164,12345678901234567", "20261204,163.5,170,160,165,10",
+                                "20261127,123456789,123456789,123456789,123456789,5", "20261120,16777217,16777217,16777216,16777217,5",
+                                "20261113,170,169,160,165,10",               "20261106, 163,170,160,165,10",
+                                "20261030,163,170,160,165,10"};
+    const QStringList monthly = {"20261130,163,170,150,165,100", "20261030,160,170,150,165,100"};
+    // A line ending in a line feed alone; the file ends with the last section's lines (no padding).
+    QByteArray good = priceFile(daily, weekly, monthly).replace("20261030,163,170,160,165,10\r\n", "20261030,163,170,160,165,10\n");
+    good.chop(298 * 13);
+    ProgramFolder pf;
+    const QString path = pf.data + "1301.csv";
+    const char *const bads[] = {"20261211,,164,161,164,10", "20261211,163,164,161,164", "20261211,163,164,161,164,10,", "x"};
+    // Cut after the last line's digits, within them, and before that line.
+    std::vector<QByteArray> files = {good, good.left(good.size() - 2), good.left(good.size() - 5), good.left(good.size() - 31)};
+    for (const char *b : bads) files.push_back(priceFile(replaced(daily, 0, b), weekly, monthly));
+    // Two carriage returns: the program's reader drops one and reads the line.
+    files.push_back(QByteArray(good).replace("20261113,170,169,160,165,10\r\n", "20261113,170,169,160,165,10\r\r\n"));
+    for (size_t f = 0; f < files.size(); ++f) {
+        writeFile(path, files[f]);
+        const auto own = readPriceFile(path);
+        for (const BarReading r : {BarReading::Plain, BarReading::Quick, BarReading::Wide}) {
+            if (!barReadingAvailable(r)) continue;
+            const auto read = readCheckedBars(files[f], path, r);
+            ASSERT_EQ(read.has_value(), own.has_value()) << f << ' ' << int(r);
+            if (!own) {
+                EXPECT_EQ(read.error(), own.error()) << f << ' ' << int(r);
+                continue;
+            }
+            EXPECT_TRUE(sameBits(read->sections, *own)) << f << ' ' << int(r);
+            EXPECT_EQ(read->sections[2].size(), f == 3 ? 1u : 2u) << f;
+            EXPECT_EQ(read->sections[1].size(), 7u) << f;
+            // The monthly lines lie within the last 128 bytes, which only the program's reader reads.
+            const std::array<bool, 3> fit = r == BarReading::Plain ? std::array{false, false, false} : std::array{true, false, false};
+            if (f == 0) EXPECT_EQ(read->fit, fit) << int(r);
+        }
+    }
+    EXPECT_TRUE(barReadingAvailable(BarReading::Quick));
+    EXPECT_EQ(readCheckedBars(files[4], path, BarReading::Wide).error(), "ファイル：　" + path + " の 2 行目が正しくありません。");
 }
 
 } // namespace
