@@ -1,10 +1,12 @@
 // A price file as the data check reads it: each of its line readings gives, bit for bit, the
 // bars (or the error) of the program's own reader, and a section it passes over for the high/low
-// test holds only finite bars whose high and low lie around their open and close.
+// and date tests holds only finite bars whose high and low lie around their open and close, with
+// dates that are dates and older than the one above.
 #include "FuzzSupport.h"
 #include "db/DataCheck.h"
 #include "db/PriceFile.h"
 
+#include <QDate>
 #include <bit>
 #include <cmath>
 
@@ -28,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     fuzz::putFile(path, bytes);
     const auto own = readPriceFile(path);
-    for (const BarReading r : {BarReading::Plain, BarReading::Quick, BarReading::Wide}) {
+    for (const BarReading r : {BarReading::Plain, BarReading::Quick, BarReading::Wide, BarReading::Widest}) {
         if (!barReadingAvailable(r)) continue;
         const auto read = readCheckedBars(bytes, path, r);
         VELOR_FUZZ_CHECK(read.has_value() == own.has_value());
@@ -41,9 +43,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             for (size_t k = 0; k < read->sections[s].size(); ++k) {
                 const Bar &b = read->sections[s][k];
                 VELOR_FUZZ_CHECK(sameBits(b, (*own)[s][k]));
-                if (read->fit[s])
+                if (read->fit[s]) {
                     VELOR_FUZZ_CHECK(std::isfinite(b.open) && b.low >= 0 && b.high >= b.open && b.high >= b.close && b.low <= b.open &&
                                      b.low <= b.close && std::isfinite(b.high) && b.volume >= 0 && std::isfinite(b.volume));
+                    const int y = b.date / 10000;
+                    VELOR_FUZZ_CHECK(y >= 1900 && y <= 2200 && QDate(y, b.date / 100 % 100, b.date % 100).isValid());
+                    VELOR_FUZZ_CHECK(k == 0 || b.date < read->sections[s][k - 1].date);
+                }
             }
         }
     }

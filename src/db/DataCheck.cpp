@@ -26,6 +26,31 @@ const char *const kSectionNames[3] = {"日足", "週足", "月足"};
 
 QString sectionName(int s) { return QString::fromUtf8(kSectionNames[s]); }
 
+// The length of every month from 1900-01 to 2200-12 by YYYYMM - 190001, 0 for what is not a
+// month (YYYY00, YYYY13 …): a date is then checked with one division and one look-up.
+struct MonthLengths {
+    static constexpr int kFirst = 190001, kCount = 220012 - 190001 + 1;
+    uint8_t days[kCount]{};
+    constexpr MonthLengths()
+    {
+        for (int y = 1900; y <= 2200; ++y)
+            for (int m = 1; m <= 12; ++m) {
+                const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+                constexpr uint8_t length[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+                days[y * 100 + m - kFirst] = uint8_t(length[m - 1] + (m == 2 && leap));
+            }
+    }
+};
+inline constexpr MonthLengths kMonthLengths{};
+
+// Whether a YYYYMMDD is a date from 1900 to 2200.
+inline bool validDate(int32_t ymd)
+{
+    const int32_t ym = ymd / 100;
+    const uint32_t month = uint32_t(ym - MonthLengths::kFirst), d = uint32_t(ymd - ym * 100);
+    return month < uint32_t(MonthLengths::kCount) && d - 1 < kMonthLengths.days[month];
+}
+
 constexpr uint64_t kOnes = 0x0101010101010101ULL;
 
 // The number held by the `length` (1..8) digits at p.
@@ -177,6 +202,71 @@ VELOR_AVX2_FN inline const char *shortNumbersLine(const char *p, uint64_t c, uin
     bar.volume = double(int64_t(uint32_t(_mm256_extract_epi32(w, 4))) * 100000000 + uint32_t(_mm_extract_epi32(w0, 1)));
     return p + cr + 2;
 }
+
+// GCC 12 warns of an uninitialised value inside its own AVX-512 headers (their "undefined" vectors).
+#if !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+#define VELOR_AVX512_FN __attribute__((target("avx512f,avx512bw,avx512vl,avx512dq,avx512vbmi,avx512vbmi2,avx2,bmi,bmi2,popcnt,lzcnt")))
+
+// Byte tables: a lane's bytes (eight to a lane) as offsets into the positions of the separators.
+struct Lanes512 {
+    alignas(64) uint8_t iota[64], endOf[64], startOf[64], step[64];
+    constexpr Lanes512() : iota{}, endOf{}, startOf{}, step{}
+    {
+        constexpr uint8_t ends[8] = {0, 1, 2, 3, 4, 5, 5, 5}, starts[8] = {0, 0, 1, 2, 3, 4, 4, 0};
+        for (int i = 0; i < 64; ++i) {
+            iota[i] = uint8_t(i);
+            endOf[i] = ends[i / 8];
+            startOf[i] = starts[i / 8];
+            step[i] = uint8_t(i % 8 - 8 - (i / 8 == 6 ? 8 : 0));   // byte j of a lane: end - 8 + j; the volume's high digits 8 earlier
+        }
+    }
+};
+inline constexpr Lanes512 kLanes512{};
+
+// The same lines as shortNumbersLine, read with 64-byte registers: the separators' positions
+// gathered into one register, every field moved to its own lane by one byte permutation.
+VELOR_AVX512_FN inline const char *shortNumbersLine512(const char *p, Bar &bar, bool &fit)
+{
+    const __m512i z = _mm512_loadu_si512(p);
+    const __m512i digits = _mm512_xor_si512(z, _mm512_set1_epi8('0'));   // '0'..'9' become 0..9
+    const uint64_t c = _mm512_cmpeq_epi8_mask(z, _mm512_set1_epi8(','));
+    const uint64_t d = _mm512_cmplt_epu8_mask(digits, _mm512_set1_epi8(10));
+    const unsigned cr = unsigned(_tzcnt_u64(~(c | d)));
+    if (cr > 62 || p[cr] != '\r' || p[cr + 1] != '\n') return nullptr;
+    const uint64_t within = _bzhi_u64(c, cr), seps = within | (uint64_t(1) << cr);
+    // Five commas, the first after the date's eight digits, no field empty.
+    if (_mm_popcnt_u64(within) != 5 || (within & 0x1FF) != 0x100 || (seps & (seps >> 1)) != 0) return nullptr;
+    // No price longer than eight digits (no run of nine before the last comma), no volume longer than sixteen.
+    const uint64_t r2 = d & (d >> 1), r4 = r2 & (r2 >> 2), r8 = r4 & (r4 >> 4), r9 = r8 & (d >> 8), r17 = r8 & (r8 >> 8) & (d >> 16);
+    const unsigned e5 = 63 - unsigned(_lzcnt_u64(within));
+    if ((_bzhi_u64(r9, e5) | _bzhi_u64(r17, cr)) != 0) return nullptr;
+    // The separators' positions in bytes 0..5; each lane's end and start from them.
+    const __m512i at = _mm512_maskz_compress_epi8(seps, _mm512_load_si512(kLanes512.iota));
+    const __m512i index = _mm512_add_epi8(_mm512_permutexvar_epi8(_mm512_load_si512(kLanes512.endOf), at), _mm512_load_si512(kLanes512.step));
+    const __m512i start = _mm512_mask_add_epi8(_mm512_setzero_si512(), 0x00FFFFFFFFFFFF00ULL,
+                                               _mm512_permutexvar_epi8(_mm512_load_si512(kLanes512.startOf), at), _mm512_set1_epi8(1));
+    const uint64_t keep = _mm512_cmpge_epu8_mask(index, start) & 0x00FFFFFFFFFFFFFFULL;
+    const __m512i f = _mm512_maskz_permutexvar_epi8(keep, index, digits);
+    // Pairs, fours, eights of digits: date, open, high, low, close, volume's low eight, its high, nothing.
+    const __m512i m = _mm512_madd_epi16(_mm512_maddubs_epi16(f, _mm512_set1_epi16(0x010A)), _mm512_set1_epi32(0x00010064));
+    const __m512i values = _mm512_add_epi64(_mm512_mul_epu32(m, _mm512_set1_epi64(10000)), _mm512_srli_epi64(m, 32));
+    const __m256i n = _mm512_cvtepi64_epi32(values);
+    // A price of 2^24 or more may be rounded by the float reader: it reads those.
+    if ((_mm256_cmpgt_epi32_mask(n, _mm256_set1_epi32(0xFFFFFF)) & 0x1E) != 0) return nullptr;
+    // high >= open, high >= close, open >= low, close >= low
+    const __m256i above = _mm256_permutexvar_epi32(_mm256_setr_epi32(2, 2, 1, 4, 0, 0, 0, 0), n),
+                  below = _mm256_permutexvar_epi32(_mm256_setr_epi32(1, 4, 3, 3, 0, 0, 0, 0), n);
+    fit &= (_mm256_cmpgt_epi32_mask(below, above) & 0xF) == 0;
+    // The date as it is, the prices as floats, stored over the bar's first five fields.
+    _mm256_mask_storeu_epi32(&bar, 0x1F, _mm256_mask_blend_epi32(0x1E, n, _mm256_castps_si256(_mm256_cvtepi32_ps(n))));
+    alignas(64) uint64_t v[8];
+    _mm512_store_si512(v, values);
+    bar.volume = double(int64_t(v[6] * 100000000 + v[5]));
+    return p + cr + 2;
+}
 #endif
 
 QString lineError(const QString &path, qsizetype lineNo)
@@ -188,7 +278,7 @@ QString lineError(const QString &path, qsizetype lineNo)
 // The counted bars of each section, as readPriceFile reads them (the padding lines are skipped
 // unread; they need not be there at all), into `out` (its tables are reused). `quick` reads the
 // common lines (nothing for the rest, which the program's own reader then reads, so both agree
-// on every line); it needs 72 readable bytes.
+// on every line); it needs 72 readable bytes, and is given 128.
 template <typename Quick>
 [[gnu::always_inline]] inline std::expected<void, QString> parseWith(const QByteArray &bytes, const QString &path, int sections,
                                                                      CheckedBars &out, Quick quick)
@@ -207,15 +297,27 @@ template <typename Quick>
     const auto counts = parseHeaderLine(b, e);
     if (!counts) return std::unexpected(lineError(path, 1));
     qsizetype at = 1;   // lines before the section, as readPriceFile counts them
+    char tail[192];
     for (int s = 0; s < 3; ++s) {
         const int n = s < sections ? (*counts)[size_t(s)] : 0;
         auto &bars = out.sections[size_t(s)];
         bars.resize(size_t(n));
         bool fit = true;
+        int32_t above = std::numeric_limits<int32_t>::max();   // the date of the line above
         for (int k = 0; k < n; ++k) {
-            if (end - p >= 128)
-                if (const char *after = quick(p, bars[size_t(k)], fit)) {
-                    p = after;
+            // The last lines of a file are read from a copy with room after them.
+            const char *from = p;
+            if (end - p < 128 && p < end) [[unlikely]] {
+                std::memset(tail, 0, sizeof tail);
+                std::memcpy(tail, p, size_t(end - p));
+                from = tail;
+            }
+            if (p < end)
+                if (const char *after = quick(from, bars[size_t(k)], fit)) {
+                    p += after - from;
+                    const int32_t date = bars[size_t(k)].date;
+                    fit &= validDate(date) & (date < above);
+                    above = date;
                     continue;
                 }
             if (!nextLine(b, e)) return std::unexpected(lineError(path, at + k + 1));
@@ -223,6 +325,7 @@ template <typename Quick>
             if (!bar) return std::unexpected(lineError(path, at + k + 1));
             bars[size_t(k)] = *bar;
             fit = false;
+            above = bar->date;
         }
         out.fit[size_t(s)] = fit;
         for (int k = n; k < kSectionLines && s + 1 < sections && nextLine(b, e); ++k) {
@@ -242,6 +345,17 @@ VELOR_AVX2_FN std::expected<void, QString> parsePricesAvx2(const QByteArray &byt
         return wholeNumbersLine(p, bar, fit);
     });
 }
+
+VELOR_AVX512_FN std::expected<void, QString> parsePricesAvx512(const QByteArray &bytes, const QString &path, int sections, CheckedBars &out)
+{
+    return parseWith(bytes, path, sections, out, [](const char *p, Bar &bar, bool &fit) VELOR_AVX512_FN {
+        if (const char *after = shortNumbersLine512(p, bar, fit)) return after;
+        return wholeNumbersLine(p, bar, fit);
+    });
+}
+#if !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 #endif
 
 bool wideAvailable()
@@ -254,13 +368,27 @@ bool wideAvailable()
 #endif
 }
 
+bool widestAvailable()
+{
+#if VELOR_CHECK_AVX2
+    static const bool avx512 = wideAvailable() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                               __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") &&
+                               __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") &&
+                               __builtin_cpu_supports("lzcnt");
+    return avx512;
+#else
+    return false;
+#endif
+}
+
 std::expected<void, QString> parsePrices(const QByteArray &bytes, const QString &path, int sections, CheckedBars &out,
-                                         BarReading reading = BarReading::Wide)
+                                         BarReading reading = BarReading::Widest)
 {
     if (reading == BarReading::Plain)
         return parseWith(bytes, path, sections, out, [](const char *, Bar &, bool &) -> const char * { return nullptr; });
 #if VELOR_CHECK_AVX2
-    if (reading == BarReading::Wide && wideAvailable()) return parsePricesAvx2(bytes, path, sections, out);
+    if (reading == BarReading::Widest && widestAvailable()) return parsePricesAvx512(bytes, path, sections, out);
+    if (reading >= BarReading::Wide && wideAvailable()) return parsePricesAvx2(bytes, path, sections, out);
 #endif
     return parseWith(bytes, path, sections, out, wholeNumbersLine);
 }
@@ -278,24 +406,28 @@ int64_t dayNumber(int32_t ymd)
     return int64_t(era) * 146097 + int64_t(doe) - 719468;
 }
 
-// Whether a YYYYMMDD is a date from 1900 to 2200; without a branch but for the 29th of February.
-inline bool validDate(int32_t ymd)
-{
-    if (uint32_t(ymd - 19000101) > uint32_t(22001231 - 19000101)) return false;
-    const uint32_t x = uint32_t(ymd), ym = x / 100, d = x - ym * 100, y = ym / 100, m = ym - y * 100;
-    static constexpr uint8_t days[16] = {0, 31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31, 0, 0, 0};
-    const bool ok = (m - 1 < 12) & (d - 1 < days[m & 15]);
-    if (m == 2 && d == 29) [[unlikely]]
-        return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    return ok;
-}
-
 // The number of a valid date's week (weeks start on Monday; 1970-01-01 was a Thursday, and
 // 1900 is 25,567 days before it) from its day number.
 inline int64_t weekOf(int64_t dayNo) { return (dayNo + 3 + 7 * 4000) / 7; }
 
-// The week or the month (YYYYMM) a valid date belongs to.
-int64_t periodKey(int section, int32_t ymd) { return section == 2 ? ymd / 100 : weekOf(dayNumber(ymd)); }
+// The week or the month (YYYYMM) a valid date belongs to; the day number is worked out once a
+// month, as dates mostly come month by month.
+class PeriodKeys {
+public:
+    explicit PeriodKeys(int section) : m_weeks(section == 1) {}
+    int64_t operator()(int32_t ymd)
+    {
+        const int32_t ym = ymd / 100;
+        if (!m_weeks) return ym;
+        if (ym != m_month) m_month = ym, m_firstOfMonth = dayNumber(ym * 100 + 1);
+        return weekOf(m_firstOfMonth + (ymd - ym * 100) - 1);
+    }
+
+private:
+    bool m_weeks;
+    int32_t m_month = -1;
+    int64_t m_firstOfMonth = 0;
+};
 
 QString barValues(const Bar &b)
 {
@@ -377,11 +509,10 @@ private:
     {
         bool ordered = true;
         const auto &bars = m_sec[size_t(s)];
-        const bool fit = m_fit[size_t(s)];
+        if (m_fit[size_t(s)]) return true;
         for (size_t k = 0; k < bars.size(); ++k) {
             const Bar &b = bars[k];
-            if (fit) {
-            } else if (!finite(b)) [[unlikely]]
+            if (!finite(b)) [[unlikely]]
                 add(CheckKind::BarValues, b.date, sectionName(s) + QStringLiteral("に負の値または数でない値があります（") + barValues(b) + QStringLiteral("）"));
             else if (!highLowFit(b)) [[unlikely]]
                 add(CheckKind::BarValues, b.date, sectionName(s) + QStringLiteral("の高値・安値が始値・終値と矛盾しています（") + barValues(b) + QStringLiteral("）"));
@@ -446,8 +577,9 @@ private:
         const bool everyDayCounts = m_code < 1301;
         // Both run newest first here: `last` (past the period's newest day) only moves back.
         size_t last = keys.size();
+        PeriodKeys periodKey(s);
         for (const Bar &w : m_sec[size_t(s)]) {
-            const int64_t key = periodKey(s, w.date);
+            const int64_t key = periodKey(w.date);
             // Once a period starts before the daily bars, so do all after it.
             if (!dailyComplete && keys.front() >= key) break;
             while (last > 0 && keys[last - 1] > key) --last;
@@ -474,23 +606,13 @@ private:
         }
     }
 
-    // The week or month of every daily bar, oldest first; the day number is worked out once a
-    // month (the daily dates are valid and increasing here).
+    // The week or month of every daily bar, oldest first (the daily dates are valid and increasing here).
     const std::vector<int64_t> &dailyKeys(int s)
     {
         std::vector<int64_t> &keys = m_keys[s - 1];
         keys.resize(m_daily.size());
-        int32_t month = -1;
-        int64_t firstOfMonth = 0;
-        for (size_t i = 0; i < m_daily.size(); ++i) {
-            const int32_t ymd = m_daily[i].date, ym = ymd / 100;
-            if (s == 2) {
-                keys[i] = ym;
-                continue;
-            }
-            if (ym != month) month = ym, firstOfMonth = dayNumber(ym * 100 + 1);
-            keys[i] = weekOf(firstOfMonth + (ymd - ym * 100) - 1);
-        }
+        PeriodKeys periodKey(s);
+        for (size_t i = 0; i < m_daily.size(); ++i) keys[i] = periodKey(m_daily[i].date);
         return keys;
     }
 
@@ -552,7 +674,10 @@ std::expected<std::vector<int32_t>, QString> dailyDates(const QByteArray &bytes,
     return out;
 }
 
-bool barReadingAvailable(BarReading reading) { return reading != BarReading::Wide || wideAvailable(); }
+bool barReadingAvailable(BarReading reading)
+{
+    return reading == BarReading::Widest ? widestAvailable() : reading != BarReading::Wide || wideAvailable();
+}
 
 std::expected<CheckedBars, QString> readCheckedBars(const QByteArray &bytes, const QString &path, BarReading reading)
 {

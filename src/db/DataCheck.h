@@ -57,17 +57,18 @@ std::expected<std::vector<CheckFinding>, QString> checkPriceBytes(const QByteArr
 std::expected<std::vector<int32_t>, QString> dailyDates(const QByteArray &bytes, const QString &path);
 
 /// A price file's counted bars as the check reads them, and for each section whether every bar
-/// came from a line of whole numbers with its high and low around its open and close (the check
-/// then looks only at its dates).
+/// came from a line of whole numbers with its high and low around its open and close and a date
+/// older than the one above it (the check then has nothing more to look at in its values).
 struct CheckedBars {
     PriceSections sections;
     std::array<bool, 3> fit{};
 };
 
 /// How the check reads bar lines: only with the program's own line reader, with the quick reader
-/// of whole-number lines first, or with the 32-byte reader first where the processor has AVX2
-/// (what the check uses). All three give the same bars, as the tests and a fuzz target hold them to.
-enum class BarReading { Plain, Quick, Wide };
+/// of whole-number lines first, with the 32-byte reader first where the processor has AVX2, or
+/// with the 64-byte reader first where it has AVX-512 with VBMI2 (the check uses the widest the
+/// processor has). All give the same bars, as the tests and a fuzz target hold them to.
+enum class BarReading { Plain, Quick, Wide, Widest };
 bool barReadingAvailable(BarReading reading);
 std::expected<CheckedBars, QString> readCheckedBars(const QByteArray &bytes, const QString &path, BarReading reading);
 

@@ -58,7 +58,16 @@ DataCheckReport checkDataFolder(const QString &folder, int threads)
         const QStringView base = QStringView(name).chopped(4);
         if (const auto code = codeFromText(base); code && codeText(*code) == base) files.emplace_back(*code, name);
     });
-    std::sort(files.begin(), files.end(), [](const auto &a, const auto &b) { return codeLess(a.first, b.first); });
+    {   // in the exchange's code order, each code's key worked out once
+        std::vector<std::pair<int, size_t>> order;
+        order.reserve(files.size());
+        for (size_t i = 0; i < files.size(); ++i) order.emplace_back(codeOrderKey(files[i].first), i);
+        std::sort(order.begin(), order.end());
+        std::vector<std::pair<int, QString>> sorted;
+        sorted.reserve(files.size());
+        for (const auto &o : order) sorted.push_back(std::move(files[o.second]));
+        files = std::move(sorted);
+    }
 
     CorporateActions actions;
     bool limits = true;
@@ -107,11 +116,11 @@ DataCheckReport checkDataFolder(const QString &folder, int threads)
         report.errors << master.error();
         return report;
     }
-    std::unordered_set<int> listed;
+    std::unordered_set<int> listed, present;
+    for (const auto &f : files) present.insert(f.first);
     for (const auto &e : master->entries) {
         listed.insert(e.code);
-        if (!std::binary_search(files.begin(), files.end(), std::pair{e.code, QString()},
-                                [](const auto &a, const auto &b) { return codeLess(a.first, b.first); }))
+        if (!present.contains(e.code))
             report.findings.push_back({CheckKind::MasterFiles, QStringLiteral("meigara.dat"), 0,
                                        QStringLiteral("銘柄 ") + codeText(e.code) + QStringLiteral(" の株価ファイル ") + codeText(e.code) +
                                            QStringLiteral(".csv がありません")});
