@@ -208,7 +208,7 @@ VELOR_AVX2_FN inline const char *shortNumbersLine(const char *p, uint64_t c, uin
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
-#define VELOR_AVX512_FN __attribute__((target("avx512f,avx512bw,avx512vl,avx512dq,avx512vbmi,avx512vbmi2,avx2,bmi,bmi2,popcnt,lzcnt")))
+#define VELOR_AVX512_FN __attribute__((target("avx512f,avx512bw,avx512vl,avx512dq,avx512vbmi,avx512vbmi2,avx2,bmi,bmi2,popcnt")))
 
 // Byte tables: a lane's bytes (eight to a lane) as offsets into the positions of the separators.
 struct Lanes512 {
@@ -239,15 +239,15 @@ VELOR_AVX512_FN inline const char *shortNumbersLine512(const char *p, Bar &bar, 
     const uint64_t within = _bzhi_u64(c, cr), seps = within | (uint64_t(1) << cr);
     // Five commas, the first after the date's eight digits, no field empty.
     if (_mm_popcnt_u64(within) != 5 || (within & 0x1FF) != 0x100 || (seps & (seps >> 1)) != 0) return nullptr;
-    // No price longer than eight digits (no run of nine before the last comma), no volume longer than sixteen.
-    const uint64_t r2 = d & (d >> 1), r4 = r2 & (r2 >> 2), r8 = r4 & (r4 >> 4), r9 = r8 & (d >> 8), r17 = r8 & (r8 >> 8) & (d >> 16);
-    const unsigned e5 = 63 - unsigned(_lzcnt_u64(within));
-    if ((_bzhi_u64(r9, e5) | _bzhi_u64(r17, cr)) != 0) return nullptr;
     // The separators' positions in bytes 0..5; each lane's end and start from them.
     const __m512i at = _mm512_maskz_compress_epi8(seps, _mm512_load_si512(kLanes512.iota));
     const __m512i index = _mm512_add_epi8(_mm512_permutexvar_epi8(_mm512_load_si512(kLanes512.endOf), at), _mm512_load_si512(kLanes512.step));
     const __m512i start = _mm512_mask_add_epi8(_mm512_setzero_si512(), 0x00FFFFFFFFFFFF00ULL,
                                                _mm512_permutexvar_epi8(_mm512_load_si512(kLanes512.startOf), at), _mm512_set1_epi8(1));
+    // No price longer than eight digits, no volume longer than sixteen: the field starts at or
+    // after the first byte of its lane (a line of fields holds at least 18 bytes, so no byte wraps).
+    constexpr uint64_t firstBytes = 0x0001000101010100ULL;   // the prices' lanes and the volume's high digits
+    if ((_mm512_cmpge_epu8_mask(start, index) & firstBytes) != firstBytes) return nullptr;
     const uint64_t keep = _mm512_cmpge_epu8_mask(index, start) & 0x00FFFFFFFFFFFFFFULL;
     const __m512i f = _mm512_maskz_permutexvar_epi8(keep, index, digits);
     // Pairs, fours, eights of digits: date, open, high, low, close, volume's low eight, its high, nothing.
@@ -260,8 +260,11 @@ VELOR_AVX512_FN inline const char *shortNumbersLine512(const char *p, Bar &bar, 
     const __m256i above = _mm256_permutexvar_epi32(_mm256_setr_epi32(2, 2, 1, 4, 0, 0, 0, 0), n),
                   below = _mm256_permutexvar_epi32(_mm256_setr_epi32(1, 4, 3, 3, 0, 0, 0, 0), n);
     fit &= (_mm256_cmpgt_epi32_mask(below, above) & 0xF) == 0;
-    // The date as it is, the prices as floats, stored over the bar's first five fields.
-    _mm256_mask_storeu_epi32(&bar, 0x1F, _mm256_mask_blend_epi32(0x1E, n, _mm256_castps_si256(_mm256_cvtepi32_ps(n))));
+    // The date as it is, the prices as floats (plain stores: the date is read back at once, and a
+    // masked store cannot hand its value to that read).
+    bar.date = _mm256_cvtsi256_si32(n);
+    const __m256i prices = _mm256_alignr_epi32(_mm256_setzero_si256(), _mm256_castps_si256(_mm256_cvtepi32_ps(n)), 1);
+    _mm_storeu_ps(&bar.open, _mm_castsi128_ps(_mm256_castsi256_si128(prices)));
     alignas(64) uint64_t v[8];
     _mm512_store_si512(v, values);
     bar.volume = double(int64_t(v[6] * 100000000 + v[5]));
@@ -373,8 +376,7 @@ bool widestAvailable()
 #if VELOR_CHECK_AVX2
     static const bool avx512 = wideAvailable() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                                __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") &&
-                               __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") &&
-                               __builtin_cpu_supports("lzcnt");
+                               __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2");
     return avx512;
 #else
     return false;
