@@ -17,6 +17,7 @@
 #include <immintrin.h>
 #endif
 #include <optional>
+#include <ranges>
 
 namespace velor {
 
@@ -494,7 +495,6 @@ public:
         bool ordered[3];
         for (int s = 0; s < 3; ++s) ordered[s] = values(s);
         if (ordered[0]) {
-            m_daily.assign(m_sec[0].rbegin(), m_sec[0].rend());
             missingDays();
             if (m_code >= 1301 && m_ctx.checkLimits) priceLimits();
             for (int s = 1; s <= 2; ++s)
@@ -611,7 +611,8 @@ private:
     // The week or month of every daily bar, oldest first (the daily dates are valid and increasing here).
     const std::vector<int64_t> &dailyKeys(int s)
     {
-        std::vector<int64_t> &keys = m_keys[s - 1];
+        thread_local std::vector<int64_t> weekAndMonth[2];   // reused from file to file
+        std::vector<int64_t> &keys = weekAndMonth[s - 1];
         keys.resize(m_daily.size());
         PeriodKeys periodKey(s);
         for (size_t i = 0; i < m_daily.size(); ++i) keys[i] = periodKey(m_daily[i].date);
@@ -631,8 +632,8 @@ private:
     int m_code;
     QString m_file;
     const PriceCheckContext &m_ctx;
-    std::vector<Bar> m_daily;   // oldest first
-    std::vector<int64_t> m_keys[2];
+    // The daily bars oldest first (a view of the section, not a copy).
+    std::ranges::reverse_view<std::ranges::ref_view<const std::vector<Bar>>> m_daily{std::ranges::ref_view(m_sec[0])};
     std::vector<CheckFinding> m_out;
 };
 
