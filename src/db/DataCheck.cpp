@@ -254,21 +254,20 @@ VELOR_AVX512_FN inline const char *shortNumbersLine512(const char *p, Bar &bar, 
     // Pairs, fours, eights of digits: date, open, high, low, close, volume's low eight, its high, nothing.
     const __m512i m = _mm512_madd_epi16(_mm512_maddubs_epi16(f, _mm512_set1_epi16(0x010A)), _mm512_set1_epi32(0x00010064));
     const __m512i values = _mm512_add_epi64(_mm512_mul_epu32(m, _mm512_set1_epi64(10000)), _mm512_srli_epi64(m, 32));
-    const __m256i n = _mm512_cvtepi64_epi32(values);
     // A price of 2^24 or more may be rounded by the float reader: it reads those.
-    if ((_mm256_cmpgt_epi32_mask(n, _mm256_set1_epi32(0xFFFFFF)) & 0x1E) != 0) return nullptr;
+    if ((_mm512_cmpgt_epu64_mask(values, _mm512_set1_epi64(0xFFFFFF)) & 0x1E) != 0) return nullptr;
     // high >= open, high >= close, open >= low, close >= low
-    const __m256i above = _mm256_permutexvar_epi32(_mm256_setr_epi32(2, 2, 1, 4, 0, 0, 0, 0), n),
-                  below = _mm256_permutexvar_epi32(_mm256_setr_epi32(1, 4, 3, 3, 0, 0, 0, 0), n);
-    fit &= (_mm256_cmpgt_epi32_mask(below, above) & 0xF) == 0;
-    // The date as it is, the prices as floats (plain stores: the date is read back at once, and a
-    // masked store cannot hand its value to that read).
-    bar.date = _mm256_cvtsi256_si32(n);
-    const __m256i prices = _mm256_alignr_epi32(_mm256_setzero_si256(), _mm256_castps_si256(_mm256_cvtepi32_ps(n)), 1);
-    _mm_storeu_ps(&bar.open, _mm_castsi128_ps(_mm256_castsi256_si128(prices)));
-    alignas(64) uint64_t v[8];
-    _mm512_store_si512(v, values);
-    bar.volume = double(int64_t(v[6] * 100000000 + v[5]));
+    const __m512i above = _mm512_permutexvar_epi64(_mm512_setr_epi64(2, 2, 1, 4, 0, 0, 0, 0), values),
+                  below = _mm512_permutexvar_epi64(_mm512_setr_epi64(1, 4, 3, 3, 0, 0, 0, 0), values);
+    fit &= (_mm512_cmpgt_epu64_mask(below, above) & 0xF) == 0;
+    // The date as it is, the prices as floats, the volume from its two lanes as a double (plain
+    // stores: the date is read back at once, and a masked store cannot hand its value to that read).
+    bar.date = int32_t(_mm_cvtsi128_si32(_mm512_castsi512_si128(values)));
+    const __m256 floats = _mm512_cvtepi64_ps(values);   // date, open, high, low, close, …
+    _mm_storeu_ps(&bar.open, _mm_castsi128_ps(_mm256_castsi256_si128(_mm256_alignr_epi32(_mm256_setzero_si256(), _mm256_castps_si256(floats), 1))));
+    const __m512i high = _mm512_alignr_epi64(values, values, 1);   // lane 5: the volume's higher digits
+    const __m512i volume = _mm512_add_epi64(_mm512_mul_epu32(high, _mm512_set1_epi64(100000000)), values);
+    bar.volume = _mm_cvtsd_f64(_mm512_castpd512_pd128(_mm512_permutexvar_pd(_mm512_set1_epi64(5), _mm512_cvtepi64_pd(volume))));
     return p + cr + 2;
 }
 #endif
