@@ -272,6 +272,29 @@ VELOR_AVX512_FN inline const char *shortNumbersLine512(const char *p, Bar &bar, 
 }
 #endif
 
+// Where `count` more lines from p end (past their line feeds; the end of the bytes when there
+// are fewer, the last line counting without one), sixteen bytes at a time.
+const char *afterLines(const char *p, const char *end, int count)
+{
+#if defined(__SSE2__)
+    for (; count > 0 && end - p >= 16; p += 16) {
+        unsigned feeds = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)), _mm_set1_epi8('\n'))));
+        const int here = std::popcount(feeds);
+        if (here < count) {
+            count -= here;
+            continue;
+        }
+        for (; count > 1; --count) feeds &= feeds - 1;
+        return p + std::countr_zero(feeds) + 1;
+    }
+#endif
+    for (; count > 0 && p < end; --count) {
+        const void *nl = std::memchr(p, '\n', size_t(end - p));
+        p = nl ? static_cast<const char *>(nl) + 1 : end;
+    }
+    return p;
+}
+
 QString lineError(const QString &path, qsizetype lineNo)
 {
     return QStringLiteral("ファイル：　") + path + QStringLiteral(" の ") + QString::number(lineNo) +
@@ -304,10 +327,12 @@ template <typename Quick>
     for (int s = 0; s < 3; ++s) {
         const int n = s < sections ? (*counts)[size_t(s)] : 0;
         auto &bars = out.sections[size_t(s)];
-        bars.resize(size_t(n));
+        // A damaged count is not taken at its word: no bar line is shorter than 11 bytes.
+        bars.resize(std::min(size_t(n), size_t(end - p) / 11 + 1));
         bool fit = true;
         int32_t above = std::numeric_limits<int32_t>::max();   // the date of the line above
         for (int k = 0; k < n; ++k) {
+            if (size_t(k) == bars.size()) return std::unexpected(lineError(path, at + k + 1));
             // The last lines of a file are read from a copy with room after them.
             const char *from = p;
             if (end - p < 128 && p < end) [[unlikely]] {
@@ -331,8 +356,7 @@ template <typename Quick>
             above = bar->date;
         }
         out.fit[size_t(s)] = fit;
-        for (int k = n; k < kSectionLines && s + 1 < sections && nextLine(b, e); ++k) {
-        }
+        if (s + 1 < sections && n < kSectionLines) p = afterLines(p, end, kSectionLines - n);
         at += std::max(n, kSectionLines);
     }
     return {};

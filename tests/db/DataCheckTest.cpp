@@ -175,6 +175,8 @@ TEST(DataCheck, EveryLineReadingGivesTheProgramsOwnBars)
     // Cut after the last line's digits, within them, and before that line.
     std::vector<QByteArray> files = {good, good.left(good.size() - 2), good.left(good.size() - 5), good.left(good.size() - 31)};
     for (const char *b : bads) files.push_back(priceFile(replaced(daily, 0, b), weekly, monthly));
+    // A count far beyond what the file holds (read without making room for it).
+    files.push_back("2000000000,0,0\r\n20261211,163,164,161,164,10\r\n");
     // Two carriage returns: the program's reader drops one and reads the line.
     files.push_back(QByteArray(good).replace("20261113,170,169,160,165,10\r\n", "20261113,170,169,160,165,10\r\r\n"));
     for (size_t f = 0; f < files.size(); ++f) {
