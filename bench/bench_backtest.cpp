@@ -2,6 +2,7 @@
 // the screen (Screens::FormulaScreen, as the ranking window runs it) and the backtest of its
 // newest 245 trading days (every price file read once, the formula evaluated at every day from
 // it). Prints the medians and their ratio.
+#include "DemoMarket.h"
 #include "Median.h"
 #include "app/Startup.h"
 #include "backtest/Backtest.h"
@@ -16,6 +17,7 @@
 #include <QCoreApplication>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <cstdlib>
 #include <ctime>
 #include <vector>
@@ -48,20 +50,10 @@ int main(int argc, char **argv)
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     const int days = argc > 3 ? std::max(1, std::atoi(argv[3])) : 245;
     const QString formulaText = argc > 4 ? QString::fromLocal8Bit(argv[4]) : QStringLiteral("CROSS(C, MA(C,25))");
-    State st;
-    st.ProgramDir = QString::fromLocal8Bit(argv[1]);
-    if (!st.ProgramDir.endsWith('/')) st.ProgramDir += '/';
-    ConsoleDialogs dialogs;
-    if (!loadDatabase(st, dialogs)) return 1;
-    FixedClock clock(QDateTime(QDate(2026, 12, 1), QTime(16, 0)));
-    QtNet net;
-    SystemLauncher launcher;
-    SilentSound sound;
-    TextShell shell;
-    Services sv{clock, net, launcher, sound, dialogs, shell, nullptr};
-    st.CurCode = 1001;
-    KDOPN(st, sv, days);
-    st.LastTradeDate = st.BarDate[1];
+    const auto market = std::make_unique<bench::DemoMarket>();   // big tables: on the heap
+    if (!market->load(argv[1], days)) return 1;
+    State &st = market->st;
+    Services &sv = market->sv;
     if (st.BarCount < days) {
         std::fprintf(stderr, "error: 1001 holds %d days, fewer than %d\n", int(st.BarCount), days);
         return 1;
@@ -70,7 +62,6 @@ int main(int argc, char **argv)
     options.from = st.BarDate[size_t(days)], options.to = st.BarDate[1];
     options.holds = {1, 5, 20};
     options.top = 10;
-    updateTurnoverLimits(st, clock.now());
 
     FormulaScreenText text;
     text.filter = formulaText;

@@ -1,5 +1,6 @@
 // Formula screens against the built-in screens they reproduce, over a whole market in the same
 // run: each pair runs alternately RUNS times; medians and their ratio (target <= 1.5).
+#include "DemoMarket.h"
 #include "Median.h"
 #include "app/Startup.h"
 #include "chart/ChartTexts.h"
@@ -13,6 +14,7 @@
 #include <QCoreApplication>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <functional>
 
 using namespace velor;
@@ -32,21 +34,10 @@ int main(int argc, char **argv)
         return 2;
     }
     const int runs = argc > 2 ? std::atoi(argv[2]) : 7;
-    State st;
-    st.ProgramDir = QString::fromLocal8Bit(argv[1]);
-    if (!st.ProgramDir.endsWith('/')) st.ProgramDir += '/';
-    ConsoleDialogs dialogs;
-    if (!loadDatabase(st, dialogs)) return 1;
-    FixedClock clock(QDateTime(QDate(2026, 12, 1), QTime(16, 0)));
-    QtNet net;
-    SystemLauncher launcher;
-    SilentSound sound;
-    TextShell shell;
-    Services sv{clock, net, launcher, sound, dialogs, shell, nullptr};
-    st.CurCode = 1001;
-    KDOPN(st, sv, 2);
-    st.LastTradeDate = st.BarDate[1];
-    updateTurnoverLimits(st, clock.now());
+    const auto market = std::make_unique<bench::DemoMarket>();   // big tables: on the heap
+    if (!market->load(argv[1], 2)) return 1;
+    State &st = market->st;
+    Services &sv = market->sv;
 
     MemoryScreenView view;
     Screens screens(st, sv, view);

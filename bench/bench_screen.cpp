@@ -3,6 +3,8 @@
 //    in the same run (medians and their ratio);
 // 2. PER against a local HTTP server that answers each quote page after 20 ms, with one and with
 //    four requests in flight (times, their ratio, and whether the lines agree).
+#include "DemoMarket.h"
+#include "common/StockCode.h"
 #include "Median.h"
 #include "app/Startup.h"
 #include "chart/ChartTexts.h"
@@ -20,6 +22,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 using namespace velor;
@@ -67,21 +70,10 @@ int main(int argc, char **argv)
         return 2;
     }
     const int runs = argc > 2 ? std::atoi(argv[2]) : 7;
-    State st;
-    st.ProgramDir = QString::fromLocal8Bit(argv[1]);
-    if (!st.ProgramDir.endsWith('/')) st.ProgramDir += '/';
-    ConsoleDialogs dialogs;
-    if (!loadDatabase(st, dialogs)) return 1;
-    FixedClock clock(QDateTime(QDate(2026, 12, 1), QTime(16, 0)));
-    QtNet net;
-    SystemLauncher launcher;
-    SilentSound sound;
-    TextShell shell;
-    Services sv{clock, net, launcher, sound, dialogs, shell, nullptr};
-    st.CurCode = 1001;
-    KDOPN(st, sv, 2);
-    st.LastTradeDate = st.BarDate[1];
-    updateTurnoverLimits(st, clock.now());
+    const auto market = std::make_unique<bench::DemoMarket>();   // big tables: on the heap
+    if (!market->load(argv[1], 2)) return 1;
+    State &st = market->st;
+    Services &sv = market->sv;
 
     std::vector<QByteArray> paths;
     for (int i = 1; i <= st.StockCount; ++i) paths.push_back(QFile::encodeName(st.priceFilePath(st.StockCode[size_t(i)])));
@@ -118,7 +110,7 @@ int main(int argc, char **argv)
     for (int k = 0; k < 50; ++k) bodies.push_back(quotePage(k == 0 ? 0 : k * 1.5 + 0.25));
     for (int i = 1; i <= st.StockCount; ++i) {
         const int code = st.StockCode[size_t(i)];
-        if (code >= 1301) pages.insert("/quote/" + QByteArray::number(code) + ".T", bodies[size_t(code % 50)]);
+        if (code >= 1301) pages.insert("/quote/" + codeText(code).toLatin1() + ".T", bodies[size_t(code % 50)]);
     }
     ServerThread server(20, pages);
     server.start();

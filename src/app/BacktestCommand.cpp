@@ -8,16 +8,6 @@
 
 #include <cstdio>
 
-#ifdef _WIN32
-#include <io.h>
-#define VELOR_ISATTY _isatty
-#define VELOR_FILENO _fileno
-#else
-#include <unistd.h>
-#define VELOR_ISATTY isatty
-#define VELOR_FILENO fileno
-#endif
-
 namespace velor {
 
 namespace {
@@ -116,7 +106,7 @@ int backtestCommand(const CliOptions &o, const QString &exeDir)
     auto prepared = prepareBacktest(s.st, text, options);
     if (!prepared) return failed(prepared.error());
     // Progress on standard error when that is a terminal, as velor screen shows it.
-    const bool tty = VELOR_ISATTY(VELOR_FILENO(stderr)) != 0;
+    const bool tty = stderrIsTerminal();
     int shown = -1;
     auto result = runBacktest(s.st, prepared->screen, prepared->options, [&](int done, int total) {
         s.shell.setProgress(done, total);

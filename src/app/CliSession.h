@@ -20,6 +20,9 @@ namespace demo {
 class DemoServer;
 }
 
+/// Whether standard error is a terminal (progress lines are then redrawn in place).
+bool stderrIsTerminal();
+
 /// The text shell of a command. Setting VELOR_PAUSE_AT_STEP=k in the environment makes the
 /// command stop for good at its k-th progress step (after announcing it on standard error), so
 /// that a test can kill it at a point chosen from the work done rather than from a stopwatch.

@@ -10,16 +10,6 @@
 #include <functional>
 #include <map>
 
-#ifdef _WIN32
-#include <io.h>
-#define VELOR_ISATTY _isatty
-#define VELOR_FILENO _fileno
-#else
-#include <unistd.h>
-#define VELOR_ISATTY isatty
-#define VELOR_FILENO fileno
-#endif
-
 namespace velor {
 
 namespace {
@@ -43,7 +33,7 @@ const std::map<QString, int> &screenNames()
 // The ranking window on the console: progress on standard error when that is a terminal.
 class ConsoleScreenView final : public MemoryScreenView {
 public:
-    ConsoleScreenView() : m_tty(VELOR_ISATTY(VELOR_FILENO(stderr)) != 0) {}
+    ConsoleScreenView() : m_tty(stderrIsTerminal()) {}
     void setProgress(int value) override
     {
         MemoryScreenView::setProgress(value);

@@ -559,8 +559,15 @@ private:
         const auto days = m_ctx.tradingDays;
         if (days.empty() || m_daily.empty()) return;
         const int32_t from = std::max(m_daily.front().date, days.front()), to = std::min(m_daily.back().date, days.back());
+        const auto first = std::lower_bound(days.begin(), days.end(), from);
         auto have = m_daily.begin();
-        for (auto t = std::lower_bound(days.begin(), days.end(), from); t != days.end() && *t <= to; ++t) {
+        {   // Mostly each trading day has its bar and there is none between them: both run in step.
+            auto t = first;
+            for (auto h = std::ranges::lower_bound(m_daily, from, {}, &Bar::date); t != days.end() && *t <= to && h != m_daily.end() && h->date == *t;)
+                ++t, ++h;
+            if (t == days.end() || *t > to) return;
+        }
+        for (auto t = first; t != days.end() && *t <= to; ++t) {
             while (have != m_daily.end() && have->date < *t) ++have;
             if (have == m_daily.end() || have->date != *t)
                 add(CheckKind::MissingDays, *t, QStringLiteral("日足がありません（1001 の取引日です）"));
@@ -634,12 +641,15 @@ private:
     // The week or month of every daily bar, oldest first (the daily dates are valid and increasing here).
     const std::vector<int64_t> &dailyKeys(int s)
     {
-        thread_local std::vector<int64_t> weekAndMonth[2];   // reused from file to file
-        std::vector<int64_t> &keys = weekAndMonth[s - 1];
-        keys.resize(m_daily.size());
-        PeriodKeys periodKey(s);
-        for (size_t i = 0; i < m_daily.size(); ++i) keys[i] = periodKey(m_daily[i].date);
-        return keys;
+        thread_local std::vector<int64_t> weekAndMonth[2];   // reused from file to file; both made at once
+        if (!m_keysMade) {
+            m_keysMade = true;
+            auto &[weeks, months] = weekAndMonth;
+            weeks.resize(m_daily.size()), months.resize(m_daily.size());
+            PeriodKeys week(1);
+            for (size_t i = 0; i < m_daily.size(); ++i) weeks[i] = week(m_daily[i].date), months[i] = m_daily[i].date / 100;
+        }
+        return weekAndMonth[s - 1];
     }
 
     // The close a period of days without trade stays flat at: the last traded close before it.
@@ -655,6 +665,7 @@ private:
     int m_code;
     QString m_file;
     const PriceCheckContext &m_ctx;
+    bool m_keysMade = false;
     // The daily bars oldest first (a view of the section, not a copy).
     std::ranges::reverse_view<std::ranges::ref_view<const std::vector<Bar>>> m_daily{std::ranges::ref_view(m_sec[0])};
     std::vector<CheckFinding> m_out;
