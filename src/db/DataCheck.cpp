@@ -329,10 +329,14 @@ template <typename Quick>
         auto &bars = out.sections[size_t(s)];
         // A damaged count is not taken at its word: no bar line is shorter than 11 bytes.
         bars.resize(std::min(size_t(n), size_t(end - p) / 11 + 1));
+        // Held here rather than reread: the readers' vector stores may write anywhere, as far as
+        // the compiler knows, so what they could reach is kept out of their way.
+        Bar *const table = bars.data();
+        const size_t room = bars.size();
         bool fit = true;
         int32_t above = std::numeric_limits<int32_t>::max();   // the date of the line above
         for (int k = 0; k < n; ++k) {
-            if (size_t(k) == bars.size()) return std::unexpected(lineError(path, at + k + 1));
+            if (size_t(k) == room) return std::unexpected(lineError(path, at + k + 1));
             // The last lines of a file are read from a copy with room after them.
             const char *from = p;
             if (end - p < 128 && p < end) [[unlikely]] {
@@ -340,18 +344,19 @@ template <typename Quick>
                 std::memcpy(tail, p, size_t(end - p));
                 from = tail;
             }
+            bool lineFit = true;
             if (p < end)
-                if (const char *after = quick(from, bars[size_t(k)], fit)) {
+                if (const char *after = quick(from, table[k], lineFit)) {
                     p += after - from;
-                    const int32_t date = bars[size_t(k)].date;
-                    fit &= validDate(date) & (date < above);
+                    const int32_t date = table[k].date;
+                    fit &= lineFit & validDate(date) & (date < above);
                     above = date;
                     continue;
                 }
             if (!nextLine(b, e)) return std::unexpected(lineError(path, at + k + 1));
             const auto bar = parseBarLine(b, e);
             if (!bar) return std::unexpected(lineError(path, at + k + 1));
-            bars[size_t(k)] = *bar;
+            table[k] = *bar;
             fit = false;
             above = bar->date;
         }
