@@ -582,6 +582,19 @@ private:
     // A close beyond the limit from the last traded close, as the import judges it.
     void priceLimits()
     {
+        {   // Mostly every day traded and moved by less than any limit: settled in one pass.
+            const auto &days = m_sec[0];   // newest first
+            bool plain = true;
+            for (size_t k = 0; k < days.size(); ++k) {
+                const Bar &b = days[k];
+                plain &= (b.volume > 0) & (b.close > 0);
+                if (k + 1 < days.size()) {
+                    const double previous = days[k + 1].close;
+                    plain &= (previous < 1000000) & (std::abs(double(b.close) - previous) <= kLimitShare * previous);
+                }
+            }
+            if (plain) return;
+        }
         std::optional<float> previous;
         for (const Bar &b : m_daily) {
             const auto beyond = [&] {

@@ -30,25 +30,26 @@ namespace {
 std::vector<std::pair<int, QString>> priceFiles(const QString &folder)
 {
     std::vector<std::pair<int, QString>> files;
-    const auto take = [&](QStringView name) {
-        if (!name.endsWith(QLatin1String(".csv"))) return;
-        const QStringView base = name.chopped(4);
-        if (const auto code = codeFromText(base); code && codeText(*code) == base) files.emplace_back(*code, name.toString());
-    };
 #if defined(Q_OS_UNIX)
     if (DIR *d = ::opendir(QFile::encodeName(folder).constData())) {
         while (const dirent *e = ::readdir(d)) {
             const std::string_view name(e->d_name);
-            // Codes are ASCII: no other name needs decoding.
-            if (e->d_type == DT_DIR || name.size() < 5 || !name.ends_with(".csv") ||
-                !std::all_of(name.begin(), name.end(), [](char c) { return uint8_t(c) < 0x80; }))
-                continue;
-            take(QString::fromLatin1(name.data(), qsizetype(name.size())));
+            if (e->d_type == DT_DIR || name.size() < 5 || !name.ends_with(".csv")) continue;
+            // A code as the exchange writes it: no leading zero before digits alone ("0130" is
+            // not how 130 is written); letters and digits read back as they are written.
+            const std::string_view base = name.substr(0, name.size() - 4);
+            if (base.front() == '0' && std::all_of(base.begin(), base.end(), [](char c) { return c >= '0' && c <= '9'; })) continue;
+            if (const auto code = codeFromText(base)) files.emplace_back(*code, QString::fromLatin1(name.data(), qsizetype(name.size())));
         }
         ::closedir(d);
     }
 #else
-    for (QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System); it.hasNext();) take(it.nextFileInfo().fileName());
+    for (QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System); it.hasNext();) {
+        const QString name = it.nextFileInfo().fileName();
+        if (!name.endsWith(QLatin1String(".csv"))) continue;
+        const QStringView base = QStringView(name).chopped(4);
+        if (const auto code = codeFromText(base); code && codeText(*code) == base) files.emplace_back(*code, name);
+    }
 #endif
     return files;
 }

@@ -103,6 +103,7 @@ TEST(DataCheck, FindsEachPlantedFaultOnceAndNothingInACleanFolder)
         {"a master entry without its file",
          [](Market &m) { m.master.emplace_back(1376, "カネコ種苗", 1); },
          {"meigara.dat,,銘柄 1376 の株価ファイル 1376.csv がありません"}},
+        {"files whose names are not codes as written", [](Market &m) { m.files["0130.csv"] = k130A, m.files["130a.csv"] = k130A, m.files["13.0.csv"] = k130A; }, {}},
         {"a price file without a master entry",
          [](Market &m) { m.files["9999.csv"] = k130A; },
          {"9999.csv,,銘柄一覧（meigara.dat）にない銘柄の株価ファイルです"}},
