@@ -424,18 +424,21 @@ std::expected<void, QString> parsePrices(const QByteArray &bytes, const QString 
     return parseWith(bytes, path, sections, out, wholeNumbersLine);
 }
 
-// Days since 1970-01-01 of a valid YYYYMMDD.
-int64_t dayNumber(int32_t ymd)
-{
-    int y = ymd / 10000;
-    const unsigned m = unsigned(ymd / 100 % 100), d = unsigned(ymd % 100);
-    y -= m <= 2;
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = unsigned(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return int64_t(era) * 146097 + int64_t(doe) - 719468;
-}
+// Days since 1970-01-01 of the first of every month from 1900-01 to 2200-12, by
+// (year - 1900) * 12 + month - 1 (1900-01-01 is 25,567 days before 1970-01-01).
+struct MonthStarts {
+    int32_t first[301 * 12]{};
+    constexpr MonthStarts()
+    {
+        int32_t n = -25567;
+        for (int y = 1900; y <= 2200; ++y)
+            for (int m = 1; m <= 12; ++m) {
+                first[(y - 1900) * 12 + m - 1] = n;
+                n += kMonthLengths.days[y * 100 + m - MonthLengths::kFirst];
+            }
+    }
+};
+inline constexpr MonthStarts kMonthStarts{};
 
 // The number of a valid date's week (weeks start on Monday; 1970-01-01 was a Thursday, and
 // 1900 is 25,567 days before it) from its day number.
@@ -450,7 +453,7 @@ public:
     {
         const int32_t ym = ymd / 100;
         if (!m_weeks) return ym;
-        if (ym != m_month) m_month = ym, m_firstOfMonth = dayNumber(ym * 100 + 1);
+        if (ym != m_month) m_month = ym, m_firstOfMonth = kMonthStarts.first[(ym / 100 - 1900) * 12 + ym % 100 - 1];
         return weekOf(m_firstOfMonth + (ymd - ym * 100) - 1);
     }
 
