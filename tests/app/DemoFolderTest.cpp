@@ -1,4 +1,5 @@
 #include "db/Bars.h"
+#include "db/DataCheck.h"
 #include "db/PriceFile.h"
 #include "common/Net.h"
 #include "db/Settings.h"
@@ -112,4 +113,36 @@ TEST(DemoFolder, SitesReachEveryStocksPagesWithFourRequestsInFlight)
     }
     EXPECT_EQ(stocks, 28);
     EXPECT_TRUE(fetchLocalFile(joinAddress(sites.FuturesUrl, "/cme/"), {}).has_value());
+}
+
+// Every price file of a demo (letter codes, indices with decimals, splits, long volumes) reads
+// the same whichever way the data check reads it, and the quick readers agree on which sections
+// need no second look.
+TEST(DemoFolder, EveryPriceFileReadsTheSameWhicheverWayTheCheckReadsIt)
+{
+    QTemporaryDir dir;
+    demo::MarketOptions mo;
+    mo.stocks = 80;
+    ASSERT_TRUE(demo::writeDemoFolder(dir.path(), mo).has_value());
+    const QString data = dir.path() + "/data/";
+    const QStringList names = QDir(data).entryList({"*.csv"}, QDir::Files);
+    ASSERT_GE(names.size(), 80);
+    int fitSections = 0;
+    for (const QString &name : names) {
+        const auto own = readPriceFile(data + name);
+        ASSERT_TRUE(own.has_value()) << name.toStdString();
+        const QByteArray bytes = test::readFile(data + name);
+        std::optional<std::array<bool, 3>> quickFit;
+        for (const BarReading r : {BarReading::Plain, BarReading::Quick, BarReading::Wide, BarReading::Widest}) {
+            if (!barReadingAvailable(r)) continue;
+            const auto read = readCheckedBars(bytes, data + name, r);
+            ASSERT_TRUE(read.has_value()) << name.toStdString() << ' ' << int(r);
+            EXPECT_TRUE(test::sameBars(read->sections, *own)) << name.toStdString() << ' ' << int(r);
+            if (r == BarReading::Plain) continue;
+            if (!quickFit) quickFit = read->fit, fitSections += int(std::count(read->fit.begin(), read->fit.end(), true));
+            EXPECT_EQ(read->fit, *quickFit) << name.toStdString() << ' ' << int(r);
+        }
+    }
+    // Stocks' sections are whole numbers in order; only the indices' decimals need the second look.
+    EXPECT_GE(fitSections, 3 * (names.size() - 2));
 }

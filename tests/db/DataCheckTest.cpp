@@ -6,7 +6,6 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
-#include <bit>
 #include <functional>
 #include <map>
 
@@ -139,20 +138,6 @@ TEST(DataCheck, AFileThatCannotBeParsedIsAnErrorAndTheOthersAreStillChecked)
     EXPECT_EQ(report.counts(), (std::array<int, kCheckKinds>{1, 0, 0, 0, 2, 0}));
 }
 
-bool sameBits(const PriceSections &a, const PriceSections &b)
-{
-    const auto bits = [](const Bar &x) {
-        return std::tuple(x.date, std::bit_cast<uint32_t>(x.open), std::bit_cast<uint32_t>(x.high), std::bit_cast<uint32_t>(x.low),
-                          std::bit_cast<uint32_t>(x.close), std::bit_cast<uint64_t>(x.volume));
-    };
-    for (size_t s = 0; s < 3; ++s) {
-        if (a[s].size() != b[s].size()) return false;
-        for (size_t k = 0; k < a[s].size(); ++k)
-            if (bits(a[s][k]) != bits(b[s][k])) return false;
-    }
-    return true;
-}
-
 // Every way the check reads lines gives the program's own bars, bit for bit, or its error; a
 // section is passed over for its high/low test only when every line was read quickly and fits.
 TEST(DataCheck, EveryLineReadingGivesTheProgramsOwnBars)
@@ -191,7 +176,7 @@ TEST(DataCheck, EveryLineReadingGivesTheProgramsOwnBars)
                 EXPECT_EQ(read.error(), own.error()) << f << ' ' << int(r);
                 continue;
             }
-            EXPECT_TRUE(sameBits(read->sections, *own)) << f << ' ' << int(r);
+            EXPECT_TRUE(sameBars(read->sections, *own)) << f << ' ' << int(r);
             EXPECT_EQ(read->sections[2].size(), f == 3 ? 1u : 2u) << f;
             EXPECT_EQ(read->sections[1].size(), 7u) << f;
             const std::array<bool, 3> fit = r == BarReading::Plain ? std::array{false, false, false} : std::array{true, false, true};

@@ -1,5 +1,8 @@
 #include "support/TestSupport.h"
 
+#include <bit>
+#include <tuple>
+
 #include "common/Cp932.h"
 #include "common/Quit.h"
 #include "db/Settings.h"
@@ -145,6 +148,20 @@ void ProgramFolder::writeMaster(const std::vector<std::tuple<int, QString, int>>
     for (const auto &[code, name, section] : entries) list.push_back({code, name, int16_t(section)});
     ASSERT_TRUE(velor::writeMaster(st.MasterPath, MasterHeader{}, list).has_value());
     ASSERT_TRUE(MEIGARAIN(st).has_value());
+}
+
+bool sameBars(const PriceSections &a, const PriceSections &b)
+{
+    const auto bits = [](const Bar &x) {
+        return std::tuple(x.date, std::bit_cast<uint32_t>(x.open), std::bit_cast<uint32_t>(x.high), std::bit_cast<uint32_t>(x.low),
+                          std::bit_cast<uint32_t>(x.close), std::bit_cast<uint64_t>(x.volume));
+    };
+    for (size_t s = 0; s < 3; ++s) {
+        if (a[s].size() != b[s].size()) return false;
+        for (size_t k = 0; k < a[s].size(); ++k)
+            if (bits(a[s][k]) != bits(b[s][k])) return false;
+    }
+    return true;
 }
 
 } // namespace velor::test

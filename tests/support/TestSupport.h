@@ -110,6 +110,9 @@ struct TestEnv {
 void writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
 
+/// Whether two price files' bars are the same bit for bit (a NaN equals itself, 0 is not -0).
+bool sameBars(const PriceSections &a, const PriceSections &b);
+
 /// The settings text of a valid VELOR.ini (33 lines, CR LF) whose data folder is `dataDir`.
 QByteArray validSettings(const QString &dataDir);
 
