@@ -38,6 +38,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             VELOR_FUZZ_CHECK(read.error() == own.error());
             continue;
         }
+        // As the check reads them: the same, but for the values of weekly and monthly bars older than the daily ones.
+        const auto checked = readCheckedBars(bytes, path, r, false);
+        VELOR_FUZZ_CHECK(checked.has_value() && checked->fit == read->fit);
+        const int32_t oldest = (*own)[0].empty() ? 0 : (*own)[0].back().date;
+        for (size_t s = 0; s < 3; ++s) {
+            VELOR_FUZZ_CHECK(checked->sections[s].size() == (*own)[s].size());
+            for (size_t k = 0; k < (*own)[s].size(); ++k)
+                VELOR_FUZZ_CHECK(s > 0 && (*own)[s][k].date < oldest ? checked->sections[s][k].date == (*own)[s][k].date
+                                                                     : sameBits(checked->sections[s][k], (*own)[s][k]));
+        }
         for (size_t s = 0; s < 3; ++s) {
             VELOR_FUZZ_CHECK(read->sections[s].size() == (*own)[s].size());
             for (size_t k = 0; k < read->sections[s].size(); ++k) {

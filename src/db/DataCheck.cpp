@@ -269,6 +269,48 @@ VELOR_AVX512_FN inline const char *shortNumbersLine512(const char *p, Bar &bar, 
     bar.volume = _mm_cvtsd_f64(_mm512_castpd512_pd128(_mm512_permutexvar_pd(_mm512_set1_epi64(5), _mm512_cvtepi64_pd(volume))));
     return p + cr + 2;
 }
+
+// Byte j of a lane, for the old lines' test: end - 1 - j (the digits from the last), so that a
+// lane, read as a number, orders the fields as their values would.
+struct Backwards512 {
+    alignas(64) uint8_t step[64];
+    constexpr Backwards512() : step{}
+    {
+        for (int i = 0; i < 64; ++i) step[i] = uint8_t(-1 - i % 8 - (i / 8 == 6 ? 8 : 0));
+    }
+};
+inline constexpr Backwards512 kBackwards512{};
+
+// The same test as shortNumbersLine512 for a line whose values nobody looks at (an old weekly or
+// monthly bar): the same lines are read, with the same verdict on their high and low, but only
+// the date is kept. The fields' digits are compared as they stand, not turned into numbers.
+VELOR_AVX512_FN inline const char *testedLine512(const char *p, Bar &bar, bool &fit)
+{
+    const __m512i z = _mm512_loadu_si512(p);
+    const __m512i digits = _mm512_xor_si512(z, _mm512_set1_epi8('0'));
+    const uint64_t c = _mm512_cmpeq_epi8_mask(z, _mm512_set1_epi8(','));
+    const uint64_t d = _mm512_cmplt_epu8_mask(digits, _mm512_set1_epi8(10));
+    const unsigned cr = unsigned(_tzcnt_u64(~(c | d)));
+    if (cr > 62 || p[cr] != '\r' || p[cr + 1] != '\n') return nullptr;
+    const uint64_t within = _bzhi_u64(c, cr), seps = within | (uint64_t(1) << cr);
+    if (_mm_popcnt_u64(within) != 5 || (within & 0x1FF) != 0x100 || (seps & (seps >> 1)) != 0) return nullptr;
+    const __m512i at = _mm512_maskz_compress_epi8(seps, _mm512_load_si512(kLanes512.iota));
+    const __m512i index = _mm512_add_epi8(_mm512_permutexvar_epi8(_mm512_load_si512(kLanes512.endOf), at), _mm512_load_si512(kBackwards512.step));
+    const __m512i start = _mm512_mask_add_epi8(_mm512_setzero_si512(), 0x00FFFFFFFFFFFF00ULL,
+                                               _mm512_permutexvar_epi8(_mm512_load_si512(kLanes512.startOf), at), _mm512_set1_epi8(1));
+    // The lanes' last bytes are their fields' eighth digits from the end (the volume's sixteenth).
+    constexpr uint64_t lastBytes = 0x0080008080808000ULL;
+    if ((_mm512_cmpge_epu8_mask(start, index) & lastBytes) != lastBytes) return nullptr;
+    const uint64_t keep = _mm512_cmpge_epu8_mask(index, start) & 0x00FFFFFFFFFFFFFFULL;
+    const __m512i fields = _mm512_maskz_permutexvar_epi8(keep, index, digits);
+    // 16777215 as such a lane: no price of 2^24 or more, as the full reading refuses those.
+    if ((_mm512_cmpgt_epu64_mask(fields, _mm512_set1_epi64(0x0106070707020105LL)) & 0x1E) != 0) return nullptr;
+    const __m512i above = _mm512_permutexvar_epi64(_mm512_setr_epi64(2, 2, 1, 4, 0, 0, 0, 0), fields),
+                  below = _mm512_permutexvar_epi64(_mm512_setr_epi64(1, 4, 3, 3, 0, 0, 0, 0), fields);
+    fit &= (_mm512_cmpgt_epu64_mask(below, above) & 0xF) == 0;
+    bar.date = int32_t(digitsValue(p, 8));
+    return p + cr + 2;
+}
 #endif
 
 // Where `count` more lines from p end (past their line feeds; the end of the bytes when there
@@ -294,6 +336,46 @@ const char *afterLines(const char *p, const char *end, int count)
     return p;
 }
 
+// Days since 1970-01-01 of the first of every month from 1900-01 to 2200-12, by
+// (year - 1900) * 12 + month - 1 (1900-01-01 is 25,567 days before 1970-01-01).
+struct MonthStarts {
+    int32_t first[301 * 12]{};
+    constexpr MonthStarts()
+    {
+        int32_t n = -25567;
+        for (int y = 1900; y <= 2200; ++y)
+            for (int m = 1; m <= 12; ++m) {
+                first[(y - 1900) * 12 + m - 1] = n;
+                n += kMonthLengths.days[y * 100 + m - MonthLengths::kFirst];
+            }
+    }
+};
+inline constexpr MonthStarts kMonthStarts{};
+
+// The months (YYYYMM) after and before a month, and a month's length.
+inline int32_t monthAfter(int32_t ym) { return ym % 100 == 12 ? ym + 89 : ym + 1; }
+inline int32_t monthBefore(int32_t ym) { return ym % 100 == 1 ? ym - 89 : ym - 1; }
+inline int monthLength(int32_t ym) { return kMonthLengths.days[ym - MonthLengths::kFirst]; }
+
+// The first day of the week (from Monday) or the month a valid date falls in, and the first day
+// of the next one, as YYYYMMDD: a day is in it when first <= day < next. Worked out once a
+// period rather than once a day, the days then only need comparing.
+struct Period {
+    int32_t first, next;
+};
+Period periodOf(int section, int32_t ymd)
+{
+    const int32_t ym = ymd / 100, day = ymd - ym * 100;
+    if (section == 2) return {ym * 100 + 1, monthAfter(ym) * 100 + 1};
+    // 1970-01-01 (day 0) was a Thursday; 1900-01-01, the first valid date, a Monday.
+    const int32_t dayNo = kMonthStarts.first[(ym / 100 - 1900) * 12 + ym % 100 - 1] + day - 1;
+    int32_t monday = day - (dayNo + 3 + 7 * 4000) % 7, mondayMonth = ym;
+    if (monday < 1) mondayMonth = monthBefore(ym), monday += monthLength(mondayMonth);
+    int32_t next = monday + 7, nextMonth = mondayMonth;
+    if (next > monthLength(mondayMonth)) next -= monthLength(mondayMonth), nextMonth = monthAfter(mondayMonth);
+    return {mondayMonth * 100 + monday, nextMonth * 100 + next};
+}
+
 QString lineError(const QString &path, qsizetype lineNo)
 {
     return QStringLiteral("ファイル：　") + path + QStringLiteral(" の ") + QString::number(lineNo) +
@@ -303,10 +385,13 @@ QString lineError(const QString &path, qsizetype lineNo)
 // The counted bars of each section, as readPriceFile reads them (the padding lines are skipped
 // unread; they need not be there at all), into `out` (its tables are reused). `quick` reads the
 // common lines (nothing for the rest, which the program's own reader then reads, so both agree
-// on every line); it needs 72 readable bytes, and is given 128.
-template <typename Quick>
+// on every line); it needs 72 readable bytes, and is given 128. `tested`, where there is one,
+// takes the weekly and monthly lines of periods that end before the daily bars begin: their
+// values are never looked at when they are in order, so only their dates are kept; a section it
+// finds a fault in is read again in full, for the findings to show the values.
+template <typename Quick, typename Tested = std::nullptr_t>
 [[gnu::always_inline]] inline std::expected<void, QString> parseWith(const QByteArray &bytes, const QString &path, int sections,
-                                                                     CheckedBars &out, Quick quick)
+                                                                     CheckedBars &out, Quick quick, Tested tested = nullptr)
 {
     const char *p = bytes.constData(), *end = p + bytes.size();
     auto nextLine = [&](const char *&b, const char *&e) {
@@ -332,32 +417,60 @@ template <typename Quick>
         // the compiler knows, so what they could reach is kept out of their way.
         Bar *const table = bars.data();
         const size_t room = bars.size();
-        bool fit = true;
+        bool fit = true, onlyTested = false;
         int32_t above = std::numeric_limits<int32_t>::max();   // the date of the line above
-        for (int k = 0; k < n; ++k) {
-            if (size_t(k) == room) return std::unexpected(lineError(path, at + k + 1));
-            // The last lines of a file are read from a copy with room after them.
-            const char *from = p;
-            if (end - p < 128 && p < end) [[unlikely]] {
-                std::memset(tail, 0, sizeof tail);
-                std::memcpy(tail, p, size_t(end - p));
-                from = tail;
+        auto taken = [&](int k) {
+            const int32_t date = table[k].date;
+            fit &= validDate(date) & (date < above);
+            above = date;
+            return true;
+        };
+        // Bar k from p, read from `from` (p itself, or a copy of the file's last bytes with room after them).
+        auto line = [&](int k, const char *from) {
+            if (const char *after = quick(from, table[k], fit)) {
+                p += after - from;
+                return taken(k);
             }
-            bool lineFit = true;
-            if (p < end)
-                if (const char *after = quick(from, table[k], lineFit)) {
-                    p += after - from;
-                    const int32_t date = table[k].date;
-                    fit &= lineFit & validDate(date) & (date < above);
-                    above = date;
-                    continue;
-                }
-            if (!nextLine(b, e)) return std::unexpected(lineError(path, at + k + 1));
+            if (!nextLine(b, e)) return false;
             const auto bar = parseBarLine(b, e);
-            if (!bar) return std::unexpected(lineError(path, at + k + 1));
+            if (!bar) return false;
             table[k] = *bar;
             fit = false;
             above = bar->date;
+            return true;
+        };
+        auto oldLine = [&](int k) {
+            if constexpr (!std::is_same_v<Tested, std::nullptr_t>)
+                if (const char *after = tested(p, table[k], fit)) {
+                    p = after, onlyTested = true;
+                    return taken(k);
+                }
+            return line(k, p);
+        };
+        int32_t olderThan = std::numeric_limits<int32_t>::min();
+        if constexpr (!std::is_same_v<Tested, std::nullptr_t>)
+            if (s > 0 && !out.sections[0].empty() && validDate(out.sections[0].back().date))
+                olderThan = periodOf(s, out.sections[0].back().date).first;
+        const char *const first = p;
+        for (;;) {
+            // Most lines have room enough after them and are read in place, with nothing else to ask.
+            const int inPlace = int(std::min(size_t(n), room));
+            int k = 0;
+            for (; k < inPlace && end - p >= 128; ++k)
+                if (!(above < olderThan ? oldLine(k) : line(k, p))) return std::unexpected(lineError(path, at + k + 1));
+            for (; k < n; ++k) {
+                if (size_t(k) == room || p >= end) return std::unexpected(lineError(path, at + k + 1));
+                const char *from = p;
+                if (end - p < 128) {
+                    std::memset(tail, 0, sizeof tail);
+                    std::memcpy(tail, p, size_t(end - p));
+                    from = tail;
+                }
+                if (!line(k, from)) return std::unexpected(lineError(path, at + k + 1));
+            }
+            if (fit || !onlyTested) break;
+            p = first, fit = true, onlyTested = false, above = std::numeric_limits<int32_t>::max();
+            olderThan = std::numeric_limits<int32_t>::min();
         }
         out.fit[size_t(s)] = fit;
         if (s + 1 < sections && n < kSectionLines) p = afterLines(p, end, kSectionLines - n);
@@ -377,12 +490,15 @@ VELOR_AVX2_FN std::expected<void, QString> parsePricesAvx2(const QByteArray &byt
     });
 }
 
-VELOR_AVX512_FN std::expected<void, QString> parsePricesAvx512(const QByteArray &bytes, const QString &path, int sections, CheckedBars &out)
+VELOR_AVX512_FN std::expected<void, QString> parsePricesAvx512(const QByteArray &bytes, const QString &path, int sections, CheckedBars &out,
+                                                              bool oldValues)
 {
-    return parseWith(bytes, path, sections, out, [](const char *p, Bar &bar, bool &fit) VELOR_AVX512_FN {
+    const auto quick = [](const char *p, Bar &bar, bool &fit) VELOR_AVX512_FN {
         if (const char *after = shortNumbersLine512(p, bar, fit)) return after;
         return wholeNumbersLine(p, bar, fit);
-    });
+    };
+    if (oldValues) return parseWith(bytes, path, sections, out, quick);
+    return parseWith(bytes, path, sections, out, quick, [](const char *p, Bar &bar, bool &fit) VELOR_AVX512_FN { return testedLine512(p, bar, fit); });
 }
 #if !defined(__clang__)
 #pragma GCC diagnostic pop
@@ -412,55 +528,16 @@ bool widestAvailable()
 }
 
 std::expected<void, QString> parsePrices(const QByteArray &bytes, const QString &path, int sections, CheckedBars &out,
-                                         BarReading reading = BarReading::Widest)
+                                         BarReading reading = BarReading::Widest, bool oldValues = true)
 {
     if (reading == BarReading::Plain)
         return parseWith(bytes, path, sections, out, [](const char *, Bar &, bool &) -> const char * { return nullptr; });
 #if VELOR_CHECK_AVX2
-    if (reading == BarReading::Widest && widestAvailable()) return parsePricesAvx512(bytes, path, sections, out);
+    if (reading == BarReading::Widest && widestAvailable()) return parsePricesAvx512(bytes, path, sections, out, oldValues);
     if (reading >= BarReading::Wide && wideAvailable()) return parsePricesAvx2(bytes, path, sections, out);
 #endif
     return parseWith(bytes, path, sections, out, wholeNumbersLine);
 }
-
-// Days since 1970-01-01 of the first of every month from 1900-01 to 2200-12, by
-// (year - 1900) * 12 + month - 1 (1900-01-01 is 25,567 days before 1970-01-01).
-struct MonthStarts {
-    int32_t first[301 * 12]{};
-    constexpr MonthStarts()
-    {
-        int32_t n = -25567;
-        for (int y = 1900; y <= 2200; ++y)
-            for (int m = 1; m <= 12; ++m) {
-                first[(y - 1900) * 12 + m - 1] = n;
-                n += kMonthLengths.days[y * 100 + m - MonthLengths::kFirst];
-            }
-    }
-};
-inline constexpr MonthStarts kMonthStarts{};
-
-// The number of a valid date's week (weeks start on Monday; 1970-01-01 was a Thursday, and
-// 1900 is 25,567 days before it) from its day number.
-inline int64_t weekOf(int64_t dayNo) { return (dayNo + 3 + 7 * 4000) / 7; }
-
-// The week or the month (YYYYMM) a valid date belongs to; the day number is worked out once a
-// month, as dates mostly come month by month.
-class PeriodKeys {
-public:
-    explicit PeriodKeys(int section) : m_weeks(section == 1) {}
-    int64_t operator()(int32_t ymd)
-    {
-        const int32_t ym = ymd / 100;
-        if (!m_weeks) return ym;
-        if (ym != m_month) m_month = ym, m_firstOfMonth = kMonthStarts.first[(ym / 100 - 1900) * 12 + ym % 100 - 1];
-        return weekOf(m_firstOfMonth + (ymd - ym * 100) - 1);
-    }
-
-private:
-    bool m_weeks;
-    int32_t m_month = -1;
-    int64_t m_firstOfMonth = 0;
-};
 
 QString barValues(const Bar &b)
 {
@@ -604,33 +681,32 @@ private:
     // the import builds from those days.
     void periodBars(int s, bool dailyComplete)
     {
-        if (m_daily.empty()) return;
-        const std::vector<int64_t> &keys = dailyKeys(s);
+        const std::vector<Bar> &days = m_sec[0];   // newest first, as the periods
+        if (days.empty()) return;
         const bool everyDayCounts = m_code < 1301;
-        // Both run newest first here: `last` (past the period's newest day) only moves back.
-        size_t last = keys.size();
-        PeriodKeys periodKey(s);
+        // days[newest] is the newest day not after the period; it only moves to older days.
+        size_t newest = 0;
         for (const Bar &w : m_sec[size_t(s)]) {
-            const int64_t key = periodKey(w.date);
+            const Period period = periodOf(s, w.date);
             // Once a period starts before the daily bars, so do all after it.
-            if (!dailyComplete && keys.front() >= key) break;
-            while (last > 0 && keys[last - 1] > key) --last;
-            size_t first = last;
-            while (first > 0 && keys[first - 1] == key) --first;
-            if (first == last) {
+            if (!dailyComplete && days.back().date >= period.first) break;
+            while (newest < days.size() && days[newest].date >= period.next) ++newest;
+            size_t end = newest;   // past the period's oldest day
+            while (end < days.size() && days[end].date >= period.first) ++end;
+            if (end == newest) {
                 add(CheckKind::PeriodBars, w.date, sectionName(s) + QStringLiteral("の期間に日足がありません"));
                 continue;
             }
-            Bar r{m_daily[last - 1].date, 0, 0, 0, 0, 0};
+            Bar r{days[newest].date, 0, 0, 0, 0, 0};
             bool traded = false;
-            for (size_t i = first; i < last; ++i) {
-                const Bar &d = m_daily[i];
+            for (size_t i = end; i-- > newest;) {   // oldest first, as the import adds them up
+                const Bar &d = days[i];
                 r.volume += d.volume;
                 if (!(d.volume > 0 || everyDayCounts)) continue;
                 if (!traded) r.open = d.open, r.high = d.high, r.low = d.low, traded = true;
                 r.high = std::max(r.high, d.high), r.low = std::min(r.low, d.low), r.close = d.close;
             }
-            if (!traded) r.open = r.high = r.low = r.close = previousClose(first);
+            if (!traded) r.open = r.high = r.low = r.close = closeBefore(end);
             if (!sameBar(r, w)) [[unlikely]]
                 add(CheckKind::PeriodBars, w.date, sectionName(s) + QStringLiteral("が日足と合いません（") + barValues(w) +
                                                      QStringLiteral("、日足からは ") + QString::number(r.date) + QLatin1Char(' ') +
@@ -638,26 +714,14 @@ private:
         }
     }
 
-    // The week or month of every daily bar, oldest first (the daily dates are valid and increasing here).
-    const std::vector<int64_t> &dailyKeys(int s)
+    // The close a period of days without trade stays flat at: the last traded close before it
+    // (days[end] is the day before the period).
+    float closeBefore(size_t end) const
     {
-        thread_local std::vector<int64_t> weekAndMonth[2];   // reused from file to file; both made at once
-        if (!m_keysMade) {
-            m_keysMade = true;
-            auto &[weeks, months] = weekAndMonth;
-            weeks.resize(m_daily.size()), months.resize(m_daily.size());
-            PeriodKeys week(1);
-            for (size_t i = 0; i < m_daily.size(); ++i) weeks[i] = week(m_daily[i].date), months[i] = m_daily[i].date / 100;
-        }
-        return weekAndMonth[s - 1];
-    }
-
-    // The close a period of days without trade stays flat at: the last traded close before it.
-    float previousClose(size_t first) const
-    {
-        for (size_t i = first; i-- > 0;)
-            if (m_daily[i].volume > 0) return m_daily[i].close;
-        return first > 0 ? m_daily[first - 1].close : m_daily[first].close;
+        const std::vector<Bar> &days = m_sec[0];
+        for (size_t i = end; i < days.size(); ++i)
+            if (days[i].volume > 0) return days[i].close;
+        return end < days.size() ? days[end].close : days[end - 1].close;
     }
 
     const PriceSections &m_sec;
@@ -665,7 +729,6 @@ private:
     int m_code;
     QString m_file;
     const PriceCheckContext &m_ctx;
-    bool m_keysMade = false;
     // The daily bars oldest first (a view of the section, not a copy).
     std::ranges::reverse_view<std::ranges::ref_view<const std::vector<Bar>>> m_daily{std::ranges::ref_view(m_sec[0])};
     std::vector<CheckFinding> m_out;
@@ -695,7 +758,7 @@ std::expected<std::vector<CheckFinding>, QString> checkPriceBytes(const QByteArr
                                                                   const PriceCheckContext &context)
 {
     thread_local CheckedBars parsed;   // its tables are reused from file to file
-    if (auto r = parsePrices(bytes, path, 3, parsed); !r) return std::unexpected(r.error());
+    if (auto r = parsePrices(bytes, path, 3, parsed, BarReading::Widest, false); !r) return std::unexpected(r.error());
     const QString file = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
     return FileCheck(parsed, code, file, context).run(int(parsed.sections[0].size()));
 }
@@ -716,10 +779,10 @@ bool barReadingAvailable(BarReading reading)
     return reading == BarReading::Widest ? widestAvailable() : reading != BarReading::Wide || wideAvailable();
 }
 
-std::expected<CheckedBars, QString> readCheckedBars(const QByteArray &bytes, const QString &path, BarReading reading)
+std::expected<CheckedBars, QString> readCheckedBars(const QByteArray &bytes, const QString &path, BarReading reading, bool oldValues)
 {
     CheckedBars out;
-    if (auto r = parsePrices(bytes, path, 3, out, reading); !r) return std::unexpected(r.error());
+    if (auto r = parsePrices(bytes, path, 3, out, reading, oldValues); !r) return std::unexpected(r.error());
     return out;
 }
 

@@ -67,10 +67,13 @@ struct CheckedBars {
 /// How the check reads bar lines: only with the program's own line reader, with the quick reader
 /// of whole-number lines first, with the 32-byte reader first where the processor has AVX2, or
 /// with the 64-byte reader first where it has AVX-512 with VBMI2 (the check uses the widest the
-/// processor has). All give the same bars, as the tests and a fuzz target hold them to.
+/// processor has). All give the same bars, as the tests and a fuzz target hold them to. Without
+/// `oldValues`, as the check reads them, weekly and monthly bars of periods that end before the
+/// daily bars begin keep only their dates where the 64-byte reader read them (the `fit` flags
+/// are the same).
 enum class BarReading { Plain, Quick, Wide, Widest };
 bool barReadingAvailable(BarReading reading);
-std::expected<CheckedBars, QString> readCheckedBars(const QByteArray &bytes, const QString &path, BarReading reading);
+std::expected<CheckedBars, QString> readCheckedBars(const QByteArray &bytes, const QString &path, BarReading reading, bool oldValues = true);
 
 struct DataCheckReport {
     std::vector<CheckFinding> findings;   ///< price files in the exchange's code order, then the master's

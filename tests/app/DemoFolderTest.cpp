@@ -141,6 +141,10 @@ TEST(DemoFolder, EveryPriceFileReadsTheSameWhicheverWayTheCheckReadsIt)
             if (r == BarReading::Plain) continue;
             if (!quickFit) quickFit = read->fit, fitSections += int(std::count(read->fit.begin(), read->fit.end(), true));
             EXPECT_EQ(read->fit, *quickFit) << name.toStdString() << ' ' << int(r);
+            const auto checked = readCheckedBars(bytes, data + name, r, false);
+            ASSERT_TRUE(checked.has_value()) << name.toStdString() << ' ' << int(r);
+            EXPECT_TRUE(test::sameBarsAsChecked(checked->sections, *own)) << name.toStdString() << ' ' << int(r);
+            EXPECT_EQ(checked->fit, *quickFit) << name.toStdString() << ' ' << int(r);
         }
     }
     // Stocks' sections are whole numbers in order; only the indices' decimals need the second look.

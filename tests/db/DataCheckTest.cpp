@@ -80,6 +80,12 @@ TEST(DataCheck, FindsEachPlantedFaultOnceAndNothingInACleanFolder)
         {"weekly dates out of order",
          [](Market &m) { m.files["1301.csv"] = priceFile(k1301Daily, replaced(k1301Weekly, 1, "20261207,460,495,455,490,5700"), k1301Monthly); },
          {"1301.csv,20261207,週足の日付が一つ上の行の 20261207 より古くありません"}},
+        {"old monthly bars, the older with its high below its open",
+         [](Market &m) {
+             m.files["1301.csv"] = priceFile(k1301Daily, k1301Weekly, k1301Monthly + QStringList{"20261030,460,470,455,465,1000", "20260930,460,458,455,465,1000"});
+         },
+         {"1301.csv,20260930,月足の高値・安値が始値・終値と矛盾しています（始値 460 高値 458 安値 455 終値 465 出来高 1000）",
+          "1301.csv,20261030,月足の期間に日足がありません", "1301.csv,20260930,月足の期間に日足がありません"}},
         {"a date that is not one",
          [](Market &m) { m.files["1301.csv"] = priceFile(k1301Daily, k1301Weekly, replaced(k1301Monthly, 1, "20261131,460,468,455,465,1000")); },
          {"1301.csv,20261131,月足の日付 20261131 は日付ではありません"}},
@@ -183,6 +189,12 @@ TEST(DataCheck, EveryLineReadingGivesTheProgramsOwnBars)
             if (f == 0) {
                 EXPECT_EQ(read->fit, fit) << int(r);
             }
+            // As the check reads them: the old monthly bars only by their dates, the faulty weekly section again in full.
+            const auto checked = readCheckedBars(files[f], path, r, false);
+            ASSERT_TRUE(checked.has_value()) << f << ' ' << int(r);
+            EXPECT_TRUE(sameBarsAsChecked(checked->sections, *own)) << f << ' ' << int(r);
+            EXPECT_TRUE(sameBars({checked->sections[0], checked->sections[1], {}}, {(*own)[0], (*own)[1], {}})) << f << ' ' << int(r);
+            EXPECT_EQ(checked->fit, read->fit) << f << ' ' << int(r);
         }
     }
     EXPECT_TRUE(barReadingAvailable(BarReading::Quick));

@@ -1,6 +1,7 @@
 #include "support/TestSupport.h"
 
 #include <bit>
+#include <limits>
 #include <tuple>
 
 #include "common/Cp932.h"
@@ -150,18 +151,34 @@ void ProgramFolder::writeMaster(const std::vector<std::tuple<int, QString, int>>
     ASSERT_TRUE(MEIGARAIN(st).has_value());
 }
 
-bool sameBars(const PriceSections &a, const PriceSections &b)
+namespace {
+
+auto barBits(const Bar &x)
 {
-    const auto bits = [](const Bar &x) {
-        return std::tuple(x.date, std::bit_cast<uint32_t>(x.open), std::bit_cast<uint32_t>(x.high), std::bit_cast<uint32_t>(x.low),
-                          std::bit_cast<uint32_t>(x.close), std::bit_cast<uint64_t>(x.volume));
-    };
+    return std::tuple(x.date, std::bit_cast<uint32_t>(x.open), std::bit_cast<uint32_t>(x.high), std::bit_cast<uint32_t>(x.low),
+                      std::bit_cast<uint32_t>(x.close), std::bit_cast<uint64_t>(x.volume));
+}
+
+// `datesOnlyBefore`: the date before which weekly and monthly bars need only have the same dates.
+bool sameBarsFrom(const PriceSections &a, const PriceSections &b, int32_t datesOnlyBefore)
+{
     for (size_t s = 0; s < 3; ++s) {
         if (a[s].size() != b[s].size()) return false;
-        for (size_t k = 0; k < a[s].size(); ++k)
-            if (bits(a[s][k]) != bits(b[s][k])) return false;
+        for (size_t k = 0; k < a[s].size(); ++k) {
+            const bool datesOnly = s > 0 && b[s][k].date < datesOnlyBefore;
+            if (datesOnly ? a[s][k].date != b[s][k].date : barBits(a[s][k]) != barBits(b[s][k])) return false;
+        }
     }
     return true;
+}
+
+} // namespace
+
+bool sameBars(const PriceSections &a, const PriceSections &b) { return sameBarsFrom(a, b, std::numeric_limits<int32_t>::min()); }
+
+bool sameBarsAsChecked(const PriceSections &checked, const PriceSections &own)
+{
+    return sameBarsFrom(checked, own, own[0].empty() ? std::numeric_limits<int32_t>::min() : own[0].back().date);
 }
 
 } // namespace velor::test

@@ -113,6 +113,10 @@ QByteArray readFile(const QString &path);
 /// Whether two price files' bars are the same bit for bit (a NaN equals itself, 0 is not -0).
 bool sameBars(const PriceSections &a, const PriceSections &b);
 
+/// The same for bars as the data check reads them (`checked`): weekly and monthly bars older
+/// than the oldest daily bar need only have the same dates.
+bool sameBarsAsChecked(const PriceSections &checked, const PriceSections &own);
+
 /// The settings text of a valid VELOR.ini (33 lines, CR LF) whose data folder is `dataDir`.
 QByteArray validSettings(const QString &dataDir);
 
