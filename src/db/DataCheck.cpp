@@ -419,54 +419,41 @@ template <typename Quick, typename Tested = std::nullptr_t>
         const size_t room = bars.size();
         bool fit = true, onlyTested = false;
         int32_t above = std::numeric_limits<int32_t>::max();   // the date of the line above
-        auto taken = [&](int k) {
-            const int32_t date = table[k].date;
-            fit &= validDate(date) & (date < above);
-            above = date;
-            return true;
-        };
-        // Bar k from p, read from `from` (p itself, or a copy of the file's last bytes with room after them).
-        auto line = [&](int k, const char *from) {
-            if (const char *after = quick(from, table[k], fit)) {
-                p += after - from;
-                return taken(k);
-            }
-            if (!nextLine(b, e)) return false;
-            const auto bar = parseBarLine(b, e);
-            if (!bar) return false;
-            table[k] = *bar;
-            fit = false;
-            above = bar->date;
-            return true;
-        };
-        auto oldLine = [&](int k) {
-            if constexpr (!std::is_same_v<Tested, std::nullptr_t>)
-                if (const char *after = tested(p, table[k], fit)) {
-                    p = after, onlyTested = true;
-                    return taken(k);
-                }
-            return line(k, p);
-        };
         int32_t olderThan = std::numeric_limits<int32_t>::min();
         if constexpr (!std::is_same_v<Tested, std::nullptr_t>)
             if (s > 0 && !out.sections[0].empty() && validDate(out.sections[0].back().date))
                 olderThan = periodOf(s, out.sections[0].back().date).first;
         const char *const first = p;
         for (;;) {
-            // Most lines have room enough after them and are read in place, with nothing else to ask.
-            const int inPlace = int(std::min(size_t(n), room));
-            int k = 0;
-            for (; k < inPlace && end - p >= 128; ++k)
-                if (!(above < olderThan ? oldLine(k) : line(k, p))) return std::unexpected(lineError(path, at + k + 1));
-            for (; k < n; ++k) {
-                if (size_t(k) == room || p >= end) return std::unexpected(lineError(path, at + k + 1));
+            // (The readers are called here, in the loop itself, so that they are compiled into it.)
+            for (int k = 0; k < n; ++k) {
+                if (size_t(k) == room) return std::unexpected(lineError(path, at + k + 1));
+                // The last lines of a file are read from a copy with room after them.
                 const char *from = p;
-                if (end - p < 128) {
+                if (end - p < 128 && p < end) [[unlikely]] {
                     std::memset(tail, 0, sizeof tail);
                     std::memcpy(tail, p, size_t(end - p));
                     from = tail;
                 }
-                if (!line(k, from)) return std::unexpected(lineError(path, at + k + 1));
+                const char *after = nullptr;
+                if (p < end) {
+                    if constexpr (!std::is_same_v<Tested, std::nullptr_t>)
+                        if (above < olderThan && from == p) onlyTested |= (after = tested(p, table[k], fit)) != nullptr;
+                    if (!after) after = quick(from, table[k], fit);
+                }
+                if (after) {
+                    p += after - from;
+                    const int32_t date = table[k].date;
+                    fit &= validDate(date) & (date < above);
+                    above = date;
+                    continue;
+                }
+                if (!nextLine(b, e)) return std::unexpected(lineError(path, at + k + 1));
+                const auto bar = parseBarLine(b, e);
+                if (!bar) return std::unexpected(lineError(path, at + k + 1));
+                table[k] = *bar;
+                fit = false;
+                above = bar->date;
             }
             if (fit || !onlyTested) break;
             p = first, fit = true, onlyTested = false, above = std::numeric_limits<int32_t>::max();
