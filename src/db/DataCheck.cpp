@@ -761,6 +761,12 @@ std::expected<std::vector<int32_t>, QString> dailyDates(const QByteArray &bytes,
     return out;
 }
 
+std::pair<int32_t, int32_t> checkPeriod(int section, int32_t ymd)
+{
+    const Period p = periodOf(section, ymd);
+    return {p.first, p.next};
+}
+
 bool barReadingAvailable(BarReading reading)
 {
     return reading == BarReading::Widest ? widestAvailable() : reading != BarReading::Wide || wideAvailable();

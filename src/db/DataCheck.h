@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <expected>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace velor {
@@ -74,6 +75,10 @@ struct CheckedBars {
 enum class BarReading { Plain, Quick, Wide, Widest };
 bool barReadingAvailable(BarReading reading);
 std::expected<CheckedBars, QString> readCheckedBars(const QByteArray &bytes, const QString &path, BarReading reading, bool oldValues = true);
+
+/// The first day of the week (from Monday; section 1) or the month (section 2) that holds a
+/// valid date, and the first day of the next one, as YYYYMMDD: how the check groups daily bars.
+std::pair<int32_t, int32_t> checkPeriod(int section, int32_t ymd);
 
 struct DataCheckReport {
     std::vector<CheckFinding> findings;   ///< price files in the exchange's code order, then the master's

@@ -5,6 +5,7 @@
 #include "db/StockMaster.h"
 #include "support/TestSupport.h"
 
+#include <QDate>
 #include <QFile>
 #include <functional>
 #include <map>
@@ -146,6 +147,16 @@ TEST(DataCheck, AFileThatCannotBeParsedIsAnErrorAndTheOthersAreStillChecked)
 
 // Every way the check reads lines gives the program's own bars, bit for bit, or its error; a
 // section is passed over for its high/low test only when every line was read quickly and fits.
+TEST(DataCheck, PeriodsAreTheWeeksFromMondayAndTheMonthsOfTheCalendar)
+{
+    const auto ymd = [](const QDate &d) { return d.year() * 10000 + d.month() * 100 + d.day(); };
+    for (QDate d(1900, 1, 1); d.year() <= 2200; d = d.addDays(1)) {
+        const QDate monday = d.addDays(1 - d.dayOfWeek()), firstOfMonth(d.year(), d.month(), 1);
+        ASSERT_EQ(checkPeriod(1, ymd(d)), std::pair(ymd(monday), ymd(monday.addDays(7)))) << ymd(d);
+        ASSERT_EQ(checkPeriod(2, ymd(d)), std::pair(ymd(firstOfMonth), ymd(firstOfMonth.addMonths(1)))) << ymd(d);
+    }
+}
+
 TEST(DataCheck, EveryLineReadingGivesTheProgramsOwnBars)
 {
     // Long volumes, eight-digit prices and leading zeros are read quickly; the weekly section has
