@@ -336,44 +336,39 @@ const char *afterLines(const char *p, const char *end, int count)
     return p;
 }
 
-// Days since 1970-01-01 of the first of every month from 1900-01 to 2200-12, by
-// (year - 1900) * 12 + month - 1 (1900-01-01 is 25,567 days before 1970-01-01).
+// Days since 1970-01-01 of the first of every month from 1900-01 to 2201-01, and the months as
+// YYYYMM00, by (year - 1900) * 12 + month - 1 (1900-01-01 is 25,567 days before 1970-01-01).
 struct MonthStarts {
-    int32_t first[301 * 12]{};
+    static constexpr int kCount = 301 * 12 + 1;
+    int32_t first[kCount]{}, ymd[kCount]{};
     constexpr MonthStarts()
     {
         int32_t n = -25567;
-        for (int y = 1900; y <= 2200; ++y)
-            for (int m = 1; m <= 12; ++m) {
-                first[(y - 1900) * 12 + m - 1] = n;
-                n += kMonthLengths.days[y * 100 + m - MonthLengths::kFirst];
-            }
+        for (int i = 0; i < kCount; ++i) {
+            const int y = 1900 + i / 12, m = i % 12 + 1;
+            first[i] = n, ymd[i] = y * 10000 + m * 100;
+            n += y <= 2200 ? kMonthLengths.days[y * 100 + m - MonthLengths::kFirst] : 0;
+        }
     }
 };
 inline constexpr MonthStarts kMonthStarts{};
 
-// The months (YYYYMM) after and before a month, and a month's length.
-inline int32_t monthAfter(int32_t ym) { return ym % 100 == 12 ? ym + 89 : ym + 1; }
-inline int32_t monthBefore(int32_t ym) { return ym % 100 == 1 ? ym - 89 : ym - 1; }
-inline int monthLength(int32_t ym) { return kMonthLengths.days[ym - MonthLengths::kFirst]; }
-
 // The first day of the week (from Monday) or the month a valid date falls in, and the first day
 // of the next one, as YYYYMMDD: a day is in it when first <= day < next. Worked out once a
-// period rather than once a day, the days then only need comparing.
+// period rather than once a day, the days then only need comparing; without branches, as weeks
+// cross months in no pattern.
 struct Period {
     int32_t first, next;
 };
-Period periodOf(int section, int32_t ymd)
+inline Period periodOf(int section, int32_t ymd)
 {
-    const int32_t ym = ymd / 100, day = ymd - ym * 100;
-    if (section == 2) return {ym * 100 + 1, monthAfter(ym) * 100 + 1};
+    const int32_t ym = ymd / 100, day = ymd - ym * 100, month = (ym / 100 - 1900) * 12 + ym % 100 - 1;
+    if (section == 2) return {kMonthStarts.ymd[month] + 1, kMonthStarts.ymd[month + 1] + 1};
     // 1970-01-01 (day 0) was a Thursday; 1900-01-01, the first valid date, a Monday.
-    const int32_t dayNo = kMonthStarts.first[(ym / 100 - 1900) * 12 + ym % 100 - 1] + day - 1;
-    int32_t monday = day - (dayNo + 3 + 7 * 4000) % 7, mondayMonth = ym;
-    if (monday < 1) mondayMonth = monthBefore(ym), monday += monthLength(mondayMonth);
-    int32_t next = monday + 7, nextMonth = mondayMonth;
-    if (next > monthLength(mondayMonth)) next -= monthLength(mondayMonth), nextMonth = monthAfter(mondayMonth);
-    return {mondayMonth * 100 + monday, nextMonth * 100 + next};
+    const int32_t dayNo = kMonthStarts.first[month] + day - 1, monday = dayNo - (dayNo + 3 + 7 * 4000) % 7, next = monday + 7;
+    const int mondayMonth = month - (monday < kMonthStarts.first[month]), nextMonth = mondayMonth + (next >= kMonthStarts.first[mondayMonth + 1]);
+    return {kMonthStarts.ymd[mondayMonth] + monday - kMonthStarts.first[mondayMonth] + 1,
+            kMonthStarts.ymd[nextMonth] + next - kMonthStarts.first[nextMonth] + 1};
 }
 
 QString lineError(const QString &path, qsizetype lineNo)
