@@ -625,14 +625,11 @@ private:
     {
         {   // Mostly every day traded and moved by less than any limit: settled in one pass.
             const auto &days = m_sec[0];   // newest first
-            bool plain = true;
-            for (size_t k = 0; k < days.size(); ++k) {
+            bool plain = days.empty() || (days.back().volume > 0 && days.back().close > 0);
+            for (size_t k = 0; k + 1 < days.size(); ++k) {
                 const Bar &b = days[k];
-                plain &= (b.volume > 0) & (b.close > 0);
-                if (k + 1 < days.size()) {
-                    const double previous = days[k + 1].close;
-                    plain &= (previous < 1000000) & (std::abs(double(b.close) - previous) <= kLimitShare * previous);
-                }
+                const double previous = days[k + 1].close;
+                plain &= (b.volume > 0) & (b.close > 0) & (previous < 1000000) & (std::abs(double(b.close) - previous) <= kLimitShare * previous);
             }
             if (plain) return;
         }
@@ -666,14 +663,18 @@ private:
         const std::vector<Bar> &days = m_sec[0];   // newest first, as the periods
         if (days.empty()) return;
         const bool everyDayCounts = m_code < 1301;
-        // days[newest] is the newest day not after the period; it only moves to older days.
-        size_t newest = 0;
+        // days[newest, end) are the days of the period; both only move to older days. A period
+        // after the one before starts looking past that one's days (a second bar of the same
+        // period is held to the same days).
+        size_t newest = 0, end = 0;
+        int32_t before = 0;   // the first day of the period before
         for (const Bar &w : m_sec[size_t(s)]) {
             const Period period = periodOf(s, w.date);
             // Once a period starts before the daily bars, so do all after it.
             if (!dailyComplete && days.back().date >= period.first) break;
+            if (period.first != before) newest = end, before = period.first;
             while (newest < days.size() && days[newest].date >= period.next) ++newest;
-            size_t end = newest;   // past the period's oldest day
+            end = newest;
             while (end < days.size() && days[end].date >= period.first) ++end;
             if (end == newest) {
                 add(CheckKind::PeriodBars, w.date, sectionName(s) + QStringLiteral("の期間に日足がありません"));
