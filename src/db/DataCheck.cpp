@@ -226,30 +226,56 @@ struct Lanes512 {
 };
 inline constexpr Lanes512 kLanes512{};
 
-// The same lines as shortNumbersLine, read with 64-byte registers: the separators' positions
-// gathered into one register, every field moved to its own lane by one byte permutation.
-VELOR_AVX512_FN inline const char *shortNumbersLine512(const char *p, Bar &bar, bool &fit)
+// Byte j of a lane, for the old lines' test: end - 1 - j (the digits from the last), so that a
+// lane, read as a number, orders the fields as their values would.
+struct Backwards512 {
+    alignas(64) uint8_t step[64];
+    constexpr Backwards512() : step{}
+    {
+        for (int i = 0; i < 64; ++i) step[i] = uint8_t(-1 - i % 8 - (i / 8 == 6 ? 8 : 0));
+    }
+};
+inline constexpr Backwards512 kBackwards512{};
+
+// The fields of the common line of all (an eight-digit date and five fields of one to eight
+// digits, the volume of up to sixteen), read with 64-byte registers: the separators' positions
+// gathered into one register, every field moved to its own 64-bit lane (date, open, high, low,
+// close, the volume's low eight digits, its higher ones, nothing) by one byte permutation, each
+// byte of a lane taken from the lane's end + `step` (zero before the field's first digit). False
+// for any other line. `firstDigits` marks each lane's byte that holds its eighth digit from the
+// end (its sixteenth for the volume's higher digits): a longer field is refused.
+VELOR_AVX512_FN [[gnu::always_inline]] inline bool commonLine512(const char *p, const uint8_t *step, uint64_t firstDigits, __m512i &fields,
+                                                                unsigned &cr)
 {
     const __m512i z = _mm512_loadu_si512(p);
     const __m512i digits = _mm512_xor_si512(z, _mm512_set1_epi8('0'));   // '0'..'9' become 0..9
     const uint64_t c = _mm512_cmpeq_epi8_mask(z, _mm512_set1_epi8(','));
     const uint64_t d = _mm512_cmplt_epu8_mask(digits, _mm512_set1_epi8(10));
-    const unsigned cr = unsigned(_tzcnt_u64(~(c | d)));
-    if (cr > 62 || p[cr] != '\r' || p[cr + 1] != '\n') return nullptr;
+    cr = unsigned(_tzcnt_u64(~(c | d)));
+    if (cr > 62 || p[cr] != '\r' || p[cr + 1] != '\n') return false;
     const uint64_t within = _bzhi_u64(c, cr), seps = within | (uint64_t(1) << cr);
     // Five commas, the first after the date's eight digits, no field empty.
-    if (_mm_popcnt_u64(within) != 5 || (within & 0x1FF) != 0x100 || (seps & (seps >> 1)) != 0) return nullptr;
+    if (_mm_popcnt_u64(within) != 5 || (within & 0x1FF) != 0x100 || (seps & (seps >> 1)) != 0) return false;
     // The separators' positions in bytes 0..5; each lane's end and start from them.
     const __m512i at = _mm512_maskz_compress_epi8(seps, _mm512_load_si512(kLanes512.iota));
-    const __m512i index = _mm512_add_epi8(_mm512_permutexvar_epi8(_mm512_load_si512(kLanes512.endOf), at), _mm512_load_si512(kLanes512.step));
+    const __m512i index = _mm512_add_epi8(_mm512_permutexvar_epi8(_mm512_load_si512(kLanes512.endOf), at), _mm512_load_si512(step));
     const __m512i start = _mm512_mask_add_epi8(_mm512_setzero_si512(), 0x00FFFFFFFFFFFF00ULL,
                                                _mm512_permutexvar_epi8(_mm512_load_si512(kLanes512.startOf), at), _mm512_set1_epi8(1));
-    // No price longer than eight digits, no volume longer than sixteen: the field starts at or
-    // after the first byte of its lane (a line of fields holds at least 18 bytes, so no byte wraps).
-    constexpr uint64_t firstBytes = 0x0001000101010100ULL;   // the prices' lanes and the volume's high digits
-    if ((_mm512_cmpge_epu8_mask(start, index) & firstBytes) != firstBytes) return nullptr;
+    // The field starts at or after its eighth digit's byte (a line of fields holds at least 18
+    // bytes, so no byte wraps).
+    if ((_mm512_cmpge_epu8_mask(start, index) & firstDigits) != firstDigits) return false;
     const uint64_t keep = _mm512_cmpge_epu8_mask(index, start) & 0x00FFFFFFFFFFFFFFULL;
-    const __m512i f = _mm512_maskz_permutexvar_epi8(keep, index, digits);
+    fields = _mm512_maskz_permutexvar_epi8(keep, index, digits);
+    return true;
+}
+
+// The same lines as shortNumbersLine, read with 64-byte registers.
+VELOR_AVX512_FN [[gnu::always_inline]] inline const char *shortNumbersLine512(const char *p, Bar &bar, bool &fit)
+{
+    __m512i f;
+    unsigned cr;
+    // Each lane's digits end in its last byte; its first byte holds the eighth from the end.
+    if (!commonLine512(p, kLanes512.step, 0x0001000101010100ULL, f, cr)) return nullptr;
     // Pairs, fours, eights of digits: date, open, high, low, close, volume's low eight, its high, nothing.
     const __m512i m = _mm512_madd_epi16(_mm512_maddubs_epi16(f, _mm512_set1_epi16(0x010A)), _mm512_set1_epi32(0x00010064));
     const __m512i values = _mm512_add_epi64(_mm512_mul_epu32(m, _mm512_set1_epi64(10000)), _mm512_srli_epi64(m, 32));
@@ -270,39 +296,14 @@ VELOR_AVX512_FN inline const char *shortNumbersLine512(const char *p, Bar &bar, 
     return p + cr + 2;
 }
 
-// Byte j of a lane, for the old lines' test: end - 1 - j (the digits from the last), so that a
-// lane, read as a number, orders the fields as their values would.
-struct Backwards512 {
-    alignas(64) uint8_t step[64];
-    constexpr Backwards512() : step{}
-    {
-        for (int i = 0; i < 64; ++i) step[i] = uint8_t(-1 - i % 8 - (i / 8 == 6 ? 8 : 0));
-    }
-};
-inline constexpr Backwards512 kBackwards512{};
-
-// The same test as shortNumbersLine512 for a line whose values nobody looks at (an old weekly or
-// monthly bar): the same lines are read, with the same verdict on their high and low, but only
-// the date is kept. The fields' digits are compared as they stand, not turned into numbers.
-VELOR_AVX512_FN inline const char *testedLine512(const char *p, Bar &bar, bool &fit)
+// The same test for a line whose values nobody looks at (an old weekly or monthly bar): the same
+// lines are read, with the same verdict on their high and low, but only the date is kept. The
+// fields are compared as they stand, digits from the last in each lane, not turned into numbers.
+VELOR_AVX512_FN [[gnu::always_inline]] inline const char *testedLine512(const char *p, Bar &bar, bool &fit)
 {
-    const __m512i z = _mm512_loadu_si512(p);
-    const __m512i digits = _mm512_xor_si512(z, _mm512_set1_epi8('0'));
-    const uint64_t c = _mm512_cmpeq_epi8_mask(z, _mm512_set1_epi8(','));
-    const uint64_t d = _mm512_cmplt_epu8_mask(digits, _mm512_set1_epi8(10));
-    const unsigned cr = unsigned(_tzcnt_u64(~(c | d)));
-    if (cr > 62 || p[cr] != '\r' || p[cr + 1] != '\n') return nullptr;
-    const uint64_t within = _bzhi_u64(c, cr), seps = within | (uint64_t(1) << cr);
-    if (_mm_popcnt_u64(within) != 5 || (within & 0x1FF) != 0x100 || (seps & (seps >> 1)) != 0) return nullptr;
-    const __m512i at = _mm512_maskz_compress_epi8(seps, _mm512_load_si512(kLanes512.iota));
-    const __m512i index = _mm512_add_epi8(_mm512_permutexvar_epi8(_mm512_load_si512(kLanes512.endOf), at), _mm512_load_si512(kBackwards512.step));
-    const __m512i start = _mm512_mask_add_epi8(_mm512_setzero_si512(), 0x00FFFFFFFFFFFF00ULL,
-                                               _mm512_permutexvar_epi8(_mm512_load_si512(kLanes512.startOf), at), _mm512_set1_epi8(1));
-    // The lanes' last bytes are their fields' eighth digits from the end (the volume's sixteenth).
-    constexpr uint64_t lastBytes = 0x0080008080808000ULL;
-    if ((_mm512_cmpge_epu8_mask(start, index) & lastBytes) != lastBytes) return nullptr;
-    const uint64_t keep = _mm512_cmpge_epu8_mask(index, start) & 0x00FFFFFFFFFFFFFFULL;
-    const __m512i fields = _mm512_maskz_permutexvar_epi8(keep, index, digits);
+    __m512i fields;
+    unsigned cr;
+    if (!commonLine512(p, kBackwards512.step, 0x0080008080808000ULL, fields, cr)) return nullptr;
     // 16777215 as such a lane: no price of 2^24 or more, as the full reading refuses those.
     if ((_mm512_cmpgt_epu64_mask(fields, _mm512_set1_epi64(0x0106070707020105LL)) & 0x1E) != 0) return nullptr;
     const __m512i above = _mm512_permutexvar_epi64(_mm512_setr_epi64(2, 2, 1, 4, 0, 0, 0, 0), fields),
