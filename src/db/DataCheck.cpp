@@ -244,7 +244,7 @@ inline constexpr Backwards512 kBackwards512{};
 // byte of a lane taken from the lane's end + `step` (zero before the field's first digit). False
 // for any other line. `firstDigits` marks each lane's byte that holds its eighth digit from the
 // end (its sixteenth for the volume's higher digits): a longer field is refused.
-VELOR_AVX512_FN [[gnu::always_inline]] inline bool commonLine512(const char *p, const uint8_t *step, uint64_t firstDigits, __m512i &fields,
+[[gnu::always_inline]] VELOR_AVX512_FN inline bool commonLine512(const char *p, const uint8_t *step, uint64_t firstDigits, __m512i &fields,
                                                                 unsigned &cr)
 {
     const __m512i z = _mm512_loadu_si512(p);
@@ -270,7 +270,7 @@ VELOR_AVX512_FN [[gnu::always_inline]] inline bool commonLine512(const char *p, 
 }
 
 // The same lines as shortNumbersLine, read with 64-byte registers.
-VELOR_AVX512_FN [[gnu::always_inline]] inline const char *shortNumbersLine512(const char *p, Bar &bar, bool &fit)
+[[gnu::always_inline]] VELOR_AVX512_FN inline const char *shortNumbersLine512(const char *p, Bar &bar, bool &fit)
 {
     __m512i f;
     unsigned cr;
@@ -299,7 +299,7 @@ VELOR_AVX512_FN [[gnu::always_inline]] inline const char *shortNumbersLine512(co
 // The same test for a line whose values nobody looks at (an old weekly or monthly bar): the same
 // lines are read, with the same verdict on their high and low, but only the date is kept. The
 // fields are compared as they stand, digits from the last in each lane, not turned into numbers.
-VELOR_AVX512_FN [[gnu::always_inline]] inline const char *testedLine512(const char *p, Bar &bar, bool &fit)
+[[gnu::always_inline]] VELOR_AVX512_FN inline const char *testedLine512(const char *p, Bar &bar, bool &fit)
 {
     __m512i fields;
     unsigned cr;
