@@ -212,8 +212,8 @@ VELOR_AVX2_FN inline const char *shortNumbersLine(const char *p, uint64_t c, uin
 
 // Byte tables: a lane's bytes (eight to a lane) as offsets into the positions of the separators.
 struct Lanes512 {
-    alignas(64) uint8_t iota[64], endOf[64], startOf[64], step[64];
-    constexpr Lanes512() : iota{}, endOf{}, startOf{}, step{}
+    alignas(64) uint8_t iota[64], endOf[64], startOf[64], step[64], backStep[64];
+    constexpr Lanes512() : iota{}, endOf{}, startOf{}, step{}, backStep{}
     {
         constexpr uint8_t ends[8] = {0, 1, 2, 3, 4, 5, 5, 5}, starts[8] = {0, 0, 1, 2, 3, 4, 4, 0};
         for (int i = 0; i < 64; ++i) {
@@ -221,21 +221,13 @@ struct Lanes512 {
             endOf[i] = ends[i / 8];
             startOf[i] = starts[i / 8];
             step[i] = uint8_t(i % 8 - 8 - (i / 8 == 6 ? 8 : 0));   // byte j of a lane: end - 8 + j; the volume's high digits 8 earlier
+            // For the old lines' test, end - 1 - j (the digits from the last), so that a lane, read
+            // as a number, orders the fields as their values would.
+            backStep[i] = uint8_t(-1 - i % 8 - (i / 8 == 6 ? 8 : 0));
         }
     }
 };
 inline constexpr Lanes512 kLanes512{};
-
-// Byte j of a lane, for the old lines' test: end - 1 - j (the digits from the last), so that a
-// lane, read as a number, orders the fields as their values would.
-struct Backwards512 {
-    alignas(64) uint8_t step[64];
-    constexpr Backwards512() : step{}
-    {
-        for (int i = 0; i < 64; ++i) step[i] = uint8_t(-1 - i % 8 - (i / 8 == 6 ? 8 : 0));
-    }
-};
-inline constexpr Backwards512 kBackwards512{};
 
 // The fields of the common line of all (an eight-digit date and five fields of one to eight
 // digits, the volume of up to sixteen), read with 64-byte registers: the separators' positions
@@ -303,7 +295,7 @@ inline constexpr Backwards512 kBackwards512{};
 {
     __m512i fields;
     unsigned cr;
-    if (!commonLine512(p, kBackwards512.step, 0x0080008080808000ULL, fields, cr)) return nullptr;
+    if (!commonLine512(p, kLanes512.backStep, 0x0080008080808000ULL, fields, cr)) return nullptr;
     // 16777215 as such a lane: no price of 2^24 or more, as the full reading refuses those.
     if ((_mm512_cmpgt_epu64_mask(fields, _mm512_set1_epi64(0x0106070707020105LL)) & 0x1E) != 0) return nullptr;
     const __m512i above = _mm512_permutexvar_epi64(_mm512_setr_epi64(2, 2, 1, 4, 0, 0, 0, 0), fields),

@@ -123,10 +123,14 @@ TEST(DemoFolder, EveryPriceFileReadsTheSameWhicheverWayTheCheckReadsIt)
     QTemporaryDir dir;
     demo::MarketOptions mo;
     mo.stocks = 80;
+    mo.letterCodes = demo::defaultLetterCodes(mo.stocks);   // as the program writes its demo
+    mo.splits = true;
     ASSERT_TRUE(demo::writeDemoFolder(dir.path(), mo).has_value());
     const QString data = dir.path() + "/data/";
     const QStringList names = QDir(data).entryList({"*.csv"}, QDir::Files);
     ASSERT_GE(names.size(), 80);
+    // Letter codes (such as 130A) go the same way as the digit ones.
+    ASSERT_TRUE(std::any_of(names.begin(), names.end(), [](const QString &n) { return n.at(3).isLetter(); }));
     int fitSections = 0;
     for (const QString &name : names) {
         const auto own = readPriceFile(data + name);
