@@ -370,89 +370,11 @@ QString lineError(const QString &path, qsizetype lineNo)
            QStringLiteral(" 行目が正しくありません。");
 }
 
-// The counted bars of each section, as readPriceFile reads them (the padding lines are skipped
-// unread; they need not be there at all), into `out` (its tables are reused). `quick` reads the
-// common lines (nothing for the rest, which the program's own reader then reads, so both agree
-// on every line); it needs 72 readable bytes, and is given 128. `tested`, where there is one,
-// takes the weekly and monthly lines of periods that end before the daily bars begin: their
-// values are never looked at when they are in order, so only their dates are kept; a section it
-// finds a fault in is read again in full, for the findings to show the values.
-template <typename Quick, typename Tested = std::nullptr_t>
-[[gnu::always_inline]] inline std::expected<void, QString> parseWith(const QByteArray &bytes, const QString &path, int sections,
-                                                                     CheckedBars &out, Quick quick, Tested tested = nullptr)
-{
-    const char *p = bytes.constData(), *end = p + bytes.size();
-    auto nextLine = [&](const char *&b, const char *&e) {
-        if (p >= end) return false;
-        const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
-        b = p, e = nl ? nl : end;
-        p = nl ? nl + 1 : end;
-        if (e > b && e[-1] == '\r') --e;   // one carriage return, as the program's reader drops it
-        return true;
-    };
-    const char *b = nullptr, *e = nullptr;
-    if (!nextLine(b, e)) return std::unexpected(lineError(path, 1));
-    const auto counts = parseHeaderLine(b, e);
-    if (!counts) return std::unexpected(lineError(path, 1));
-    qsizetype at = 1;   // lines before the section, as readPriceFile counts them
-    char tail[192];
-    for (int s = 0; s < 3; ++s) {
-        const int n = s < sections ? (*counts)[size_t(s)] : 0;
-        auto &bars = out.sections[size_t(s)];
-        // A damaged count is not taken at its word: no bar line is shorter than 11 bytes.
-        bars.resize(std::min(size_t(n), size_t(end - p) / 11 + 1));
-        // Held here rather than reread: the readers' vector stores may write anywhere, as far as
-        // the compiler knows, so what they could reach is kept out of their way.
-        Bar *const table = bars.data();
-        const size_t room = bars.size();
-        bool fit = true, onlyTested = false;
-        int32_t above = std::numeric_limits<int32_t>::max();   // the date of the line above
-        int32_t olderThan = std::numeric_limits<int32_t>::min();
-        if constexpr (!std::is_same_v<Tested, std::nullptr_t>)
-            if (s > 0 && !out.sections[0].empty() && validDate(out.sections[0].back().date))
-                olderThan = periodOf(s, out.sections[0].back().date).first;
-        const char *const first = p;
-        for (;;) {
-            // (The readers are called here, in the loop itself, so that they are compiled into it.)
-            for (int k = 0; k < n; ++k) {
-                if (size_t(k) == room) return std::unexpected(lineError(path, at + k + 1));
-                // The last lines of a file are read from a copy with room after them.
-                const char *from = p;
-                if (end - p < 128 && p < end) [[unlikely]] {
-                    std::memset(tail, 0, sizeof tail);
-                    std::memcpy(tail, p, size_t(end - p));
-                    from = tail;
-                }
-                const char *after = nullptr;
-                if (p < end) {
-                    if constexpr (!std::is_same_v<Tested, std::nullptr_t>)
-                        if (above < olderThan && from == p) onlyTested |= (after = tested(p, table[k], fit)) != nullptr;
-                    if (!after) after = quick(from, table[k], fit);
-                }
-                if (after) {
-                    p += after - from;
-                    const int32_t date = table[k].date;
-                    fit &= validDate(date) & (date < above);
-                    above = date;
-                    continue;
-                }
-                if (!nextLine(b, e)) return std::unexpected(lineError(path, at + k + 1));
-                const auto bar = parseBarLine(b, e);
-                if (!bar) return std::unexpected(lineError(path, at + k + 1));
-                table[k] = *bar;
-                fit = false;
-                above = bar->date;
-            }
-            if (fit || !onlyTested) break;
-            p = first, fit = true, onlyTested = false, above = std::numeric_limits<int32_t>::max();
-            olderThan = std::numeric_limits<int32_t>::min();
-        }
-        out.fit[size_t(s)] = fit;
-        if (s + 1 < sections && n < kSectionLines) p = afterLines(p, end, kSectionLines - n);
-        at += std::max(n, kSectionLines);
-    }
-    return {};
-}
+#define VELOR_PARSE_WITH parseWith
+#define VELOR_PARSE_FN
+#include "db/DataCheckSections.inc"
+#undef VELOR_PARSE_WITH
+#undef VELOR_PARSE_FN
 
 #if VELOR_CHECK_AVX2
 VELOR_AVX2_FN std::expected<void, QString> parsePricesAvx2(const QByteArray &bytes, const QString &path, int sections, CheckedBars &out)
@@ -465,15 +387,22 @@ VELOR_AVX2_FN std::expected<void, QString> parsePricesAvx2(const QByteArray &byt
     });
 }
 
+#define VELOR_PARSE_WITH parseWith512
+#define VELOR_PARSE_FN VELOR_AVX512_FN
+#include "db/DataCheckSections.inc"
+#undef VELOR_PARSE_WITH
+#undef VELOR_PARSE_FN
+
 VELOR_AVX512_FN std::expected<void, QString> parsePricesAvx512(const QByteArray &bytes, const QString &path, int sections, CheckedBars &out,
                                                               bool oldValues)
 {
-    const auto quick = [](const char *p, Bar &bar, bool &fit) VELOR_AVX512_FN {
+    const auto quick = [](const char *p, Bar &bar, bool &fit) __attribute__((always_inline)) VELOR_AVX512_FN {
         if (const char *after = shortNumbersLine512(p, bar, fit)) return after;
         return wholeNumbersLine(p, bar, fit);
     };
-    if (oldValues) return parseWith(bytes, path, sections, out, quick);
-    return parseWith(bytes, path, sections, out, quick, [](const char *p, Bar &bar, bool &fit) VELOR_AVX512_FN { return testedLine512(p, bar, fit); });
+    if (oldValues) return parseWith512(bytes, path, sections, out, quick);
+    return parseWith512(bytes, path, sections, out, quick,
+                        [](const char *p, Bar &bar, bool &fit) __attribute__((always_inline)) VELOR_AVX512_FN { return testedLine512(p, bar, fit); });
 }
 #if !defined(__clang__)
 #pragma GCC diagnostic pop
@@ -547,8 +476,8 @@ inline bool highLowFit(const Bar &b) { return !(b.high < b.open || b.high < b.cl
 
 class FileCheck {
 public:
-    FileCheck(const CheckedBars &parsed, int code, QString file, const PriceCheckContext &ctx)
-        : m_sec(parsed.sections), m_fit(parsed.fit), m_code(code), m_file(std::move(file)), m_ctx(ctx)
+    FileCheck(const CheckedBars &parsed, int code, const QString &path, const PriceCheckContext &ctx)
+        : m_sec(parsed.sections), m_fit(parsed.fit), m_code(code), m_path(path), m_ctx(ctx)
     {
     }
 
@@ -566,7 +495,11 @@ public:
     }
 
 private:
-    void add(CheckKind kind, int32_t date, const QString &what) { m_out.push_back({kind, m_file, date, what}); }
+    // (The file's name is made only for a finding: most files have none.)
+    void add(CheckKind kind, int32_t date, const QString &what)
+    {
+        m_out.push_back({kind, m_path.mid(m_path.lastIndexOf(QLatin1Char('/')) + 1), date, what});
+    }
 
     // Values and the order of dates in one section; false when its dates are out of order.
     bool values(int s)
@@ -703,7 +636,7 @@ private:
     const PriceSections &m_sec;
     std::array<bool, 3> m_fit;
     int m_code;
-    QString m_file;
+    const QString &m_path;
     const PriceCheckContext &m_ctx;
     // The daily bars oldest first (a view of the section, not a copy).
     std::ranges::reverse_view<std::ranges::ref_view<const std::vector<Bar>>> m_daily{std::ranges::ref_view(m_sec[0])};
@@ -735,8 +668,7 @@ std::expected<std::vector<CheckFinding>, QString> checkPriceBytes(const QByteArr
 {
     thread_local CheckedBars parsed;   // its tables are reused from file to file
     if (auto r = parsePrices(bytes, path, 3, parsed, BarReading::Widest, false); !r) return std::unexpected(r.error());
-    const QString file = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-    return FileCheck(parsed, code, file, context).run(int(parsed.sections[0].size()));
+    return FileCheck(parsed, code, path, context).run(int(parsed.sections[0].size()));
 }
 
 std::expected<std::vector<int32_t>, QString> dailyDates(const QByteArray &bytes, const QString &path)

@@ -1,6 +1,6 @@
 // The walk over a data folder: 1001's trading days first, then every price file once on a few
-// threads (each file's findings kept in its place, so the output does not depend on them), then
-// the master against the files.
+// threads (the findings put in the files' order at the end, so the output does not depend on
+// the threads), then the master against the files.
 #include "db/DataCheck.h"
 
 #include "common/StockCode.h"
@@ -11,7 +11,8 @@
 #include <QDirIterator>
 #include <QFile>
 #include <algorithm>
-#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <optional>
 #include <string_view>
 #include <thread>
@@ -24,12 +25,13 @@ namespace velor {
 
 namespace {
 
-// The price files of a folder ("CODE.csv", CODE a code as the exchange writes it) by code, in
-// no order. Reading the folder directly takes a quarter of the time of a listing that looks at
-// every file (4,000 price files); names are only made for what looks like a price file.
-std::vector<std::pair<int, QString>> priceFiles(const QString &folder)
+// The price files of a folder ("CODE.csv", CODE a code as the exchange writes it), by code, in
+// no order, handed to `add` as they are found. Reading the folder directly takes a quarter of the
+// time of a listing that looks at every file (4,000 price files); names are only made for what
+// looks like a price file.
+template <typename Add>
+void listPriceFiles(const QString &folder, Add add)
 {
-    std::vector<std::pair<int, QString>> files;
 #if defined(Q_OS_UNIX)
     if (DIR *d = ::opendir(QFile::encodeName(folder).constData())) {
         while (const dirent *e = ::readdir(d)) {
@@ -39,7 +41,7 @@ std::vector<std::pair<int, QString>> priceFiles(const QString &folder)
             // not how 130 is written); letters and digits read back as they are written.
             const std::string_view base = name.substr(0, name.size() - 4);
             if (base.front() == '0' && std::all_of(base.begin(), base.end(), [](char c) { return c >= '0' && c <= '9'; })) continue;
-            if (const auto code = codeFromText(base)) files.emplace_back(*code, QString::fromLatin1(name.data(), qsizetype(name.size())));
+            if (const auto code = codeFromText(base)) add(*code, QString::fromLatin1(name.data(), qsizetype(name.size())));
         }
         ::closedir(d);
     }
@@ -48,11 +50,21 @@ std::vector<std::pair<int, QString>> priceFiles(const QString &folder)
         const QString name = it.nextFileInfo().fileName();
         if (!name.endsWith(QLatin1String(".csv"))) continue;
         const QStringView base = QStringView(name).chopped(4);
-        if (const auto code = codeFromText(base); code && codeText(*code) == base) files.emplace_back(*code, name);
+        if (const auto code = codeFromText(base); code && codeText(*code) == base) add(*code, name);
     }
 #endif
-    return files;
 }
+
+struct PriceFileName {
+    int code;
+    QString name;
+};
+
+// A price file checked: its findings, or why it could not be read.
+struct CheckedFile {
+    PriceFileName file;
+    std::expected<std::vector<CheckFinding>, QString> result;
+};
 
 } // namespace
 
@@ -61,69 +73,100 @@ DataCheckReport checkDataFolder(const QString &folder, int threads)
     DataCheckReport report;
     QString dataDir = folder;
     if (!dataDir.endsWith(QLatin1Char('/'))) dataDir += QLatin1Char('/');
-    const QDir dir(dataDir);
-    if (!dir.exists()) {
+    if (!QDir(dataDir).exists()) {
         report.errors << QStringLiteral("データフォルダ ") + dataDir + QStringLiteral(" がありません。");
         return report;
     }
-    // Price files: "CODE.csv" where CODE is a code as the exchange writes it.
-    std::vector<std::pair<int, QString>> files = priceFiles(dataDir);
-    {   // in the exchange's code order, each code's key worked out once
-        std::vector<std::pair<int, size_t>> order;
-        order.reserve(files.size());
-        for (size_t i = 0; i < files.size(); ++i) order.emplace_back(codeOrderKey(files[i].first), i);
-        std::sort(order.begin(), order.end());
-        std::vector<std::pair<int, QString>> sorted;
-        sorted.reserve(files.size());
-        for (const auto &o : order) sorted.push_back(std::move(files[o.second]));
-        files = std::move(sorted);
-    }
+    // One thread lists the folder and reads the master while another reads the splits and 1001's
+    // trading days (which every file's check needs) and then checks price files as they are
+    // listed: the listing takes as long as checking a hundred files, and nobody waits for it.
+    // Files are handed out a batch at a time; their findings are put in the exchange's code
+    // order at the end.
+    const int n = std::clamp(threads > 0 ? threads : int(std::thread::hardware_concurrency()), 1, 8);
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::vector<PriceFileName>> batches;   // listed and not yet taken
+    bool listed = false, ready = false;
 
     CorporateActions actions;
-    bool limits = true;
-    if (auto r = actions.load(actionsPath(dataDir)); !r) report.errors << r.error(), limits = false;
-
-    // The trading days: the index series 1001's daily dates.
+    std::optional<QString> actionsError;
     std::vector<int32_t> tradingDays;
-    std::optional<std::expected<QByteArray, QString>> indexBytes;
-    const auto index = std::find_if(files.begin(), files.end(), [](const auto &f) { return f.first == 1001; });
-    if (index != files.end()) {
-        indexBytes = readBytes(dataDir + index->second);
+    const QString indexPath = dataDir + QStringLiteral("1001.csv");
+    std::optional<std::expected<QByteArray, QString>> indexBytes;   // read once, checked as 1001's file
+    auto prepare = [&] {
+        if (auto r = actions.load(actionsPath(dataDir)); !r) actionsError = r.error();
+        // (When there is no such file, nobody asks for what was read.)
+        indexBytes = readBytes(indexPath);
         if (*indexBytes)
-            if (auto d = dailyDates(**indexBytes, dataDir + index->second)) tradingDays = std::move(*d);
-    }
+            if (auto d = dailyDates(**indexBytes, indexPath)) tradingDays = std::move(*d);
+        const std::lock_guard lock(mutex);
+        ready = true;
+        changed.notify_all();
+    };
 
-    // The first job reads the master, the others one price file each.
     const QString masterPath = dataDir + QStringLiteral("meigara.dat");
     std::expected<MasterImage, QString> master = std::unexpected(QString());
-    std::vector<std::expected<std::vector<CheckFinding>, QString>> results(files.size());
-    std::atomic<size_t> next{0};
-    auto work = [&] {
-        for (size_t job; (job = next.fetch_add(1)) <= files.size();) {
-            if (job == 0) {
-                const auto bytes = readBytes(masterPath);
-                master = bytes ? parseMaster(*bytes, masterPath) : std::unexpected(bytes.error());
-                continue;
+    std::vector<PriceFileName> all;   // every price file, for the master's side
+    auto list = [&] {
+        std::vector<PriceFileName> batch;
+        const auto publish = [&] {
+            const std::lock_guard lock(mutex);
+            if (!batch.empty()) batches.push_back(std::move(batch));
+            batch.clear();
+            changed.notify_all();
+        };
+        listPriceFiles(dataDir, [&](int code, QString name) {
+            all.push_back({code, name});
+            batch.push_back({code, std::move(name)});
+            if (batch.size() == 32) publish();
+        });
+        {
+            const std::lock_guard lock(mutex);
+            listed = true;
+        }
+        publish();
+        const auto bytes = readBytes(masterPath);
+        master = bytes ? parseMaster(*bytes, masterPath) : std::unexpected(bytes.error());
+    };
+
+    std::vector<std::vector<CheckedFile>> done(static_cast<size_t>(n));
+    auto check = [&](std::vector<CheckedFile> &out) {
+        for (;;) {
+            std::vector<PriceFileName> batch;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return ready && (!batches.empty() || listed); });
+                if (batches.empty()) return;
+                batch = std::move(batches.back());
+                batches.pop_back();
             }
-            const size_t i = job - 1;
-            const auto &[code, name] = files[i];
-            const QString path = dataDir + name;
-            const auto bytes = (index != files.end() && i == size_t(index - files.begin())) ? std::move(*indexBytes) : readBytes(path);
-            if (!bytes) {
-                results[i] = std::unexpected(bytes.error());
-                continue;
+            for (PriceFileName &f : batch) {
+                const QString path = dataDir + f.name;
+                std::expected<QByteArray, QString> bytes = f.code == 1001 && indexBytes ? std::move(*indexBytes) : readBytes(path);
+                auto result = bytes ? checkPriceBytes(*bytes, f.code, path, PriceCheckContext{tradingDays, actions.of(f.code), !actionsError})
+                                    : std::unexpected(bytes.error());
+                out.push_back({std::move(f), std::move(result)});
             }
-            results[i] = checkPriceBytes(*bytes, code, path, PriceCheckContext{tradingDays, actions.of(code), limits});
         }
     };
-    const int n = std::clamp(threads > 0 ? threads : int(std::thread::hardware_concurrency()), 1, 8);
-    std::vector<std::thread> pool;
-    for (int t = 1; t < n; ++t) pool.emplace_back(work);
-    work();
-    for (auto &t : pool) t.join();
-    for (auto &r : results) {
-        if (!r) report.errors << r.error();
-        else report.findings.insert(report.findings.end(), std::make_move_iterator(r->begin()), std::make_move_iterator(r->end()));
+    if (n == 1) {
+        prepare(), list(), check(done[0]);
+    } else {
+        std::vector<std::thread> pool;
+        pool.emplace_back([&] { prepare(), check(done[1]); });
+        for (int t = 2; t < n; ++t) pool.emplace_back([&, t] { check(done[size_t(t)]); });
+        list(), check(done[0]);
+        for (auto &t : pool) t.join();
+    }
+
+    if (actionsError) report.errors << *actionsError;
+    std::vector<std::pair<int, CheckedFile *>> order;
+    for (auto &d : done)
+        for (CheckedFile &f : d) order.emplace_back(codeOrderKey(f.file.code), &f);
+    std::sort(order.begin(), order.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (const auto &[key, f] : order) {
+        if (!f->result) report.errors << f->result.error();
+        else report.findings.insert(report.findings.end(), std::make_move_iterator(f->result->begin()), std::make_move_iterator(f->result->end()));
     }
 
     // The master against the files.
@@ -131,18 +174,18 @@ DataCheckReport checkDataFolder(const QString &folder, int threads)
         report.errors << master.error();
         return report;
     }
-    std::unordered_set<int> listed, present;
-    for (const auto &f : files) present.insert(f.first);
+    std::unordered_set<int> listedCodes, present;
+    for (const auto &f : all) present.insert(f.code);
     for (const auto &e : master->entries) {
-        listed.insert(e.code);
+        listedCodes.insert(e.code);
         if (!present.contains(e.code))
             report.findings.push_back({CheckKind::MasterFiles, QStringLiteral("meigara.dat"), 0,
                                        QStringLiteral("銘柄 ") + codeText(e.code) + QStringLiteral(" の株価ファイル ") + codeText(e.code) +
                                            QStringLiteral(".csv がありません")});
     }
-    for (const auto &[code, name] : files)
-        if (!listed.contains(code))
-            report.findings.push_back({CheckKind::MasterFiles, name, 0, QStringLiteral("銘柄一覧（meigara.dat）にない銘柄の株価ファイルです")});
+    for (const auto &[key, f] : order)
+        if (!listedCodes.contains(f->file.code))
+            report.findings.push_back({CheckKind::MasterFiles, f->file.name, 0, QStringLiteral("銘柄一覧（meigara.dat）にない銘柄の株価ファイルです")});
     return report;
 }
 

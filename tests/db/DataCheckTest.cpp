@@ -121,11 +121,14 @@ TEST(DataCheck, FindsEachPlantedFaultOnceAndNothingInACleanFolder)
         ProgramFolder pf;
         pf.writeMaster(m.master);
         for (const auto &[name, bytes] : m.files) writeFile(pf.data + name, bytes);
-        const DataCheckReport report = checkDataFolder(pf.data, 2);
-        EXPECT_TRUE(report.errors.isEmpty()) << report.errors.join('\n').toStdString();
-        QStringList lines;
-        for (const auto &f : report.findings) lines << findingLine(f);
-        EXPECT_EQ(lines, c.expected) << lines.join('\n').toStdString();
+        // One thread lists while others check; the findings come out the same whoever did what.
+        for (const int threads : {1, 2, 3}) {
+            const DataCheckReport report = checkDataFolder(pf.data, threads);
+            EXPECT_TRUE(report.errors.isEmpty()) << report.errors.join('\n').toStdString();
+            QStringList lines;
+            for (const auto &f : report.findings) lines << findingLine(f);
+            EXPECT_EQ(lines, c.expected) << threads << " threads\n" << lines.join('\n').toStdString();
+        }
     }
 }
 
@@ -143,6 +146,14 @@ TEST(DataCheck, AFileThatCannotBeParsedIsAnErrorAndTheOthersAreStillChecked)
     EXPECT_EQ(report.errors, QStringList{"ファイル：　" + pf.data + "1301.csv の 3 行目が正しくありません。"});
     ASSERT_EQ(report.findings.size(), 3u);
     EXPECT_EQ(report.counts(), (std::array<int, kCheckKinds>{1, 0, 0, 0, 2, 0}));
+
+    // 1001's file is read before the others for its trading days: its error is told once, in
+    // its place, and the others are checked without trading days.
+    writeFile(pf.data + "1001.csv", "1,0,0\r\nx\r\n");
+    const DataCheckReport without = checkDataFolder(pf.data, 2);
+    EXPECT_EQ(without.errors, (QStringList{"ファイル：　" + pf.data + "1001.csv の 2 行目が正しくありません。",
+                                           "ファイル：　" + pf.data + "1301.csv の 3 行目が正しくありません。"}));
+    EXPECT_EQ(without.counts(), (std::array<int, kCheckKinds>{1, 0, 0, 0, 2, 0}));
 }
 
 // Every way the check reads lines gives the program's own bars, bit for bit, or its error; a
