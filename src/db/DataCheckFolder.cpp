@@ -58,11 +58,12 @@ void listPriceFiles(const QString &folder, Add add)
 struct PriceFileName {
     int code;
     QString name;
+    size_t listed;   // its place in the listing
 };
 
 // A price file checked: its findings, or why it could not be read.
 struct CheckedFile {
-    PriceFileName file;
+    size_t listed;
     std::expected<std::vector<CheckFinding>, QString> result;
 };
 
@@ -81,7 +82,8 @@ DataCheckReport checkDataFolder(const QString &folder, int threads)
     // trading days (which every file's check needs) and then checks price files as they are
     // listed: the listing takes as long as checking a hundred files, and nobody waits for it.
     // Files are handed out a batch at a time; their findings are put in the exchange's code
-    // order at the end.
+    // order at the end, the order having been worked out by the lister meanwhile, as have the
+    // master's findings.
     const int n = std::clamp(threads > 0 ? threads : int(std::thread::hardware_concurrency()), 1, 8);
     std::mutex mutex;
     std::condition_variable changed;
@@ -105,8 +107,9 @@ DataCheckReport checkDataFolder(const QString &folder, int threads)
     };
 
     const QString masterPath = dataDir + QStringLiteral("meigara.dat");
-    std::expected<MasterImage, QString> master = std::unexpected(QString());
-    std::vector<PriceFileName> all;   // every price file, for the master's side
+    std::optional<QString> masterError;
+    std::vector<PriceFileName> all;   // every price file, in the exchange's code order once listed
+    std::vector<CheckFinding> masterFindings;
     auto list = [&] {
         std::vector<PriceFileName> batch;
         const auto publish = [&] {
@@ -116,8 +119,8 @@ DataCheckReport checkDataFolder(const QString &folder, int threads)
             changed.notify_all();
         };
         listPriceFiles(dataDir, [&](int code, QString name) {
-            all.push_back({code, name});
-            batch.push_back({code, std::move(name)});
+            all.push_back({code, name, all.size()});
+            batch.push_back({code, std::move(name), all.size() - 1});
             if (batch.size() == 32) publish();
         });
         {
@@ -125,8 +128,35 @@ DataCheckReport checkDataFolder(const QString &folder, int threads)
             listed = true;
         }
         publish();
+
+        std::vector<std::pair<int, size_t>> order;   // each code's key worked out once
+        order.reserve(all.size());
+        for (const auto &f : all) order.emplace_back(codeOrderKey(f.code), f.listed);
+        std::sort(order.begin(), order.end());
+        std::vector<PriceFileName> sorted;
+        sorted.reserve(all.size());
+        for (const auto &o : order) sorted.push_back(std::move(all[o.second]));
+        all = std::move(sorted);
+
+        // The master against the files.
         const auto bytes = readBytes(masterPath);
-        master = bytes ? parseMaster(*bytes, masterPath) : std::unexpected(bytes.error());
+        const auto master = bytes ? parseMaster(*bytes, masterPath) : std::unexpected(bytes.error());
+        if (!master) {
+            masterError = master.error();
+            return;
+        }
+        std::unordered_set<int> inMaster, present;
+        for (const auto &f : all) present.insert(f.code);
+        for (const auto &e : master->entries) {
+            inMaster.insert(e.code);
+            if (!present.contains(e.code))
+                masterFindings.push_back({CheckKind::MasterFiles, QStringLiteral("meigara.dat"), 0,
+                                          QStringLiteral("銘柄 ") + codeText(e.code) + QStringLiteral(" の株価ファイル ") + codeText(e.code) +
+                                              QStringLiteral(".csv がありません")});
+        }
+        for (const auto &f : all)
+            if (!inMaster.contains(f.code))
+                masterFindings.push_back({CheckKind::MasterFiles, f.name, 0, QStringLiteral("銘柄一覧（meigara.dat）にない銘柄の株価ファイルです")});
     };
 
     std::vector<std::vector<CheckedFile>> done(static_cast<size_t>(n));
@@ -145,7 +175,7 @@ DataCheckReport checkDataFolder(const QString &folder, int threads)
                 std::expected<QByteArray, QString> bytes = f.code == 1001 && indexBytes ? std::move(*indexBytes) : readBytes(path);
                 auto result = bytes ? checkPriceBytes(*bytes, f.code, path, PriceCheckContext{tradingDays, actions.of(f.code), !actionsError})
                                     : std::unexpected(bytes.error());
-                out.push_back({std::move(f), std::move(result)});
+                out.push_back({f.listed, std::move(result)});
             }
         }
     };
@@ -160,32 +190,16 @@ DataCheckReport checkDataFolder(const QString &folder, int threads)
     }
 
     if (actionsError) report.errors << *actionsError;
-    std::vector<std::pair<int, CheckedFile *>> order;
+    std::vector<CheckedFile *> byListing(all.size());
     for (auto &d : done)
-        for (CheckedFile &f : d) order.emplace_back(codeOrderKey(f.file.code), &f);
-    std::sort(order.begin(), order.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
-    for (const auto &[key, f] : order) {
-        if (!f->result) report.errors << f->result.error();
-        else report.findings.insert(report.findings.end(), std::make_move_iterator(f->result->begin()), std::make_move_iterator(f->result->end()));
+        for (CheckedFile &f : d) byListing[f.listed] = &f;
+    for (const PriceFileName &file : all) {
+        auto &r = byListing[file.listed]->result;
+        if (!r) report.errors << r.error();
+        else report.findings.insert(report.findings.end(), std::make_move_iterator(r->begin()), std::make_move_iterator(r->end()));
     }
-
-    // The master against the files.
-    if (!master) {
-        report.errors << master.error();
-        return report;
-    }
-    std::unordered_set<int> listedCodes, present;
-    for (const auto &f : all) present.insert(f.code);
-    for (const auto &e : master->entries) {
-        listedCodes.insert(e.code);
-        if (!present.contains(e.code))
-            report.findings.push_back({CheckKind::MasterFiles, QStringLiteral("meigara.dat"), 0,
-                                       QStringLiteral("銘柄 ") + codeText(e.code) + QStringLiteral(" の株価ファイル ") + codeText(e.code) +
-                                           QStringLiteral(".csv がありません")});
-    }
-    for (const auto &[key, f] : order)
-        if (!listedCodes.contains(f->file.code))
-            report.findings.push_back({CheckKind::MasterFiles, f->file.name, 0, QStringLiteral("銘柄一覧（meigara.dat）にない銘柄の株価ファイルです")});
+    if (masterError) report.errors << *masterError;
+    report.findings.insert(report.findings.end(), std::make_move_iterator(masterFindings.begin()), std::make_move_iterator(masterFindings.end()));
     return report;
 }
 
