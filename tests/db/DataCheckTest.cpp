@@ -156,6 +156,36 @@ TEST(DataCheck, AFileThatCannotBeParsedIsAnErrorAndTheOthersAreStillChecked)
     EXPECT_EQ(without.counts(), (std::array<int, kCheckKinds>{1, 0, 0, 0, 2, 0}));
 }
 
+// Files are listed by one thread while others check them, a batch at a time: with many files,
+// the findings still come out in the exchange's code order (digits before letters), each file's
+// own first, then the master's.
+TEST(DataCheck, ManyFilesReportInCodeOrderWhateverTheThreads)
+{
+    Market m;
+    ProgramFolder pf;
+    pf.writeMaster(m.master);
+    for (const auto &[name, bytes] : m.files) writeFile(pf.data + name, bytes);
+    // In the exchange's order: 1409, 140A, 1410 …, 1479, 147C, then 1A0A.
+    QStringList codes;
+    for (int c = 1400; c < 1480; ++c) codes << QString::number(c) << (c == 1409 ? "140A" : c == 1479 ? "147C" : "");
+    codes.removeAll("");
+    codes << "1A0A";
+    // A monthly bar before the daily bars (which hold the whole history) with its high below its open.
+    const QByteArray bad = priceFile(k1301Daily, k1301Weekly, k1301Monthly + QStringList{"20261030,400,390,380,395,100"});
+    for (const QString &c : codes) writeFile(pf.data + c + ".csv", bad);
+    QStringList expected;
+    for (const QString &c : codes)
+        expected << c + ".csv,20261030,月足の高値・安値が始値・終値と矛盾しています（始値 400 高値 390 安値 380 終値 395 出来高 100）"
+                 << c + ".csv,20261030,月足の期間に日足がありません";
+    for (const QString &c : codes) expected << c + ".csv,,銘柄一覧（meigara.dat）にない銘柄の株価ファイルです";
+    for (const int threads : {1, 2, 3}) {
+        const DataCheckReport report = checkDataFolder(pf.data, threads);
+        QStringList lines;
+        for (const auto &f : report.findings) lines << findingLine(f);
+        EXPECT_EQ(lines, expected) << threads << " threads\n" << lines.join('\n').toStdString();
+    }
+}
+
 // Every way the check reads lines gives the program's own bars, bit for bit, or its error; a
 // section is passed over for its high/low test only when every line was read quickly and fits.
 TEST(DataCheck, PeriodsAreTheWeeksFromMondayAndTheMonthsOfTheCalendar)
