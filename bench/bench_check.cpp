@@ -78,5 +78,9 @@ int main(int argc, char **argv)
     std::printf("%s: check of %zu price files (%zu findings): median %.1f ms (one thread %.1f ms, ratio %.2f); "
                 "floor (read every file): median %.1f ms; ratio %.2f (target <= 1.5)\n",
                 cold ? "cold (page cache emptied before each pass)" : "warm", paths.size(), findings, c, s, s / f, f, c / f);
+    // The floor, the kernel's copying of the files, moves with the machine's state by more than
+    // the check's own work does: that work (one thread less the floor) is the figure to compare
+    // builds by, the ratio the one the target is set on.
+    std::printf("%s: the check's own work (one thread less the floor): %.1f ms\n", cold ? "cold" : "warm", s - f);
     return sink == 0 ? 1 : 0;
 }
