@@ -364,6 +364,20 @@ inline Period periodOf(int section, int32_t ymd)
             kMonthStarts.ymd[nextMonth] + next - kMonthStarts.first[nextMonth] + 1};
 }
 
+// periodOf through a small table of the periods last worked out: the weekly and monthly bars of
+// one file after another mostly fall on the same dates.
+inline Period cachedPeriodOf(int section, int32_t ymd)
+{
+    struct Entry {
+        int32_t ymd = -1;   // no date
+        Period period{};
+    };
+    thread_local Entry table[2][256];
+    Entry &e = table[section - 1][uint32_t(ymd) * 2654435761u >> 24];
+    if (e.ymd != ymd) e = {ymd, periodOf(section, ymd)};
+    return e.period;
+}
+
 QString lineError(const QString &path, qsizetype lineNo)
 {
     return QStringLiteral("ファイル：　") + path + QStringLiteral(" の ") + QString::number(lineNo) +
@@ -595,7 +609,7 @@ private:
         size_t newest = 0, end = 0;
         int32_t before = 0;   // the first day of the period before
         for (const Bar &w : m_sec[size_t(s)]) {
-            const Period period = periodOf(s, w.date);
+            const Period period = cachedPeriodOf(s, w.date);
             // Once a period starts before the daily bars, so do all after it.
             if (!dailyComplete && days.back().date >= period.first) break;
             if (period.first != before) newest = end, before = period.first;
