@@ -698,7 +698,7 @@ std::expected<std::vector<int32_t>, QString> dailyDates(const QByteArray &bytes,
 
 std::pair<int32_t, int32_t> checkPeriod(int section, int32_t ymd)
 {
-    const Period p = periodOf(section, ymd);
+    const Period p = cachedPeriodOf(section, ymd);   // through the table, as the check asks
     return {p.first, p.next};
 }
 
