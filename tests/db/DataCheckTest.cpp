@@ -6,6 +6,7 @@
 #include "support/TestSupport.h"
 
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <functional>
 #include <map>
@@ -154,6 +155,21 @@ TEST(DataCheck, AFileThatCannotBeParsedIsAnErrorAndTheOthersAreStillChecked)
     EXPECT_EQ(without.errors, (QStringList{"ファイル：　" + pf.data + "1001.csv の 2 行目が正しくありません。",
                                            "ファイル：　" + pf.data + "1301.csv の 3 行目が正しくありません。"}));
     EXPECT_EQ(without.counts(), (std::array<int, kCheckKinds>{1, 0, 0, 0, 2, 0}));
+
+    // The splits are read before the files and the master after them: an unreadable split table
+    // comes first (and no price limit is judged without it), an unreadable master last, and the
+    // files are checked in between, whoever read what.
+    QFile::remove(pf.data + "split.dat");
+    QDir(pf.data).mkdir("split.dat");
+    QFile::remove(pf.data + "meigara.dat");
+    for (const int threads : {1, 2}) {
+        const DataCheckReport report = checkDataFolder(pf.data, threads);
+        ASSERT_EQ(report.errors.size(), 4) << threads << " threads\n" << report.errors.join('\n').toStdString();
+        EXPECT_EQ(report.errors[0], "ファイル：　" + pf.data + "split.dat は通常のファイルではありません。");
+        EXPECT_EQ(report.errors.mid(1, 2), without.errors);
+        EXPECT_EQ(report.errors[3], "ファイル：　" + pf.data + "meigara.dat を読めません。");
+        EXPECT_EQ(report.counts(), (std::array<int, kCheckKinds>{1, 0, 0, 0, 2, 0}));
+    }
 }
 
 // Files are listed by one thread while others check them, a batch at a time: with many files,
