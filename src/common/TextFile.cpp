@@ -104,13 +104,49 @@ std::FILE *openRegularFile(const QString &path, bool &notRegular)
 
 std::expected<QByteArray, QString> readBytes(const QString &path, qint64 maxBytes)
 {
+    const auto cannotRead = [&] { return std::unexpected(QStringLiteral("ファイル：　") + path + QStringLiteral(" を読めません。")); };
+    const auto tooBig = [&] { return std::unexpected(QStringLiteral("ファイル：　") + path + QStringLiteral(" が大きすぎます。")); };
+#if defined(Q_OS_WIN)
     if (auto r = refuseNonRegular(path); !r) return std::unexpected(r.error());
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return std::unexpected(QStringLiteral("ファイル：　") + path + QStringLiteral(" を読めません。"));
-    if (f.size() > maxBytes)
-        return std::unexpected(QStringLiteral("ファイル：　") + path + QStringLiteral(" が大きすぎます。"));
+    if (!f.open(QIODevice::ReadOnly)) return cannotRead();
+    if (f.size() > maxBytes) return tooBig();
     return f.readAll();
+#else
+    // One open, one look at the open descriptor and one read: the whole market is read this way
+    // file after file, and every further look at a path walks it again. Opened without waiting,
+    // so that a FIFO is refused rather than waited on.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return cannotRead();
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat sb {};
+    if (::fstat(fd, &sb) != 0) return cannotRead();
+    if (!S_ISREG(sb.st_mode)) return std::unexpected(notRegularText(path));
+    if (sb.st_size > maxBytes) return tooBig();
+    // The size the file had when opened (a file cut meanwhile gives what is left of it); one that
+    // says it is empty is read to its end, as some special files have no size of their own.
+    const bool sized = sb.st_size > 0;
+    QByteArray bytes(qsizetype(sized ? sb.st_size : std::min<qint64>(65536, maxBytes + 1)), Qt::Uninitialized);
+    qsizetype got = 0;
+    for (;;) {
+        if (got == bytes.size()) {
+            if (sized) break;
+            if (got > maxBytes) return tooBig();
+            bytes.resize(qsizetype(std::min<qint64>(qint64(got) * 2, maxBytes + 1)));
+        }
+        const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return cannotRead();   // not a part of the file passed off as the whole
+        if (n == 0) break;
+        got += n;
+    }
+    if (got > maxBytes) return tooBig();
+    bytes.truncate(got);
+    return bytes;
+#endif
 }
 
 std::expected<void, QString> saveBytes(const QString &path, const QByteArray &bytes)
