@@ -170,12 +170,29 @@ DataCheckReport checkDataFolder(const QString &folder, int threads)
                 batch = std::move(batches.back());
                 batches.pop_back();
             }
-            for (PriceFileName &f : batch) {
-                const QString path = dataDir + f.name;
-                std::expected<QByteArray, QString> bytes = f.code == 1001 && indexBytes ? std::move(*indexBytes) : readBytes(path);
-                auto result = bytes ? checkPriceBytes(*bytes, f.code, path, PriceCheckContext{tradingDays, actions.of(f.code), !actionsError})
-                                    : std::unexpected(bytes.error());
-                out.push_back({f.listed, std::move(result)});
+            // A few files are read before any of them is checked: reading and checking then each
+            // find more of their own code and tables still in the processor's caches (a whole
+            // market takes about 2 % less time). At most 16 files or 1 MB at a time.
+            constexpr size_t kAhead = 16;
+            for (size_t from = 0; from < batch.size();) {
+                QString paths[kAhead];
+                std::expected<QByteArray, QString> bytes[kAhead];
+                size_t to = from;
+                for (qsizetype held = 0; to < batch.size() && to - from < kAhead && held < (1 << 20); ++to) {
+                    const PriceFileName &f = batch[to];
+                    paths[to - from] = dataDir + f.name;
+                    auto &b = bytes[to - from];
+                    b = f.code == 1001 && indexBytes ? std::move(*indexBytes) : readBytes(paths[to - from]);
+                    if (b) held += b->size();
+                }
+                for (size_t i = from; i < to; ++i) {
+                    const PriceFileName &f = batch[i];
+                    const auto &b = bytes[i - from];
+                    auto result = b ? checkPriceBytes(*b, f.code, paths[i - from], PriceCheckContext{tradingDays, actions.of(f.code), !actionsError})
+                                    : std::unexpected(b.error());
+                    out.push_back({f.listed, std::move(result)});
+                }
+                from = to;
             }
         }
     };
