@@ -155,7 +155,7 @@ DataCheckReport checkDataFolder(const QString &folder, int threads)
 
         // The master against the files.
         const auto bytes = readBytes(masterPath);
-        const auto master = bytes ? parseMaster(*bytes, masterPath) : std::unexpected(bytes.error());
+        const auto master = bytes ? parseMaster(*bytes, masterPath, false) : std::unexpected(bytes.error());
         if (!master) {
             masterError = master.error();
             return;

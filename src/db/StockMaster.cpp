@@ -66,7 +66,7 @@ QString heldName(const QByteArray &field)
     return n;
 }
 
-std::expected<MasterImage, QString> parseMaster(const QByteArray &b, const QString &path)
+std::expected<MasterImage, QString> parseMaster(const QByteArray &b, const QString &path, bool names)
 {
     if (b.size() < 14) return std::unexpected(masterErrorText(path));
     MasterImage m;
@@ -94,7 +94,7 @@ std::expected<MasterImage, QString> parseMaster(const QByteArray &b, const QStri
         } else if (code > 9999) {
             return std::unexpected(masterErrorText(path));
         }
-        m.entries.push_back({code, heldName(b.mid(at + 2, 10)), word(b, at + 12)});
+        m.entries.push_back({code, names ? heldName(b.mid(at + 2, 10)) : QString(), word(b, at + 12)});
     }
     return m;
 }

@@ -34,8 +34,10 @@ struct MasterImage {
 };
 
 /// The master held in meigara.dat bytes; the fatal message of `path` when they are malformed
-/// (short, a code that is no stock code, a code with letters missing from the tail).
-std::expected<MasterImage, QString> parseMaster(const QByteArray &bytes, const QString &path);
+/// (short, a code that is no stock code, a code with letters missing from the tail). Without
+/// `names` every name is left empty, the rest read and checked the same: decoding the names is
+/// most of the work.
+std::expected<MasterImage, QString> parseMaster(const QByteArray &bytes, const QString &path, bool names = true);
 
 /// The fatal message of a master that cannot be loaded.
 QString masterErrorText(const QString &masterPath);

@@ -115,7 +115,18 @@ TEST(StockMaster, CodesWithLettersGoToTheTailAndOldReadersRefuseThem)
         auto r = MEIGARAIN(pf.st);
         ASSERT_FALSE(r.has_value()) << c.what;
         EXPECT_EQ(r.error(), expected) << c.what;
+        EXPECT_FALSE(parseMaster(c.bytes, pf.st.MasterPath, false).has_value()) << c.what;   // refused without the names too
     }
+    // Read without the names: the same codes and sections, every name empty.
+    const auto full = parseMaster(good, pf.st.MasterPath), codes = parseMaster(good, pf.st.MasterPath, false);
+    ASSERT_TRUE(full && codes);
+    ASSERT_EQ(codes->entries.size(), 5u);
+    for (size_t k = 0; k < 5; ++k) {
+        EXPECT_EQ(codes->entries[k].code, full->entries[k].code);
+        EXPECT_EQ(codes->entries[k].section, full->entries[k].section);
+        EXPECT_TRUE(codes->entries[k].name.isEmpty());
+    }
+    EXPECT_EQ(codes->entries[4].code, b);
 }
 
 // A FIFO (or a folder) where meigara.dat belongs is named as what it is, not as a missing file,
