@@ -414,9 +414,10 @@ VELOR_AVX512_FN std::expected<void, QString> parsePricesAvx512(const QByteArray 
         if (const char *after = shortNumbersLine512(p, bar, fit)) return after;
         return wholeNumbersLine(p, bar, fit);
     };
-    if (oldValues) return parseWith512(bytes, path, sections, out, quick);
-    return parseWith512(bytes, path, sections, out, quick,
-                        [](const char *p, Bar &bar, bool &fit) __attribute__((always_inline)) VELOR_AVX512_FN { return testedLine512(p, bar, fit); });
+    const auto fast = [](const char *p, Bar &bar, bool &fit) __attribute__((always_inline)) VELOR_AVX512_FN { return shortNumbersLine512(p, bar, fit); };
+    const auto tested = [](const char *p, Bar &bar, bool &fit) __attribute__((always_inline)) VELOR_AVX512_FN { return testedLine512(p, bar, fit); };
+    if (oldValues) return parseWith512(bytes, path, sections, out, quick, nullptr, fast);
+    return parseWith512(bytes, path, sections, out, quick, tested, fast);
 }
 #if !defined(__clang__)
 #pragma GCC diagnostic pop
