@@ -75,6 +75,28 @@ std::expected<void, QString> refuseNonRegular(const QString &path)
     return {};
 }
 
+#if !defined(Q_OS_WIN)
+namespace {
+
+// A descriptor of the regular file at the path, opened without waiting and checked on the open
+// descriptor itself, so nothing can swap a FIFO in between; -1 with `notRegular` set when it is
+// something else, -1 alone when it cannot be opened. `sb` its status.
+int openRegularDescriptor(const QString &path, bool &notRegular, struct stat &sb)
+{
+    notRegular = false;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return -1;
+    if (::fstat(fd, &sb) != 0 || !S_ISREG(sb.st_mode)) {
+        notRegular = true;
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+#endif
+
 std::FILE *openRegularFile(const QString &path, bool &notRegular)
 {
     notRegular = false;
@@ -85,16 +107,9 @@ std::FILE *openRegularFile(const QString &path, bool &notRegular)
     }
     return std::fopen(QFile::encodeName(path).constData(), "rb");
 #else
-    // Opened without waiting and checked on the open descriptor itself, so nothing can swap a
-    // FIFO in between.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return nullptr;
     struct stat sb {};
-    if (::fstat(fd, &sb) != 0 || !S_ISREG(sb.st_mode)) {
-        notRegular = true;
-        ::close(fd);
-        return nullptr;
-    }
+    const int fd = openRegularDescriptor(path, notRegular, sb);
+    if (fd < 0) return nullptr;
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     std::FILE *f = ::fdopen(fd, "rb");
     if (!f) ::close(fd);
@@ -114,17 +129,16 @@ std::expected<QByteArray, QString> readBytes(const QString &path, qint64 maxByte
     return f.readAll();
 #else
     // One open, one look at the open descriptor and one read: the whole market is read this way
-    // file after file, and every further look at a path walks it again. Opened without waiting,
-    // so that a FIFO is refused rather than waited on.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // file after file, and every further look at a path walks it again.
+    bool notRegular = false;
+    struct stat sb {};
+    const int fd = openRegularDescriptor(path, notRegular, sb);
+    if (notRegular) return std::unexpected(notRegularText(path));
     if (fd < 0) return cannotRead();
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
-    struct stat sb {};
-    if (::fstat(fd, &sb) != 0) return cannotRead();
-    if (!S_ISREG(sb.st_mode)) return std::unexpected(notRegularText(path));
     if (sb.st_size > maxBytes) return tooBig();
     // The size the file had when opened (a file cut meanwhile gives what is left of it); one that
     // says it is empty is read to its end, as some special files have no size of their own.
