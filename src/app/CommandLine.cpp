@@ -117,7 +117,10 @@ QString usageText()
         "  search KEYWORD               list the stocks whose name holds the keyword\n"
         "  watch list N | add N CODE | remove N CODE | sort   the watch lists 1-3\n"
         "  import                       import the inbox\n"
-        "  download [--yes]             fetch the new days from the price-data site and import them\n") + chartUsage() + QLatin1Char('\n') + screenUsage() +
+        "  init DIR [--source site|jquants] [--plan free|light|standard|premium] [--api-url URL]\n"
+        "                               make an empty program folder for the chosen price source\n"
+        "  download [--yes] [--since YYYY-MM-DD]   fetch the new days from the price source and import them\n"
+        "                               (--since: the first day of a first fill from the J-Quants API)\n") + chartUsage() + QLatin1Char('\n') + screenUsage() +
            QLatin1Char('\n') + backtestUsage();
 }
 
@@ -156,6 +159,7 @@ int runCommand(const CliOptions &o, const QString &exeDir)
     if (o.command == QLatin1String("export")) return exportCommand(o, exeDir);
     if (o.command == QLatin1String("import")) return importCommand(o, exeDir);
     if (o.command == QLatin1String("download")) return downloadCommand(o, exeDir);
+    if (o.command == QLatin1String("init")) return initCommand(o);
     if (o.command == QLatin1String("screen")) return screenCommand(o, exeDir);
     if (o.command == QLatin1String("split")) return splitCommand(o, exeDir);
     if (o.command == QLatin1String("check")) return checkCommand(o, exeDir);

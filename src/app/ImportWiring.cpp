@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 #include "import/AutoDownload.h"
 #include "import/DailyImport.h"
+#include "import/JQuantsDownload.h"
 
 #include <QAction>
 
@@ -33,7 +34,7 @@ void wireImport(MainWindow &w)
 {
     auto running = std::make_shared<bool>(false);
     w.on(QStringLiteral("SHUDOU"), [&w, running](int) { runImport(w, *running, SHUDOU); });
-    w.on(QStringLiteral("JIDOU"), [&w, running](int) { runImport(w, *running, JIDOU); });
+    w.on(QStringLiteral("JIDOU"), [&w, running](int) { runImport(w, *running, [](State &st, Services &sv) { return downloadPrices(st, sv); }); });
 }
 
 } // namespace velor

@@ -43,6 +43,11 @@ NetError replyError(const QString &address, const QNetworkReply &reply)
 {
     NetError e{address, reply.errorString(), false, false};
     e.notFound = reply.error() == QNetworkReply::ContentNotFoundError;
+    e.status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (e.status > 0) e.reason = QStringLiteral("サーバーがエラーを返しました（HTTP %1）").arg(e.status);
+    bool ok = false;
+    const int after = reply.rawHeader("Retry-After").trimmed().toInt(&ok);
+    if (ok && after >= 0) e.retryAfterSeconds = after;
     return e;
 }
 
@@ -110,6 +115,7 @@ std::expected<QByteArray, NetError> QtNet::fetch(const QString &address, const F
     QNetworkAccessManager nam;
     QNetworkRequest req(url);
     req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    for (const auto &[name, value] : limits.headers) req.setRawHeader(name, value);
     QNetworkReply *reply = nam.get(req);
     QByteArray data;
     bool tooLarge = false, timedOut = false, late = false;

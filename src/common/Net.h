@@ -25,6 +25,8 @@ struct NetError {
     bool stopped = false;       ///< given up because the program is ending
     bool notFound = false;      ///< the site holds no such page or file (404, no such file)
     bool cancelled = false;     ///< given up because the caller's progress function asked to stop
+    int status = 0;             ///< the HTTP status of an answer that came (0: none came)
+    int retryAfterSeconds = -1; ///< the answer's Retry-After in seconds (-1: it gave none)
 };
 
 struct FetchLimits {
@@ -44,6 +46,9 @@ struct FetchLimits {
     /// stop request is seen at once. Returning false gives the transfer up (NetError::cancelled);
     /// a file being stored is then not written. Batches of pages do not call it.
     std::function<bool(qint64 received, qint64 total)> progress = {};
+    /// Request headers sent with an http(s) request (an API's key: never part of the address, so
+    /// that no error text or log line can carry it).
+    QList<std::pair<QByteArray, QByteArray>> headers = {};
 };
 
 class Net {

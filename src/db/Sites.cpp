@@ -72,6 +72,22 @@ Sites readSites(const QString &path)
             s.NameListUrl = value;
             continue;
         }
+        if (key == QLatin1String("PriceSource")) {
+            // Anything but the API's name keeps the site: a typo never sends requests elsewhere.
+            s.PriceSource = value.trimmed().toLower() == QLatin1String("jquants") ? QStringLiteral("jquants") : QStringLiteral("site");
+            continue;
+        }
+        if (key == QLatin1String("JQuantsPlan")) {
+            const QString plan = value.trimmed().toLower();
+            if (plan == QLatin1String("free") || plan == QLatin1String("light") || plan == QLatin1String("standard") ||
+                plan == QLatin1String("premium"))
+                s.JQuantsPlan = plan;
+            continue;
+        }
+        if (key == QLatin1String("JQuantsBaseUrl")) {
+            if (!value.isEmpty()) s.JQuantsBaseUrl = value;
+            continue;
+        }
         QString *slot = nullptr;
         if (key == QLatin1String("DataSiteUrl")) slot = &s.DataSiteUrl;
         else if (key == QLatin1String("QuoteUrl")) slot = &s.QuoteUrl;
@@ -110,7 +126,10 @@ QByteArray sitesFileHeader()
                ";   HomePageUrl          VELOR のホームページ（アドレス全体）\r\n"
                ";   FetchTimeoutSeconds  応答を待つ秒数（1〜600、既定 10）\r\n"
                ";   MaxConnections       同時に読むページの数（1〜32、既定 4）\r\n"
-               ";   AdjustPrices         株価を株式分割・併合で調整して表示する（1）か、しない（0）か\r\n")
+               ";   AdjustPrices         株価を株式分割・併合で調整して表示する（1）か、しない（0）か\r\n"
+               ";   PriceSource          株価の取得元: site（株価データのサイト、既定）か jquants（J-Quants API）\r\n"
+               ";   JQuantsBaseUrl       J-Quants API のアドレス（既定 https://api.jquants.com/v2）。キーはここには書きません\r\n"
+               ";   JQuantsPlan          J-Quants のプラン: free, light, standard, premium（要求の間隔を決めます）\r\n")
         .toUtf8();
 }
 

@@ -31,6 +31,13 @@ struct Sites {
     bool AdjustPrices = true;
     /// The chart's crosshair follows the mouse (十字カーソル).
     bool Crosshair = true;
+    /// Where the evening's prices come from: "site" (the price-data site, DataSiteUrl) or
+    /// "jquants" (the exchange's data API at JQuantsBaseUrl).
+    QString PriceSource = QStringLiteral("site");
+    QString JQuantsBaseUrl = QStringLiteral("https://api.jquants.com/v2");
+    /// free, light, standard or premium: the request rate the download keeps.
+    QString JQuantsPlan = QStringLiteral("free");
+    bool usesJQuants() const { return PriceSource == QLatin1String("jquants"); }
 };
 
 /// Reads sites.ini (UTF-8, section [sites]); a missing file or key keeps the built-in default.

@@ -50,6 +50,37 @@ std::expected<std::vector<NameListEntry>, QString> parseNameList(const QByteArra
     return out;
 }
 
+std::expected<NamingResult, QString> applyNames(State &st, const std::unordered_map<int, NameListEntry> &names,
+                                                bool renameChanged)
+{
+    // The master as stored, rewritten as the import rewrites it.
+    auto bytes = readBytes(st.MasterPath, 14 * 40000);
+    if (!bytes) return std::unexpected(bytes.error());
+    auto image = parseMaster(*bytes, st.MasterPath);
+    if (!image) return std::unexpected(image.error());
+    NamingResult r;
+    for (MasterEntry &e : image->entries) {
+        const auto it = names.find(e.code);
+        const bool unnamed = e.code >= 1301 && isUnnamed(e.name);
+        if (it == names.end()) {
+            if (unnamed) ++r.left;
+            continue;
+        }
+        // Compared as stored: a name longer than the field is the same name when its field is.
+        const bool differs = nameField(e.name) != nameField(it->second.name);
+        if (!unnamed && !(renameChanged && differs)) continue;
+        if (!differs && (it->second.section <= 0 || it->second.section == e.section)) continue;
+        e.name = it->second.name;
+        if (it->second.section > 0) e.section = it->second.section;
+        ++(unnamed ? r.named : r.renamed);
+    }
+    if (r.named + r.renamed > 0) {
+        if (auto w = writeMaster(st.MasterPath, image->header, image->entries); !w) return std::unexpected(w.error());
+        if (auto m = MEIGARAIN(st); !m) return std::unexpected(m.error());
+    }
+    return r;
+}
+
 int unnamedStocks(const State &st)
 {
     int n = 0;
@@ -80,31 +111,12 @@ bool nameNewStocks(State &st, Services &sv, int timeoutMs)
         sv.shell.notice(listRefused(address, list.error()));
         return true;
     }
-    std::unordered_map<int, const NameListEntry *> byCode;
-    for (const NameListEntry &e : *list) byCode[e.code] = &e;
-    // The master as stored, rewritten as the import rewrites it.
-    auto bytes = readBytes(st.MasterPath, 14 * 40000);
-    if (!bytes) return sv.dialogs.message(bytes.error(), Icon::Error), false;
-    auto image = parseMaster(*bytes, st.MasterPath);
-    if (!image) return sv.dialogs.message(image.error(), Icon::Error), false;
-    int named = 0, left = 0;
-    for (MasterEntry &e : image->entries) {
-        if (e.code < 1301 || !isUnnamed(e.name)) continue;
-        const auto it = byCode.find(e.code);
-        if (it == byCode.end()) {
-            ++left;
-            continue;
-        }
-        e.name = it->second->name;
-        if (it->second->section > 0) e.section = it->second->section;
-        ++named;
-    }
-    if (named > 0) {
-        if (auto r = writeMaster(st.MasterPath, image->header, image->entries); !r)
-            return sv.dialogs.message(r.error(), Icon::Error), false;
-        if (auto r = MEIGARAIN(st); !r) return sv.dialogs.message(r.error(), Icon::Error), false;
-        sv.shell.loadWorkSet(-st.WorkKind);
-    }
+    std::unordered_map<int, NameListEntry> byCode;
+    for (const NameListEntry &e : *list) byCode[e.code] = e;
+    auto done = applyNames(st, byCode, false);
+    if (!done) return sv.dialogs.message(done.error(), Icon::Error), false;
+    if (done->named > 0) sv.shell.loadWorkSet(-st.WorkKind);
+    const int named = done->named, left = done->left;
     QString text = QStringLiteral("新規銘柄に銘柄名を付けました： %1 銘柄").arg(named);
     if (left > 0) text += QStringLiteral("（一覧にない %1 銘柄は新規銘柄のままです）").arg(left);
     sv.shell.prependMessage(text + CRLF);

@@ -5,6 +5,7 @@
 #include <QString>
 #include <cstdint>
 #include <expected>
+#include <unordered_map>
 #include <vector>
 
 namespace velor {
@@ -25,6 +26,20 @@ std::expected<std::vector<NameListEntry>, QString> parseNameList(const QByteArra
 
 /// How many stocks of the loaded master are still named 新規銘柄.
 int unnamedStocks(const State &st);
+
+/// What applyNames did.
+struct NamingResult {
+    int named = 0;     ///< 新規銘柄 given a name
+    int renamed = 0;   ///< stocks whose stored name differed from the list's
+    int left = 0;      ///< 新規銘柄 the list does not hold
+};
+
+/// Gives the stocks of the stored master the names (and, where given, sections) of `names`: every
+/// stock still named 新規銘柄 that the list holds and, with `renameChanged`, every stock whose
+/// stored name field differs from the list's. The master is rewritten with the checked write and
+/// loaded again only when something changed.
+std::expected<NamingResult, QString> applyNames(State &st, const std::unordered_map<int, NameListEntry> &names,
+                                                bool renameChanged);
 
 /// After a download: where sites.ini names a list of names and some stocks are still 新規銘柄,
 /// fetches the list and gives them its names (and sections), rewriting the master with the

@@ -1,0 +1,277 @@
+#include "import/JQuantsDownload.h"
+
+#include "common/ApiKey.h"
+#include "common/StockCode.h"
+#include "common/TextFile.h"
+#include "common/Utils.h"
+#include "db/CorporateActions.h"
+#include "db/PriceFile.h"
+#include "db/Services.h"
+#include "db/State.h"
+#include "import/AutoDownload.h"
+#include "import/DailyImport.h"
+#include "import/ImportJournal.h"
+#include "import/JQuantsClient.h"
+#include "import/JQuantsData.h"
+#include "import/StockNames.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
+#include <cmath>
+
+namespace velor {
+
+namespace {
+
+const QString CRLF = QStringLiteral("\r\n");
+
+int32_t ymd(const QDate &d) { return d.year() * 10000 + d.month() * 100 + d.day(); }
+QDate dateOf(int32_t v) { return QDate(v / 10000, (v / 100) % 100, v % 100); }
+QString slashed(int32_t v) { return dateOf(v).toString(QStringLiteral("yyyy/MM/dd")); }
+QString plain(int32_t v) { return QString::number(v); }
+
+int32_t newestStoredDay(const State &st)
+{
+    const auto sections = readPriceFile(st.priceFilePath(1001));
+    if (!sections || (*sections)[0].empty()) return 0;
+    return (*sections)[0].front().date;
+}
+
+QString kilobytes(qint64 bytes) { return QString::number((bytes + 1023) / 1024) + QStringLiteral(" KB"); }
+
+QString minutesText(qint64 ms)
+{
+    const qint64 minutes = (ms + 59999) / 60000;
+    return minutes <= 1 ? QStringLiteral("1 分以内") : QStringLiteral("約 %1 分").arg(minutes);
+}
+
+QString question(const QString &base, jq::Plan plan, int days, qint64 requests, qint64 ms)
+{
+    return base + QStringLiteral(" （J-Quants API）から株価データを取得して、データベースに追加します。") + CRLF + CRLF +
+           QStringLiteral("%1 日分（%2 から %3 まで）、要求は約 %4 回です。").arg(days).arg(0).arg(0).arg(requests) + CRLF +
+           QStringLiteral("プラン（%1）の上限は毎分 %2 回なので、%3 かかります。")
+               .arg(jq::planText(plan))
+               .arg(jq::requestsPerMinute(plan))
+               .arg(minutesText(ms)) +
+           CRLF + QStringLiteral("中止しても、取得の終わった日は追加されます。") + CRLF + CRLF + QStringLiteral("実行しますか？");
+}
+
+// The status area, the message pane and the stop button of one run.
+struct Progress {
+    Shell &shell;
+    jq::PaceTimer &timer;
+    int total = 0;
+    qint64 startedMs = 0;
+    qint64 spacing = 0;
+    void show(int index, int32_t day, qint64 received)
+    {
+        // The time left from the days done so far, and never less than the plan's spacing allows.
+        const qint64 spent = timer.elapsedMs() - startedMs;
+        const qint64 perDay = index > 0 ? std::max(spent / index, spacing) : spacing;
+        shell.showActivity(QStringLiteral("J-Quants から株価を取得しています： %1 の分（%2/%3 日目） %4　残り %5")
+                               .arg(slashed(day))
+                               .arg(index + 1)
+                               .arg(total)
+                               .arg(kilobytes(received))
+                               .arg(minutesText(perDay * (total - index))),
+                           index, total);
+    }
+};
+
+struct Outcome {
+    bool stopped = false;     // the user stopped it
+    bool notServed = false;   // the API has nothing yet from this day on
+    QString failure;          // an error ended it
+    bool authFailed = false;
+};
+
+// Records the splits seen before their days are imported (a split already recorded is kept).
+std::expected<QStringList, QString> recordSplits(State &st, const std::vector<jq::SplitSeen> &seen)
+{
+    const QString path = actionsPath(st.DataDir);
+    CorporateActions table;
+    if (auto r = table.load(path); !r) return std::unexpected(r.error());
+    QStringList added;
+    for (const jq::SplitSeen &s : seen) {
+        const CorporateAction a{s.code, s.exDate, s.before, s.after};
+        if (table.add(a)) added << actionLine(a);
+    }
+    if (added.isEmpty()) return added;
+    if (auto r = saveBytes(path, table.bytes()); !r) return std::unexpected(r.error());
+    st.actions = table;
+    return added;
+}
+
+} // namespace
+
+QByteArray jquantsKey() { return readApiKey(); }
+
+bool downloadFromJQuants(State &st, Services &sv, jq::PaceTimer &timer, const QByteArray &key, int32_t since)
+{
+    // A damaged journal would refuse the import anyway: say so before anything is fetched.
+    if (auto j = readJournal(journalPath(st.DataDir)); !j) return sv.dialogs.message(j.error(), Icon::Error), false;
+    if (key.isEmpty()) return sv.dialogs.report(jq::noKeyText(), Icon::Error, true), false;
+    const jq::Plan plan = jq::planFromText(st.sites.JQuantsPlan).value_or(jq::Plan::Free);
+    const QString base = st.sites.JQuantsBaseUrl.trimmed();
+    const QString inbox = st.DataDir + QStringLiteral("tmp");
+    if (!FolderExist(inbox)) {
+        sv.dialogs.message(QStringLiteral("指定されたデータダウンロード先フォルダー：　") + inbox + CRLF + CRLF +
+                               QStringLiteral("が存在しません。"),
+                           Icon::Error, QStringLiteral("Sub ShowFileList"));
+        return false;
+    }
+    jq::Client client(sv.net, timer, base, key, plan, st.sites.FetchTimeoutSeconds);
+    const auto fail = [&](const jq::ClientError &e) {
+        sv.shell.endActivity();
+        if (e.kind == jq::ClientError::Cancelled) return sv.shell.notice(QStringLiteral("ダウンロードを中止しました。")), true;
+        sv.dialogs.message(e.text, Icon::Error);
+        return false;
+    };
+    const QDate today = sv.clock.now().date();
+    const int32_t servedUpTo = ymd(today.addDays(-jq::delayDays(plan)));
+    const int32_t newest = newestStoredDay(st);
+    int32_t first = newest != 0 ? ymd(dateOf(newest).addDays(1)) : since != 0 ? since : ymd(dateOf(servedUpTo).addMonths(-15));
+    if (newest != 0 && since > first) first = since;
+    sv.shell.clearMessages();
+    sv.shell.showActivity(QStringLiteral("J-Quants の営業日カレンダーを読んでいます： ") + base, 0, 0);
+    auto calendar = client.rows(QStringLiteral("/markets/calendar"),
+                                {{QStringLiteral("from"), plain(std::min(first, servedUpTo))}, {QStringLiteral("to"), plain(servedUpTo)}});
+    if (!calendar) return fail(calendar.error());
+    std::vector<int32_t> days;
+    for (const int32_t d : jq::tradingDays(*calendar))
+        if (d >= first && d <= servedUpTo) days.push_back(d);
+    if (plan == jq::Plan::Free) {
+        int32_t latest = 0;
+        for (const int32_t d : jq::tradingDays(*calendar)) latest = std::max(latest, d);
+        sv.shell.prependMessage(QStringLiteral("無料プランのデータは 12 週間遅れです。最新は %1 です。").arg(slashed(latest ? latest : servedUpTo)) + CRLF);
+    }
+    if (days.empty()) {
+        sv.shell.endActivity();
+        sv.shell.prependMessage(QStringLiteral("新しいデータはありません") + CRLF);
+        st.DownloadState = -1;
+        bool ok = true;
+        // A day an interrupted import left unfinished is completed even without new days.
+        if (QFile::exists(journalPath(st.DataDir))) ok = SHUDOU(st, sv);
+        st.DownloadState = 0;
+        return ok;
+    }
+    // A day of the whole market is about 4,400 rows, which the API may split into pages.
+    const qint64 requests = qint64(days.size()) + 2;
+    const qint64 spacing = jq::spacingMs(plan);
+    QString ask = question(base, plan, int(days.size()), requests, requests * spacing);
+    ask.replace(QStringLiteral("（0 から 0 まで）"), QStringLiteral("（%1 から %2 まで）").arg(slashed(days.front()), slashed(days.back())));
+    if (sv.dialogs.message(ask, Icon::None, {}, Buttons::OkCancel) != Answer::Ok) return sv.shell.endActivity(), true;
+    for (const QString &n : QDir(inbox).entryList(QDir::Files | QDir::Hidden | QDir::System))
+        QFile::remove(pathIn(withTrailingSeparator(inbox), n));
+
+    auto topix = client.rows(QStringLiteral("/indices/bars/daily/topix"),
+                             {{QStringLiteral("from"), plain(days.front())}, {QStringLiteral("to"), plain(days.back())}});
+    if (!topix) return fail(topix.error());
+    const auto index = jq::indexBars(*topix);
+    auto masterAnswer = client.rows(QStringLiteral("/equities/master"), {{QStringLiteral("date"), plain(days.back())}});
+    if (!masterAnswer) return fail(masterAnswer.error());
+    int otherInMaster = 0;
+    const auto master = jq::masterRows(*masterAnswer, &otherInMaster);
+    std::unordered_map<int, NameListEntry> names;
+    for (const auto &[code, row] : master) names[code] = {code, row.name, row.section};
+    names[1001] = {1001, QStringLiteral("TOPIX"), 0};
+    if (newest == 0)
+        sv.shell.prependMessage(QStringLiteral("1001 には TOPIX を入れます。1002 の指数は J-Quants API からは取得しません。") + CRLF);
+
+    Progress progress{sv.shell, timer, int(days.size()), timer.elapsedMs(), spacing};
+    Outcome end;
+    int imported = 0, otherIssues = 0, noTrade = 0;
+    QStringList odd;
+    const QString folder = withTrailingSeparator(inbox);
+    for (size_t start = 0; start < days.size() && end.failure.isEmpty() && !end.stopped && !end.notServed;
+         start += kDaysPerImport) {
+        std::vector<jq::SplitSeen> splits;
+        int fetched = 0;
+        for (size_t k = start; k < std::min(days.size(), start + kDaysPerImport); ++k) {
+            const int32_t day = days[k];
+            if (sv.shell.stopRequested()) {
+                end.stopped = true;
+                break;
+            }
+            progress.show(int(k), day, 0);
+            auto rows = client.rows(QStringLiteral("/equities/bars/daily"), {{QStringLiteral("date"), plain(day)}},
+                                    [&](qint64 received) {
+                                        progress.show(int(k), day, received);
+                                        return !sv.shell.stopRequested();
+                                    });
+            if (!rows) {
+                if (rows.error().kind == jq::ClientError::Cancelled) end.stopped = true;
+                else end.failure = rows.error().text, end.authFailed = rows.error().kind == jq::ClientError::Auth;
+                break;
+            }
+            const auto bar = index.find(day);
+            if (rows->isEmpty() || bar == index.end()) {
+                end.notServed = true;
+                sv.shell.prependMessage(QStringLiteral("%1 の株価はまだ提供されていません。").arg(slashed(day)) + CRLF);
+                break;
+            }
+            auto lines = jq::dayLines(day, *rows, master, bar->second);
+            if (!lines) {
+                end.failure = QStringLiteral("J-Quants API の答えが正しくありません：　") + lines.error();
+                break;
+            }
+            if (auto r = saveBytes(folder + QStringLiteral("JQ%1.csv").arg(day), lines->file); !r) {
+                end.failure = r.error();
+                break;
+            }
+            ++fetched;
+            otherIssues = std::max(otherIssues, lines->otherIssues);
+            noTrade += lines->noTrade;
+            splits.insert(splits.end(), lines->splits.begin(), lines->splits.end());
+            for (const jq::OddFactor &o : lines->oddFactors)
+                odd << QStringLiteral("%1 の %2（調整係数 %3）").arg(codeText(o.code), slashed(o.exDate)).arg(o.factor);
+        }
+        if (fetched == 0) break;
+        sv.shell.endActivity();
+        // Before the import, so that the day a split takes effect is not taken for a move to report.
+        auto added = recordSplits(st, splits);
+        if (!added) return sv.dialogs.message(added.error(), Icon::Error), false;
+        for (const QString &line : *added) sv.shell.prependMessage(QStringLiteral("株式分割・併合を記録しました： ") + line + CRLF);
+        st.DownloadState = -1;
+        const bool ok = SHUDOU(st, sv);
+        st.DownloadState = 0;
+        if (!ok) return false;
+        imported += fetched;
+        auto naming = applyNames(st, names, true);
+        if (!naming) return sv.dialogs.message(naming.error(), Icon::Error), false;
+        if (naming->named + naming->renamed > 0) {
+            sv.shell.prependMessage(QStringLiteral("銘柄名を J-Quants の銘柄一覧から付けました： 新規銘柄 %1 銘柄、名前の変わった銘柄 %2 銘柄")
+                                        .arg(naming->named)
+                                        .arg(naming->renamed) +
+                                    CRLF);
+            sv.shell.loadWorkSet(-st.WorkKind);
+        }
+    }
+    sv.shell.endActivity();
+    if (otherIssues + otherInMaster > 0)
+        sv.shell.prependMessage(QStringLiteral("優先株など普通株以外の %1 銘柄は取り込みません。").arg(std::max(otherIssues, otherInMaster)) + CRLF);
+    if (noTrade > 0)
+        sv.shell.prependMessage(QStringLiteral("売買のなかった銘柄の %1 件（銘柄×日）は、その日の足を作りません。").arg(noTrade) + CRLF);
+    if (!odd.isEmpty())
+        sv.shell.notice(QStringLiteral("簡単な比にならない調整係数は株式分割として記録していません： ") + odd.join(QStringLiteral("、")));
+    sv.shell.prependMessage(QStringLiteral("J-Quants から %1 日分を追加しました（要求 %2 回）。").arg(imported).arg(client.requests()) + CRLF);
+    if (!end.failure.isEmpty()) {
+        sv.dialogs.message(end.failure + (end.authFailed ? QString() : CRLF + CRLF + QStringLiteral("ダウンロードを中止します。")), Icon::Error);
+        return false;
+    }
+    if (end.stopped)
+        sv.shell.notice(QStringLiteral("ダウンロードを中止しました。取得の終わった %1 日分は追加してあります。次の実行で続きから取得します。").arg(imported));
+    return true;
+}
+
+bool downloadPrices(State &st, Services &sv, int32_t since)
+{
+    if (!st.sites.usesJQuants()) return JIDOU(st, sv);
+    jq::RealPaceTimer timer([&sv] { return sv.shell.stopRequested(); });
+    return downloadFromJQuants(st, sv, timer, jquantsKey(), since);
+}
+
+} // namespace velor
