@@ -1,10 +1,16 @@
 # The Debian package (scripts/package): cpack -G DEB writes velor_<version>_amd64.deb with the
-# program, the manual, the menu entry, the icon and the AppStream metadata. The libraries the
-# program links come from dpkg-shlibdeps; what it loads at run time is named by hand.
+# program, the manual, the menu entry, the icon, the AppStream metadata and the download timer.
+# The libraries the program links come from dpkg-shlibdeps; what it loads at run time is named by
+# hand.
 include(GNUInstallDirs)
 
 install(FILES ${CMAKE_SOURCE_DIR}/doc/org.velor.velor.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
 install(FILES ${CMAKE_SOURCE_DIR}/doc/copyright DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/velor)
+# The evening update as a systemd user timer (Mon-Fri 19:00), shipped off: nothing enables it, the
+# user does with `systemctl --user enable --now velor-download.timer`. Always lib/systemd/user
+# (/usr/lib/systemd/user in the package), never the multiarch library folder systemd does not read.
+install(FILES ${CMAKE_SOURCE_DIR}/doc/velor-download.service ${CMAKE_SOURCE_DIR}/doc/velor-download.timer
+  DESTINATION lib/systemd/user)
 
 # A native package's change log, compressed as Debian wants it (no name, no time stamp).
 set(VELOR_CHANGELOG ${CMAKE_BINARY_DIR}/changelog)
