@@ -1,6 +1,7 @@
 #include "app/FirstRunDialog.h"
 
 #include "app/FirstRun.h"
+#include "db/Sites.h"
 #include "common/Dialogs.h"
 #include "common/Quit.h"
 #include "common/Utils.h"
@@ -33,6 +34,8 @@ FirstRunDialog::FirstRunDialog(const QString &dir, const QString &manualPath, Di
     layout->addWidget(text);
     demoButton = new QPushButton(QStringLiteral("デモ用のプログラムフォルダーを作る（架空の全銘柄の株価で、すぐに試せます）"), this);
     emptyButton = new QPushButton(QStringLiteral("空のプログラムフォルダーを作る（sites.ini に株価データのサイトを書き、最初のダウンロードで集めます）"), this);
+    jquantsButton = new QPushButton(QStringLiteral("J-Quants から株価データベースを作る（取引所の API。キーが要ります）"), this);
+    jquantsButton->setObjectName(QStringLiteral("jquantsButton"));
     chooseButton = new QPushButton(QStringLiteral("既にあるプログラムフォルダーを選ぶ…"), this);
     quitButton = new QPushButton(QStringLiteral("終了"), this);
     stopButton = new QPushButton(QStringLiteral("中止"), this);
@@ -41,12 +44,13 @@ FirstRunDialog::FirstRunDialog(const QString &dir, const QString &manualPath, Di
     progress->hide();
     status = new QLabel(this);
     status->hide();
-    for (QWidget *w : {static_cast<QWidget *>(demoButton), static_cast<QWidget *>(emptyButton),
+    for (QWidget *w : {static_cast<QWidget *>(demoButton), static_cast<QWidget *>(emptyButton), static_cast<QWidget *>(jquantsButton),
                        static_cast<QWidget *>(chooseButton), static_cast<QWidget *>(progress), static_cast<QWidget *>(status),
                        static_cast<QWidget *>(stopButton), static_cast<QWidget *>(quitButton)})
         layout->addWidget(w);
     connect(demoButton, &QPushButton::clicked, this, &FirstRunDialog::makeDemo);
     connect(emptyButton, &QPushButton::clicked, this, &FirstRunDialog::makeEmpty);
+    connect(jquantsButton, &QPushButton::clicked, this, &FirstRunDialog::makeJQuants);
     connect(chooseButton, &QPushButton::clicked, this, &FirstRunDialog::chooseExisting);
     connect(stopButton, &QPushButton::clicked, this, [this] { stopWriting(false); });
     connect(quitButton, &QPushButton::clicked, this, [this] {
@@ -94,7 +98,7 @@ void FirstRunDialog::setBusy(bool busy)
 {
     m_busy = busy;
     // 終了 stays: it stops the writing and ends the program.
-    for (QPushButton *b : {demoButton, emptyButton, chooseButton}) b->setEnabled(!busy);
+    for (QPushButton *b : {demoButton, emptyButton, jquantsButton, chooseButton}) b->setEnabled(!busy);
     stopButton->setEnabled(busy);
     stopButton->setVisible(busy);
     progress->setVisible(busy);
@@ -153,6 +157,25 @@ void FirstRunDialog::makeEmpty()
     m_dialogs.message(QStringLiteral("空のプログラムフォルダー ") + QDir::toNativeSeparators(m_dir) +
                           QStringLiteral(" を作りました。\n\nsites.ini の DataSiteUrl に株価データのサイトのアドレスを書いてから、"
                                          "「株価データをまとめて追加（自動）」（F2）で株価を集めて下さい。"),
+                      Icon::Information);
+    finish(m_dir);
+}
+
+void FirstRunDialog::makeJQuants()
+{
+    if (auto r = writeEmptyProgramFolder(m_dir); !r) {
+        m_dialogs.message(r.error(), Icon::Error);
+        return;
+    }
+    if (auto r = setSitesKeys(QDir(m_dir).filePath(QStringLiteral("sites.ini")), {{QStringLiteral("PriceSource"), QStringLiteral("jquants")}});
+        !r) {
+        m_dialogs.message(r.error(), Icon::Error);
+        return;
+    }
+    m_dialogs.message(QStringLiteral("J-Quants から株価を取り込むプログラムフォルダー ") + QDir::toNativeSeparators(m_dir) +
+                          QStringLiteral(" を作りました。\n\n「ファイル」→「設定…」で J-Quants API キーを保存し、プラン（free、light、standard、premium）を選んでから、"
+                                         "「株価データをまとめて追加（自動）」（F2）で株価データベースを作って下さい（最初は約 15 か月分。"
+                                         "無料プランでは 1 時間を超えます）。"),
                       Icon::Information);
     finish(m_dir);
 }

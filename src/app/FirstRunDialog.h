@@ -27,9 +27,11 @@ public:
 
     void makeDemo();
     void makeEmpty();
+    /// An empty folder whose prices come from the J-Quants API: the first F2 builds the database.
+    void makeJQuants();
     void chooseExisting();
 
-    QPushButton *demoButton = nullptr, *emptyButton = nullptr, *chooseButton = nullptr, *quitButton = nullptr;
+    QPushButton *demoButton = nullptr, *emptyButton = nullptr, *jquantsButton = nullptr, *chooseButton = nullptr, *quitButton = nullptr;
     /// Shown while the demo is written: stops the writing and offers the choices again.
     QPushButton *stopButton = nullptr;
     QProgressBar *progress = nullptr;

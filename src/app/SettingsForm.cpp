@@ -42,6 +42,13 @@ SettingField address(const char *key, const char16_t *label, const QString &grou
     return s;
 }
 
+SettingField choice(const char *key, const char16_t *label, const QString &group, QStringList choices)
+{
+    SettingField s = address(key, label, group, {}, SettingKind::Choice);
+    s.choices = std::move(choices);
+    return s;
+}
+
 SettingField value(const char *id, const char16_t *label, const QString &group, SettingKind kind, int line, int field,
                   double min, double max)
 {
@@ -93,6 +100,7 @@ std::optional<double> numberOf(const SettingField &s, const QString &typed)
 QString storedText(const SettingField &s, const QString &typed)
 {
     if (s.isAddress()) return typed.trimmed();
+    if (s.kind == SettingKind::Choice) return typed.trimmed().toLower();
     const double v = *numberOf(s, typed);
     return s.kind == SettingKind::Amount ? doubleText(v) : QString::number((long long)v);
 }
@@ -169,6 +177,7 @@ void copyChanged(State &st, const State &fresh, const QStringList &changed)
 bool sameValue(const SettingField &s, const QString &stored, const QString &typed)
 {
     if (s.isAddress()) return stored.trimmed() == typed.trimmed();
+    if (s.kind == SettingKind::Choice) return stored.trimmed().toLower() == typed.trimmed().toLower();
     const auto a = numberOf(s, stored), b = numberOf(s, typed);
     if (s.kind == SettingKind::Flag) return a && b && (*a != 0) == (*b != 0);
     return a && b && *a == *b;
@@ -183,6 +192,11 @@ const std::vector<SettingField> &settingFields()
         address("DataSiteUrl", u"株価データのサイト（トップページ）", kSiteGroup),
         address("NameListUrl", u"銘柄名の一覧（CSV：コード,銘柄名[,部]）", kSiteGroup, {}, K::List),
         address("SplitListUrl", u"株式分割・併合の一覧（CSV）", kSiteGroup, {}, K::List),
+        choice("PriceSource", u"株価の取得元（site：上のサイト、jquants：J-Quants API）", kSiteGroup,
+               {QStringLiteral("site"), QStringLiteral("jquants")}),
+        address("JQuantsBaseUrl", u"J-Quants API のアドレス", kSiteGroup, QStringLiteral("/markets/calendar")),
+        choice("JQuantsPlan", u"J-Quants のプラン（free、light、standard、premium）", kSiteGroup,
+               {QStringLiteral("free"), QStringLiteral("light"), QStringLiteral("standard"), QStringLiteral("premium")}),
         address("QuoteUrl", u"個別銘柄の株価ページ", kPageGroup, QStringLiteral("/quote/{code}.T")),
         address("FuturesUrl", u"日経平均先物のページ", kPageGroup, QStringLiteral("/cme/")),
         address("WorldIndexUrl", u"世界の株価指数のページ", kPageGroup, QStringLiteral("/bp1.php?fw=160&cs=1")),
@@ -249,7 +263,13 @@ std::vector<SettingProblem> checkSettingValues(const QStringList &values)
     const auto &fields = settingFields();
     for (size_t i = 0; i < fields.size(); ++i) {
         const QString typed = values.value(int(i));
-        const QString p = fields[i].isAddress() ? addressProblem(typed) : rangeProblem(fields[i], typed);
+        const SettingField &f = fields[i];
+        const QString p = f.kind == SettingKind::Choice
+                              ? (typed.trimmed().isEmpty() || f.choices.contains(typed.trimmed().toLower())
+                                     ? QString()
+                                     : f.choices.join(QStringLiteral("、")) + QStringLiteral(" のどれかを入れてください。"))
+                          : f.isAddress() ? addressProblem(typed)
+                                          : rangeProblem(fields[i], typed);
         if (!p.isEmpty()) problems.push_back({int(i), p});
     }
     // Pairs whose order matters, checked when both are numbers in range.

@@ -21,6 +21,7 @@ enum class SettingKind {
     Count,     ///< a whole number between min and max
     Amount,    ///< a number of yen, 0 up to max
     Flag,      ///< 0 or 1 (a check box)
+    Choice,    ///< one of `choices` of sites.ini (empty: the built-in one)
 };
 
 struct SettingField {
@@ -32,6 +33,7 @@ struct SettingField {
     int field = 0;       ///< the field of that line (0-based)
     double min = 0, max = 0;
     QString testPath;    ///< appended to the address when its connection is tried
+    QStringList choices; ///< the values a Choice takes, the built-in one first
     bool inSites() const { return line == 0; }
     bool isAddress() const { return kind == SettingKind::Address || kind == SettingKind::List; }
 };

@@ -2,8 +2,11 @@
 
 #include "app/MainWindow.h"
 #include "app/SettingsForm.h"
+#include "common/ApiKey.h"
+#include "import/JQuantsClient.h"
 
 #include <QCheckBox>
+#include <QDate>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -76,6 +79,7 @@ SettingsDialog::SettingsDialog(MainWindow &w) : QDialog(&w), m_w(w)
                     e->setObjectName(s.id);
                     if (s.kind == SettingKind::Address) e->setPlaceholderText(QStringLiteral("空なら組み込みのアドレス"));
                     if (s.kind == SettingKind::List) e->setPlaceholderText(QStringLiteral("空なら使いません"));
+                    if (s.kind == SettingKind::Choice) e->setPlaceholderText(QStringLiteral("空なら ") + s.choices.value(0));
                     if (!s.isAddress()) e->setMaximumWidth(m_w.px(2400));
                     m_edits.insert(s.id, e);
                     line->addWidget(e);
@@ -101,6 +105,7 @@ SettingsDialog::SettingsDialog(MainWindow &w) : QDialog(&w), m_w(w)
                 label->setMinimumWidth(labelWidth);
                 form->addRow(label, cell);
                 m_tabOf.insert(s.id, tabs->count());
+                if (s.id == QLatin1String("JQuantsPlan")) addKeyRow(form, box, labelWidth);
             }
             column->addWidget(box);
         }
@@ -214,12 +219,88 @@ void SettingsDialog::testConnection(const QString &id)
     okButton->setEnabled(false);
     // The fetch waits in a local event loop: the window keeps painting, and a close asked for
     // meanwhile waits for its end (done()).
-    const auto page = m_w.services().net.fetch(address, FetchLimits{seconds * 1000, qint64(4) << 20});
+    FetchLimits limits{seconds * 1000, qint64(4) << 20};
+    const bool api = id == QLatin1String("JQuantsBaseUrl");
+    QString apiAddress = address;
+    QByteArray key;
+    if (api) {
+        key = keyEdit && !keyEdit->text().trimmed().isEmpty() ? keyEdit->text().trimmed().toUtf8() : readApiKey();
+        if (key.isEmpty()) {
+            m_testing = false;
+            for (QPushButton *b : std::as_const(m_tests)) b->setEnabled(true);
+            okButton->setEnabled(true);
+            return setNote(id, jq::noKeyText().simplified(), true);
+        }
+        // One small request: a week of the calendar.
+        const QDate today = m_w.services().clock.now().date();
+        apiAddress += QStringLiteral("?from=%1&to=%2").arg(today.addDays(-7).toString(QStringLiteral("yyyyMMdd")),
+                                                            today.toString(QStringLiteral("yyyyMMdd")));
+        limits.headers.push_back({"x-api-key", key});
+    }
+    const auto page = m_w.services().net.fetch(apiAddress, limits);
     m_testing = false;
     for (QPushButton *b : std::as_const(m_tests)) b->setEnabled(true);
     okButton->setEnabled(true);
-    setNote(id, address + QStringLiteral("：　") + connectionText(page), !page.has_value());
+    if (api) {
+        QString plan = QStringLiteral("free");
+        if (QLineEdit *p = m_edits.value(QStringLiteral("JQuantsPlan")); p && !p->text().trimmed().isEmpty()) plan = p->text().trimmed();
+        const jq::Plan chosen = jq::planFromText(plan).value_or(jq::Plan::Free);
+        const QDate newest = m_w.services().clock.now().date().addDays(-jq::delayDays(chosen));
+        const QString text = page ? QStringLiteral("キーは有効です。プラン %1 のデータは %2 までです（毎分 %3 回まで）。")
+                                        .arg(jq::planText(chosen), newest.toString(QStringLiteral("yyyy/MM/dd")))
+                                        .arg(jq::requestsPerMinute(chosen))
+                            : page.error().status == 401 || page.error().status == 403 ? jq::authFailedText(page.error().status).simplified()
+                                                                                        : connectionText(page);
+        setNote(id, address + QStringLiteral("：　") + text, !page.has_value());
+    } else {
+        setNote(id, address + QStringLiteral("：　") + connectionText(page), !page.has_value());
+    }
     if (m_closeAfterTest >= 0) QDialog::done(std::exchange(m_closeAfterTest, -1));
+}
+
+void SettingsDialog::addKeyRow(QFormLayout *form, QWidget *box, int labelWidth)
+{
+    auto *cell = new QWidget(box);
+    auto *rows = new QVBoxLayout(cell);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(2);
+    auto *line = new QHBoxLayout;
+    keyEdit = new QLineEdit(cell);
+    keyEdit->setObjectName(QStringLiteral("JQuantsKey"));
+    keyEdit->setEchoMode(QLineEdit::Password);
+    keyEdit->setPlaceholderText(readApiKey().isEmpty() ? QStringLiteral("キーを入れて「保存」") : QStringLiteral("保存済み（変えるときだけ入れて「保存」）"));
+    line->addWidget(keyEdit);
+    auto *b = new QPushButton(QStringLiteral("保存"), cell);
+    b->setObjectName(QStringLiteral("JQuantsKeySave"));
+    connect(b, &QPushButton::clicked, this, &SettingsDialog::saveKey);
+    line->addWidget(b);
+    rows->addLayout(line);
+    keyNote = new QLabel(cell);
+    keyNote->setObjectName(QStringLiteral("JQuantsKeyNote"));
+    keyNote->setWordWrap(true);
+    keyNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // No keyring is asked: the key goes into a file only this user can read, and the window says where.
+    keyNote->setText(QStringLiteral("キーは sites.ini には書かず、このユーザーだけが読めるファイル ") + apiKeyFile() +
+                     QStringLiteral(" に保存します。") +
+                     (apiKeyFromEnvironment() ? QStringLiteral("いまは環境変数 JQUANTS_API_KEY のキーを使っています（こちらが優先です）。") : QString()));
+    rows->addWidget(keyNote);
+    auto *label = new QLabel(QStringLiteral("J-Quants API キー"), box);
+    label->setMinimumWidth(labelWidth);
+    form->addRow(label, cell);
+}
+
+void SettingsDialog::saveKey()
+{
+    const QByteArray key = keyEdit->text().trimmed().toUtf8();
+    if (auto r = storeApiKey(key); !r) {
+        keyNote->setStyleSheet(kBad);
+        keyNote->setText(r.error());
+        return;
+    }
+    keyEdit->clear();
+    keyNote->setStyleSheet(kGood);
+    keyNote->setText(key.isEmpty() ? QStringLiteral("保存したキーを消しました（") + apiKeyFile() + QStringLiteral("）。")
+                                   : QStringLiteral("キーを ") + apiKeyFile() + QStringLiteral(" に保存しました。"));
 }
 
 void SettingsDialog::done(int r)

@@ -7,6 +7,7 @@
 
 class QCheckBox;
 class QDialogButtonBox;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -34,6 +35,10 @@ public:
     void save();
     /// 接続を確かめる of one address field.
     void testConnection(const QString &id);
+    /// 保存 of the J-Quants key: into the user's key file (never into sites.ini).
+    void saveKey();
+    QLineEdit *keyEdit = nullptr;
+    QLabel *keyNote = nullptr;
 
     void done(int r) override;
 
@@ -42,6 +47,7 @@ private:
     void clearNotes();
     void setNote(const QString &id, const QString &text, bool bad);
     void fill(const QStringList &values);
+    void addKeyRow(QFormLayout *form, QWidget *box, int labelWidth);
 
     MainWindow &m_w;
     QHash<QString, QLineEdit *> m_edits;

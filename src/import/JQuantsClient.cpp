@@ -218,6 +218,18 @@ std::expected<QJsonArray, ClientError> Client::rows(const QString &path, const Q
     }
 }
 
+std::expected<QJsonObject, ClientError> Client::object(const QString &path, const QList<std::pair<QString, QString>> &query)
+{
+    const QString where = address(path, query);
+    auto body = get(where, true, qint64(4) << 20, {});
+    if (!body) return std::unexpected(body.error());
+    QJsonParseError perr{};
+    const QJsonDocument doc = QJsonDocument::fromJson(*body, &perr);
+    if (perr.error != QJsonParseError::NoError || !doc.isObject())
+        return std::unexpected(ClientError{ClientError::Failed, QStringLiteral("J-Quants API の答えが読めません：　") + where});
+    return doc.object();
+}
+
 std::expected<QByteArray, ClientError> Client::download(const QString &address, qint64 maxBytes,
                                                         const std::function<bool(qint64)> &progress)
 {

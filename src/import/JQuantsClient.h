@@ -18,6 +18,7 @@
 
 #include <QByteArray>
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QString>
 #include <expected>
 #include <functional>
@@ -81,6 +82,8 @@ public:
     /// `received` (when given) is told the bytes of each answer.
     std::expected<QJsonArray, ClientError> rows(const QString &path, const QList<std::pair<QString, QString>> &query,
                                                 const std::function<bool(qint64 received)> &progress = {});
+    /// The whole JSON object of one answer (bulk/get's download address).
+    std::expected<QJsonObject, ClientError> object(const QString &path, const QList<std::pair<QString, QString>> &query);
     /// The bytes at an address outside the API (a bulk file's download address): no key is sent.
     /// It counts against the rate like any request.
     std::expected<QByteArray, ClientError> download(const QString &address, qint64 maxBytes,

@@ -64,7 +64,8 @@ std::optional<std::pair<double, double>> ratioOfFactor(double factor)
     for (int after = 1; after <= 100; ++after) {
         const double before = std::round(factor * after);
         if (before < 1 || before > 100) continue;
-        if (std::fabs(before / after - factor) <= 1e-4 * factor) return std::pair{before, double(after)};
+        // The API writes a factor to six decimals (1:3 is 0.333333): nearer than that is the ratio.
+        if (std::fabs(before / after - factor) <= 1e-6 * std::max(1.0, factor)) return std::pair{before, double(after)};
     }
     return std::nullopt;
 }

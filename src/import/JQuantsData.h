@@ -60,7 +60,7 @@ struct OddFactor {
 };
 
 /// old:new of an adjustment factor, when it is a ratio of small whole numbers (at most 100
-/// on either side, within a relative 1e-4 of the factor).
+/// on either side, within the six decimals the API writes a factor with).
 std::optional<std::pair<double, double>> ratioOfFactor(double factor);
 
 /// One trading day in the program's daily-file form.

@@ -19,8 +19,12 @@
 #include <QDir>
 #include <QFile>
 
+#include <QJsonObject>
+
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <unordered_map>
 
 namespace velor {
 
@@ -105,6 +109,52 @@ std::expected<QStringList, QString> recordSplits(State &st, const std::vector<jq
     return added;
 }
 
+// A day's rows from the monthly bulk files, one file fetched per month as its days come: the
+// exchange asks clients to take history this way rather than a request per day.
+class BulkDays {
+public:
+    BulkDays(jq::Client &client, const QJsonArray &files) : m_client(client)
+    {
+        for (const QJsonValue &v : files) m_keys << v.toObject().value(QLatin1String("Key")).toString();
+    }
+    bool offers(int32_t day) const { return !keyOf(day).isEmpty(); }
+    std::expected<QJsonArray, jq::ClientError> rows(int32_t day, const std::function<bool(qint64)> &progress)
+    {
+        const int month = day / 100;
+        if (month != m_month) {
+            m_days.clear();
+            m_month = 0;
+            auto where = m_client.object(QStringLiteral("/bulk/get"), {{QStringLiteral("key"), keyOf(day)}});
+            if (!where) return std::unexpected(where.error());
+            const QString url = where->value(QLatin1String("url")).toString();
+            if (url.isEmpty()) return std::unexpected(jq::ClientError{jq::ClientError::Failed, QStringLiteral("J-Quants API が一括ファイルのアドレスを返しませんでした：　") + keyOf(day)});
+            auto gz = m_client.download(url, qint64(512) << 20, progress);
+            if (!gz) return std::unexpected(gz.error());
+            auto csv = jq::gunzipBytes(*gz, qint64(2) << 30);
+            if (!csv) return std::unexpected(jq::ClientError{jq::ClientError::Failed, keyOf(day) + QStringLiteral("：　") + csv.error()});
+            auto byDay = jq::bulkRows(*csv);
+            if (!byDay) return std::unexpected(jq::ClientError{jq::ClientError::Failed, keyOf(day) + QStringLiteral(" の ") + byDay.error()});
+            for (auto &[d, r] : *byDay) m_days[d] = std::move(r);
+            m_month = month;
+        }
+        const auto it = m_days.find(day);
+        return it == m_days.end() ? QJsonArray() : it->second;
+    }
+
+private:
+    QString keyOf(int32_t day) const
+    {
+        const QString tail = QString::number(day / 100) + QStringLiteral(".csv");
+        for (const QString &k : m_keys)
+            if (k.contains(tail)) return k;
+        return {};
+    }
+    jq::Client &m_client;
+    QStringList m_keys;
+    int m_month = 0;
+    std::unordered_map<int32_t, QJsonArray> m_days;
+};
+
 } // namespace
 
 QByteArray jquantsKey() { return readApiKey(); }
@@ -181,6 +231,14 @@ bool downloadFromJQuants(State &st, Services &sv, jq::PaceTimer &timer, const QB
     if (newest == 0)
         sv.shell.prependMessage(QStringLiteral("1001 には TOPIX を入れます。1002 の指数は J-Quants API からは取得しません。") + CRLF);
 
+    // A first fill takes the history from the monthly bulk files where the plan offers them; a
+    // plan without them (or a refusal of the list) takes a request per day.
+    std::optional<BulkDays> bulk;
+    if (days.size() > size_t(kDaysPerImport)) {
+        auto files = client.rows(QStringLiteral("/bulk/list"), {{QStringLiteral("endpoint"), QStringLiteral("/equities/bars/daily")}});
+        if (files && !files->isEmpty()) bulk.emplace(client, *files);
+        else if (!files && files.error().kind == jq::ClientError::Cancelled) return fail(files.error());
+    }
     Progress progress{sv.shell, timer, int(days.size()), timer.elapsedMs(), spacing};
     Outcome end;
     int imported = 0, otherIssues = 0, noTrade = 0;
@@ -197,11 +255,16 @@ bool downloadFromJQuants(State &st, Services &sv, jq::PaceTimer &timer, const QB
                 break;
             }
             progress.show(int(k), day, 0);
-            auto rows = client.rows(QStringLiteral("/equities/bars/daily"), {{QStringLiteral("date"), plain(day)}},
-                                    [&](qint64 received) {
-                                        progress.show(int(k), day, received);
-                                        return !sv.shell.stopRequested();
-                                    });
+            const auto received = [&](qint64 bytes) {
+                progress.show(int(k), day, bytes);
+                return !sv.shell.stopRequested();
+            };
+            auto rows = bulk && bulk->offers(day)
+                            ? bulk->rows(day, received)
+                            : client.rows(QStringLiteral("/equities/bars/daily"), {{QStringLiteral("date"), plain(day)}}, received);
+            // A month's file may not hold its newest days yet: those are asked for one by one.
+            if (rows && rows->isEmpty() && bulk && bulk->offers(day))
+                rows = client.rows(QStringLiteral("/equities/bars/daily"), {{QStringLiteral("date"), plain(day)}}, received);
             if (!rows) {
                 if (rows.error().kind == jq::ClientError::Cancelled) end.stopped = true;
                 else end.failure = rows.error().text, end.authFailed = rows.error().kind == jq::ClientError::Auth;

@@ -26,7 +26,7 @@ public:
     QStringList addresses;
     QList<QByteArray> keys;
     std::vector<qint64> times;
-    PaceTimer *timer = nullptr;
+    jq::PaceTimer *timer = nullptr;
     std::expected<QByteArray, NetError> fetch(const QString &address, const FetchLimits &limits) override
     {
         addresses << address;
