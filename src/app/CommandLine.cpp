@@ -107,6 +107,8 @@ QString usageText()
         "                               (--digits-only: no codes with letters, the market of earlier versions;\n"
         "                                --moving: its quote pages come from the page server, which the window starts)\n"
         "  demo serve DIR [--port N] [--for SECONDS]   serve the demo folder's quote pages as the day goes on\n"
+        "  demo serve DIR --jquants [--port N] [--for SECONDS] [--key K] [--page-size N] [--rate N]\n"
+        "                               serve the demo market as the J-Quants API (v2) on 127.0.0.1 (port 47502)\n"
         "  quote CODE [--mode 0|1|7|11] [--offset N]   read the stock's quote page and print its values\n"
         "  monitor [--passes N] [--wait W] [--notify]   run the surge/plunge monitor and print its six lists\n"
         "                               (--notify: print each alert as \"alert: ...\" as it is raised)\n"

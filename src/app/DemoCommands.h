@@ -1,6 +1,8 @@
 #pragma once
 // The demo's page server on the command line: `velor demo serve DIR [--port N] [--for SECONDS]`,
-// and `velor demo DIR --moving [--port N]`, which points the new folder's quote pages at it.
+// its twin of the data API (`velor demo serve DIR --jquants [--port N] [--for SECONDS] [--key K]
+// [--page-size N] [--rate N]`), and `velor demo DIR --moving [--port N]`, which points the new
+// folder's quote pages at the page server.
 #include "app/CommandLine.h"
 
 #include <expected>
@@ -17,8 +19,9 @@ class DemoServer;
 /// Whether the arguments of `velor demo` ask for the page server ("serve" followed by a folder).
 bool isDemoServe(const QStringList &args);
 
-/// Runs the page server of the demo folder in the foreground until SIGTERM/SIGINT (or for the
-/// given seconds) and prints its base address on standard output. Pages follow the clock:
+/// Runs the page server (or, with --jquants, the data API's twin) of the demo folder in the
+/// foreground until SIGTERM/SIGINT (or for the given seconds) and prints its base address on
+/// standard output. Pages follow the clock:
 /// `--now` starts it at that time and lets it run on.
 int demoServeCommand(const CliOptions &o);
 

@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <set>
 #include <unordered_map>
 
 namespace velor {
@@ -208,8 +209,21 @@ bool downloadFromJQuants(State &st, Services &sv, jq::PaceTimer &timer, const QB
         st.DownloadState = 0;
         return ok;
     }
-    // A day of the whole market is about 4,400 rows, which the API may split into pages.
-    const qint64 requests = qint64(days.size()) + 2;
+    // A first fill takes the history from the monthly bulk files where the plan offers them; a
+    // plan without them (or a refusal of the list) takes a request per day.
+    std::optional<BulkDays> bulk;
+    if (days.size() > size_t(kDaysPerImport)) {
+        auto files = client.rows(QStringLiteral("/bulk/list"), {{QStringLiteral("endpoint"), QStringLiteral("/equities/bars/daily")}});
+        if (files && !files->isEmpty()) bulk.emplace(client, *files);
+        else if (!files && files.error().kind == jq::ClientError::Cancelled) return fail(files.error());
+    }
+    // A day of the whole market is about 4,400 rows, which the API may split into pages; a month
+    // of bulk history is two requests (its address, then the file).
+    std::set<int> months;
+    for (const int32_t d : days) if (bulk && bulk->offers(d)) months.insert(d / 100);
+    qint64 requests = 2;
+    for (const int32_t d : days) requests += bulk && bulk->offers(d) ? 0 : 1;
+    requests += 2 * qint64(months.size());
     const qint64 spacing = jq::spacingMs(plan);
     QString ask = question(base, plan, int(days.size()), requests, requests * spacing);
     ask.replace(QStringLiteral("（0 から 0 まで）"), QStringLiteral("（%1 から %2 まで）").arg(slashed(days.front()), slashed(days.back())));
@@ -221,24 +235,30 @@ bool downloadFromJQuants(State &st, Services &sv, jq::PaceTimer &timer, const QB
                              {{QStringLiteral("from"), plain(days.front())}, {QStringLiteral("to"), plain(days.back())}});
     if (!topix) return fail(topix.error());
     const auto index = jq::indexBars(*topix);
-    auto masterAnswer = client.rows(QStringLiteral("/equities/master"), {{QStringLiteral("date"), plain(days.back())}});
-    if (!masterAnswer) return fail(masterAnswer.error());
+    // The master as of the first day knows every stock then listed, also those delisted later;
+    // a day with codes it does not know asks for that day's master too (new listings).
+    std::unordered_map<int, jq::MasterRow> master;
+    std::set<int32_t> masterDays;
     int otherInMaster = 0;
-    const auto master = jq::masterRows(*masterAnswer, &otherInMaster);
-    std::unordered_map<int, NameListEntry> names;
-    for (const auto &[code, row] : master) names[code] = {code, row.name, row.section};
-    names[1001] = {1001, QStringLiteral("TOPIX"), 0};
+    const auto learnMaster = [&](int32_t day) -> std::optional<jq::ClientError> {
+        if (!masterDays.insert(day).second) return std::nullopt;
+        auto answer = client.rows(QStringLiteral("/equities/master"), {{QStringLiteral("date"), plain(day)}});
+        if (!answer) return answer.error();
+        int others = 0;
+        for (auto &[code, row] : jq::masterRows(*answer, &others)) master[code] = row;
+        otherInMaster = std::max(otherInMaster, others);
+        return std::nullopt;
+    };
+    if (auto e = learnMaster(days.front())) return fail(*e);
+    const auto namesOfMaster = [&] {
+        std::unordered_map<int, NameListEntry> names;
+        for (const auto &[code, row] : master) names[code] = {code, row.name, row.section};
+        names[1001] = {1001, QStringLiteral("TOPIX"), 0};
+        return names;
+    };
     if (newest == 0)
         sv.shell.prependMessage(QStringLiteral("1001 には TOPIX を入れます。1002 の指数は J-Quants API からは取得しません。") + CRLF);
 
-    // A first fill takes the history from the monthly bulk files where the plan offers them; a
-    // plan without them (or a refusal of the list) takes a request per day.
-    std::optional<BulkDays> bulk;
-    if (days.size() > size_t(kDaysPerImport)) {
-        auto files = client.rows(QStringLiteral("/bulk/list"), {{QStringLiteral("endpoint"), QStringLiteral("/equities/bars/daily")}});
-        if (files && !files->isEmpty()) bulk.emplace(client, *files);
-        else if (!files && files.error().kind == jq::ClientError::Cancelled) return fail(files.error());
-    }
     Progress progress{sv.shell, timer, int(days.size()), timer.elapsedMs(), spacing};
     Outcome end;
     int imported = 0, otherIssues = 0, noTrade = 0;
@@ -276,6 +296,17 @@ bool downloadFromJQuants(State &st, Services &sv, jq::PaceTimer &timer, const QB
                 sv.shell.prependMessage(QStringLiteral("%1 の株価はまだ提供されていません。").arg(slashed(day)) + CRLF);
                 break;
             }
+            const bool unknown = std::any_of(rows->begin(), rows->end(), [&](const QJsonValue &v) {
+                const auto code = jq::programCode(v.toObject().value(QLatin1String("Code")).toString());
+                return code && *code >= 1301 && !master.count(*code);
+            });
+            if (unknown) {
+                if (auto e = learnMaster(day)) {
+                    if (e->kind == jq::ClientError::Cancelled) end.stopped = true;
+                    else end.failure = e->text, end.authFailed = e->kind == jq::ClientError::Auth;
+                    break;
+                }
+            }
             auto lines = jq::dayLines(day, *rows, master, bar->second);
             if (!lines) {
                 end.failure = QStringLiteral("J-Quants API の答えが正しくありません：　") + lines.error();
@@ -303,7 +334,7 @@ bool downloadFromJQuants(State &st, Services &sv, jq::PaceTimer &timer, const QB
         st.DownloadState = 0;
         if (!ok) return false;
         imported += fetched;
-        auto naming = applyNames(st, names, true);
+        auto naming = applyNames(st, namesOfMaster(), true);
         if (!naming) return sv.dialogs.message(naming.error(), Icon::Error), false;
         if (naming->named + naming->renamed > 0) {
             sv.shell.prependMessage(QStringLiteral("銘柄名を J-Quants の銘柄一覧から付けました： 新規銘柄 %1 銘柄、名前の変わった銘柄 %2 銘柄")
