@@ -158,7 +158,8 @@ std::optional<std::pair<QByteArray, bool>> periodBar(Lines &f, int section, int3
     for (size_t p = 1; p <= limit && calendar[p - 1] >= start; ++p) {
         const auto dp = f.bar(0, int(p));
         if (!dp) return std::nullopt;
-        if (V != 0) {
+        // An index has prices on a day without volume (the data API serves none for it).
+        if (V != 0 || isIndexSeries(line.code)) {
             if (dp->volume > 0 || isIndexSeries(line.code)) {
                 ov = dp->open;
                 if (dp->high > hv) hv = dp->high, higher = true;

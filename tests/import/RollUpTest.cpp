@@ -68,14 +68,15 @@ TEST(RollUp, ZeroVolumeOrdinaryStockGetsFlatBars)
                    {"20240109,1530,1530,1530,1530,0", "20240105,1500,1545,1490,1530,216300",
                     "20231229,1490,1510,1482,1500,75600"},
                    {"20240109,1500,1545,1490,1530,216300", "20231229,1490,1510,1482,1500,75600"})},
-        // An index series gets its bar as delivered, volume in millions.
+        // An index series gets its bar as delivered, volume in millions; a day without volume
+        // still moves its month (an index has prices every day).
         {"2024-01-09,1002,0,1535,1550,1528,1540,0\r\n",
          priceText("4,3,2",
                    {"20240109,1535,1550,1528,1540,0", "20240105,1520,1545,1511,1530,118300",
                     "20240104,1500,1525,1490,1512,98000", "20231229,1490,1510,1482,1500,75600"},
                    {"20240109,1535,1550,1528,1540,0", "20240105,1500,1545,1490,1530,216300",
                     "20231229,1490,1510,1482,1500,75600"},
-                   {"20240109,1500,1545,1490,1530,216300", "20231229,1490,1510,1482,1500,75600"})},
+                   {"20240109,1500,1550,1490,1540,216300", "20231229,1490,1510,1482,1500,75600"})},
         {"2024-01-09,1001,0,1535,1550,1528,1540,2500000\r\n",
          priceText("4,3,2",
                    {"20240109,1535,1550,1528,1540,2.5", "20240105,1520,1545,1511,1530,118300",
@@ -332,4 +333,24 @@ TEST(RollUp, QuickShortestCheckAgreesWithTheCharacterByCharacterOne)
         const char *b = line.data(), *e = b + line.size();
         ASSERT_EQ(isShortestBarLine(b, e), isShortestBarLineByChar(b, e)) << line;
     }
+}
+
+// The data API serves an index without volume: its weekly and monthly bars must still follow
+// its days, not stand at the first day's values.
+TEST(RollUp, AnIndexWithoutVolumeRollsUpItsDays)
+{
+    const QByteArray friday = priceText("1,1,1", {"20240112,3000,3010,2990,3005,0"}, {"20240112,2980,3010,2970,3005,0"},
+                                        {"20240112,2950,3010,2940,3005,0"});
+    const DailyFile mon = dayOf("2024-01-15,1001,0,3006,3020,3001,3015,0\r\n");
+    const auto afterMon = rollUpPriceFile(friday, mon, mon.lines[0], {20240112});
+    ASSERT_TRUE(afterMon.has_value());
+    const DailyFile tue = dayOf("2024-01-16,1001,0,3016,3040,2995,3030,0\r\n");
+    const auto afterTue = rollUpPriceFile(afterMon->bytes, tue, tue.lines[0], {20240115, 20240112});
+    ASSERT_TRUE(afterTue.has_value());
+    // The month is rebuilt from its stored days, as for any series.
+    EXPECT_TRUE(afterTue->bytes == priceText("3,2,1",
+                                         {"20240116,3016,3040,2995,3030,0", "20240115,3006,3020,3001,3015,0",
+                                          "20240112,3000,3010,2990,3005,0"},
+                                         {"20240116,3006,3040,2995,3030,0", "20240112,2980,3010,2970,3005,0"},
+                                         {"20240116,3000,3040,2990,3030,0"}));
 }
