@@ -72,6 +72,17 @@ void CliShell::notice(const QString &text)
 void CliShell::setProgress(int value, int maximum)
 {
     TextShell::setProgress(value, maximum);
+    step();
+}
+
+void CliShell::showActivity(const QString &text, int value, int maximum)
+{
+    TextShell::showActivity(text, value, maximum);
+    step();
+}
+
+void CliShell::step()
+{
     if (++m_steps != m_pauseAt) return;
     std::fprintf(stderr, "info: paused at step %lld\n", m_steps);
     std::fflush(stderr);
@@ -80,7 +91,7 @@ void CliShell::setProgress(int value, int maximum)
 
 CliSession::CliSession(const CliOptions &options)
     : dialogs(options.yes), clock(makeClock(options.now)), quotes(*clock, net, dialogs),
-      sv{*clock, net, launcher, sound, dialogs, shell, &noQuote}, m_options(options)
+      sv{*clock, net, launcher, sound, dialogs, shell, &noQuote, &keyring}, m_options(options)
 {
 }
 

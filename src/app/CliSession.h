@@ -30,8 +30,11 @@ class CliShell final : public TextShell {
 public:
     CliShell();
     void setProgress(int value, int maximum) override;
+    /// A download's progress counts as steps too.
+    void showActivity(const QString &text, int value, int maximum) override;
     void notice(const QString &text) override;
 private:
+    void step();
     long long m_steps = 0;
     long long m_pauseAt = 0;
 };
@@ -54,6 +57,7 @@ public:
     SilentSound sound;
     NoLiveQuote noQuote;
     QuoteReader quotes;   ///< the live quote, as the window reads it
+    DesktopKeyring keyring;
     Services sv;          ///< fetches no quote until useLiveQuotes()
 
     /// From now on the bar loader reads the live quote as the window does.

@@ -27,6 +27,23 @@ namespace {
 const QString kBad = QStringLiteral("color: #c00000");
 const QString kGood = QStringLiteral("color: #006000");
 
+// Where the key in use is kept, as the window says it (never the key itself).
+QString keyPlaceText(KeyPlace place)
+{
+    const QString never = QStringLiteral("キーは sites.ini には書きません。");
+    switch (place) {
+    case KeyPlace::Environment:
+        return QStringLiteral("いまは環境変数 JQUANTS_API_KEY のキーを使っています（保存したキーより優先します）。") + never;
+    case KeyPlace::Keyring: return QStringLiteral("キーはデスクトップのキーリングにあります。") + never;
+    case KeyPlace::File:
+        return QStringLiteral("キーリングが使えないため、キーはこのユーザーだけが読めるファイル ") + apiKeyFile() +
+               QStringLiteral(" にあります。") + never;
+    case KeyPlace::None: break;
+    }
+    return QStringLiteral("保存すると、デスクトップのキーリングに（キーリングがなければこのユーザーだけが読めるファイル ") + apiKeyFile() +
+           QStringLiteral(" に）入れます。") + never;
+}
+
 // The stock whose pages 接続を確かめる reads: the one shown, or the first of the master.
 int sampleCode(const State &st)
 {
@@ -224,7 +241,7 @@ void SettingsDialog::testConnection(const QString &id)
     QString apiAddress = address;
     QByteArray key;
     if (api) {
-        key = keyEdit && !keyEdit->text().trimmed().isEmpty() ? keyEdit->text().trimmed().toUtf8() : readApiKey();
+        key = keyEdit && !keyEdit->text().trimmed().isEmpty() ? keyEdit->text().trimmed().toUtf8() : readApiKey(m_w.services().keyring);
         if (key.isEmpty()) {
             m_testing = false;
             for (QPushButton *b : std::as_const(m_tests)) b->setEnabled(true);
@@ -268,7 +285,9 @@ void SettingsDialog::addKeyRow(QFormLayout *form, QWidget *box, int labelWidth)
     keyEdit = new QLineEdit(cell);
     keyEdit->setObjectName(QStringLiteral("JQuantsKey"));
     keyEdit->setEchoMode(QLineEdit::Password);
-    keyEdit->setPlaceholderText(readApiKey().isEmpty() ? QStringLiteral("キーを入れて「保存」") : QStringLiteral("保存済み（変えるときだけ入れて「保存」）"));
+    KeyPlace place = KeyPlace::None;
+    const bool stored = !readApiKey(m_w.services().keyring, &place).isEmpty();
+    keyEdit->setPlaceholderText(stored ? QStringLiteral("保存済み（変えるときだけ入れて「保存」）") : QStringLiteral("キーを入れて「保存」"));
     line->addWidget(keyEdit);
     auto *b = new QPushButton(QStringLiteral("保存"), cell);
     b->setObjectName(QStringLiteral("JQuantsKeySave"));
@@ -279,10 +298,7 @@ void SettingsDialog::addKeyRow(QFormLayout *form, QWidget *box, int labelWidth)
     keyNote->setObjectName(QStringLiteral("JQuantsKeyNote"));
     keyNote->setWordWrap(true);
     keyNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    // No keyring is asked: the key goes into a file only this user can read, and the window says where.
-    keyNote->setText(QStringLiteral("キーは sites.ini には書かず、このユーザーだけが読めるファイル ") + apiKeyFile() +
-                     QStringLiteral(" に保存します。") +
-                     (apiKeyFromEnvironment() ? QStringLiteral("いまは環境変数 JQUANTS_API_KEY のキーを使っています（こちらが優先です）。") : QString()));
+    keyNote->setText(keyPlaceText(place));
     rows->addWidget(keyNote);
     auto *label = new QLabel(QStringLiteral("J-Quants API キー"), box);
     label->setMinimumWidth(labelWidth);
@@ -292,15 +308,16 @@ void SettingsDialog::addKeyRow(QFormLayout *form, QWidget *box, int labelWidth)
 void SettingsDialog::saveKey()
 {
     const QByteArray key = keyEdit->text().trimmed().toUtf8();
-    if (auto r = storeApiKey(key); !r) {
+    const auto r = storeApiKey(key, m_w.services().keyring);
+    if (!r) {
         keyNote->setStyleSheet(kBad);
         keyNote->setText(r.error());
         return;
     }
     keyEdit->clear();
+    keyEdit->setPlaceholderText(key.isEmpty() ? QStringLiteral("キーを入れて「保存」") : QStringLiteral("保存済み（変えるときだけ入れて「保存」）"));
     keyNote->setStyleSheet(kGood);
-    keyNote->setText(key.isEmpty() ? QStringLiteral("保存したキーを消しました（") + apiKeyFile() + QStringLiteral("）。")
-                                   : QStringLiteral("キーを ") + apiKeyFile() + QStringLiteral(" に保存しました。"));
+    keyNote->setText(key.isEmpty() ? QStringLiteral("保存したキーを消しました。") : QStringLiteral("保存しました。") + keyPlaceText(*r));
 }
 
 void SettingsDialog::done(int r)

@@ -3,6 +3,7 @@
 #include "app/FirstRun.h"
 #include "app/FirstRunDialog.h"
 #include "app/MainWindow.h"
+#include "common/Keyring.h"
 #include "app/QtDialogs.h"
 #include "app/QuitWatch.h"
 #include "app/Startup.h"
@@ -76,6 +77,8 @@ int openWindow(const CliOptions &o, int argc, char **argv)
     SystemLauncher launcher;
     QtSound sound;
     MainWindow w(st, *clock, net, launcher, sound, dialogs);
+    DesktopKeyring keyring;
+    w.services().keyring = &keyring;
     dialogs.setParent(&w);
     wireSubsystems(w);
     // Work an import left unfinished (the window ended during F2) is finished before anything

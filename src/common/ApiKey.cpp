@@ -1,5 +1,6 @@
 #include "common/ApiKey.h"
 
+#include "common/Keyring.h"
 #include "common/TextFile.h"
 
 #include <QDir>
@@ -26,16 +27,44 @@ QString apiKeyFile()
 
 bool apiKeyFromEnvironment() { return !qgetenv("JQUANTS_API_KEY").trimmed().isEmpty(); }
 
-QByteArray readApiKey()
+QByteArray readApiKey(Keyring *keyring, KeyPlace *place)
 {
+    KeyPlace ignored;
+    KeyPlace &where = place ? *place : ignored;
+    where = KeyPlace::Environment;
     const QByteArray env = qgetenv("JQUANTS_API_KEY").trimmed();
     if (!env.isEmpty()) return env;
+    where = KeyPlace::Keyring;
+    if (keyring)
+        if (auto k = keyring->read(); k && *k && !(*k)->isEmpty()) return **k;
+    where = KeyPlace::File;
     QFile f(apiKeyFile());
-    if (!QFileInfo(f).isFile() || !f.open(QIODevice::ReadOnly)) return {};
-    return f.read(4096).split('\n').value(0).trimmed();
+    if (QFileInfo(f).isFile() && f.open(QIODevice::ReadOnly))
+        if (const QByteArray key = f.read(4096).split('\n').value(0).trimmed(); !key.isEmpty()) return key;
+    where = KeyPlace::None;
+    return {};
 }
 
-std::expected<void, QString> storeApiKey(const QByteArray &key)
+namespace {
+
+std::expected<void, QString> storeInFile(const QByteArray &key);
+
+} // namespace
+
+std::expected<KeyPlace, QString> storeApiKey(const QByteArray &key, Keyring *keyring)
+{
+    if (keyring && keyring->write(key.trimmed())) {
+        // The keyring holds it now: a plain copy left from a time without one goes.
+        if (auto r = storeInFile({}); !r) return std::unexpected(r.error());
+        return key.trimmed().isEmpty() ? KeyPlace::None : KeyPlace::Keyring;
+    }
+    if (auto r = storeInFile(key); !r) return std::unexpected(r.error());
+    return key.trimmed().isEmpty() ? KeyPlace::None : KeyPlace::File;
+}
+
+namespace {
+
+std::expected<void, QString> storeInFile(const QByteArray &key)
 {
     const QString path = apiKeyFile();
     const QString folder = QFileInfo(path).absolutePath();
@@ -76,5 +105,7 @@ std::expected<void, QString> storeApiKey(const QByteArray &key)
     return {};
 #endif
 }
+
+} // namespace
 
 } // namespace velor

@@ -3,6 +3,7 @@
 // and the main window's Shell. Built once by main() (or by a test) and passed by reference.
 #include "common/Clock.h"
 #include "common/Dialogs.h"
+#include "common/Keyring.h"
 #include "common/Launcher.h"
 #include "common/Net.h"
 #include "common/Sound.h"
@@ -19,6 +20,7 @@ struct Services {
     Dialogs &dialogs;
     Shell &shell;
     LiveQuote *liveQuote = nullptr;   ///< set once the quote reader exists; null fetches nothing
+    Keyring *keyring = nullptr;       ///< where the data API's key is kept; null: the environment and the key file only
 };
 
 } // namespace velor

@@ -126,10 +126,7 @@ QByteArray sitesFileHeader()
                ";   HomePageUrl          VELOR のホームページ（アドレス全体）\r\n"
                ";   FetchTimeoutSeconds  応答を待つ秒数（1〜600、既定 10）\r\n"
                ";   MaxConnections       同時に読むページの数（1〜32、既定 4）\r\n"
-               ";   AdjustPrices         株価を株式分割・併合で調整して表示する（1）か、しない（0）か\r\n"
-               ";   PriceSource          株価の取得元: site（株価データのサイト、既定）か jquants（J-Quants API）\r\n"
-               ";   JQuantsBaseUrl       J-Quants API のアドレス（既定 https://api.jquants.com/v2）。キーはここには書きません\r\n"
-               ";   JQuantsPlan          J-Quants のプラン: free, light, standard, premium（要求の間隔を決めます）\r\n")
+               ";   AdjustPrices         株価を株式分割・併合で調整して表示する（1）か、しない（0）か\r\n")
         .toUtf8();
 }
 

@@ -158,7 +158,7 @@ private:
 
 } // namespace
 
-QByteArray jquantsKey() { return readApiKey(); }
+QByteArray jquantsKey(Keyring *keyring) { return readApiKey(keyring); }
 
 bool downloadFromJQuants(State &st, Services &sv, jq::PaceTimer &timer, const QByteArray &key, int32_t since)
 {
@@ -181,6 +181,13 @@ bool downloadFromJQuants(State &st, Services &sv, jq::PaceTimer &timer, const QB
         sv.dialogs.message(e.text, Icon::Error);
         return false;
     };
+    // Days an interrupted import left in its journal are stored before the newest day is looked up.
+    if (QFile::exists(journalPath(st.DataDir))) {
+        st.DownloadState = -1;
+        const bool finished = SHUDOU(st, sv);
+        st.DownloadState = 0;
+        if (!finished) return false;
+    }
     const QDate today = sv.clock.now().date();
     const int32_t servedUpTo = ymd(today.addDays(-jq::delayDays(plan)));
     const int32_t newest = newestStoredDay(st);
@@ -365,7 +372,7 @@ bool downloadPrices(State &st, Services &sv, int32_t since)
 {
     if (!st.sites.usesJQuants()) return JIDOU(st, sv);
     jq::RealPaceTimer timer([&sv] { return sv.shell.stopRequested(); });
-    return downloadFromJQuants(st, sv, timer, jquantsKey(), since);
+    return downloadFromJQuants(st, sv, timer, jquantsKey(sv.keyring), since);
 }
 
 } // namespace velor

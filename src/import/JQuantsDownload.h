@@ -28,8 +28,11 @@ class PaceTimer;
 /// Days imported in one pass of the import.
 constexpr int kDaysPerImport = 20;
 
-/// The J-Quants key: JQUANTS_API_KEY when set, else the key file (see ApiKey.h); empty when neither.
-QByteArray jquantsKey();
+class Keyring;
+
+/// The J-Quants key: JQUANTS_API_KEY when set, else the keyring's, else the key file's (see
+/// ApiKey.h); empty when none holds one.
+QByteArray jquantsKey(Keyring *keyring);
 
 /// The download from the API. `since` (YYYYMMDD, 0: none) is the first day of a first fill; an
 /// empty database without it starts 15 months before the newest day the plan serves.

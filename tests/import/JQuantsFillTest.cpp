@@ -16,6 +16,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QMap>
 #include <gtest/gtest.h>
 
@@ -252,6 +254,56 @@ TEST(JQuantsFill, TheRateIsKeptThroughTheTwinsRefusalsAndABadKeyStopsAtOnce)
         EXPECT_FALSE(f.env.shell.messages().contains(QStringLiteral("wrong-key-77")));
         EXPECT_EQ(dataFiles(f.data).keys(), QStringList{"meigara.dat"});
     }
+}
+
+// The real command killed (SIGKILL) at steps of its own progress, fetching or importing, then run
+// again: the data folder holds the bytes of an unbroken fill.
+TEST(JQuantsFill, KilledAtAnyStepOfTheCommandAndRunAgainGivesTheSameBytes)
+{
+    ensureApp();
+    const demo::MarketOptions mo = smallMarket();
+    const auto want = fromDailyFiles(mo, 20261103, 20261211);
+    FixedClock twinClock(evening(11));
+    demo::JQuantsTwin twin(mo, twinClock, {QString::fromLatin1(kKey), 1000, 0});
+    ASSERT_TRUE(twin.listen(0));
+    // Runs the command to its end, or until it pauses at `pauseAt` and is killed there.
+    const auto run = [&](const QStringList &args, long long pauseAt) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("JQUANTS_API_KEY"), QString::fromLatin1(kKey));
+        env.remove(QStringLiteral("VELOR_PAUSE_AT_STEP"));
+        if (pauseAt > 0) env.insert(QStringLiteral("VELOR_PAUSE_AT_STEP"), QString::number(pauseAt));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(VELOR_EXE), args);
+        EXPECT_TRUE(p.waitForStarted());
+        QByteArray err;
+        bool paused = false;
+        // The twin answers from this thread's event loop while the command runs.
+        while (p.state() != QProcess::NotRunning) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            p.waitForReadyRead(5);
+            err += p.readAllStandardError();
+            if (!paused && err.contains("info: paused at step")) {
+                paused = true;
+                p.kill();
+            }
+        }
+        p.waitForFinished();
+        return std::pair{paused ? -1 : p.exitCode(), QString::fromUtf8(err)};
+    };
+    int killed = 0;
+    for (const long long step : {1, 4, 12, 60, 250}) {
+        QTemporaryDir dir;
+        const QString home = dir.path() + "/jq";
+        ASSERT_EQ(run({"init", home, "--source", "jquants", "--plan", "premium", "--api-url", twin.baseAddress()}, 0).first, 0);
+        const QStringList download{"--home", home, "--now", "2026-12-11 20:00", "download", "--since", "2026-11-03", "--yes"};
+        if (run(download, step).first == -1) ++killed;
+        const auto [code, said] = run(download, 0);
+        EXPECT_EQ(code, 0) << step << said.toStdString();
+        EXPECT_FALSE(said.contains(QString::fromLatin1(kKey)));
+        expectSameFolder(dataFiles(home + "/data/"), want);
+    }
+    EXPECT_EQ(killed, 5);   // every step lies inside the run
 }
 
 } // namespace velor::test
