@@ -194,6 +194,13 @@ bool downloadFromJQuants(State &st, Services &sv, jq::PaceTimer &timer, const QB
     int32_t first = newest != 0 ? ymd(dateOf(newest).addDays(1)) : since != 0 ? since : ymd(dateOf(servedUpTo).addMonths(-15));
     if (newest != 0 && since > first) first = since;
     sv.shell.clearMessages();
+    if (first > servedUpTo) {
+        // Nothing the plan serves can be newer: no request is spent on it.
+        if (plan == jq::Plan::Free)
+            sv.shell.prependMessage(QStringLiteral("無料プランのデータは 12 週間遅れです。最新は %1 です。").arg(slashed(newest)) + CRLF);
+        sv.shell.prependMessage(QStringLiteral("新しいデータはありません") + CRLF);
+        return true;
+    }
     sv.shell.showActivity(QStringLiteral("J-Quants の営業日カレンダーを読んでいます： ") + base, 0, 0);
     auto calendar = client.rows(QStringLiteral("/markets/calendar"),
                                 {{QStringLiteral("from"), plain(std::min(first, servedUpTo))}, {QStringLiteral("to"), plain(servedUpTo)}});
