@@ -6,6 +6,7 @@
 #include "import/JQuantsData.h"
 
 #include <QTcpSocket>
+#include <map>
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -255,8 +256,15 @@ struct JQuantsTwin::Store {
     // Bulk files: their sizes by YYYYMM with what they were made from (the month's served end and
     // the splits served), and the file asked for last.
     QHash<int, std::tuple<int, int, qint64>> sizes;
-    std::tuple<int, int, int> lastFileKey{-1, -1, -1};
-    QByteArray lastFile;
+    // The newest files made, as the exchange keeps its files ready: a first fill that takes two
+    // years of them is not slowed by their making.
+    std::map<int, std::pair<std::tuple<int, int, int>, QByteArray>> files;
+    static constexpr size_t kFilesKept = 30;
+    void keep(int yyyymm, std::tuple<int, int, int> key, QByteArray bytes)
+    {
+        files[yyyymm] = {key, std::move(bytes)};
+        if (files.size() > kFilesKept) files.erase(files.begin());
+    }
 };
 
 struct JQuantsTwin::DayRow {
@@ -503,12 +511,12 @@ QByteArray JQuantsTwin::monthFile(const Month &m, int served)
     const Store &st = store();
     const int splits = splitsServed(served);
     const std::tuple<int, int, int> key{m.yyyymm, m.end, splits};
-    if (m_store->lastFileKey != key) {
-        m_store->lastFile = makeMonthFile(st, m, served);
-        m_store->lastFileKey = key;
-        m_store->sizes[m.yyyymm] = {m.end, splits, m_store->lastFile.size()};
-    }
-    return m_store->lastFile;
+    const auto kept = m_store->files.find(m.yyyymm);
+    if (kept != m_store->files.end() && kept->second.first == key) return kept->second.second;
+    QByteArray bytes = makeMonthFile(st, m, served);
+    m_store->sizes[m.yyyymm] = {m.end, splits, bytes.size()};
+    m_store->keep(m.yyyymm, key, bytes);
+    return bytes;
 }
 
 std::vector<qint64> JQuantsTwin::monthSizes(const std::vector<Month> &months, int served)
@@ -525,8 +533,10 @@ std::vector<qint64> JQuantsTwin::monthSizes(const std::vector<Month> &months, in
     // A bulk file's size is that of its bytes: the files not made since the served days last
     // changed are made once, and only their sizes kept.
     for (const size_t k : missing) {
-        out[k] = makeMonthFile(st, months[k], served).size();
+        QByteArray bytes = makeMonthFile(st, months[k], served);
+        out[k] = bytes.size();
         m_store->sizes[months[k].yyyymm] = {months[k].end, splits, out[k]};
+        m_store->keep(months[k].yyyymm, {months[k].yyyymm, months[k].end, splits}, std::move(bytes));
     }
     return out;
 }

@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <charconv>
 #include <map>
+#include <tuple>
 
 namespace velor::jq {
 
@@ -88,13 +90,13 @@ int32_t apiDate(QStringView text)
 
 namespace {
 
-// A price or volume as the daily file writes it; nothing for null, a string or a negative value.
-std::optional<QByteArray> numberText(const QJsonValue &v)
+// A price or volume as the JSON answer gives it; nothing for null, a string or a negative value.
+std::optional<double> numberOf(const QJsonValue &v)
 {
     if (!v.isDouble()) return std::nullopt;
     const double x = v.toDouble();
     if (!std::isfinite(x) || x < 0) return std::nullopt;
-    return doubleBytes(x);
+    return x;
 }
 
 QByteArray dateText(int32_t date)
@@ -105,57 +107,79 @@ QByteArray dateText(int32_t date)
 
 } // namespace
 
-std::expected<DayLines, QString> dayLines(int32_t date, const QJsonArray &rows,
+std::vector<BarRow> barRows(const QJsonArray &rows)
+{
+    std::vector<BarRow> out;
+    out.reserve(size_t(rows.size()));
+    for (const QJsonValue &v : rows) {
+        const QJsonObject o = v.toObject();
+        BarRow r;
+        const QString date = o.value(QLatin1String("Date")).toString();
+        r.date = apiDate(date);
+        r.dateText = date.left(20).toUtf8();
+        r.code = o.value(QLatin1String("Code")).toString().left(20).toUtf8();
+        r.o = numberOf(o.value(QLatin1String("O")));
+        r.h = numberOf(o.value(QLatin1String("H")));
+        r.l = numberOf(o.value(QLatin1String("L")));
+        r.c = numberOf(o.value(QLatin1String("C")));
+        const QJsonValue vo = o.value(QLatin1String("Vo"));
+        r.volume = numberOf(vo);
+        r.volumeUnreadable = !r.volume && !vo.isNull() && !vo.isUndefined();
+        if (const QJsonValue f = o.value(QLatin1String("AdjFactor")); f.isDouble()) r.adjFactor = f.toDouble();
+        out.push_back(std::move(r));
+    }
+    return out;
+}
+
+std::expected<DayLines, QString> dayLines(int32_t date, const std::vector<BarRow> &rows,
                                           const std::unordered_map<int, MasterRow> &sections,
                                           const std::optional<IndexBar> &index)
 {
     DayLines out;
     out.date = date;
     const QByteArray day = dateText(date);
+    out.file.reserve(qsizetype(rows.size()) * 48);
     if (index)
         out.file += day + ",1001,0," + index->open + ',' + index->high + ',' + index->low + ',' + index->close + ",0\r\n";
-    for (const QJsonValue &v : rows) {
-        const QJsonObject o = v.toObject();
-        const QString codeField = o.value(QLatin1String("Code")).toString();
-        if (apiDate(o.value(QLatin1String("Date")).toString()) != date)
+    for (const BarRow &r : rows) {
+        if (r.date != date)
             return std::unexpected(QStringLiteral("%1 の株価に別の日付（%2）の行があります。")
-                                       .arg(QString::fromLatin1(day), o.value(QLatin1String("Date")).toString().left(20)));
-        const auto code = programCode(codeField);
+                                       .arg(QString::fromLatin1(day), QString::fromUtf8(r.dateText)));
+        const std::string_view codeView(r.code.constData(), size_t(r.code.size()));
+        const auto code = codeView.size() == 5 && codeView[4] == '0' ? codeFromText(codeView.substr(0, 4)) : std::nullopt;
         if (!code) {
             // A well-formed code of another issue (preferred share …) is left out; anything else
             // means the answer is not what it should be.
-            if (codeField.size() == 5 && codeFromText(QStringView(codeField).left(4))) {
+            if (codeView.size() == 5 && codeFromText(codeView.substr(0, 4))) {
                 ++out.otherIssues;
                 continue;
             }
             return std::unexpected(QStringLiteral("%1 の株価に読めない銘柄コード（%2）があります。")
-                                       .arg(QString::fromLatin1(day), codeField.left(20)));
+                                       .arg(QString::fromLatin1(day), QString::fromUtf8(r.code)));
         }
         if (*code < 1301) {
             ++out.otherIssues;
             continue;
         }
-        const auto open = numberText(o.value(QLatin1String("O"))), high = numberText(o.value(QLatin1String("H"))),
-                   low = numberText(o.value(QLatin1String("L"))), close = numberText(o.value(QLatin1String("C")));
-        if (!open || !high || !low || !close) {
+        if (!r.o || !r.h || !r.l || !r.c) {
             ++out.noTrade;
             continue;
         }
-        const QJsonValue vo = o.value(QLatin1String("Vo"));
-        const auto volume = vo.isNull() || vo.isUndefined() ? std::optional<QByteArray>("0") : numberText(vo);
-        if (!volume)
+        if (r.volumeUnreadable)
             return std::unexpected(QStringLiteral("%1 の銘柄 %2 の出来高が読めません。").arg(QString::fromLatin1(day), codeText(*code)));
         const auto found = sections.find(*code);
         const int section = found == sections.end() ? 4 : found->second.section;
-        out.file += day + ',' + codeBytes(*code) + ',' + QByteArray::number(section) + ',' + *open + ',' + *high + ',' + *low +
-                    ',' + *close + ',' + *volume + "\r\n";
+        // Appended piece by piece: a year of the market is a million lines.
+        QByteArray &f = out.file;
+        f.append(day).append(',').append(codeBytes(*code)).append(',').append(char('0' + section)).append(',');
+        for (const double v : {*r.o, *r.h, *r.l, *r.c}) f.append(doubleBytes(v)).append(',');
+        f.append(r.volume ? doubleBytes(*r.volume) : QByteArray("0")).append("\r\n");
         ++out.stocks;
-        const QJsonValue f = o.value(QLatin1String("AdjFactor"));
-        if (f.isDouble() && f.toDouble() != 1) {
-            if (const auto ratio = ratioOfFactor(f.toDouble()))
+        if (r.adjFactor != 1) {
+            if (const auto ratio = ratioOfFactor(r.adjFactor))
                 out.splits.push_back({*code, date, ratio->first, ratio->second});
             else
-                out.oddFactors.push_back({*code, date, f.toDouble()});
+                out.oddFactors.push_back({*code, date, r.adjFactor});
         }
     }
     return out;
@@ -181,50 +205,80 @@ std::unordered_map<int32_t, IndexBar> indexBars(const QJsonArray &rows)
     for (const QJsonValue &v : rows) {
         const QJsonObject o = v.toObject();
         const int32_t d = apiDate(o.value(QLatin1String("Date")).toString());
-        const auto open = numberText(o.value(QLatin1String("O"))), high = numberText(o.value(QLatin1String("H"))),
-                   low = numberText(o.value(QLatin1String("L"))), close = numberText(o.value(QLatin1String("C")));
-        if (d != 0 && open && high && low && close) out[d] = {*open, *high, *low, *close};
+        const auto open = numberOf(o.value(QLatin1String("O"))), high = numberOf(o.value(QLatin1String("H"))),
+                   low = numberOf(o.value(QLatin1String("L"))), close = numberOf(o.value(QLatin1String("C")));
+        if (d != 0 && open && high && low && close) out[d] = {doubleBytes(*open), doubleBytes(*high), doubleBytes(*low), doubleBytes(*close)};
     }
     return out;
 }
 
-std::expected<std::vector<std::pair<int32_t, QJsonArray>>, QString> bulkRows(const QByteArray &csv)
+std::expected<std::vector<std::pair<int32_t, std::vector<BarRow>>>, QString> bulkRows(const QByteArray &csv)
 {
-    QList<QByteArray> lines = csv.split('\n');
-    if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
-    if (lines.isEmpty()) return std::unexpected(QStringLiteral("空です。"));
-    const auto trimmed = [](QByteArray l) { return l.endsWith('\r') ? l.chopped(1) : l; };
-    const QList<QByteArray> head = trimmed(lines[0]).split(',');
+    std::vector<std::pair<int32_t, std::vector<BarRow>>> out;
+    const auto trimmed = [](QByteArrayView l) { return l.endsWith('\r') ? l.chopped(1) : l; };
+    qsizetype at = 0, lineNo = 0;
+    const auto nextLine = [&](QByteArrayView &line) {
+        if (at >= csv.size()) return false;
+        qsizetype end = csv.indexOf('\n', at);
+        if (end < 0) end = csv.size();
+        line = trimmed(QByteArrayView(csv).sliced(at, end - at));
+        at = end + 1;
+        ++lineNo;
+        return true;
+    };
+    QByteArrayView headLine;
+    if (!nextLine(headLine)) return std::unexpected(QStringLiteral("空です。"));
+    const QList<QByteArray> head = headLine.toByteArray().split(',');
     const auto column = [&](const char *name) { return int(head.indexOf(QByteArray(name))); };
     static const char *const kNeeded[] = {"Date", "Code", "O", "H", "L", "C", "Vo"};
     for (const char *name : kNeeded)
         if (column(name) < 0) return std::unexpected(QStringLiteral("1 行目に列 %1 がありません。").arg(QLatin1String(name)));
-    static const char *const kNumbers[] = {"O", "H", "L", "C", "Vo", "AdjFactor"};
-    std::map<int32_t, QJsonArray> byDate;
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QList<QByteArray> f = trimmed(lines[i]).split(',');
-        if (f.size() != head.size()) return std::unexpected(QStringLiteral("%1 行目の項目の数が違います。").arg(i + 1));
-        const int32_t d = apiDate(QString::fromLatin1(f[column("Date")]));
-        if (d == 0) return std::unexpected(QStringLiteral("%1 行目の日付が読めません。").arg(i + 1));
-        QJsonObject o;
-        o.insert(QLatin1String("Date"), QString::fromLatin1(f[column("Date")]));
-        o.insert(QLatin1String("Code"), QString::fromLatin1(f[column("Code")]));
-        for (const char *name : kNumbers) {
-            const int c = column(name);
-            if (c < 0) continue;
-            if (f[c].isEmpty()) {
-                o.insert(QLatin1String(name), QJsonValue::Null);
-                continue;
+    const int cDate = column("Date"), cCode = column("Code"), cO = column("O"), cH = column("H"), cL = column("L"),
+              cC = column("C"), cVo = column("Vo"), cF = column("AdjFactor");
+    std::vector<QByteArrayView> f(head.size());
+    // An empty field is null; anything else must be a number.
+    const auto number = [&](int c, const char *name, std::optional<double> &v) -> std::optional<QString> {
+        if (c < 0 || f[size_t(c)].isEmpty()) return std::nullopt;
+        double x = 0;
+        const auto [end, ec] = std::from_chars(f[size_t(c)].data(), f[size_t(c)].data() + f[size_t(c)].size(), x);
+        if (ec != std::errc() || end != f[size_t(c)].data() + f[size_t(c)].size() || !std::isfinite(x))
+            return QStringLiteral("%1 行目の %2 が数ではありません。").arg(lineNo).arg(QLatin1String(name));
+        if (x >= 0) v = x;
+        return std::nullopt;
+    };
+    QByteArrayView line;
+    while (nextLine(line)) {
+        if (line.isEmpty() && at >= csv.size()) break;
+        qsizetype field = 0, start = 0;
+        for (qsizetype i = 0; i <= line.size(); ++i) {
+            if (i < line.size() && line[i] != ',') continue;
+            if (field >= qsizetype(f.size())) {
+                field = -1;
+                break;
             }
-            bool ok = false;
-            const double x = f[c].toDouble(&ok);
-            if (!ok) return std::unexpected(QStringLiteral("%1 行目の %2 が数ではありません。").arg(i + 1).arg(QLatin1String(name)));
-            o.insert(QLatin1String(name), x);
+            f[size_t(field++)] = line.sliced(start, i - start);
+            start = i + 1;
         }
-        byDate[d].append(o);
+        if (field != qsizetype(f.size())) return std::unexpected(QStringLiteral("%1 行目の項目の数が違います。").arg(lineNo));
+        BarRow r;
+        r.dateText = f[size_t(cDate)].toByteArray();
+        r.date = apiDate(QString::fromLatin1(r.dateText));
+        if (r.date == 0) return std::unexpected(QStringLiteral("%1 行目の日付が読めません。").arg(lineNo));
+        r.code = f[size_t(cCode)].toByteArray();
+        std::optional<double> factor;
+        for (const auto &[c, name, slot] : {std::tuple{cO, "O", &r.o}, std::tuple{cH, "H", &r.h}, std::tuple{cL, "L", &r.l},
+                                             std::tuple{cC, "C", &r.c}, std::tuple{cVo, "Vo", &r.volume},
+                                             std::tuple{cF, "AdjFactor", &factor}})
+            if (auto bad = number(c, name, *slot)) return std::unexpected(*bad);
+        if (factor) r.adjFactor = *factor;
+        if (out.empty() || out.back().first != r.date) {
+            const auto it = std::find_if(out.begin(), out.end(), [&](const auto &d) { return d.first == r.date; });
+            if (it == out.end()) out.emplace_back(r.date, std::vector<BarRow>{});
+            else std::rotate(it, it + 1, out.end());   // the day's rows go on where they were
+        }
+        out.back().second.push_back(std::move(r));
     }
-    std::vector<std::pair<int32_t, QJsonArray>> out;
-    for (auto &[d, rows] : byDate) out.emplace_back(d, std::move(rows));
+    std::sort(out.begin(), out.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
     return out;
 }
 

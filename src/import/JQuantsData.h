@@ -79,13 +79,32 @@ struct IndexBar {
     QByteArray open, high, low, close;   ///< texts in their shortest form
 };
 
+/// One row of the daily bars, from a JSON answer or a bulk CSV line: only what the program uses.
+struct BarRow {
+    int32_t date = 0;                      ///< YYYYMMDD; 0 when unreadable
+    QByteArray dateText, code;             ///< as given (the code's five characters)
+    std::optional<double> o, h, l, c;      ///< nothing for null, a string or a negative number
+    std::optional<double> volume;          ///< nothing for null
+    bool volumeUnreadable = false;         ///< neither a number nor null
+    double adjFactor = 1;
+};
+
+/// The rows of a JSON answer of /equities/bars/daily.
+std::vector<BarRow> barRows(const QJsonArray &rows);
+
 /// Turns one day's rows of /equities/bars/daily into the daily file: "YYYY-MM-DD,code,section,
 /// O,H,L,C,volume" CR LF, 1001 first when `index` is given (section and volume 0), then every common stock
 /// with prices, its section from `sections` (4 when the master does not name it). Rows of
 /// another date than `date` refuse the whole day. Numbers are written in their shortest form.
-std::expected<DayLines, QString> dayLines(int32_t date, const QJsonArray &rows,
+std::expected<DayLines, QString> dayLines(int32_t date, const std::vector<BarRow> &rows,
                                           const std::unordered_map<int, MasterRow> &sections,
                                           const std::optional<IndexBar> &index);
+inline std::expected<DayLines, QString> dayLines(int32_t date, const QJsonArray &rows,
+                                                 const std::unordered_map<int, MasterRow> &sections,
+                                                 const std::optional<IndexBar> &index)
+{
+    return dayLines(date, barRows(rows), sections, index);
+}
 
 /// The trading days (HolDiv 1 or 2) of /markets/calendar's rows, ascending, as YYYYMMDD.
 std::vector<int32_t> tradingDays(const QJsonArray &rows);
@@ -96,10 +115,10 @@ std::unordered_map<int32_t, IndexBar> indexBars(const QJsonArray &rows);
 /// YYYYMMDD of "YYYY-MM-DD" or "YYYYMMDD"; 0 when it is neither.
 int32_t apiDate(QStringView text);
 
-/// The rows of one bulk CSV file (a header line naming the columns, then one row a line), as the
-/// JSON rows of the daily bars, grouped by date (ascending). Unknown columns are ignored; a
-/// missing Date, Code, O, H, L, C or Vo column, or a row with the wrong number of fields, refuses
-/// the file with its line number.
-std::expected<std::vector<std::pair<int32_t, QJsonArray>>, QString> bulkRows(const QByteArray &csv);
+/// The rows of one bulk CSV file (a header line naming the columns, then one row a line),
+/// grouped by date (ascending); an empty field is null. Unknown columns are ignored; a missing
+/// Date, Code, O, H, L, C or Vo column, or a row with the wrong number of fields, an unreadable
+/// date or a number that is none, refuses the file with its line number.
+std::expected<std::vector<std::pair<int32_t, std::vector<BarRow>>>, QString> bulkRows(const QByteArray &csv);
 
 } // namespace velor::jq

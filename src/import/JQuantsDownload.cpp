@@ -119,7 +119,7 @@ public:
         for (const QJsonValue &v : files) m_keys << v.toObject().value(QLatin1String("Key")).toString();
     }
     bool offers(int32_t day) const { return !keyOf(day).isEmpty(); }
-    std::expected<QJsonArray, jq::ClientError> rows(int32_t day, const std::function<bool(qint64)> &progress)
+    std::expected<std::vector<jq::BarRow>, jq::ClientError> rows(int32_t day, const std::function<bool(qint64)> &progress)
     {
         const int month = day / 100;
         if (month != m_month) {
@@ -139,7 +139,7 @@ public:
             m_month = month;
         }
         const auto it = m_days.find(day);
-        return it == m_days.end() ? QJsonArray() : it->second;
+        return it == m_days.end() ? std::vector<jq::BarRow>() : it->second;
     }
 
 private:
@@ -153,7 +153,7 @@ private:
     jq::Client &m_client;
     QStringList m_keys;
     int m_month = 0;
-    std::unordered_map<int32_t, QJsonArray> m_days;
+    std::unordered_map<int32_t, std::vector<jq::BarRow>> m_days;
 };
 
 } // namespace
@@ -249,21 +249,23 @@ bool downloadFromJQuants(State &st, Services &sv, jq::PaceTimer &timer, const QB
                              {{QStringLiteral("from"), plain(days.front())}, {QStringLiteral("to"), plain(days.back())}});
     if (!topix) return fail(topix.error());
     const auto index = jq::indexBars(*topix);
-    // The master as of the first day knows every stock then listed, also those delisted later;
-    // a day with codes it does not know asks for that day's master too (new listings).
+    // The master as of the first day knows the stocks delisted since, the one of the last day the
+    // listings since and today's names and segments; a stock listed and delisted in between is
+    // asked for by its code when a day holds it (once).
     std::unordered_map<int, jq::MasterRow> master;
-    std::set<int32_t> masterDays;
+    std::set<int> askedCodes;
     int otherInMaster = 0;
-    const auto learnMaster = [&](int32_t day) -> std::optional<jq::ClientError> {
-        if (!masterDays.insert(day).second) return std::nullopt;
-        auto answer = client.rows(QStringLiteral("/equities/master"), {{QStringLiteral("date"), plain(day)}});
+    const auto learnMaster = [&](const QList<std::pair<QString, QString>> &query) -> std::optional<jq::ClientError> {
+        auto answer = client.rows(QStringLiteral("/equities/master"), query);
         if (!answer) return answer.error();
         int others = 0;
         for (auto &[code, row] : jq::masterRows(*answer, &others)) master[code] = row;
         otherInMaster = std::max(otherInMaster, others);
         return std::nullopt;
     };
-    if (auto e = learnMaster(days.front())) return fail(*e);
+    if (auto e = learnMaster({{QStringLiteral("date"), plain(days.front())}})) return fail(*e);
+    if (days.back() != days.front())
+        if (auto e = learnMaster({{QStringLiteral("date"), plain(days.back())}})) return fail(*e);
     const auto namesOfMaster = [&] {
         std::unordered_map<int, NameListEntry> names;
         for (const auto &[code, row] : master) names[code] = {code, row.name, row.section};
@@ -293,33 +295,36 @@ bool downloadFromJQuants(State &st, Services &sv, jq::PaceTimer &timer, const QB
                 progress.show(int(k), day, bytes);
                 return !sv.shell.stopRequested();
             };
-            auto rows = bulk && bulk->offers(day)
-                            ? bulk->rows(day, received)
-                            : client.rows(QStringLiteral("/equities/bars/daily"), {{QStringLiteral("date"), plain(day)}}, received);
+            const auto perDay = [&]() -> std::expected<std::vector<jq::BarRow>, jq::ClientError> {
+                auto answer = client.rows(QStringLiteral("/equities/bars/daily"), {{QStringLiteral("date"), plain(day)}}, received);
+                if (!answer) return std::unexpected(answer.error());
+                return jq::barRows(*answer);
+            };
+            auto rows = bulk && bulk->offers(day) ? bulk->rows(day, received) : perDay();
             // A month's file may not hold its newest days yet: those are asked for one by one.
-            if (rows && rows->isEmpty() && bulk && bulk->offers(day))
-                rows = client.rows(QStringLiteral("/equities/bars/daily"), {{QStringLiteral("date"), plain(day)}}, received);
+            if (rows && rows->empty() && bulk && bulk->offers(day)) rows = perDay();
             if (!rows) {
                 if (rows.error().kind == jq::ClientError::Cancelled) end.stopped = true;
                 else end.failure = rows.error().text, end.authFailed = rows.error().kind == jq::ClientError::Auth;
                 break;
             }
             const auto bar = index.find(day);
-            if (rows->isEmpty() || bar == index.end()) {
+            if (rows->empty() || bar == index.end()) {
                 end.notServed = true;
                 sv.shell.prependMessage(QStringLiteral("%1 の株価はまだ提供されていません。").arg(slashed(day)) + CRLF);
                 break;
             }
-            const bool unknown = std::any_of(rows->begin(), rows->end(), [&](const QJsonValue &v) {
-                const auto code = jq::programCode(v.toObject().value(QLatin1String("Code")).toString());
-                return code && *code >= 1301 && !master.count(*code);
-            });
-            if (unknown) {
-                if (auto e = learnMaster(day)) {
-                    if (e->kind == jq::ClientError::Cancelled) end.stopped = true;
-                    else end.failure = e->text, end.authFailed = e->kind == jq::ClientError::Auth;
-                    break;
-                }
+            std::optional<jq::ClientError> lookupFailed;
+            for (const jq::BarRow &r : *rows) {
+                const QString apiCode = QString::fromLatin1(r.code);
+                const auto code = jq::programCode(apiCode);
+                if (!code || *code < 1301 || master.count(*code) || !askedCodes.insert(*code).second) continue;
+                if ((lookupFailed = learnMaster({{QStringLiteral("code"), apiCode}}))) break;
+            }
+            if (lookupFailed) {
+                if (lookupFailed->kind == jq::ClientError::Cancelled) end.stopped = true;
+                else end.failure = lookupFailed->text, end.authFailed = lookupFailed->kind == jq::ClientError::Auth;
+                break;
             }
             auto lines = jq::dayLines(day, *rows, master, bar->second);
             if (!lines) {

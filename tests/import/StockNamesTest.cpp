@@ -146,3 +146,35 @@ TEST_F(NamesMarket, WithoutAListTheCountIsSaidAndABadListChangesNothing)
     EXPECT_EQ(unnamedStocks(st), 2);
     EXPECT_EQ(st.nameOf(code).trimmed(), QStringLiteral("新日本テス"));
 }
+
+// The data API's master names new listings at once and follows renamed stocks (compared as the
+// 10-byte field stores them, so a long name the field cuts is no rename); only a rename is asked
+// for when `renameChanged` is set, and nothing is written when nothing changes.
+TEST(StockNames, TheApisMasterNamesNewListingsAndFollowsRenames)
+{
+    ProgramFolder pf;
+    pf.writeMaster({{1001, QStringLiteral("日経平均"), 0}, {1301, QStringLiteral("極洋"), 1},
+                    {1332, QStringLiteral("新規銘柄　"), 4}, {7203, QStringLiteral("トヨタ自動"), 1}});
+    const std::unordered_map<int, NameListEntry> names{{1001, {1001, QStringLiteral("TOPIX"), 0}},
+                                                       {1301, {1301, QStringLiteral("極洋水産"), 1}},
+                                                       {1332, {1332, QStringLiteral("ニッスイ"), 1}},
+                                                       {7203, {7203, QStringLiteral("トヨタ自動車"), 1}}};
+    auto r = applyNames(pf.st, names, false);
+    ASSERT_TRUE(r.has_value()) << r.error().toStdString();
+    EXPECT_EQ(r->named, 1);
+    EXPECT_EQ(r->renamed, 0);
+    EXPECT_EQ(pf.st.StockName[size_t(pf.st.entryOf(1332))], QStringLiteral("ニッスイ      "));
+    EXPECT_EQ(pf.st.StockSection[size_t(pf.st.entryOf(1332))], 1);
+    EXPECT_EQ(pf.st.StockName[size_t(pf.st.entryOf(1301))], QStringLiteral("極洋        "));
+    r = applyNames(pf.st, names, true);
+    ASSERT_TRUE(r.has_value());
+    EXPECT_EQ(r->named, 0);
+    EXPECT_EQ(r->renamed, 2);   // 1001 and 1301; トヨタ自動車 is トヨタ自動 as stored
+    EXPECT_EQ(pf.st.StockName[size_t(pf.st.entryOf(1001))], QStringLiteral("TOPIX     "));
+    EXPECT_EQ(pf.st.StockName[size_t(pf.st.entryOf(1301))], QStringLiteral("極洋水産      "));
+    const QByteArray before = readFile(pf.st.MasterPath);
+    r = applyNames(pf.st, names, true);
+    ASSERT_TRUE(r.has_value());
+    EXPECT_EQ(r->named + r->renamed, 0);
+    EXPECT_EQ(readFile(pf.st.MasterPath), before);
+}
