@@ -57,10 +57,10 @@ QString question(const QString &base, jq::Plan plan, int days, qint64 requests, 
 {
     return base + QStringLiteral(" （J-Quants API）から株価データを取得して、データベースに追加します。") + CRLF + CRLF +
            QStringLiteral("%1 日分（%2 から %3 まで）、要求は約 %4 回です。").arg(days).arg(0).arg(0).arg(requests) + CRLF +
-           QStringLiteral("プラン（%1）の上限は毎分 %2 回なので、%3 かかります。")
+           QStringLiteral("プラン（%1）の上限は毎分 %2 回なので、%3。")
                .arg(jq::planText(plan))
                .arg(jq::requestsPerMinute(plan))
-               .arg(minutesText(ms)) +
+               .arg(ms <= 60000 ? QStringLiteral("1 分以内で終わります") : QStringLiteral("約 %1 分かかります").arg((ms + 59999) / 60000)) +
            CRLF + QStringLiteral("中止しても、取得の終わった日は追加されます。") + CRLF + CRLF + QStringLiteral("実行しますか？");
 }
 
@@ -109,6 +109,29 @@ std::expected<QStringList, QString> recordSplits(State &st, const std::vector<jq
     st.actions = table;
     return added;
 }
+
+// The imports of a download's groups: each would end with its own "done" box, which a first fill
+// of many groups would show again and again; it is said once, when the whole download has ended.
+class GroupDialogs final : public Dialogs {
+public:
+    explicit GroupDialogs(Dialogs &real) : m_real(real) {}
+    Answer message(const QString &text, Icon icon, const QString &caption, Buttons buttons) override
+    {
+        if (text == doneText() && icon == Icon::None && buttons == Buttons::Ok) {
+            m_done = true;
+            return Answer::Ok;
+        }
+        return m_real.message(text, icon, caption, buttons);
+    }
+    Answer report(const QString &text, Icon icon, bool failed) override { return m_real.report(text, icon, failed); }
+    QString openFile(const QString &t, const QString &d, const QString &f) override { return m_real.openFile(t, d, f); }
+    QString saveFile(const QString &t, const QString &p, const QString &f) override { return m_real.saveFile(t, p, f); }
+    static QString doneText() { return QStringLiteral("データの追加が終わりました"); }
+    bool done() const { return m_done; }
+private:
+    Dialogs &m_real;
+    bool m_done = false;
+};
 
 // A day's rows from the monthly bulk files, one file fetched per month as its days come: the
 // exchange asks clients to take history this way rather than a request per day.
@@ -275,6 +298,8 @@ bool downloadFromJQuants(State &st, Services &sv, jq::PaceTimer &timer, const QB
     if (newest == 0)
         sv.shell.prependMessage(QStringLiteral("1001 には TOPIX を入れます。1002 の指数は J-Quants API からは取得しません。") + CRLF);
 
+    GroupDialogs groupDialogs(sv.dialogs);
+    Services quiet{sv.clock, sv.net, sv.launcher, sv.sound, groupDialogs, sv.shell, sv.liveQuote, sv.keyring};
     Progress progress{sv.shell, timer, int(days.size()), timer.elapsedMs(), spacing};
     Outcome end;
     int imported = 0, otherIssues = 0, noTrade = 0;
@@ -349,7 +374,7 @@ bool downloadFromJQuants(State &st, Services &sv, jq::PaceTimer &timer, const QB
         if (!added) return sv.dialogs.message(added.error(), Icon::Error), false;
         for (const QString &line : *added) sv.shell.prependMessage(QStringLiteral("株式分割・併合を記録しました： ") + line + CRLF);
         st.DownloadState = -1;
-        const bool ok = SHUDOU(st, sv);
+        const bool ok = SHUDOU(st, quiet);
         st.DownloadState = 0;
         if (!ok) return false;
         imported += fetched;
@@ -371,6 +396,7 @@ bool downloadFromJQuants(State &st, Services &sv, jq::PaceTimer &timer, const QB
     if (!odd.isEmpty())
         sv.shell.notice(QStringLiteral("簡単な比にならない調整係数は株式分割として記録していません： ") + odd.join(QStringLiteral("、")));
     sv.shell.prependMessage(QStringLiteral("J-Quants から %1 日分を追加しました（要求 %2 回）。").arg(imported).arg(client.requests()) + CRLF);
+    if (groupDialogs.done() && end.failure.isEmpty()) sv.dialogs.message(GroupDialogs::doneText(), Icon::None);
     if (!end.failure.isEmpty()) {
         sv.dialogs.message(end.failure + (end.authFailed ? QString() : CRLF + CRLF + QStringLiteral("ダウンロードを中止します。")), Icon::Error);
         return false;
