@@ -40,13 +40,6 @@ void emptyFolder(const QString &folder)
         QFile::remove(pathIn(withTrailingSeparator(folder), n));
 }
 
-// The newest stored trading day: the newest daily bar of the calendar series 1001.
-int32_t newestStoredDay(const State &st)
-{
-    const auto sections = readPriceFile(st.priceFilePath(1001));
-    if (!sections || (*sections)[0].empty()) return 0;
-    return (*sections)[0].front().date;
-}
 
 QString fetchFailed(const NetError &e)
 {
@@ -85,7 +78,6 @@ private:
     bool m_shown = false;
 };
 
-QString kilobytes(qint64 bytes) { return QString::number((bytes + 1023) / 1024) + QStringLiteral(" KB"); }
 
 // "dataYYYY/DYYMMDD.lzh" → what the status area says while it comes in.
 QString archiveActivity(const QString &link, int index, int count, qint64 received, qint64 total)
@@ -144,6 +136,15 @@ Fetched fetchAll(Services &sv, Activity &activity, const QString &site, const QS
 }
 
 } // namespace
+
+int32_t newestStoredDay(const State &st)
+{
+    const auto sections = readPriceFile(st.priceFilePath(1001));
+    if (!sections || (*sections)[0].empty()) return 0;
+    return (*sections)[0].front().date;
+}
+
+QString kilobytes(qint64 bytes) { return QString::number((bytes + 1023) / 1024) + QStringLiteral(" KB"); }
 
 QStringList offeredLinks(const QByteArray &page)
 {

@@ -24,6 +24,11 @@ QStringList linksToFetch(const QByteArray &page, int32_t newestDay, bool &found)
 /// newest first, at most `kMaxLinks`; the download takes them until the site no longer holds one.
 QStringList offeredLinks(const QByteArray &page);
 
+/// The newest stored trading day: the newest daily bar of the calendar series 1001 (0: none).
+int32_t newestStoredDay(const State &st);
+/// Bytes as the status line shows them ("12 KB").
+QString kilobytes(qint64 bytes);
+
 /// What F2 and `velor download` say when no price-data site is set (`sitesIni`: that file's path).
 QString noDataSiteText(const QString &sitesIni);
 

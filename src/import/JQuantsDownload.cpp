@@ -38,25 +38,19 @@ QDate dateOf(int32_t v) { return QDate(v / 10000, (v / 100) % 100, v % 100); }
 QString slashed(int32_t v) { return dateOf(v).toString(QStringLiteral("yyyy/MM/dd")); }
 QString plain(int32_t v) { return QString::number(v); }
 
-int32_t newestStoredDay(const State &st)
-{
-    const auto sections = readPriceFile(st.priceFilePath(1001));
-    if (!sections || (*sections)[0].empty()) return 0;
-    return (*sections)[0].front().date;
-}
-
-QString kilobytes(qint64 bytes) { return QString::number((bytes + 1023) / 1024) + QStringLiteral(" KB"); }
-
 QString minutesText(qint64 ms)
 {
     const qint64 minutes = (ms + 59999) / 60000;
     return minutes <= 1 ? QStringLiteral("1 分以内") : QStringLiteral("約 %1 分").arg(minutes);
 }
 
-QString question(const QString &base, jq::Plan plan, int days, qint64 requests, qint64 ms)
+QString question(const QString &base, jq::Plan plan, const std::vector<int32_t> &days, qint64 requests, qint64 ms)
 {
     return base + QStringLiteral(" （J-Quants API）から株価データを取得して、データベースに追加します。") + CRLF + CRLF +
-           QStringLiteral("%1 日分（%2 から %3 まで）、要求は約 %4 回です。").arg(days).arg(0).arg(0).arg(requests) + CRLF +
+           QStringLiteral("%1 日分（%2 から %3 まで）、要求は約 %4 回です。")
+               .arg(days.size())
+               .arg(slashed(days.front()), slashed(days.back()))
+               .arg(requests) + CRLF +
            QStringLiteral("プラン（%1）の上限は毎分 %2 回なので、%3。")
                .arg(jq::planText(plan))
                .arg(jq::requestsPerMinute(plan))
@@ -262,9 +256,7 @@ bool downloadFromJQuants(State &st, Services &sv, jq::PaceTimer &timer, const QB
     for (const int32_t d : days) requests += bulk && bulk->offers(d) ? 0 : 1;
     requests += 2 * qint64(months.size());
     const qint64 spacing = jq::spacingMs(plan);
-    QString ask = question(base, plan, int(days.size()), requests, requests * spacing);
-    ask.replace(QStringLiteral("（0 から 0 まで）"), QStringLiteral("（%1 から %2 まで）").arg(slashed(days.front()), slashed(days.back())));
-    if (sv.dialogs.message(ask, Icon::None, {}, Buttons::OkCancel) != Answer::Ok) return sv.shell.endActivity(), true;
+    if (sv.dialogs.message(question(base, plan, days, requests, requests * spacing), Icon::None, {}, Buttons::OkCancel) != Answer::Ok) return sv.shell.endActivity(), true;
     for (const QString &n : QDir(inbox).entryList(QDir::Files | QDir::Hidden | QDir::System))
         QFile::remove(pathIn(withTrailingSeparator(inbox), n));
 
@@ -341,10 +333,11 @@ bool downloadFromJQuants(State &st, Services &sv, jq::PaceTimer &timer, const QB
             }
             std::optional<jq::ClientError> lookupFailed;
             for (const jq::BarRow &r : *rows) {
-                const QString apiCode = QString::fromLatin1(r.code);
-                const auto code = jq::programCode(apiCode);
+                const std::string_view apiCode(r.code.constData(), size_t(r.code.size()));
+                // Most rows name a stock the master knows: no text is made for them.
+                const auto code = apiCode.size() == 5 && apiCode[4] == '0' ? codeFromText(apiCode.substr(0, 4)) : std::nullopt;
                 if (!code || *code < 1301 || master.count(*code) || !askedCodes.insert(*code).second) continue;
-                if ((lookupFailed = learnMaster({{QStringLiteral("code"), apiCode}}))) break;
+                if ((lookupFailed = learnMaster({{QStringLiteral("code"), QString::fromLatin1(r.code)}}))) break;
             }
             if (lookupFailed) {
                 if (lookupFailed->kind == jq::ClientError::Cancelled) end.stopped = true;
